@@ -1,0 +1,27 @@
+// Creates the window's controls and key panels from the layout tables.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <vector>
+
+class QPushButton;
+class QWidget;
+
+namespace zrt::window {
+
+struct KeyButton {
+  int code;
+  QPushButton* button;
+};
+
+struct BuiltControls {
+  QHash<QString, QWidget*> byName;  // every control of the layout table and every key button
+  std::vector<KeyButton> keys;      // the key panels' buttons, in focus order
+};
+
+// Builds every control under `window` (which becomes their owner) with its
+// design caption, contents, geometry and font.
+BuiltControls BuildControls(QWidget* window);
+
+}  // namespace zrt::window

@@ -1,0 +1,115 @@
+#include <QLabel>
+#include <QStatusBar>
+#include <QTabWidget>
+
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+using StartupTest = WindowTest;
+
+TEST_F(StartupTest, FrameIsFixedAndUnmaximisable) {
+  EXPECT_EQ(form->windowTitle(), "ZRT10XX/ZRT30XXCH");
+  EXPECT_EQ(form->size(), QSize(801, 502));
+  EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "the operator cannot resize";
+  EXPECT_EQ(form->pos(), QPoint(201, 249));
+  const Qt::WindowFlags flags = form->windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(form->windowIcon().isNull());
+  EXPECT_EQ(form->objectName(), "Form1");
+}
+
+TEST_F(StartupTest, ComesUpInEnglishWithThePortClosed) {
+  EXPECT_EQ(Get<RadioGroup>("rg3")->ItemIndex(), 0);
+  EXPECT_EQ(form->CurrentLanguage(), Language::English);
+  EXPECT_FALSE(form->PortOpen());
+  EXPECT_EQ(Button("btn106")->text(), "Close");
+  EXPECT_EQ(Caption(Get("tsh1")), "Parameter select ");
+  EXPECT_EQ(Button("Button101")->text(), "BBurs tB");
+  EXPECT_EQ(Button("Button96")->text(), "TTL");
+  EXPECT_EQ(Button("Button116")->text(), "任意波");
+  EXPECT_EQ(Get<QLabel>("Label1")->text(), "Zara-vevez ovira 1000V10.05.00.02");
+
+  // Every control an English row names shows that row's text.
+  for (const CaptionRow& row : CaptionTable()) {
+    const char* caption = CaptionFor(row, Language::English, false);
+    if (!caption) continue;
+    const QString name = QString::fromUtf8(row.control.data(), row.control.size());
+    EXPECT_EQ(Caption(Get(name)), QString::fromUtf8(caption)) << name.toStdString();
+  }
+}
+
+TEST_F(StartupTest, HiddenControlsAndEnabledKeys) {
+  EXPECT_FALSE(Get("Memo1")->isVisible());
+  EXPECT_FALSE(Get("pnpproce")->isVisible());
+  EXPECT_FALSE(Get("Image1")->isVisible());
+  EXPECT_TRUE(Get("pnpproce")->winId()) << "plug events are posted to its native window";
+  for (const compose::KeyEntry& key : compose::Vocabulary()) {
+    if (key.button.empty()) continue;
+    EXPECT_TRUE(Key(key.code)->isEnabled()) << key.button;
+    EXPECT_TRUE(Key(key.code)->isVisible()) << key.button;
+  }
+}
+
+TEST_F(StartupTest, SettingsStartFromTheirStoredValues) {
+  EXPECT_TRUE(Line().isEmpty());
+  EXPECT_TRUE(Get<QLineEdit>("Edit3")->text().isEmpty());
+  EXPECT_EQ(Get<QLineEdit>("Edit2")->text(), "88");
+
+  auto* baud = Get<QComboBox>("cob2");
+  EXPECT_TRUE(baud->isEditable());
+  EXPECT_EQ(baud->currentText(), "19200");
+  ASSERT_EQ(baud->count(), 10);
+  EXPECT_EQ(baud->itemText(4), "14400");
+  EXPECT_EQ(baud->itemText(9), "115200");
+
+  auto* port = Get<QComboBox>("cbo1");
+  EXPECT_TRUE(port->isEditable());
+  EXPECT_EQ(port->currentText(), "COM1");
+  ASSERT_EQ(port->count(), 10);
+  EXPECT_EQ(port->itemText(9), "COM10");
+
+  auto* interface = Get<RadioGroup>("rg2");
+  EXPECT_EQ(interface->ItemCount(), 1);
+  EXPECT_EQ(interface->ItemIndex(), 0);
+  EXPECT_EQ(Get<RadioGroup>("rg3")->ItemCount(), 3);
+
+  auto* settings = Get<QTabWidget>("pcon1");
+  EXPECT_EQ(settings->count(), 3);
+  EXPECT_EQ(settings->currentWidget(), Get("tsh2"));
+  EXPECT_EQ(Get<QTabWidget>("pcon2")->tabPosition(), QTabWidget::West);
+  EXPECT_EQ(Get<QTabWidget>("pcon2")->count(), 1);
+  EXPECT_EQ(Get<QTabWidget>("PageControl1")->count(), 1);
+}
+
+TEST_F(StartupTest, StatusBarShowsTwoEmptyPanels) {
+  auto* bar = Get<QStatusBar>("StatusBar1");
+  const QList<QLabel*> panels = bar->findChildren<QLabel*>();
+  ASSERT_EQ(panels.size(), 2);
+  for (QLabel* panel : panels) {
+    EXPECT_EQ(panel->width(), 100);
+    EXPECT_TRUE(panel->text().isEmpty());
+  }
+}
+
+TEST_F(StartupTest, FieldsAreAnnouncedByTheirLabels) {
+  EXPECT_EQ(Get<QLabel>("lbel1")->buddy(), Get("Edit1"));
+  EXPECT_EQ(Get<QLabel>("lbel2")->buddy(), Get("Edit3"));
+  EXPECT_EQ(Get<QLabel>("lbe3")->buddy(), Get("cob2"));
+  EXPECT_EQ(Get<QLabel>("lbe4")->buddy(), Get("cbo1"));
+  EXPECT_EQ(Get("Edit2")->accessibleName(), "Instrument address");
+}
+
+TEST_F(StartupTest, FocusRunsThroughThePanelsInOrder) {
+  // The item panel's chain: column 0, then column 1 with "B_Wave" after
+  // "Single Trigger", column 2, column 4 down to "USB", column 3, "任意波".
+  EXPECT_EQ(Button("Button114")->nextInFocusChain(), Button("Button26"));
+  EXPECT_EQ(Button("Button37")->nextInFocusChain(), Button("Button29"));
+  EXPECT_EQ(Button("Button104")->nextInFocusChain(), Button("Button50"));
+  EXPECT_EQ(Button("Button61")->nextInFocusChain(), Button("Button116"));
+}
+
+}  // namespace
+}  // namespace zrt::window::testing

@@ -1,0 +1,90 @@
+// A freshly started panel window, shown, with helpers to reach its controls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <ostream>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "compose/availability.h"
+#include "compose/key_vocabulary.h"
+#include "window/control_caption.h"
+#include "window/main_window.h"
+#include "window/radio_group.h"
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
+
+namespace zrt::window::testing {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = std::make_unique<TForm1>();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+
+  template <typename T = QWidget>
+  T* Get(const QString& name) const {
+    auto* control = qobject_cast<T*>(form->Control(name));
+    EXPECT_NE(control, nullptr) << name.toStdString();
+    return control;
+  }
+
+  QPushButton* Button(const QString& name) const { return Get<QPushButton>(name); }
+  QPushButton* Key(int code) const {
+    const compose::KeyEntry* key = compose::FindKey(code);
+    return Button(QString::fromUtf8(key->button.data(), key->button.size()));
+  }
+  QString Line() const { return Get<QLineEdit>("Edit1")->text(); }
+
+  void Click(const QString& name) const { QTest::mouseClick(Button(name), Qt::LeftButton); }
+
+  // The object names of the enabled buttons among the given key codes.
+  std::set<QString> EnabledButtons(std::span<const int> codes) const {
+    std::set<QString> names;
+    for (int code : codes) {
+      if (Key(code)->isEnabled()) names.insert(Key(code)->objectName());
+    }
+    return names;
+  }
+  std::set<QString> EnabledItems() const { return EnabledButtons(compose::ManagedItemKeys()); }
+  std::set<QString> EnabledUnits() const { return EnabledButtons(compose::UnitKeys()); }
+
+  // Caption of every captioned control, by object name.
+  std::map<QString, QString> AllCaptions() const {
+    std::map<QString, QString> captions;
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+      if (!w->objectName().isEmpty()) captions[w->objectName()] = Caption(w);
+    }
+    return captions;
+  }
+
+  std::map<QString, bool> AllEnabled() const {
+    std::map<QString, bool> enabled;
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+      if (!w->objectName().isEmpty()) enabled[w->objectName()] = w->isEnabled();
+    }
+    return enabled;
+  }
+
+  std::unique_ptr<TForm1> form;
+};
+
+inline std::set<QString> Names(std::initializer_list<const char*> names) {
+  std::set<QString> result;
+  for (const char* name : names) result.insert(QString::fromLatin1(name));
+  return result;
+}
+
+}  // namespace zrt::window::testing
