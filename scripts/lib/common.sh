@@ -1,0 +1,38 @@
+# Shared by the scripts: where things are, and installing what is missing.
+# Source it; it sets ROOT and defines ensure_packages.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Packages the panel needs to build and run.
+BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-wqy-microhei)
+# Further packages for the tests, screenshots and end-to-end runs.
+TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xauth)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+is_installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# Installs, with one apt-get update, whichever of the named packages are missing.
+ensure_packages() {
+  local missing=()
+  for pkg in "$@"; do
+    is_installed "$pkg" || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+}
+
+# configure_and_build DIR [cmake options...]
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" --parallel "$(nproc)"
+}
