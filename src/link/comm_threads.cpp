@@ -1,0 +1,222 @@
+#include "link/comm_threads.h"
+
+#include <cerrno>
+#include <limits>
+
+namespace zrt::link {
+namespace {
+
+// A read interval of this value asks for whatever has arrived, at once.
+constexpr std::uint32_t kReadAtOnce = std::numeric_limits<std::uint32_t>::max();
+
+// The port was closed underneath the thread: it ends without a report.
+bool InvalidHandle(const SysError& error) { return error.code == EBADF; }
+
+}  // namespace
+
+void PortContext::PostHangupRequest() const {
+  if (hangup.Trip()) sink.Post({UM_REQUEST_HANGUP});
+}
+
+// ---- Reader ---------------------------------------------------------------
+
+TReadThread::~TReadThread() = default;
+
+void TReadThread::Start(SerialPlatform& platform) {
+  thread_ = platform.StartThread(ThreadRole::Reader, [this] { Execute(); });
+}
+
+void TReadThread::Execute() {
+  if (context_.device.SetEventMask(kReaderEventMask)) {
+    context_.PostHangupRequest();
+  } else if (ArmCommEvent() && ArmRead()) {
+    for (bool running = true; running;) {
+      const WaitResult wait =
+          context_.device.Wait(SerialDevice::Direction::Read, BlockDeadline(), context_.stop);
+      switch (wait.kind) {
+        case WaitResult::Stopped:
+          running = false;
+          break;
+        case WaitResult::LineEvent:
+          running = HandleCommEvent(wait.events) && ArmCommEvent();
+          break;
+        case WaitResult::Ready:
+          running = CompleteRead();
+          break;
+        case WaitResult::Timeout:
+          // A block with bytes in is complete; an empty one simply starts over.
+          running = (count_ == 0 || DeliverBytes()) && ArmRead();
+          break;
+        case WaitResult::HungUp:
+          if (count_ > 0) DeliverBytes();
+          context_.PostHangupRequest();
+          running = false;
+          break;
+        case WaitResult::Failed:
+          if (!InvalidHandle(wait.error)) context_.PostHangupRequest();
+          running = false;
+          break;
+      }
+    }
+  }
+  context_.device.Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+}
+
+bool TReadThread::ArmCommEvent() {
+  // Line events come with every wait of the device; there is nothing to
+  // re-arm but the check for a stop.
+  return !context_.stop.IsSet();
+}
+
+bool TReadThread::ArmRead() {
+  if (context_.stop.IsSet()) return false;
+  count_ = 0;
+  blockStart_ = Clock::now();
+  return true;
+}
+
+bool TReadThread::CompleteRead() {
+  const IoResult read = context_.device.Read(std::span(buffer_).subspan(count_));
+  switch (read.status) {
+    case IoResult::Done:
+      count_ += read.count;
+      lastByte_ = Clock::now();
+      if (count_ == buffer_.size() || context_.device.Timeouts().readIntervalTimeout == kReadAtOnce) {
+        return DeliverBytes() && ArmRead();
+      }
+      return true;
+    case IoResult::WouldBlock:
+      return true;
+    case IoResult::HungUp:
+      if (count_ > 0) DeliverBytes();
+      context_.PostHangupRequest();
+      return false;
+    case IoResult::Failed:
+      if (!InvalidHandle(read.error)) context_.PostHangupRequest();
+      return false;
+  }
+  return false;
+}
+
+bool TReadThread::DeliverBytes() {
+  if (count_ == 0) return false;
+  // QByteArray keeps a 0 byte after its data, as receivers of a block expect.
+  QByteArray block(reinterpret_cast<const char*>(buffer_.data()), static_cast<qsizetype>(count_));
+  count_ = 0;
+  if (!context_.sink.Post({UM_RECEIVE_DATA, 0, std::move(block)})) {
+    context_.PostHangupRequest();
+    return false;
+  }
+  return true;
+}
+
+bool TReadThread::HandleCommEvent(std::uint32_t mask) {
+  bool result = false;
+  if (mask & EV_ERR) {
+    SysError error;
+    const std::uint32_t flags = context_.device.ClearErrors(error);
+    if (error) {
+      if (!InvalidHandle(error)) context_.PostHangupRequest();
+      return false;
+    }
+    if (!context_.sink.Post({UM_RECEIVE_ERROR, flags})) {
+      context_.PostHangupRequest();
+      return false;
+    }
+    result = true;
+  }
+  std::uint32_t modem = 0;
+  if (mask & EV_RLSD) modem |= kModemCarrier;
+  if (mask & EV_RING) modem |= kModemRing;
+  if (modem != 0) {
+    if (!context_.sink.Post({UM_MODEM_STATE_CHANGE, modem})) {
+      context_.PostHangupRequest();
+      return false;
+    }
+    result = true;
+  }
+  if (!result) context_.PostHangupRequest();
+  return result;
+}
+
+Deadline TReadThread::BlockDeadline() const {
+  const CommTimeouts timeouts = context_.device.Timeouts();
+  Deadline deadline;
+  if (count_ > 0 && timeouts.readIntervalTimeout != 0 &&
+      timeouts.readIntervalTimeout != kReadAtOnce) {
+    deadline = lastByte_ + std::chrono::milliseconds(timeouts.readIntervalTimeout);
+  }
+  const std::uint64_t total =
+      std::uint64_t{timeouts.readTotalTimeoutMultiplier} * kReadBlockSize +
+      timeouts.readTotalTimeoutConstant;
+  if (total != 0) {
+    const Clock::time_point end = blockStart_ + std::chrono::milliseconds(total);
+    if (!deadline || end < *deadline) deadline = end;
+  }
+  return deadline;
+}
+
+// ---- Writer ---------------------------------------------------------------
+
+TWriteThread::~TWriteThread() = default;
+
+void TWriteThread::Start(SerialPlatform& platform) {
+  thread_ = platform.StartThread(ThreadRole::Writer, [this] { Execute(); });
+}
+
+void TWriteThread::Execute() {
+  bool reportEmpty = true;
+  for (;;) {
+    std::optional<QByteArray> block = queue_.TryPop();
+    if (!block) {
+      if (reportEmpty && !context_.sink.Post({UM_SEND_DATA_EMPTY})) {
+        context_.PostHangupRequest();
+        break;
+      }
+      reportEmpty = false;
+      if (!queue_.WaitForBlock() || context_.stop.IsSet()) break;
+      continue;
+    }
+    if (context_.stop.IsSet()) break;  // taken after the stop request: dropped
+    if (!WriteBlock(*block)) break;
+    reportEmpty = true;
+  }
+  queue_.Close();
+  context_.device.Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+bool TWriteThread::WriteBlock(const QByteArray& block) {
+  auto rest = std::span(reinterpret_cast<const std::uint8_t*>(block.constData()),
+                        static_cast<std::size_t>(block.size()));
+  while (!rest.empty()) {
+    const IoResult write = context_.device.Write(rest);
+    switch (write.status) {
+      case IoResult::Done:
+        rest = rest.subspan(write.count);  // a partial write goes on with the rest
+        break;
+      case IoResult::WouldBlock: {
+        const WaitResult wait =
+            context_.device.Wait(SerialDevice::Direction::Write, std::nullopt, context_.stop);
+        if (wait.kind == WaitResult::Stopped) return false;
+        if (wait.kind == WaitResult::HungUp) {
+          context_.PostHangupRequest();
+          return false;
+        }
+        if (wait.kind == WaitResult::Failed) {
+          if (!InvalidHandle(wait.error)) context_.PostHangupRequest();
+          return false;
+        }
+        break;
+      }
+      case IoResult::HungUp:
+        context_.PostHangupRequest();
+        return false;
+      case IoResult::Failed:
+        if (!InvalidHandle(write.error)) context_.PostHangupRequest();
+        return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace zrt::link

@@ -1,0 +1,86 @@
+// The two threads of an open port. The reader keeps the port read and frames
+// what arrives into blocks; the writer writes queued blocks completely, in
+// order. Neither touches the component: both only post notifications.
+#pragma once
+
+#include <QByteArray>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+#include "link/notification.h"
+#include "link/serial_device.h"
+#include "link/write_queue.h"
+
+namespace zrt::link {
+
+// What both threads of one opening share: the port, the stop event, where
+// notifications go, and the once-only hang-up report.
+struct PortContext {
+  SerialDevice& device;
+  const StopEvent& stop;
+  NotificationSink& sink;
+  HangupLatch& hangup;
+
+  // Posts UM_REQUEST_HANGUP, once per opening; its own failure is ignored.
+  void PostHangupRequest() const;
+};
+
+inline constexpr std::size_t kReadBlockSize = 2048;
+
+// A block is delivered once the line has been quiet for ReadIntervalTimeout
+// after at least one byte, once the read total timeout has passed with bytes
+// in, or as soon as kReadBlockSize bytes are in. Line errors and modem-line
+// changes are reported as they come; a device that is gone is reported once
+// and ends the thread; a stop request ends it quietly, dropping a partial block.
+class TReadThread {
+ public:
+  explicit TReadThread(const PortContext& context) : context_(context) {}
+  ~TReadThread();  // waits for the thread to end; request the stop first
+
+  void Start(SerialPlatform& platform);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Execute();
+  bool ArmCommEvent();
+  bool ArmRead();
+  bool CompleteRead();
+  bool DeliverBytes();
+  bool HandleCommEvent(std::uint32_t mask);
+  Deadline BlockDeadline() const;
+
+  PortContext context_;
+  std::array<std::uint8_t, kReadBlockSize> buffer_{};
+  std::size_t count_ = 0;
+  Clock::time_point blockStart_;
+  Clock::time_point lastByte_;
+  std::jthread thread_;  // last: ends before the members it uses
+};
+
+// Sends UM_SEND_DATA_EMPTY when it first finds its queue empty and each time
+// the queue runs empty after a write; never twice without a write between.
+class TWriteThread {
+ public:
+  explicit TWriteThread(const PortContext& context) : context_(context) {}
+  ~TWriteThread();  // waits for the thread to end; request the stop first
+
+  void Start(SerialPlatform& platform);
+
+  // Queues a block for writing; false once the writer has ended.
+  bool Post(QByteArray block) { return queue_.Push(std::move(block)); }
+  // Wakes a writer that waits for blocks, after the stop event was set.
+  void WakeForStop() { queue_.RequestStop(); }
+
+ private:
+  void Execute();
+  bool WriteBlock(const QByteArray& block);
+
+  PortContext context_;
+  WriteQueue queue_;
+  std::jthread thread_;  // last: ends before the members it uses
+};
+
+}  // namespace zrt::link

@@ -1,0 +1,136 @@
+// The platform layer under the serial component: opening a port by name, and
+// the few operations the component and its threads need on an open port. A
+// POSIX implementation serves Linux; tests use a fake behind the same interface.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "link/comm_settings.h"
+
+namespace zrt::link {
+
+// A failure as the system reported it: its error number (0: no failure) and text.
+struct SysError {
+  int code = 0;
+  std::string reason;
+
+  explicit operator bool() const { return code != 0; }
+  static SysError FromErrno(int code);
+};
+
+// A manual-reset event that tells the port's threads to end. Once set it
+// stays set; every wait of a device on it returns at once.
+class StopEvent {
+ public:
+  virtual ~StopEvent() = default;
+  virtual void Set() = 0;
+  virtual bool IsSet() const = 0;
+  // What the platform's wait primitive waits on (a descriptor on POSIX).
+  virtual std::intptr_t NativeHandle() const = 0;
+};
+
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+struct WaitResult {
+  enum Kind {
+    Ready,      // the port can be read (or written)
+    LineEvent,  // `events` holds line events (EV_* bits) of the requested mask
+    Timeout,    // the deadline passed
+    Stopped,    // the stop event is set; it wins over everything else
+    HungUp,     // the device is gone or the other side closed
+    Failed,     // `error` says why
+  };
+  Kind kind;
+  std::uint32_t events = 0;
+  SysError error{};
+};
+
+struct IoResult {
+  enum Status {
+    Done,        // `count` bytes moved (at least one)
+    WouldBlock,  // nothing to move now; wait and try again
+    HungUp,      // the device is gone or the other side closed
+    Failed,      // `error` says why
+  };
+  Status status;
+  std::size_t count = 0;
+  SysError error{};
+};
+
+// An open port. The component calls the configuration operations on its
+// thread while the reader waits and reads and the writer writes, so an
+// implementation keeps no unsynchronised state shared between those roles.
+class SerialDevice {
+ public:
+  enum class Direction { Read, Write };
+
+  virtual ~SerialDevice() = default;  // closes the port, restoring the settings it found
+
+  virtual SysError SetupQueues(std::size_t inputBytes, std::size_t outputBytes) = 0;
+  // Discards queued input or output (PURGE_* flags).
+  virtual void Purge(std::uint32_t flags) = 0;
+  // The line settings the port has now, and applying new ones.
+  virtual CommState CurrentState() = 0;
+  virtual SysError ApplyState(const CommState& state) = 0;
+  // Which line events Wait reports (EV_* bits).
+  virtual SysError SetEventMask(std::uint32_t mask) = 0;
+  // Waits until the port can be read or written, a line event of the mask
+  // occurs, the deadline passes or `stop` is set.
+  virtual WaitResult Wait(Direction direction, Deadline deadline, const StopEvent& stop) = 0;
+  virtual IoResult Read(std::span<std::uint8_t> buffer) = 0;
+  virtual IoResult Write(std::span<const std::uint8_t> bytes) = 0;
+  // The line-error flags (CE_*) gathered since the last call, clearing them.
+  virtual std::uint32_t ClearErrors(SysError& error) = 0;
+
+  // The read and write timeouts. The reader frames blocks by them itself, so
+  // they are kept here and take effect from the next block on.
+  void ApplyTimeouts(const CommTimeouts& timeouts) {
+    std::lock_guard lock(timeoutsMutex_);
+    timeouts_ = timeouts;
+  }
+  CommTimeouts Timeouts() const {
+    std::lock_guard lock(timeoutsMutex_);
+    return timeouts_;
+  }
+
+ private:
+  mutable std::mutex timeoutsMutex_;
+  CommTimeouts timeouts_;
+};
+
+enum class ThreadRole { Reader, Writer };
+
+class SerialPlatform {
+ public:
+  enum class OpenFailure { None, CannotOpen, NotCommDevice };
+  struct OpenResult {
+    std::unique_ptr<SerialDevice> device;
+    OpenFailure failure = OpenFailure::None;
+    SysError error{};
+  };
+
+  virtual ~SerialPlatform() = default;
+
+  // Opens a port by name, exclusively.
+  virtual OpenResult Open(const std::string& name) = 0;
+  // A new, unset stop event; nullptr with `error` set on failure.
+  virtual std::unique_ptr<StopEvent> CreateStopEvent(SysError& error) = 0;
+  // Starts a thread for one of the port's roles, raising its priority where
+  // the system allows; throws std::system_error when no thread can be made.
+  virtual std::jthread StartThread(ThreadRole role, std::function<void()> body) = 0;
+};
+
+// The platform of the system the program was built for.
+SerialPlatform& SystemSerialPlatform();
+
+}  // namespace zrt::link

@@ -1,0 +1,168 @@
+#include "link/tcomm.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <system_error>
+
+namespace zrt::link {
+namespace {
+
+constexpr std::size_t kQueueSize = 4096;
+
+// Carries one notification through the owner thread's event queue, which
+// keeps posting order across threads.
+class NotificationEvent : public QEvent {
+ public:
+  static QEvent::Type EventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+
+  explicit NotificationEvent(Notification notification)
+      : QEvent(EventType()), notification_(std::move(notification)) {}
+
+  const Notification& Get() const { return notification_; }
+
+ private:
+  Notification notification_;
+};
+
+}  // namespace
+
+class TComm::Notifier : public NotificationSink {
+ public:
+  explicit Notifier(TComm* owner) : owner_(owner) {}
+
+  bool Post(Notification notification) override {
+    // Qt takes the event and frees it (and its block) even if the owner goes first.
+    QCoreApplication::postEvent(owner_, new NotificationEvent(std::move(notification)));
+    return true;
+  }
+
+ private:
+  TComm* owner_;
+};
+
+TComm::TComm(QObject* parent, SerialPlatform& platform)
+    : QObject(parent), platform_(platform), notifier_(std::make_unique<Notifier>(this)) {}
+
+TComm::~TComm() { ClosePort(); }
+
+void TComm::OpenPort() {
+  if (device_) throw ECommsError("This serial port already opened");
+
+  SerialPlatform::OpenResult opened = platform_.Open(properties_.commName);
+  switch (opened.failure) {
+    case SerialPlatform::OpenFailure::CannotOpen:
+      throw ECommsError("Error opening serial port", opened.error.reason);
+    case SerialPlatform::OpenFailure::NotCommDevice:
+      throw ECommsError("File handle is not a comm handle ", opened.error.reason);
+    case SerialPlatform::OpenFailure::None:
+      break;
+  }
+  if (SysError error = opened.device->SetupQueues(kQueueSize, kQueueSize)) {
+    throw ECommsError("Cannot setup comm buffer", error.reason);  // the port closes with `opened`
+  }
+
+  device_ = std::move(opened.device);
+  device_->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  ApplyCommTimeouts();
+  ApplyCommState();
+
+  SysError error;
+  stop_ = platform_.CreateStopEvent(error);
+  if (!stop_) {
+    device_.reset();
+    throw ECommsError("Unable to create event", error.reason);
+  }
+  hangup_ = std::make_unique<HangupLatch>();
+  const PortContext context{*device_, *stop_, *notifier_, *hangup_};
+
+  try {
+    reader_ = std::make_unique<TReadThread>(context);
+    reader_->Start(platform_);
+  } catch (const std::exception& e) {
+    reader_.reset();
+    hangup_.reset();
+    stop_.reset();
+    device_.reset();
+    throw ECommsError("Unable to create read thread", e.what());
+  }
+  try {
+    writer_ = std::make_unique<TWriteThread>(context);
+    writer_->Start(platform_);
+  } catch (const std::exception& e) {
+    StopReader();
+    writer_.reset();
+    hangup_.reset();
+    stop_.reset();
+    device_.reset();
+    throw ECommsError("Unable to create write thread", e.what());
+  }
+}
+
+void TComm::ClosePort() {
+  if (!device_) return;
+  StopReader();
+  StopWriter();
+  hangup_.reset();
+  stop_.reset();
+  device_.reset();
+}
+
+void TComm::StopReader() {
+  if (!reader_) return;
+  stop_->Set();
+  device_->Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+  reader_.reset();  // waits for the thread, which the stop event has woken
+}
+
+void TComm::StopWriter() {
+  if (!writer_) return;
+  stop_->Set();
+  writer_->WakeForStop();
+  device_->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+  writer_.reset();
+}
+
+bool TComm::SendData(const void* buffer, std::uint16_t length) {
+  if (!writer_ || length == 0) return false;
+  return writer_->Post(QByteArray(static_cast<const char*>(buffer), length));
+}
+
+void TComm::SetTimeout(std::uint32_t CommTimeouts::*field, std::uint32_t value) {
+  if (properties_.timeouts.*field == value) return;
+  properties_.timeouts.*field = value;
+  if (device_) ApplyCommTimeouts();
+}
+
+void TComm::ApplyCommState() {
+  // A setting the device refuses leaves the port as it is; the port stays open.
+  device_->ApplyState(BuildCommState(properties_, device_->CurrentState()));
+}
+
+void TComm::ApplyCommTimeouts() { device_->ApplyTimeouts(properties_.timeouts); }
+
+void TComm::customEvent(QEvent* event) {
+  if (event->type() != NotificationEvent::EventType()) return QObject::customEvent(event);
+  const Notification& n = static_cast<NotificationEvent*>(event)->Get();
+  switch (n.kind) {
+    case UM_RECEIVE_DATA:
+      emit OnReceiveData(n.block);
+      break;
+    case UM_RECEIVE_ERROR:
+      emit OnReceiveError(n.value);
+      break;
+    case UM_REQUEST_HANGUP:
+      emit OnRequestHangup();
+      break;
+    case UM_MODEM_STATE_CHANGE:
+      emit OnModemStateChange(n.value);
+      break;
+    case UM_SEND_DATA_EMPTY:
+      emit OnSendDataEmpty();
+      break;
+  }
+}
+
+}  // namespace zrt::link

@@ -1,0 +1,158 @@
+// The serial-port component: the line settings of one port as properties, the
+// port opened and closed on demand, blocks of bytes handed to a writer thread,
+// and what the reader and writer report raised as signals on the thread that
+// owns the component, in the order the threads posted it.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <memory>
+
+#include "link/comm_settings.h"
+#include "link/comm_threads.h"
+#include "link/ecomms_error.h"
+#include "link/serial_device.h"
+
+namespace zrt::link {
+
+class TComm : public QObject {
+  Q_OBJECT
+
+ public:
+  // The component starts with a new component's settings; it uses `platform`
+  // (the system's by default) for every port operation.
+  explicit TComm(QObject* parent = nullptr, SerialPlatform& platform = SystemSerialPlatform());
+  // Closes a port that is still open.
+  ~TComm() override;
+
+  // Opens the port named CommName with the current settings and starts the
+  // reader and the writer. Throws ECommsError on failure; the component then
+  // holds nothing, unless the port was already open.
+  void OpenPort();
+  // Stops both threads and closes the port; queued output is discarded.
+  // Does nothing when the port is closed. Never throws.
+  void ClosePort();
+  // Queues a copy of the bytes for the writer; false (nothing queued) when
+  // the port is closed, the writer has ended or `length` is 0. Never waits.
+  bool SendData(const void* buffer, std::uint16_t length);
+  bool IsOpen() const { return device_ != nullptr; }
+
+  // Every setting as a whole.
+  const CommProperties& Properties() const { return properties_; }
+
+  // CommName and Parity only store their value; they take effect at the next
+  // OpenPort (Parity also when another line setting is re-applied). Any other
+  // setting, when it changes, is applied to an open port at once.
+  const std::string& CommName() const { return properties_.commName; }
+  void SetCommName(std::string name) { properties_.commName = std::move(name); }
+  std::uint32_t BaudRate() const { return properties_.baudRate; }
+  void SetBaudRate(std::uint32_t v) { SetLine(&CommProperties::baudRate, v); }
+  bool ParityCheck() const { return properties_.parityCheck; }
+  void SetParityCheck(bool v) { SetLine(&CommProperties::parityCheck, v); }
+  bool Outx_CtsFlow() const { return properties_.outxCtsFlow; }
+  void SetOutx_CtsFlow(bool v) { SetLine(&CommProperties::outxCtsFlow, v); }
+  bool Outx_DsrFlow() const { return properties_.outxDsrFlow; }
+  void SetOutx_DsrFlow(bool v) { SetLine(&CommProperties::outxDsrFlow, v); }
+  TDtrControl DtrControl() const { return properties_.dtrControl; }
+  void SetDtrControl(TDtrControl v) { SetLine(&CommProperties::dtrControl, v); }
+  bool DsrSensitivity() const { return properties_.dsrSensitivity; }
+  void SetDsrSensitivity(bool v) { SetLine(&CommProperties::dsrSensitivity, v); }
+  bool TxContinueOnXoff() const { return properties_.txContinueOnXoff; }
+  void SetTxContinueOnXoff(bool v) { SetLine(&CommProperties::txContinueOnXoff, v); }
+  bool Outx_XonXoffFlow() const { return properties_.outxXonXoffFlow; }
+  void SetOutx_XonXoffFlow(bool v) { SetLine(&CommProperties::outxXonXoffFlow, v); }
+  bool Inx_XonXoffFlow() const { return properties_.inxXonXoffFlow; }
+  void SetInx_XonXoffFlow(bool v) { SetLine(&CommProperties::inxXonXoffFlow, v); }
+  bool ReplaceWhenParityError() const { return properties_.replaceWhenParityError; }
+  void SetReplaceWhenParityError(bool v) { SetLine(&CommProperties::replaceWhenParityError, v); }
+  bool IgnoreNullChar() const { return properties_.ignoreNullChar; }
+  void SetIgnoreNullChar(bool v) { SetLine(&CommProperties::ignoreNullChar, v); }
+  TRtsControl RtsControl() const { return properties_.rtsControl; }
+  void SetRtsControl(TRtsControl v) { SetLine(&CommProperties::rtsControl, v); }
+  std::uint16_t XonLimit() const { return properties_.xonLimit; }
+  void SetXonLimit(std::uint16_t v) { SetLine(&CommProperties::xonLimit, v); }
+  std::uint16_t XoffLimit() const { return properties_.xoffLimit; }
+  void SetXoffLimit(std::uint16_t v) { SetLine(&CommProperties::xoffLimit, v); }
+  TByteSize ByteSize() const { return properties_.byteSize; }
+  void SetByteSize(TByteSize v) { SetLine(&CommProperties::byteSize, v); }
+  TParity Parity() const { return properties_.parity; }
+  void SetParity(TParity v) { properties_.parity = v; }
+  TStopBits StopBits() const { return properties_.stopBits; }
+  void SetStopBits(TStopBits v) { SetLine(&CommProperties::stopBits, v); }
+  char XonChar() const { return properties_.xonChar; }
+  void SetXonChar(char v) { SetLine(&CommProperties::xonChar, v); }
+  char XoffChar() const { return properties_.xoffChar; }
+  void SetXoffChar(char v) { SetLine(&CommProperties::xoffChar, v); }
+  char ReplacedChar() const { return properties_.replacedChar; }
+  void SetReplacedChar(char v) { SetLine(&CommProperties::replacedChar, v); }
+  std::uint32_t ReadIntervalTimeout() const { return properties_.timeouts.readIntervalTimeout; }
+  void SetReadIntervalTimeout(std::uint32_t v) { SetTimeout(&CommTimeouts::readIntervalTimeout, v); }
+  std::uint32_t ReadTotalTimeoutMultiplier() const {
+    return properties_.timeouts.readTotalTimeoutMultiplier;
+  }
+  void SetReadTotalTimeoutMultiplier(std::uint32_t v) {
+    SetTimeout(&CommTimeouts::readTotalTimeoutMultiplier, v);
+  }
+  std::uint32_t ReadTotalTimeoutConstant() const {
+    return properties_.timeouts.readTotalTimeoutConstant;
+  }
+  void SetReadTotalTimeoutConstant(std::uint32_t v) {
+    SetTimeout(&CommTimeouts::readTotalTimeoutConstant, v);
+  }
+  std::uint32_t WriteTotalTimeoutMultiplier() const {
+    return properties_.timeouts.writeTotalTimeoutMultiplier;
+  }
+  void SetWriteTotalTimeoutMultiplier(std::uint32_t v) {
+    SetTimeout(&CommTimeouts::writeTotalTimeoutMultiplier, v);
+  }
+  std::uint32_t WriteTotalTimeoutConstant() const {
+    return properties_.timeouts.writeTotalTimeoutConstant;
+  }
+  void SetWriteTotalTimeoutConstant(std::uint32_t v) {
+    SetTimeout(&CommTimeouts::writeTotalTimeoutConstant, v);
+  }
+
+ signals:
+  // 1 to 2048 bytes; data.constData()[data.size()] is 0.
+  void OnReceiveData(const QByteArray& data);
+  // The line-error flags (CE_*) the port reported.
+  void OnReceiveError(quint32 eventMask);
+  // kModemRing and/or kModemCarrier.
+  void OnModemStateChange(quint32 modemEvent);
+  // The device is gone or a thread met an error; the port stays open until
+  // ClosePort.
+  void OnRequestHangup();
+  // The writer found its queue empty.
+  void OnSendDataEmpty();
+
+ protected:
+  void customEvent(QEvent* event) override;
+
+ private:
+  class Notifier;
+
+  template <typename T>
+  void SetLine(T CommProperties::*field, T value) {
+    if (properties_.*field == value) return;
+    properties_.*field = value;
+    if (device_) ApplyCommState();
+  }
+  void SetTimeout(std::uint32_t CommTimeouts::*field, std::uint32_t value);
+  void ApplyCommState();
+  void ApplyCommTimeouts();
+  void StopReader();
+  void StopWriter();
+
+  SerialPlatform& platform_;
+  CommProperties properties_;
+  std::unique_ptr<Notifier> notifier_;
+  // One opening: the port, its stop event, the shared hang-up report and the
+  // threads, declared so that the threads go first.
+  std::unique_ptr<SerialDevice> device_;
+  std::unique_ptr<StopEvent> stop_;
+  std::unique_ptr<HangupLatch> hangup_;
+  std::unique_ptr<TReadThread> reader_;
+  std::unique_ptr<TWriteThread> writer_;
+};
+
+}  // namespace zrt::link

@@ -1,0 +1,44 @@
+#include "link/write_queue.h"
+
+namespace zrt::link {
+
+bool WriteQueue::Push(QByteArray block) {
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+    blocks_.push_back(std::move(block));
+  }
+  changed_.notify_one();
+  return true;
+}
+
+std::optional<QByteArray> WriteQueue::TryPop() {
+  std::lock_guard lock(mutex_);
+  if (blocks_.empty()) return std::nullopt;
+  QByteArray block = std::move(blocks_.front());
+  blocks_.pop_front();
+  return block;
+}
+
+bool WriteQueue::WaitForBlock() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return stopRequested_ || !blocks_.empty(); });
+  return !stopRequested_;
+}
+
+void WriteQueue::RequestStop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopRequested_ = true;
+  }
+  changed_.notify_all();
+}
+
+void WriteQueue::Close() {
+  std::deque<QByteArray> dropped;
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  dropped.swap(blocks_);
+}
+
+}  // namespace zrt::link

@@ -1,0 +1,11 @@
+// Runs the link tests inside a QCoreApplication, whose event loop delivers
+// the component's signals.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
