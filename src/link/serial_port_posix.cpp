@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -51,13 +52,13 @@ class EventFdStopEvent : public StopEvent {
   std::atomic<bool> set_{false};
 };
 
-int PollTimeoutMs(Deadline deadline) {
-  if (!deadline) return -1;
-  const auto left = *deadline - Clock::now();
-  if (left <= Clock::duration::zero()) return 0;
-  // Round up: waking a little early would only poll again at once.
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return static_cast<int>(std::min<long long>(ms, 24LL * 3600 * 1000));
+// The time left until `deadline`, to the nanosecond: a block is due right
+// when the line has been quiet for its interval, not a rounded millisecond later.
+timespec TimeLeft(Clock::time_point deadline) {
+  const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+  return {static_cast<time_t>(seconds.count()),
+          static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
 }
 
 tcflag_t CharacterSize(std::uint8_t bits) {
@@ -217,7 +218,9 @@ class PosixSerialDevice : public SerialDevice {
         const auto next = Clock::now() + kLineCounterPoll;
         if (!wake || next < *wake) wake = next;
       }
-      const int n = poll(fds, 2, PollTimeoutMs(wake));
+      timespec left{};
+      if (wake) left = TimeLeft(*wake);
+      const int n = ppoll(fds, 2, wake ? &left : nullptr, nullptr);
       if (n < 0) {
         if (errno == EINTR) continue;
         return {WaitResult::Failed, 0, SysError::FromErrno(errno)};
@@ -363,9 +366,11 @@ std::unique_ptr<StopEvent> PosixSerialPlatform::CreateStopEvent(SysError& error)
 
 std::jthread PosixSerialPlatform::StartThread(ThreadRole role, std::function<void()> body) {
   // The reader above the writer, both above the window, where the system allows.
-  const int niceness = role == ThreadRole::Reader ? -2 : -1;
-  return std::jthread([body = std::move(body), niceness] {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness);
+  const bool reader = role == ThreadRole::Reader;
+  return std::jthread([body = std::move(body), reader] {
+    // Named for top, gdb and the tests.
+    pthread_setname_np(pthread_self(), reader ? "zrt-reader" : "zrt-writer");
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), reader ? -2 : -1);
     body();
   });
 }

@@ -1,46 +1,47 @@
 #include "link/tcomm.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <system_error>
+#include <QMetaMethod>
+#include <deque>
+#include <mutex>
+#include <optional>
 
 namespace zrt::link {
 namespace {
 
 constexpr std::size_t kQueueSize = 4096;
 
-// Carries one notification through the owner thread's event queue, which
-// keeps posting order across threads.
-class NotificationEvent : public QEvent {
- public:
-  static QEvent::Type EventType() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-  }
-
-  explicit NotificationEvent(Notification notification)
-      : QEvent(EventType()), notification_(std::move(notification)) {}
-
-  const Notification& Get() const { return notification_; }
-
- private:
-  Notification notification_;
-};
-
 }  // namespace
 
+// Notifications wait in a queue of our own; each post also queues a call of
+// DeliverNotifications on the owner's thread. Delivery takes them one at a
+// time from the front, so they keep posting order even when a handler runs a
+// nested event loop, and a call that finds the queue empty does nothing.
 class TComm::Notifier : public NotificationSink {
  public:
   explicit Notifier(TComm* owner) : owner_(owner) {}
 
   bool Post(Notification notification) override {
-    // Qt takes the event and frees it (and its block) even if the owner goes first.
-    QCoreApplication::postEvent(owner_, new NotificationEvent(std::move(notification)));
-    return true;
+    {
+      std::lock_guard lock(mutex_);
+      queue_.push_back(std::move(notification));
+    }
+    static const QMetaMethod deliver = TComm::staticMetaObject.method(
+        TComm::staticMetaObject.indexOfMethod("DeliverNotifications()"));
+    return deliver.invoke(owner_, Qt::QueuedConnection);
+  }
+
+  std::optional<Notification> Take() {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return std::nullopt;
+    Notification next = std::move(queue_.front());
+    queue_.pop_front();
+    return next;
   }
 
  private:
   TComm* owner_;
+  std::mutex mutex_;
+  std::deque<Notification> queue_;
 };
 
 TComm::TComm(QObject* parent, SerialPlatform& platform)
@@ -143,25 +144,25 @@ void TComm::ApplyCommState() {
 
 void TComm::ApplyCommTimeouts() { device_->ApplyTimeouts(properties_.timeouts); }
 
-void TComm::customEvent(QEvent* event) {
-  if (event->type() != NotificationEvent::EventType()) return QObject::customEvent(event);
-  const Notification& n = static_cast<NotificationEvent*>(event)->Get();
-  switch (n.kind) {
-    case UM_RECEIVE_DATA:
-      emit OnReceiveData(n.block);
-      break;
-    case UM_RECEIVE_ERROR:
-      emit OnReceiveError(n.value);
-      break;
-    case UM_REQUEST_HANGUP:
-      emit OnRequestHangup();
-      break;
-    case UM_MODEM_STATE_CHANGE:
-      emit OnModemStateChange(n.value);
-      break;
-    case UM_SEND_DATA_EMPTY:
-      emit OnSendDataEmpty();
-      break;
+void TComm::DeliverNotifications() {
+  while (std::optional<Notification> n = notifier_->Take()) {
+    switch (n->kind) {
+      case UM_RECEIVE_DATA:
+        emit OnReceiveData(n->block);
+        break;
+      case UM_RECEIVE_ERROR:
+        emit OnReceiveError(n->value);
+        break;
+      case UM_REQUEST_HANGUP:
+        emit OnRequestHangup();
+        break;
+      case UM_MODEM_STATE_CHANGE:
+        emit OnModemStateChange(n->value);
+        break;
+      case UM_SEND_DATA_EMPTY:
+        emit OnSendDataEmpty();
+        break;
+    }
   }
 }
 

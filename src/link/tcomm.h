@@ -125,8 +125,8 @@ class TComm : public QObject {
   // The writer found its queue empty.
   void OnSendDataEmpty();
 
- protected:
-  void customEvent(QEvent* event) override;
+ private slots:
+  void DeliverNotifications();
 
  private:
   class Notifier;

@@ -67,13 +67,13 @@ TEST_F(FakeLinkTest, OpeningFailuresCarryTheirMessagesAndLeaveNothingOpen) {
   ExpectOpenFails("Unable to create event", "Too many open files");
   platform.stopEventError = 0;
 
-  const int threads = RunningThreads();
+  const int threads = PortThreads();
   platform.failReaderThread = true;
   ExpectOpenFails("Unable to create read thread");
   platform.failReaderThread = false;
   platform.failWriterThread = true;
   ExpectOpenFails("Unable to create write thread");
-  EXPECT_EQ(RunningThreads(), threads) << "the reader was not stopped";
+  EXPECT_EQ(PortThreads(), threads) << "the reader was not stopped";
   platform.failWriterThread = false;
 
   comm.OpenPort();  // nothing of the failures is left in the way
@@ -243,9 +243,9 @@ TEST_F(FakeLinkTest, ThreadErrorsEndWithOneHangupOrQuietly) {
 
   // A port closed underneath (invalid handle) ends the thread without a report.
   comm.OpenPort();
-  const int threads = RunningThreads();
+  ASSERT_TRUE(CommRecorder::WaitFor([&] { return PortThreads() == 2; }));
   line->FailNext(FakeOp::WaitRead, EBADF);
-  EXPECT_TRUE(CommRecorder::WaitFor([&] { return RunningThreads() == threads - 1; }));
+  EXPECT_TRUE(CommRecorder::WaitFor([&] { return PortThreads() == 1; }));
   comm.ClosePort();
   QCoreApplication::processEvents();
   EXPECT_EQ(recorder.Count(CommEvent::Hangup), 1);

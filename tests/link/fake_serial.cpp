@@ -1,6 +1,7 @@
 #include "fake_serial.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -85,12 +86,12 @@ class FakeDevice : public SerialDevice {
         if (left <= std::chrono::steady_clock::duration::zero()) return {WaitResult::Timeout};
         timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
       }
-      pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0},
-                       {line_->wakeFd_, POLLIN, 0}};
+      const int wakeFd = reading ? line_->readWakeFd_ : line_->writeWakeFd_;
+      pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0}, {wakeFd, POLLIN, 0}};
       poll(fds, 2, timeout);
       if (fds[1].revents) {
         std::uint64_t drained;
-        [[maybe_unused]] ssize_t n = read(line_->wakeFd_, &drained, sizeof drained);
+        [[maybe_unused]] ssize_t n = read(wakeFd, &drained, sizeof drained);
       }
     }
   }
@@ -151,13 +152,19 @@ class FakeDevice : public SerialDevice {
   std::uint32_t mask_ = 0;
 };
 
-FakeLine::FakeLine() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+FakeLine::FakeLine()
+    : readWakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      writeWakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-FakeLine::~FakeLine() { close(wakeFd_); }
+FakeLine::~FakeLine() {
+  close(readWakeFd_);
+  close(writeWakeFd_);
+}
 
 void FakeLine::Changed() {
   const std::uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+  [[maybe_unused]] ssize_t r = write(readWakeFd_, &one, sizeof one);
+  [[maybe_unused]] ssize_t w = write(writeWakeFd_, &one, sizeof one);
   changed_.notify_all();
 }
 
@@ -172,7 +179,7 @@ bool FakeLine::TakeFailure(FakeOp op, int& error) {
 void FakeLine::Feed(const QByteArray& bytes) {
   {
     std::lock_guard lock(mutex_);
-    inbound_.append(bytes);
+    inbound_.append(bytes.constData(), bytes.size());  // a deep copy: no sharing across threads
   }
   Changed();
 }
@@ -278,7 +285,10 @@ std::jthread FakePlatform::StartThread(ThreadRole role, std::function<void()> bo
       (role == ThreadRole::Writer && failWriterThread)) {
     throw std::system_error(EAGAIN, std::generic_category(), "cannot start thread");
   }
-  return std::jthread(std::move(body));
+  return std::jthread([body = std::move(body), role] {
+    pthread_setname_np(pthread_self(), role == ThreadRole::Reader ? "zrt-reader" : "zrt-writer");
+    body();
+  });
 }
 
 }  // namespace zrt::link::testing

@@ -49,7 +49,10 @@ class FakeLine {
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
-  int wakeFd_;  // eventfd: readable when something changed
+  // eventfds, readable when something changed: one for the reader's waits,
+  // one for the writer's, so that one draining it cannot hide a change from the other.
+  int readWakeFd_;
+  int writeWakeFd_;
   QByteArray inbound_;
   std::size_t consumed_ = 0;
   std::deque<std::pair<std::uint32_t, std::uint32_t>> lineEvents_;  // events, errors

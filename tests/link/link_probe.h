@@ -1,18 +1,31 @@
-// What the process holds: open descriptors and running threads, to catch
+// What the process holds: open descriptors and the port's threads, to catch
 // leaks and threads that did not end.
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace zrt::link::testing {
 
-inline int CountEntries(const char* dir) {
+inline int OpenDescriptors() {
   int n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++n;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++n;
+  }
   return n;
 }
 
-inline int OpenDescriptors() { return CountEntries("/proc/self/fd"); }
-inline int RunningThreads() { return CountEntries("/proc/self/task"); }
+// Threads named by the serial platform ("zrt-reader", "zrt-writer"); other
+// threads (a sanitizer's, Qt's) come and go on their own.
+inline int PortThreads() {
+  int n = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name.starts_with("zrt-")) ++n;
+  }
+  return n;
+}
 
 }  // namespace zrt::link::testing

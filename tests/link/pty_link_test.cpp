@@ -121,20 +121,20 @@ TEST_F(PtyLinkTest, TenThousandSmallBlocksKeepTheirOrder) {
 }
 
 TEST_F(PtyLinkTest, HangUpIsReportedOnceAndEndsTheReader) {
-  const int threadsBefore = RunningThreads();
+  const int threadsBefore = PortThreads();
   comm.OpenPort();
-  EXPECT_EQ(RunningThreads(), threadsBefore + 2);
+  EXPECT_TRUE(CommRecorder::WaitFor([&] { return PortThreads() == threadsBefore + 2; }));
   pty.Send("partial reply");
   ASSERT_TRUE(recorder.WaitForReceived(13));
   pty.CloseInstrument();
   ASSERT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Hangup) == 1; }));
   // The reader ends instead of spinning on the dead line.
-  EXPECT_TRUE(CommRecorder::WaitFor([&] { return RunningThreads() == threadsBefore + 1; }));
+  EXPECT_TRUE(CommRecorder::WaitFor([&] { return PortThreads() == threadsBefore + 1; }));
   EXPECT_TRUE(comm.IsOpen()) << "the owner decides when to close";
 
   // A write after the hang-up fails too, without a second report.
   EXPECT_TRUE(comm.SendData("X", 1));
-  EXPECT_TRUE(CommRecorder::WaitFor([&] { return RunningThreads() == threadsBefore; }));
+  EXPECT_TRUE(CommRecorder::WaitFor([&] { return PortThreads() == threadsBefore; }));
   comm.ClosePort();
   const std::size_t count = recorder.events.size();
   QCoreApplication::processEvents();
@@ -147,7 +147,7 @@ TEST_F(PtyLinkTest, ClosingWhileBusyLeaksNothing) {
   comm.OpenPort();
   comm.ClosePort();
   const int descriptors = OpenDescriptors();
-  const int threads = RunningThreads();
+  const int threads = PortThreads();
   const QByteArray block(512, 'q');
   for (int i = 0; i < 1000; ++i) {
     comm.OpenPort();
@@ -163,7 +163,7 @@ TEST_F(PtyLinkTest, ClosingWhileBusyLeaksNothing) {
     }
   }
   EXPECT_EQ(OpenDescriptors(), descriptors);
-  EXPECT_EQ(RunningThreads(), threads);
+  EXPECT_EQ(PortThreads(), threads);
   QCoreApplication::processEvents();
   EXPECT_EQ(recorder.Count(CommEvent::Hangup), 0);
 }

@@ -1,0 +1,356 @@
+// Measures the serial component on pseudo-terminals:
+//   throughput of received data against a plain read loop, reply latency,
+//   idle cost of an open port, and how long closing takes when busy.
+//
+//   bench-serial [--json] [--megabytes N] [--idle-seconds N]
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/tcomm.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using zrt::link::TComm;
+
+struct Pty {
+  Pty() {
+    int terminal = -1;
+    char name[128] = {};
+    if (openpty(&master, &terminal, name, nullptr, nullptr) != 0) {
+      std::perror("openpty");
+      std::exit(1);
+    }
+    close(terminal);
+    path = name;
+  }
+  ~Pty() { close(master); }
+  int master = -1;
+  std::string path;
+};
+
+void WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      return;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+// Test data without the flow-control characters, which the terminal consumes.
+std::vector<char> Pattern(std::size_t size) {
+  std::vector<char> data(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    char c = static_cast<char>(i * 131 + (i >> 11));
+    if (c == 17 || c == 19) c = 'x';
+    data[i] = c;
+  }
+  return data;
+}
+
+double MegabytesPerSecond(std::size_t bytes, Clock::duration elapsed) {
+  return static_cast<double>(bytes) / (1024.0 * 1024.0) /
+         std::chrono::duration<double>(elapsed).count();
+}
+
+struct Throughput {
+  double rxMbS = 0, rawMbS = 0;
+  long long lostBytes = 0;
+};
+
+Throughput MeasureThroughput(std::size_t total) {
+  Throughput result;
+  const std::vector<char> data = Pattern(total);
+  constexpr std::size_t kChunk = 64 * 1024;
+
+  {  // Through the component.
+    Pty pty;
+    TComm comm;
+    comm.SetCommName(pty.path);
+    comm.SetBaudRate(115200);
+    std::size_t received = 0;
+    bool intact = true;
+    QObject::connect(&comm, &TComm::OnReceiveData, [&](const QByteArray& block) {
+      if (std::memcmp(block.constData(), data.data() + received,
+                      std::min<std::size_t>(block.size(), total - received)) != 0) {
+        intact = false;
+      }
+      received += static_cast<std::size_t>(block.size());
+    });
+    comm.OpenPort();
+    const auto start = Clock::now();
+    std::thread writer([&] {
+      for (std::size_t done = 0; done < total; done += kChunk) {
+        WriteAll(pty.master, data.data() + done, std::min(kChunk, total - done));
+      }
+    });
+    QElapsedTimer quiet;
+    quiet.start();
+    std::size_t last = 0;
+    while (received < total && quiet.elapsed() < 5000) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+      if (received != last) {
+        last = received;
+        quiet.restart();
+      }
+    }
+    const auto elapsed = Clock::now() - start;
+    writer.join();
+    comm.ClosePort();
+    result.rxMbS = MegabytesPerSecond(received, elapsed);
+    result.lostBytes = static_cast<long long>(total) - static_cast<long long>(received);
+    if (!intact) std::fprintf(stderr, "bench-serial: received bytes differ from those sent\n");
+  }
+
+  {  // A plain read loop on the same kind of terminal, set raw the same way.
+    Pty pty;
+    TComm setup;  // applies the same line settings, then hands the terminal over
+    setup.SetCommName(pty.path);
+    const int fd = open(pty.path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    {
+      termios t{};
+      tcgetattr(fd, &t);
+      cfmakeraw(&t);
+      t.c_iflag |= IXON | IXOFF;
+      tcsetattr(fd, TCSANOW, &t);
+    }
+    const auto start = Clock::now();
+    std::thread writer([&] {
+      for (std::size_t done = 0; done < total; done += kChunk) {
+        WriteAll(pty.master, data.data() + done, std::min(kChunk, total - done));
+      }
+    });
+    std::vector<char> buffer(2048);
+    std::size_t received = 0;
+    while (received < total) {
+      const ssize_t n = read(fd, buffer.data(), buffer.size());
+      if (n <= 0) break;
+      received += static_cast<std::size_t>(n);
+    }
+    result.rawMbS = MegabytesPerSecond(received, Clock::now() - start);
+    writer.join();
+    close(fd);
+  }
+  return result;
+}
+
+struct Latency {
+  double p50 = 0, p99 = 0;
+};
+
+Latency MeasureLatency(int replies) {
+  Pty pty;
+  TComm comm;
+  comm.SetCommName(pty.path);
+  comm.SetReadIntervalTimeout(100);
+  Clock::time_point sent;
+  std::vector<double> samples;
+  bool arrived = false;
+  QObject::connect(&comm, &TComm::OnReceiveData, [&](const QByteArray&) {
+    samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+    arrived = true;
+  });
+  comm.OpenPort();
+  // One exchange first, not counted: the first write into a fresh
+  // pseudo-terminal pays the kernel's buffer set-up (up to a few ms here).
+  for (int i = 0; i <= replies; ++i) {
+    arrived = false;
+    sent = Clock::now();
+    WriteAll(pty.master, "ZRT3060,V10.05\r\n", 16);
+    while (!arrived) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1000);
+  }
+  comm.ClosePort();
+  samples.erase(samples.begin());
+  std::sort(samples.begin(), samples.end());
+  // Percentiles interpolated between the nearest ranks (numpy's default).
+  auto at = [&](double q) {
+    const double rank = q * static_cast<double>(samples.size() - 1);
+    const auto low = static_cast<std::size_t>(rank);
+    const std::size_t high = std::min(low + 1, samples.size() - 1);
+    return samples[low] + (rank - static_cast<double>(low)) * (samples[high] - samples[low]);
+  };
+  return {at(0.50), at(0.99)};
+}
+
+std::set<std::string> Tasks() {
+  std::set<std::string> tasks;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    tasks.insert(entry.path().filename().string());
+  }
+  return tasks;
+}
+
+// Voluntary context switches and CPU milliseconds of one thread.
+std::pair<long, double> ThreadCost(const std::string& tid) {
+  long switches = 0;
+  std::ifstream status("/proc/self/task/" + tid + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+      switches = std::stol(line.substr(line.find(':') + 1));
+    }
+  }
+  std::ifstream statFile("/proc/self/task/" + tid + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) {
+      stime = std::stol(field);
+      break;
+    }
+  }
+  return {switches, 1000.0 * static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK)};
+}
+
+struct Idle {
+  double wakeupsPerS = 0, cpuMs = 0;
+};
+
+Idle MeasureIdle(int seconds) {
+  Pty pty;
+  TComm comm;
+  comm.SetCommName(pty.path);
+  const std::set<std::string> before = Tasks();
+  comm.OpenPort();
+  std::vector<std::string> threads;
+  for (const std::string& tid : Tasks()) {
+    if (!before.contains(tid)) threads.push_back(tid);
+  }
+  // Let the threads settle (the writer reports its empty queue once).
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  long switches0 = 0;
+  double cpu0 = 0;
+  for (const auto& tid : threads) {
+    const auto [s, c] = ThreadCost(tid);
+    switches0 += s;
+    cpu0 += c;
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  long switches1 = 0;
+  double cpu1 = 0;
+  for (const auto& tid : threads) {
+    const auto [s, c] = ThreadCost(tid);
+    switches1 += s;
+    cpu1 += c;
+  }
+  comm.ClosePort();
+  return {static_cast<double>(switches1 - switches0) / seconds, cpu1 - cpu0};
+}
+
+double MeasureCloses(int closes) {
+  Pty pty;
+  TComm comm;
+  comm.SetCommName(pty.path);
+  const std::vector<char> flood = Pattern(256 * 1024);
+  double longest = 0;
+  fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+  for (int i = 0; i < closes; ++i) {
+    comm.OpenPort();
+    // Resume output a previous round may have stopped.
+    [[maybe_unused]] ssize_t resumed = write(pty.master, "\x11", 1);
+    std::atomic<bool> flooding{true};
+    std::thread writer;
+    if (i % 2 == 0) {
+      // The instrument floods the port while it is closed.
+      writer = std::thread([&] {
+        while (flooding) {
+          if (write(pty.master, flood.data(), flood.size()) < 0) {
+            pollfd fd{pty.master, POLLOUT, 0};
+            poll(&fd, 1, 10);
+          }
+        }
+      });
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    } else {
+      // The instrument has said XOFF and the writer is stuck with a full queue.
+      WriteAll(pty.master, "\x13", 1);
+      for (int k = 0; k < 8; ++k) comm.SendData(flood.data(), 60000);
+    }
+    const auto start = Clock::now();
+    comm.ClosePort();
+    longest = std::max(longest,
+                       std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    flooding = false;
+    if (writer.joinable()) writer.join();
+    // Drain what reached the instrument's side.
+    char sink[65536];
+    while (read(pty.master, sink, sizeof sink) > 0) {
+    }
+    QCoreApplication::processEvents();
+  }
+  return longest;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  bool json = false;
+  std::size_t megabytes = 64;
+  int idleSeconds = 10;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--json") {
+      json = true;
+    } else if (arg == "--megabytes" && i + 1 < argc) {
+      megabytes = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--idle-seconds" && i + 1 < argc) {
+      idleSeconds = std::max(1, std::atoi(argv[++i]));
+    } else {
+      std::fprintf(stderr, "usage: bench-serial [--json] [--megabytes N] [--idle-seconds N]\n");
+      return 2;
+    }
+  }
+
+  const Throughput throughput = MeasureThroughput(megabytes * 1024 * 1024);
+  const Latency latency = MeasureLatency(50);
+  const Idle idle = MeasureIdle(idleSeconds);
+  const double closeMax = MeasureCloses(100);
+  const double ratio = throughput.rawMbS > 0 ? throughput.rxMbS / throughput.rawMbS : 0;
+
+  if (json) {
+    std::printf(
+        "{\"rx_mb_s\": %.1f, \"raw_mb_s\": %.1f, \"rx_ratio\": %.3f, \"rx_lost_bytes\": %lld, "
+        "\"latency_p50_ms\": %.2f, \"latency_p99_ms\": %.2f, \"idle_wakeups_per_s\": %.2f, "
+        "\"idle_cpu_ms\": %.1f, \"close_ms_max\": %.2f}\n",
+        throughput.rxMbS, throughput.rawMbS, ratio, throughput.lostBytes, latency.p50, latency.p99,
+        idle.wakeupsPerS, idle.cpuMs, closeMax);
+  } else {
+    std::printf("receive:  %.1f MB/s through the component, %.1f MB/s plain read loop\n",
+                throughput.rxMbS, throughput.rawMbS);
+    std::printf("          ratio %.3f (target >= 0.8), %lld bytes lost (target 0)\n", ratio,
+                throughput.lostBytes);
+    std::printf("latency:  p50 %.2f ms, p99 %.2f ms (target p99 <= 102)\n", latency.p50,
+                latency.p99);
+    std::printf("idle:     %.2f wakeups/s (target <= 1), %.1f ms CPU in %d s (target <= 10)\n",
+                idle.wakeupsPerS, idle.cpuMs, idleSeconds);
+    std::printf("close:    longest %.2f ms over 100 busy closes (target <= 50)\n", closeMax);
+  }
+  return 0;
+}
