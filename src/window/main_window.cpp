@@ -32,7 +32,8 @@ TForm1::TForm1(QWidget* parent)
                           Qt::WindowCloseButtonHint),
       controls_(BuildControls(this)),
       keys_(Edit("Edit1")),
-      composer_(keys_) {
+      composer_(keys_),
+      comm1_(new link::TComm(this)) {
   setObjectName("Form1");
   setWindowTitle(QString::fromUtf8(kWindowTitle.data(), kWindowTitle.size()));
   setWindowIcon(WindowIcon());
@@ -50,6 +51,12 @@ TForm1::TForm1(QWidget* parent)
     qobject_cast<QLabel*>(Control(label))->setBuddy(Control(field));
   }
   Edit("Edit2")->setAccessibleName("Instrument address");
+
+  // The window's port differs from a new component only in name and rate,
+  // which match the port and baud-rate boxes.
+  comm1_->setObjectName("Comm1");
+  comm1_->SetCommName("COM1");
+  comm1_->SetBaudRate(19200);
 
   connect(qobject_cast<QPushButton*>(Control("btn100")), &QPushButton::clicked, this,
           &TForm1::btn100Click);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "compose/composer.h"
+#include "link/tcomm.h"
 #include "window/caption_table.h"
 #include "window/key_buttons.h"
 #include "window/window_builder.h"
@@ -27,6 +28,9 @@ class TForm1 : public QWidget {
   // True from the moment the Open/Close button starts opening the serial port
   // until the port is closed again; names the Open/Close button's caption.
   bool PortOpen() const { return portOpen_; }
+
+  // The serial-port component the window talks to the instrument through.
+  link::TComm& Comm1() { return *comm1_; }
 
   // The language the operator selected.
   Language CurrentLanguage() const;
@@ -55,6 +59,7 @@ class TForm1 : public QWidget {
   BuiltControls controls_;
   KeyButtons keys_;
   compose::Composer composer_;
+  link::TComm* comm1_;  // owned as a child object
   bool portOpen_ = false;
 };
 

@@ -84,6 +84,19 @@ TEST_F(StartupTest, SettingsStartFromTheirStoredValues) {
   EXPECT_EQ(Get<QTabWidget>("PageControl1")->count(), 1);
 }
 
+TEST_F(StartupTest, SerialPortIsClosedWithThePanelsSettings) {
+  link::TComm& comm = form->Comm1();
+  EXPECT_FALSE(comm.IsOpen());
+  EXPECT_EQ(comm.objectName(), "Comm1");
+  EXPECT_EQ(comm.CommName(), Get<QComboBox>("cbo1")->currentText().toStdString());
+  EXPECT_EQ(QString::number(comm.BaudRate()), Get<QComboBox>("cob2")->currentText());
+  link::CommProperties fresh;
+  fresh.commName = comm.CommName();
+  fresh.baudRate = comm.BaudRate();
+  EXPECT_EQ(link::BuildCommState(comm.Properties(), {}), link::BuildCommState(fresh, {}));
+  EXPECT_EQ(comm.Properties().timeouts, fresh.timeouts);
+}
+
 TEST_F(StartupTest, StatusBarShowsTwoEmptyPanels) {
   auto* bar = Get<QStatusBar>("StatusBar1");
   const QList<QLabel*> panels = bar->findChildren<QLabel*>();
