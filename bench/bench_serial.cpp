@@ -294,8 +294,8 @@ double MeasureCloses(int closes) {
     }
     const auto start = Clock::now();
     comm.ClosePort();
-    longest = std::max(longest,
-                       std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    longest =
+        std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     flooding = false;
     if (writer.joinable()) writer.join();
     // Drain what reached the instrument's side.

@@ -5,9 +5,9 @@
 //
 // The panel runs on whatever display QT_QPA_PLATFORM / DISPLAY name (use Xvfb
 // for a real X server, or QT_QPA_PLATFORM=offscreen).
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,9 +107,10 @@ int main(int argc, char** argv) {
   const double shownMax = *std::max_element(shown.begin(), shown.end());
   const double rssMedian = Median(rss);
   if (json) {
-    std::printf("{\"runs\": %d, \"shown_ms_median\": %.1f, \"shown_ms_max\": %.1f, "
-                "\"rss_mb_median\": %.1f}\n",
-                runs, shownMedian, shownMax, rssMedian);
+    std::printf(
+        "{\"runs\": %d, \"shown_ms_median\": %.1f, \"shown_ms_max\": %.1f, "
+        "\"rss_mb_median\": %.1f}\n",
+        runs, shownMedian, shownMax, rssMedian);
   } else {
     std::printf("runs:               %d\n", runs);
     std::printf("window shown (ms):  median %.1f, max %.1f   (target: 150)\n", shownMedian,

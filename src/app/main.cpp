@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   if (!options.screenshotPath.isEmpty()) {
     QApplication::processEvents();
     if (!form.grab().save(options.screenshotPath, "PNG")) {
-      qCritical("zrt-panel: cannot write %s", qPrintable(QDir::toNativeSeparators(options.screenshotPath)));
+      qCritical("zrt-panel: cannot write %s",
+                qPrintable(QDir::toNativeSeparators(options.screenshotPath)));
       return 1;
     }
     return 0;

@@ -10,9 +10,9 @@ class QCoreApplication;
 namespace zrt::app {
 
 struct Options {
-  QString screenshotPath;        // render the window to this PNG file and exit
-  std::optional<int> language;   // select this language index at start, as the operator would
-  bool reportStartup = false;    // print "shown rss_kb=N" once the window is painted, then exit
+  QString screenshotPath;       // render the window to this PNG file and exit
+  std::optional<int> language;  // select this language index at start, as the operator would
+  bool reportStartup = false;   // print "shown rss_kb=N" once the window is painted, then exit
 };
 
 // Parses the application's arguments; prints help or an error and exits on

@@ -16,7 +16,6 @@ bool AlwaysAvailable(int code) {
   return std::ranges::find(kAlwaysAvailableItems, code) != std::end(kAlwaysAvailableItems);
 }
 
-
 // Function availability, one row per function code 0 to 15, as item key codes.
 // Item 48 ("A路幅度") stands in no row on purpose: after the first function
 // key it stays disabled.
@@ -53,7 +52,7 @@ constexpr int kGroup9[] = {144};                 // %
 constexpr int kGroup10[] = {132, 145};           // Vdc mVdc
 
 constexpr std::array<std::span<const int>, 11> kUnitGroups{
-    kGroup0, kGroup1, kGroup2, kGroup3, kGroup4, kGroup5,
+    kGroup0, kGroup1, kGroup2, kGroup3, kGroup4,  kGroup5,
     kGroup6, kGroup7, kGroup8, kGroup9, kGroup10,
 };
 

@@ -10,8 +10,8 @@ namespace zrt::link {
 
 // Each enumeration holds its ordinal; what reaches the port is given beside it.
 enum class TParity : std::uint8_t { None, Odd, Even, Mark, Space };  // the ordinal
-enum class TStopBits : std::uint8_t { _1, _1_5, _2 };                 // the ordinal
-enum class TByteSize : std::uint8_t { _5, _6, _7, _8 };               // ordinal + 5 data bits
+enum class TStopBits : std::uint8_t { _1, _1_5, _2 };                // the ordinal
+enum class TByteSize : std::uint8_t { _5, _6, _7, _8 };              // ordinal + 5 data bits
 enum class TDtrControl : std::uint8_t { DtrEnable, DtrDisable, DtrHandshake };
 enum class TRtsControl : std::uint8_t {
   RtsEnable,

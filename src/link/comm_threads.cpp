@@ -81,7 +81,8 @@ bool TReadThread::CompleteRead() {
     case IoResult::Done:
       count_ += read.count;
       lastByte_ = Clock::now();
-      if (count_ == buffer_.size() || context_.device.Timeouts().readIntervalTimeout == kReadAtOnce) {
+      if (count_ == buffer_.size() ||
+          context_.device.Timeouts().readIntervalTimeout == kReadAtOnce) {
         return DeliverBytes() && ArmRead();
       }
       return true;
@@ -146,9 +147,8 @@ Deadline TReadThread::BlockDeadline() const {
       timeouts.readIntervalTimeout != kReadAtOnce) {
     deadline = lastByte_ + std::chrono::milliseconds(timeouts.readIntervalTimeout);
   }
-  const std::uint64_t total =
-      std::uint64_t{timeouts.readTotalTimeoutMultiplier} * kReadBlockSize +
-      timeouts.readTotalTimeoutConstant;
+  const std::uint64_t total = std::uint64_t{timeouts.readTotalTimeoutMultiplier} * kReadBlockSize +
+                              timeouts.readTotalTimeoutConstant;
   if (total != 0) {
     const Clock::time_point end = blockStart_ + std::chrono::milliseconds(total);
     if (!deadline || end < *deadline) deadline = end;

@@ -4,8 +4,6 @@
 
 namespace zrt::link {
 
-SysError SysError::FromErrno(int code) {
-  return {code, std::generic_category().message(code)};
-}
+SysError SysError::FromErrno(int code) { return {code, std::generic_category().message(code)}; }
 
 }  // namespace zrt::link

@@ -19,8 +19,8 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "link/comm_events.h"
 

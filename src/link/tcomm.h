@@ -86,7 +86,9 @@ class TComm : public QObject {
   char ReplacedChar() const { return properties_.replacedChar; }
   void SetReplacedChar(char v) { SetLine(&CommProperties::replacedChar, v); }
   std::uint32_t ReadIntervalTimeout() const { return properties_.timeouts.readIntervalTimeout; }
-  void SetReadIntervalTimeout(std::uint32_t v) { SetTimeout(&CommTimeouts::readIntervalTimeout, v); }
+  void SetReadIntervalTimeout(std::uint32_t v) {
+    SetTimeout(&CommTimeouts::readIntervalTimeout, v);
+  }
   std::uint32_t ReadTotalTimeoutMultiplier() const {
     return properties_.timeouts.readTotalTimeoutMultiplier;
   }

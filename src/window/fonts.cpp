@@ -8,7 +8,8 @@ namespace {
 QFont SansFont(int pixelSize, bool bold) {
   QFont font;
   // The first family that is installed wins; all of them carry CJK glyphs.
-  font.setFamilies({"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Droid Sans Fallback", "sans-serif"});
+  font.setFamilies(
+      {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Droid Sans Fallback", "sans-serif"});
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelSize);
   font.setBold(bold);

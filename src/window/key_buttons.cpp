@@ -16,9 +16,7 @@ QPushButton* KeyButtons::Button(int keyCode) const {
   return buttons_[static_cast<std::size_t>(keyCode)];
 }
 
-std::u16string KeyButtons::CommandLine() const {
-  return commandLine_->text().toStdU16String();
-}
+std::u16string KeyButtons::CommandLine() const { return commandLine_->text().toStdU16String(); }
 
 void KeyButtons::SetCommandLine(const std::u16string& text) {
   commandLine_->setText(QString::fromStdU16String(text));

@@ -26,7 +26,7 @@ enum class ControlKind {
 enum class FontRole { Window, BoldLabel, LargeEdit, BoldButton };
 
 struct ControlSpec {
-  std::string_view name;    // Qt object name
+  std::string_view name;  // Qt object name
   ControlKind kind;
   std::string_view parent;  // empty: the window itself
   int left, top, width, height;

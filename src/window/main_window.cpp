@@ -62,17 +62,14 @@ TForm1::TForm1(QWidget* parent)
           &TForm1::btn100Click);
   connect(qobject_cast<QPushButton*>(Control("btn101")), &QPushButton::clicked, this,
           &TForm1::btn101Click);
-  connect(qobject_cast<RadioGroup*>(Control("rg3")), &RadioGroup::Clicked, this,
-          &TForm1::rg3Click);
+  connect(qobject_cast<RadioGroup*>(Control("rg3")), &RadioGroup::Clicked, this, &TForm1::rg3Click);
 
   FormCreate();
 }
 
 TForm1::~TForm1() = default;
 
-QLineEdit* TForm1::Edit(const char* name) const {
-  return qobject_cast<QLineEdit*>(Control(name));
-}
+QLineEdit* TForm1::Edit(const char* name) const { return qobject_cast<QLineEdit*>(Control(name)); }
 
 Language TForm1::CurrentLanguage() const {
   return static_cast<Language>(qobject_cast<RadioGroup*>(Control("rg3"))->ItemIndex());

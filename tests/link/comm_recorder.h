@@ -24,10 +24,12 @@ class CommRecorder {
     QObject::connect(&comm, &TComm::OnReceiveData, [this](const QByteArray& data) {
       events.push_back({CommEvent::Data, data, 0, data.constData()[data.size()] == '\0'});
     });
-    QObject::connect(&comm, &TComm::OnReceiveError,
-                     [this](quint32 v) { events.push_back({CommEvent::Error, {}, v}); });
-    QObject::connect(&comm, &TComm::OnModemStateChange,
-                     [this](quint32 v) { events.push_back({CommEvent::Modem, {}, v}); });
+    QObject::connect(&comm, &TComm::OnReceiveError, [this](quint32 v) {
+      events.push_back({CommEvent::Error, {}, v});
+    });
+    QObject::connect(&comm, &TComm::OnModemStateChange, [this](quint32 v) {
+      events.push_back({CommEvent::Modem, {}, v});
+    });
     QObject::connect(&comm, &TComm::OnRequestHangup,
                      [this] { events.push_back({CommEvent::Hangup}); });
     QObject::connect(&comm, &TComm::OnSendDataEmpty,

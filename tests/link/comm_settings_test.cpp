@@ -49,10 +49,14 @@ TEST(CommSettings, EveryBooleanLandsOnItsOwnBit) {
   p.rtsControl = TRtsControl::RtsDisable;
   EXPECT_EQ(CommFlags(p), dcb::fBinary);
   const std::pair<bool CommProperties::*, std::uint32_t> bits[] = {
-      {&CommProperties::parityCheck, 1u << 1},       {&CommProperties::outxCtsFlow, 1u << 2},
-      {&CommProperties::outxDsrFlow, 1u << 3},       {&CommProperties::dsrSensitivity, 1u << 6},
-      {&CommProperties::txContinueOnXoff, 1u << 7},  {&CommProperties::outxXonXoffFlow, 1u << 8},
-      {&CommProperties::inxXonXoffFlow, 1u << 9},    {&CommProperties::replaceWhenParityError, 1u << 10},
+      {&CommProperties::parityCheck, 1u << 1},
+      {&CommProperties::outxCtsFlow, 1u << 2},
+      {&CommProperties::outxDsrFlow, 1u << 3},
+      {&CommProperties::dsrSensitivity, 1u << 6},
+      {&CommProperties::txContinueOnXoff, 1u << 7},
+      {&CommProperties::outxXonXoffFlow, 1u << 8},
+      {&CommProperties::inxXonXoffFlow, 1u << 9},
+      {&CommProperties::replaceWhenParityError, 1u << 10},
       {&CommProperties::ignoreNullChar, 1u << 11},
   };
   for (const auto& [field, bit] : bits) {

@@ -107,7 +107,8 @@ class FakeDevice : public SerialDevice {
       if (line_->inbound_.isEmpty()) {
         return {line_->hungUp_ ? IoResult::HungUp : IoResult::WouldBlock};
       }
-      count = std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(line_->inbound_.size()));
+      count =
+          std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(line_->inbound_.size()));
       std::copy_n(line_->inbound_.constData(), count, reinterpret_cast<char*>(buffer.data()));
       line_->inbound_.remove(0, static_cast<qsizetype>(count));
       line_->consumed_ += count;

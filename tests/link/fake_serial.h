@@ -15,8 +15,16 @@
 
 namespace zrt::link::testing {
 
-enum class FakeOp { SetupQueues, ApplyState, SetEventMask, WaitRead, WaitWrite, Read, Write,
-                    ClearErrors };
+enum class FakeOp {
+  SetupQueues,
+  ApplyState,
+  SetEventMask,
+  WaitRead,
+  WaitWrite,
+  Read,
+  Write,
+  ClearErrors
+};
 
 class FakeLine {
  public:
@@ -44,7 +52,7 @@ class FakeLine {
 
  private:
   friend class FakeDevice;
-  void Changed();               // wakes device waits and WaitUntil
+  void Changed();  // wakes device waits and WaitUntil
   bool TakeFailure(FakeOp op, int& error);
 
   mutable std::mutex mutex_;
@@ -74,7 +82,7 @@ class FakePlatform : public SerialPlatform {
 
   OpenFailure openFailure = OpenFailure::None;
   int openError = 0;
-  int stopEventError = 0;       // CreateStopEvent fails with this errno when set
+  int stopEventError = 0;  // CreateStopEvent fails with this errno when set
   bool failReaderThread = false;
   bool failWriterThread = false;
   std::string lastName;

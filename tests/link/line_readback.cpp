@@ -9,7 +9,8 @@ namespace zrt::link::testing {
 LineReadback ReadLineSettings(int fd) {
   termios2 t{};
   ioctl(fd, TCGETS2, &t);
-  return {t.c_iflag, t.c_oflag, t.c_cflag, t.c_lflag, t.c_ispeed, t.c_ospeed,
+  return {t.c_iflag,      t.c_oflag,     t.c_cflag,
+          t.c_lflag,      t.c_ispeed,    t.c_ospeed,
           t.c_cc[VSTART], t.c_cc[VSTOP], (t.c_cflag & CBAUD) == BOTHER};
 }
 

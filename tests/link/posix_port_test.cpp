@@ -141,8 +141,7 @@ TEST(PortNames, NoPermissionIsAnOpeningError) {
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
     PosixSerialPlatform platform;
     const auto opened = platform.Open(pty.TerminalPath());
-    _exit(opened.failure == SerialPlatform::OpenFailure::CannotOpen &&
-                  opened.error.code == EACCES
+    _exit(opened.failure == SerialPlatform::OpenFailure::CannotOpen && opened.error.code == EACCES
               ? 0
               : 1);
   }

@@ -29,7 +29,8 @@ PtyPair::~PtyPair() {
 void PtyPair::Send(const QByteArray& bytes) const {
   qsizetype done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    const ssize_t n =
+        write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
       throw std::runtime_error("write to the pseudo-terminal failed");

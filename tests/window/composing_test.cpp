@@ -6,9 +6,9 @@ namespace {
 using ComposingTest = WindowTest;
 
 const std::set<QString> kAllUnits =
-    Names({"Button78", "Button79", "Button80", "Button81", "Button82", "Button83",
-           "Button84", "Button85", "Button86", "Button87", "Button88", "Button89",
-           "Button90", "Button91", "Button92", "Button93", "Button99", "Button105"});
+    Names({"Button78", "Button79", "Button80", "Button81", "Button82", "Button83", "Button84",
+           "Button85", "Button86", "Button87", "Button88", "Button89", "Button90", "Button91",
+           "Button92", "Button93", "Button99", "Button105"});
 
 TEST_F(ComposingTest, ClickSequenceNarrowsItemsAndUnits) {
   const std::set<QString> allItems = EnabledItems();

@@ -56,8 +56,8 @@ TEST_F(LanguageTest, TraditionalTable) {
 
 TEST_F(LanguageTest, UnlistedControlsKeepTheirCaptions) {
   const std::map<QString, QString> start = AllCaptions();
-  const QStringList unlisted = {"Button116", "Button96", "Button66", "Button76", "Button94",
-                                "Button105", "Label1",   "pnpproce"};
+  const QStringList unlisted = {"Button116", "Button96",  "Button66", "Button76",
+                                "Button94",  "Button105", "Label1",   "pnpproce"};
   for (int language : {1, 2, 0, 2}) {
     Choose(language);
     for (const QString& name : unlisted) {

@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <ostream>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <set>
 
 #include "compose/availability.h"
