@@ -9,13 +9,14 @@ namespace {
 // A read interval of this value asks for whatever has arrived, at once.
 constexpr std::uint32_t kReadAtOnce = std::numeric_limits<std::uint32_t>::max();
 
-// The port was closed underneath the thread: it ends without a report.
-bool InvalidHandle(const SysError& error) { return error.code == EBADF; }
-
 }  // namespace
 
 void PortContext::PostHangupRequest() const {
   if (hangup.Trip()) sink.Post({UM_REQUEST_HANGUP});
+}
+
+void PortContext::ReportEnd(const SysError& error) const {
+  if (error.code != EBADF) PostHangupRequest();
 }
 
 // ---- Reader ---------------------------------------------------------------
@@ -53,7 +54,7 @@ void TReadThread::Execute() {
           running = false;
           break;
         case WaitResult::Failed:
-          if (!InvalidHandle(wait.error)) context_.PostHangupRequest();
+          context_.ReportEnd(wait.error);
           running = false;
           break;
       }
@@ -93,7 +94,7 @@ bool TReadThread::CompleteRead() {
       context_.PostHangupRequest();
       return false;
     case IoResult::Failed:
-      if (!InvalidHandle(read.error)) context_.PostHangupRequest();
+      context_.ReportEnd(read.error);
       return false;
   }
   return false;
@@ -117,7 +118,7 @@ bool TReadThread::HandleCommEvent(std::uint32_t mask) {
     SysError error;
     const std::uint32_t flags = context_.device.ClearErrors(error);
     if (error) {
-      if (!InvalidHandle(error)) context_.PostHangupRequest();
+      context_.ReportEnd(error);
       return false;
     }
     if (!context_.sink.Post({UM_RECEIVE_ERROR, flags})) {
@@ -203,7 +204,7 @@ bool TWriteThread::WriteBlock(const QByteArray& block) {
           return false;
         }
         if (wait.kind == WaitResult::Failed) {
-          if (!InvalidHandle(wait.error)) context_.PostHangupRequest();
+          context_.ReportEnd(wait.error);
           return false;
         }
         break;
@@ -212,7 +213,7 @@ bool TWriteThread::WriteBlock(const QByteArray& block) {
         context_.PostHangupRequest();
         return false;
       case IoResult::Failed:
-        if (!InvalidHandle(write.error)) context_.PostHangupRequest();
+        context_.ReportEnd(write.error);
         return false;
     }
   }

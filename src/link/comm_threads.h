@@ -25,6 +25,9 @@ struct PortContext {
 
   // Posts UM_REQUEST_HANGUP, once per opening; its own failure is ignored.
   void PostHangupRequest() const;
+  // A thread ends on `error`: reported as a hang-up, unless the port was
+  // closed underneath the thread (an invalid handle), which ends it quietly.
+  void ReportEnd(const SysError& error) const;
 };
 
 inline constexpr std::size_t kReadBlockSize = 2048;
