@@ -20,8 +20,8 @@ struct Notification {
 class NotificationSink {
  public:
   virtual ~NotificationSink() = default;
-  // False when the notification could not be queued; it is then dropped,
-  // its block with it.
+  // False when the owner could not be told; the poster then ends with a
+  // hang-up request. The sink owns the notification (and its block) either way.
   virtual bool Post(Notification notification) = 0;
 };
 

@@ -27,6 +27,8 @@ class TComm::Notifier : public NotificationSink {
     }
     static const QMetaMethod deliver = TComm::staticMetaObject.method(
         TComm::staticMetaObject.indexOfMethod("DeliverNotifications()"));
+    // Should the call fail, the notification stays queued and goes out with
+    // the next delivery.
     return deliver.invoke(owner_, Qt::QueuedConnection);
   }
 
