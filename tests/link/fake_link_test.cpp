@@ -141,6 +141,16 @@ TEST_F(FakeLinkTest, TimeoutsFrameTheBlocks) {
   EXPECT_EQ(recorder.BlockSizes(), (std::vector<qsizetype>{3, 2048, 952}));
 }
 
+TEST_F(FakeLinkTest, AReadThatTimesOutEmptyStartsOver) {
+  comm.SetReadTotalTimeoutConstant(5);
+  comm.OpenPort();
+  // Each empty timeout is followed by a new wait, not by the reader's end.
+  ASSERT_TRUE(line->WaitUntil([&] { return line->ReadWaits() >= 4; }));
+  line->Feed("late");
+  EXPECT_TRUE(recorder.WaitForReceived(4));
+  EXPECT_EQ(recorder.Count(CommEvent::Hangup), 0);
+}
+
 TEST_F(FakeLinkTest, BytesReadBeforeCloseAreStillDelivered) {
   comm.OpenPort();
   line->Feed(QByteArray(2048, 'r'));  // a full block is posted at once

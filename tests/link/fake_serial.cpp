@@ -59,6 +59,10 @@ class FakeDevice : public SerialDevice {
 
   WaitResult Wait(Direction direction, Deadline deadline, const StopEvent& stop) override {
     const bool reading = direction == Direction::Read;
+    if (reading) {
+      std::lock_guard lock(line_->mutex_);
+      ++line_->readWaits_;
+    }
     for (;;) {
       if (stop.IsSet()) return {WaitResult::Stopped};
       {
@@ -230,6 +234,11 @@ QByteArray FakeLine::Written() const {
 std::size_t FakeLine::Consumed() const {
   std::lock_guard lock(mutex_);
   return consumed_;
+}
+
+int FakeLine::ReadWaits() const {
+  std::lock_guard lock(mutex_);
+  return readWaits_;
 }
 
 int FakeLine::ApplyStateCalls() const {

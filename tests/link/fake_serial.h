@@ -42,6 +42,7 @@ class FakeLine {
   // ---- What the component did.
   QByteArray Written() const;
   std::size_t Consumed() const;  // bytes the reader has taken
+  int ReadWaits() const;         // waits the reader has started
   int ApplyStateCalls() const;
   CommState LastState() const;
   std::vector<std::uint32_t> Purges() const;
@@ -63,6 +64,7 @@ class FakeLine {
   int writeWakeFd_;
   QByteArray inbound_;
   std::size_t consumed_ = 0;
+  int readWaits_ = 0;
   std::deque<std::pair<std::uint32_t, std::uint32_t>> lineEvents_;  // events, errors
   std::uint32_t pendingErrors_ = 0;
   bool hungUp_ = false;
