@@ -44,7 +44,8 @@ std::uint32_t CommFlags(const CommProperties& p) {
   return flags;
 }
 
-CommState BuildCommState(const CommProperties& p, CommState state) {
+CommState BuildCommState(const CommProperties& p) {
+  CommState state;
   state.baudRate = p.baudRate;
   state.flags = CommFlags(p);
   state.xonLim = p.xonLimit;

@@ -109,8 +109,7 @@ struct CommProperties {
 // properties; every other bit (fAbortOnError included) clear.
 std::uint32_t CommFlags(const CommProperties& properties);
 
-// The record to apply: `current` (what the port reports) with every field the
-// properties name overwritten.
-CommState BuildCommState(const CommProperties& properties, CommState current);
+// The record to apply to a port for these settings.
+CommState BuildCommState(const CommProperties& properties);
 
 }  // namespace zrt::link

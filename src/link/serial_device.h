@@ -78,8 +78,7 @@ class SerialDevice {
   virtual SysError SetupQueues(std::size_t inputBytes, std::size_t outputBytes) = 0;
   // Discards queued input or output (PURGE_* flags).
   virtual void Purge(std::uint32_t flags) = 0;
-  // The line settings the port has now, and applying new ones.
-  virtual CommState CurrentState() = 0;
+  // Applies line settings; what the record does not name keeps its value.
   virtual SysError ApplyState(const CommState& state) = 0;
   // Which line events Wait reports (EV_* bits).
   virtual SysError SetEventMask(std::uint32_t mask) = 0;

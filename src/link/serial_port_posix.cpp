@@ -114,30 +114,6 @@ class PosixSerialDevice : public SerialDevice {
     }
   }
 
-  CommState CurrentState() override {
-    CommState state;
-    termios2 t{};
-    if (ioctl(fd_, TCGETS2, &t) != 0) return state;
-    state.baudRate = t.c_ospeed;
-    switch (t.c_cflag & CSIZE) {
-      case CS5:
-        state.byteSize = 5;
-        break;
-      case CS6:
-        state.byteSize = 6;
-        break;
-      case CS7:
-        state.byteSize = 7;
-        break;
-      default:
-        state.byteSize = 8;
-        break;
-    }
-    state.xonChar = static_cast<char>(t.c_cc[VSTART]);
-    state.xoffChar = static_cast<char>(t.c_cc[VSTOP]);
-    return state;
-  }
-
   SysError ApplyState(const CommState& s) override {
     termios2 t{};
     if (ioctl(fd_, TCGETS2, &t) != 0) return SysError::FromErrno(errno);

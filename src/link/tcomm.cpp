@@ -81,25 +81,20 @@ void TComm::OpenPort() {
   hangup_ = std::make_unique<HangupLatch>();
   const PortContext context{*device_, *stop_, *notifier_, *hangup_};
 
+  // A thread that could not start is released like a running one: closing
+  // stops whatever runs and lets go of everything this opening holds.
   try {
     reader_ = std::make_unique<TReadThread>(context);
     reader_->Start(platform_);
   } catch (const std::exception& e) {
-    reader_.reset();
-    hangup_.reset();
-    stop_.reset();
-    device_.reset();
+    ClosePort();
     throw ECommsError("Unable to create read thread", e.what());
   }
   try {
     writer_ = std::make_unique<TWriteThread>(context);
     writer_->Start(platform_);
   } catch (const std::exception& e) {
-    StopReader();
-    writer_.reset();
-    hangup_.reset();
-    stop_.reset();
-    device_.reset();
+    ClosePort();
     throw ECommsError("Unable to create write thread", e.what());
   }
 }
@@ -141,7 +136,7 @@ void TComm::SetTimeout(std::uint32_t CommTimeouts::*field, std::uint32_t value) 
 
 void TComm::ApplyCommState() {
   // A setting the device refuses leaves the port as it is; the port stays open.
-  device_->ApplyState(BuildCommState(properties_, device_->CurrentState()));
+  device_->ApplyState(BuildCommState(properties_));
 }
 
 void TComm::ApplyCommTimeouts() { device_->ApplyTimeouts(properties_.timeouts); }

@@ -14,7 +14,7 @@ CommProperties PanelPort() {
 }
 
 TEST(CommSettings, PanelPortGivesTheKnownRecord) {
-  const CommState s = BuildCommState(PanelPort(), {});
+  const CommState s = BuildCommState(PanelPort());
   EXPECT_EQ(s.flags, 0x1391u);
   EXPECT_EQ(s.baudRate, 19200u);
   EXPECT_EQ(s.xonLim, 500);
@@ -73,7 +73,7 @@ TEST(CommSettings, EnumerationsMapToTheirPortValues) {
   p.parity = TParity::Space;
   p.stopBits = TStopBits::_1_5;
   p.replacedChar = '?';
-  const CommState s = BuildCommState(p, {});
+  const CommState s = BuildCommState(p);
   EXPECT_EQ(s.byteSize, 5);
   EXPECT_EQ(s.parity, 4);
   EXPECT_EQ(s.stopBits, 1);
@@ -81,9 +81,9 @@ TEST(CommSettings, EnumerationsMapToTheirPortValues) {
   p.byteSize = TByteSize::_7;
   p.parity = TParity::Mark;
   p.stopBits = TStopBits::_2;
-  EXPECT_EQ(BuildCommState(p, {}).byteSize, 7);
-  EXPECT_EQ(BuildCommState(p, {}).parity, 3);
-  EXPECT_EQ(BuildCommState(p, {}).stopBits, 2);
+  EXPECT_EQ(BuildCommState(p).byteSize, 7);
+  EXPECT_EQ(BuildCommState(p).parity, 3);
+  EXPECT_EQ(BuildCommState(p).stopBits, 2);
 }
 
 }  // namespace

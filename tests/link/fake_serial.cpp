@@ -38,11 +38,6 @@ class FakeDevice : public SerialDevice {
     line_->Changed();
   }
 
-  CommState CurrentState() override {
-    std::lock_guard lock(line_->mutex_);
-    return line_->state_;
-  }
-
   SysError ApplyState(const CommState& state) override {
     std::lock_guard lock(line_->mutex_);
     ++line_->applyStateCalls_;

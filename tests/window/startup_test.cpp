@@ -93,7 +93,7 @@ TEST_F(StartupTest, SerialPortIsClosedWithThePanelsSettings) {
   link::CommProperties fresh;
   fresh.commName = comm.CommName();
   fresh.baudRate = comm.BaudRate();
-  EXPECT_EQ(link::BuildCommState(comm.Properties(), {}), link::BuildCommState(fresh, {}));
+  EXPECT_EQ(link::BuildCommState(comm.Properties()), link::BuildCommState(fresh));
   EXPECT_EQ(comm.Properties().timeouts, fresh.timeouts);
 }
 
