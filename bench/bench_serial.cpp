@@ -76,6 +76,17 @@ double MegabytesPerSecond(std::size_t bytes, Clock::duration elapsed) {
          std::chrono::duration<double>(elapsed).count();
 }
 
+// Writes all of `data` into `fd` from a thread of its own, as an instrument
+// sending as fast as it can.
+std::thread Flood(int fd, const std::vector<char>& data) {
+  return std::thread([fd, &data] {
+    constexpr std::size_t kChunk = 64 * 1024;
+    for (std::size_t done = 0; done < data.size(); done += kChunk) {
+      WriteAll(fd, data.data() + done, std::min(kChunk, data.size() - done));
+    }
+  });
+}
+
 struct Throughput {
   double rxMbS = 0, rawMbS = 0;
   long long lostBytes = 0;
@@ -84,7 +95,6 @@ struct Throughput {
 Throughput MeasureThroughput(std::size_t total) {
   Throughput result;
   const std::vector<char> data = Pattern(total);
-  constexpr std::size_t kChunk = 64 * 1024;
 
   {  // Through the component.
     Pty pty;
@@ -102,11 +112,7 @@ Throughput MeasureThroughput(std::size_t total) {
     });
     comm.OpenPort();
     const auto start = Clock::now();
-    std::thread writer([&] {
-      for (std::size_t done = 0; done < total; done += kChunk) {
-        WriteAll(pty.master, data.data() + done, std::min(kChunk, total - done));
-      }
-    });
+    std::thread writer = Flood(pty.master, data);
     QElapsedTimer quiet;
     quiet.start();
     std::size_t last = 0;
@@ -125,10 +131,8 @@ Throughput MeasureThroughput(std::size_t total) {
     if (!intact) std::fprintf(stderr, "bench-serial: received bytes differ from those sent\n");
   }
 
-  {  // A plain read loop on the same kind of terminal, set raw the same way.
+  {  // A plain read loop on the same kind of terminal, raw with XON/XOFF like the port.
     Pty pty;
-    TComm setup;  // applies the same line settings, then hands the terminal over
-    setup.SetCommName(pty.path);
     const int fd = open(pty.path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     {
       termios t{};
@@ -138,11 +142,7 @@ Throughput MeasureThroughput(std::size_t total) {
       tcsetattr(fd, TCSANOW, &t);
     }
     const auto start = Clock::now();
-    std::thread writer([&] {
-      for (std::size_t done = 0; done < total; done += kChunk) {
-        WriteAll(pty.master, data.data() + done, std::min(kChunk, total - done));
-      }
-    });
+    std::thread writer = Flood(pty.master, data);
     std::vector<char> buffer(2048);
     std::size_t received = 0;
     while (received < total) {
@@ -227,6 +227,18 @@ std::pair<long, double> ThreadCost(const std::string& tid) {
   return {switches, 1000.0 * static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK)};
 }
 
+// Summed over the given threads.
+std::pair<long, double> ThreadsCost(const std::vector<std::string>& threads) {
+  long switches = 0;
+  double cpuMs = 0;
+  for (const auto& tid : threads) {
+    const auto [s, c] = ThreadCost(tid);
+    switches += s;
+    cpuMs += c;
+  }
+  return {switches, cpuMs};
+}
+
 struct Idle {
   double wakeupsPerS = 0, cpuMs = 0;
 };
@@ -244,21 +256,9 @@ Idle MeasureIdle(int seconds) {
   // Let the threads settle (the writer reports its empty queue once).
   QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  long switches0 = 0;
-  double cpu0 = 0;
-  for (const auto& tid : threads) {
-    const auto [s, c] = ThreadCost(tid);
-    switches0 += s;
-    cpu0 += c;
-  }
+  const auto [switches0, cpu0] = ThreadsCost(threads);
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  long switches1 = 0;
-  double cpu1 = 0;
-  for (const auto& tid : threads) {
-    const auto [s, c] = ThreadCost(tid);
-    switches1 += s;
-    cpu1 += c;
-  }
+  const auto [switches1, cpu1] = ThreadsCost(threads);
   comm.ClosePort();
   return {static_cast<double>(switches1 - switches0) / seconds, cpu1 - cpu0};
 }
