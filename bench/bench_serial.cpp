@@ -5,7 +5,6 @@
 //   bench-serial [--json] [--megabytes N] [--idle-seconds N]
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -25,40 +24,16 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "link/tcomm.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using zrt::bench::Percentile;
+using zrt::bench::Pty;
+using zrt::bench::WriteAll;
 using zrt::link::TComm;
-
-struct Pty {
-  Pty() {
-    int terminal = -1;
-    char name[128] = {};
-    if (openpty(&master, &terminal, name, nullptr, nullptr) != 0) {
-      std::perror("openpty");
-      std::exit(1);
-    }
-    close(terminal);
-    path = name;
-  }
-  ~Pty() { close(master); }
-  int master = -1;
-  std::string path;
-};
-
-void WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
-      return;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-}
 
 // Test data without the flow-control characters, which the terminal consumes.
 std::vector<char> Pattern(std::size_t size) {
@@ -184,15 +159,7 @@ Latency MeasureLatency(int replies) {
   }
   comm.ClosePort();
   samples.erase(samples.begin());
-  std::sort(samples.begin(), samples.end());
-  // Percentiles interpolated between the nearest ranks (numpy's default).
-  auto at = [&](double q) {
-    const double rank = q * static_cast<double>(samples.size() - 1);
-    const auto low = static_cast<std::size_t>(rank);
-    const std::size_t high = std::min(low + 1, samples.size() - 1);
-    return samples[low] + (rank - static_cast<double>(low)) * (samples[high] - samples[low]);
-  };
-  return {at(0.50), at(0.99)};
+  return {Percentile(samples, 0.50), Percentile(samples, 0.99)};
 }
 
 std::set<std::string> Tasks() {

@@ -11,7 +11,10 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,9 +23,14 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <utility>
 
 #include "link/comm_events.h"
+#include "link/serial_ports.h"
+#include "link/terminal_checks.h"
 
 namespace zrt::link {
 namespace {
@@ -314,13 +322,78 @@ std::unique_ptr<StopEvent> MakeEventFdStopEvent(SysError& error) {
   return std::make_unique<EventFdStopEvent>(fd);
 }
 
+namespace {
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+std::string GroupName(gid_t gid) {
+  group entry{};
+  group* found = nullptr;
+  char buffer[1024];
+  if (getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) != 0 || !found) return {};
+  return found->gr_name;
+}
+
+// The refusal for a device that is no serial terminal; nothing for one that is.
+std::optional<SerialPlatform::OpenResult> RefuseNonTerminal(const std::string& path,
+                                                            const struct stat& st) {
+  using Failure = SerialPlatform::OpenFailure;
+  if (!S_ISCHR(st.st_mode)) {
+    return SerialPlatform::OpenResult{
+        nullptr, Failure::NotCommDevice, {ENOTTY, path + " is not a character device"}};
+  }
+  std::ifstream file("/proc/tty/drivers");
+  std::ostringstream drivers;
+  drivers << file.rdbuf();
+  if (!file) {
+    return SerialPlatform::OpenResult{
+        nullptr, Failure::NotCommDevice, {ENOTTY, "the kernel's list of terminals is unreadable"}};
+  }
+  if (!IsSerialTerminal(drivers.str(), major(st.st_rdev), minor(st.st_rdev))) {
+    return SerialPlatform::OpenResult{
+        nullptr, Failure::NotCommDevice, {ENOTTY, path + " is not a serial terminal"}};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 SerialPlatform::OpenResult PosixSerialPlatform::Open(const std::string& name) {
   const std::string path = DevicePathFor(name);
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return {nullptr, OpenFailure::CannotOpen, SysError::FromErrno(errno)};
+  // Opening a device can act by itself (a watchdog arms, a modem dials), so
+  // the device is looked at through a path-only descriptor, which opens
+  // nothing, and only a serial terminal is then opened through that same
+  // descriptor: the name cannot be swapped in between.
+  UniqueFd located(open(path.c_str(), O_PATH | O_CLOEXEC));
+  if (located.get() < 0) return {nullptr, OpenFailure::CannotOpen, SysError::FromErrno(errno)};
+  struct stat st {};
+  if (fstat(located.get(), &st) != 0) {
+    return {nullptr, OpenFailure::CannotOpen, SysError::FromErrno(errno)};
+  }
+  if (auto refused = RefuseNonTerminal(path, st)) return std::move(*refused);
 
-  auto fail = [fd](OpenFailure failure, int code) {
-    close(fd);
+  const std::string reopen = "/proc/self/fd/" + std::to_string(located.get());
+  UniqueFd port(open(reopen.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (port.get() < 0) {
+    SysError error = SysError::FromErrno(errno);
+    if (error.code == EACCES) error.reason = PermissionDeniedReason(path, GroupName(st.st_gid));
+    return {nullptr, OpenFailure::CannotOpen, error};
+  }
+  const int fd = port.get();
+  auto fail = [](OpenFailure failure, int code) {
     return OpenResult{nullptr, failure, SysError::FromErrno(code)};
   };
   if (!isatty(fd)) return fail(OpenFailure::NotCommDevice, ENOTTY);
@@ -333,8 +406,33 @@ SerialPlatform::OpenResult PosixSerialPlatform::Open(const std::string& name) {
   ioctl(fd, TIOCEXCL);
   termios2 original{};
   if (ioctl(fd, TCGETS2, &original) != 0) return fail(OpenFailure::NotCommDevice, errno);
-  return {std::make_unique<PosixSerialDevice>(fd, original)};
+  return {std::make_unique<PosixSerialDevice>(port.release(), original)};
 }
+
+std::vector<std::string> PresentSerialPortsUnder(const std::string& devRoot) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> byId;
+  std::vector<std::string> adapters;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(devRoot + "/serial/by-id", ec)) {
+    byId.push_back(entry.path().string());
+  }
+  for (const auto& entry : fs::directory_iterator(devRoot, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("ttyUSB") || name.starts_with("ttyACM")) {
+      adapters.push_back(entry.path().string());
+    }
+  }
+  std::sort(byId.begin(), byId.end());
+  // ttyUSB2 before ttyUSB10.
+  std::sort(adapters.begin(), adapters.end(), [](const std::string& a, const std::string& b) {
+    return std::pair(a.size(), a) < std::pair(b.size(), b);
+  });
+  byId.insert(byId.end(), adapters.begin(), adapters.end());
+  return byId;
+}
+
+std::vector<std::string> PresentSerialPorts() { return PresentSerialPortsUnder("/dev"); }
 
 std::unique_ptr<StopEvent> PosixSerialPlatform::CreateStopEvent(SysError& error) {
   return MakeEventFdStopEvent(error);

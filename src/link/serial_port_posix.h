@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/serial_device.h"
 
@@ -14,6 +15,10 @@ namespace zrt::link {
 // by the usual convention; a name with a slash is a path used as is; any
 // other name is looked up under /dev/.
 std::string DevicePathFor(std::string_view name);
+
+// The serial devices below `devRoot` (normally /dev): the stable names under
+// serial/by-id first, then the USB adapters (ttyUSB*, ttyACM*), as paths.
+std::vector<std::string> PresentSerialPortsUnder(const std::string& devRoot);
 
 // A stop event on an eventfd, so that a poll() on a port wakes when it is set.
 std::unique_ptr<StopEvent> MakeEventFdStopEvent(SysError& error);

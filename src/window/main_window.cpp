@@ -1,15 +1,21 @@
 #include "window/main_window.h"
 
+#include <QCloseEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "compose/key_vocabulary.h"
+#include "link/serial_ports.h"
 #include "window/artwork.h"
 #include "window/control_caption.h"
 #include "window/fonts.h"
 #include "window/layout_table.h"
+#include "window/paced_sender.h"
+#include "window/popup_combo_box.h"
 #include "window/radio_group.h"
+#include "window/send_steps.h"
 #include "window/window_builder.h"
 
 namespace zrt::window {
@@ -24,16 +30,26 @@ constexpr std::pair<const char*, const char*> kLabelBuddies[] = {
     {"lbe4", "cbo1"},
 };
 
+// Items of the interface group.
+constexpr int kRs232Interface = 0;
+
+// The message of a send whose bytes could not be handed to the port.
+constexpr char16_t kOpenThePortFirst[] = u"请打开串口!";
+
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       controls_(BuildControls(this)),
       keys_(Edit("Edit1")),
       composer_(keys_),
-      comm1_(new link::TComm(this)) {
+      comm1_(new link::TComm(this, serialPlatform)),
+      sender_(new PacedSender(std::chrono::milliseconds(kSerialByteIntervalMs), this)),
+      storedPortCount_(qobject_cast<QComboBox*>(Control("cbo1"))->count()),
+      dialogs_(this),
+      messages_(dialogs_) {
   setObjectName("Form1");
   setWindowTitle(QString::fromUtf8(kWindowTitle.data(), kWindowTitle.size()));
   setWindowIcon(WindowIcon());
@@ -58,10 +74,27 @@ TForm1::TForm1(QWidget* parent)
   comm1_->SetCommName("COM1");
   comm1_->SetBaudRate(19200);
 
-  connect(qobject_cast<QPushButton*>(Control("btn100")), &QPushButton::clicked, this,
-          &TForm1::btn100Click);
-  connect(qobject_cast<QPushButton*>(Control("btn101")), &QPushButton::clicked, this,
-          &TForm1::btn101Click);
+  connect(comm1_, &link::TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
+  connect(comm1_, &link::TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
+  connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
+  sweepTriggerHold_.setSingleShot(true);
+  sweepTriggerHold_.setTimerType(Qt::PreciseTimer);
+  sweepTriggerHold_.setInterval(kSweepTriggerHoldMs);
+  connect(&sweepTriggerHold_, &QTimer::timeout, Control("btn96"),
+          [this] { Control("btn96")->setEnabled(true); });
+
+  const std::pair<const char*, void (TForm1::*)()> buttonHandlers[] = {
+      {"btn96", &TForm1::btn96Click},
+      {"btn100", &TForm1::btn100Click},
+      {"btn101", &TForm1::btn101Click},
+      {"btn106", &TForm1::btn106Click},
+  };
+  for (const auto& [name, handler] : buttonHandlers) {
+    connect(qobject_cast<QPushButton*>(Control(name)), &QPushButton::clicked, this, handler);
+  }
+  auto* ports = qobject_cast<PopupComboBox*>(Control("cbo1"));
+  connect(ports, &QComboBox::editTextChanged, this, &TForm1::cbo1Change);
+  connect(ports, &PopupComboBox::AboutToPopup, this, &TForm1::RefreshPortList);
   connect(qobject_cast<RadioGroup*>(Control("rg3")), &RadioGroup::Clicked, this, &TForm1::rg3Click);
 
   FormCreate();
@@ -70,6 +103,13 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() = default;
 
 QLineEdit* TForm1::Edit(const char* name) const { return qobject_cast<QLineEdit*>(Control(name)); }
+
+QString TForm1::Text(const char* name) const {
+  if (auto* combo = qobject_cast<QComboBox*>(Control(name))) return combo->currentText();
+  return Edit(name)->text();
+}
+
+bool TForm1::Sending() const { return sender_->Busy(); }
 
 Language TForm1::CurrentLanguage() const {
   return static_cast<Language>(qobject_cast<RadioGroup*>(Control("rg3"))->ItemIndex());
@@ -99,6 +139,123 @@ void TForm1::SetFunctionsEnabled(bool enabled) {
   for (int code : compose::ButtonKeys(compose::KeyClass::Function)) {
     keys_.Button(code)->setEnabled(enabled);
   }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+// The window is the last one: closing it ends the event loop, and the
+// process, with exit code 0.
+void TForm1::FormClose() {
+  sender_->Cancel();
+  sweepTriggerHold_.stop();
+  comm1_->ClosePort();
+}
+
+void TForm1::Guarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    messages_.Post(ErrorReport(windowTitle(), error));
+  }
+}
+
+void TForm1::btn96Click() {
+  // Disabled while a line goes out or is held: one frame at a time.
+  if (!Control("btn96")->isEnabled()) return;
+  Guarded([this] {
+    const QString text = Text("Edit1");
+    if (qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex() != kRs232Interface) return;
+    QByteArray line = ToLine(text);
+    comm1_->SetBaudRate(static_cast<std::uint32_t>(StrToInt(Text("cob2"))));
+    const QString addressText = Text("Edit2");
+    const char addressByte = AddressByte(StrToInt(addressText));
+    line = SubstituteAddress(line, ToLine(addressText), addressByte);
+    if (text.isEmpty()) return;
+    SendLine(line, addressByte);
+  });
+}
+
+void TForm1::SendLine(const QByteArray& line, char addressByte) {
+  sentLine_ = line;
+  sentAddressByte_ = addressByte;
+  Control("btn96")->setEnabled(false);
+  sender_->Start(FrameOf(line), [this](char byte) { return comm1_->SendData(&byte, 1); });
+}
+
+void TForm1::FrameSent(bool everyByteHandedOver) {
+  Edit("Edit3")->clear();
+  if (everyByteHandedOver) {
+    Edit("Edit3")->setText(SentEcho(sentLine_));
+    SweepTriggerPause();
+  } else {
+    messages_.Post(SendFailure(QString::fromUtf16(kOpenThePortFirst)),
+                   [this] { SweepTriggerPause(); });
+  }
+}
+
+// The instrument needs a while after the amplitude sweep's single trigger
+// before it takes the next command: Send stays disabled for the hold.
+void TForm1::SweepTriggerPause() {
+  if (IsSweepTrigger(sentLine_, sentAddressByte_)) {
+    sweepTriggerHold_.start();
+  } else {
+    Control("btn96")->setEnabled(true);
+  }
+}
+
+void TForm1::Comm1ReceiveData(const QByteArray& block) { ShowReceived(block); }
+
+void TForm1::ShowReceived(QByteArrayView bytes) { Edit("Edit3")->setText(ReceivedEcho(bytes)); }
+
+void TForm1::btn106Click() {
+  Guarded([this] {
+    comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
+    if (portOpen_) {
+      ShowPortState(false);
+      comm1_->ClosePort();
+      return;
+    }
+    comm1_->OpenPort();  // raises when the port will not open: the controls stay closed
+    ShowPortState(true);
+  });
+}
+
+void TForm1::cbo1Change() {
+  comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
+  ShowPortState(false);
+  comm1_->ClosePort();
+}
+
+void TForm1::Comm1RequestHangup() {
+  if (!comm1_->IsOpen()) return;
+  comm1_->ClosePort();
+  ShowPortState(false);
+  messages_.Post(PortLostNotice(windowTitle(), Text("cbo1"), CurrentLanguage()));
+}
+
+// The caption names the state the port is in now; every language but
+// English shows the simplified text until the next language switch.
+void TForm1::ShowPortState(bool open) {
+  Control("Image1")->setVisible(open);
+  const std::string_view caption = PortButtonCaption(CurrentLanguage(), open);
+  SetCaption(Control("btn106"), QString::fromUtf8(caption.data(), caption.size()));
+  portOpen_ = open;
+}
+
+void TForm1::RefreshPortList() {
+  auto* ports = qobject_cast<QComboBox*>(Control("cbo1"));
+  // Rebuilding the list is no change of port.
+  const QSignalBlocker quiet(ports);
+  const QString typed = ports->currentText();
+  while (ports->count() > storedPortCount_) ports->removeItem(ports->count() - 1);
+  for (const std::string& port : link::PresentSerialPorts()) {
+    const QString name = QFile::decodeName(port.c_str());
+    if (ports->findText(name) < 0) ports->addItem(name);
+  }
+  ports->setEditText(typed);
 }
 
 void TForm1::btn100Click() { Edit("Edit1")->setText(QString()); }

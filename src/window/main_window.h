@@ -3,34 +3,50 @@
 // settings pages. Controls carry their design names as Qt object names.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 #include "compose/composer.h"
 #include "link/tcomm.h"
 #include "window/caption_table.h"
 #include "window/key_buttons.h"
+#include "window/operator_messages.h"
 #include "window/window_builder.h"
 
 class QLineEdit;
 
 namespace zrt::window {
 
+class PacedSender;
+
 class TForm1 : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // The window talks to the instrument through `serialPlatform` (the
+  // system's serial ports by default).
+  explicit TForm1(QWidget* parent = nullptr,
+                  link::SerialPlatform& serialPlatform = link::SystemSerialPlatform());
   ~TForm1() override;
 
   // The control with this object name, or nullptr.
   QWidget* Control(const QString& name) const { return controls_.byName.value(name); }
 
-  // True from the moment the Open/Close button starts opening the serial port
-  // until the port is closed again; names the Open/Close button's caption.
+  // True while the serial port is open from the window; names the
+  // Open/Close button's caption.
   bool PortOpen() const { return portOpen_; }
 
   // The serial-port component the window talks to the instrument through.
   link::TComm& Comm1() { return *comm1_; }
+
+  // True from Send until the line's last byte and the pause after it are
+  // through; Send stays disabled meanwhile.
+  bool Sending() const;
+
+  // Shows the window's messages through `presenter` instead of dialogs.
+  void SetMessagePresenter(MessagePresenter& presenter) { messages_.SetPresenter(presenter); }
 
   // The language the operator selected.
   Language CurrentLanguage() const;
@@ -46,21 +62,50 @@ class TForm1 : public QWidget {
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
   void EnableAllFunctions() { SetFunctionsEnabled(true); }
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private slots:
+  void btn96Click();
   void btn100Click();
   void btn101Click();
+  void btn106Click();
+  void cbo1Change();
   void rg3Click();
+  void Comm1ReceiveData(const QByteArray& block);
+  void Comm1RequestHangup();
 
  private:
   void FormCreate();
+  void FormClose();
   void SetFunctionsEnabled(bool enabled);
   QLineEdit* Edit(const char* name) const;
+  QString Text(const char* name) const;
+
+  // Runs an operator's action; what it raises is reported, not thrown on.
+  void Guarded(const std::function<void()>& action);
+  void ShowPortState(bool open);
+  void RefreshPortList();
+
+  // The send of one line on the serial link, in its steps.
+  void SendLine(const QByteArray& line, char addressByte);
+  void FrameSent(bool everyByteHandedOver);
+  void SweepTriggerPause();
+  void ShowReceived(QByteArrayView bytes);
 
   BuiltControls controls_;
   KeyButtons keys_;
   compose::Composer composer_;
-  link::TComm* comm1_;  // owned as a child object
+  link::TComm* comm1_;      // owned as a child object
+  PacedSender* sender_;     // owned as a child object
+  QTimer sweepTriggerHold_;
+  int storedPortCount_;     // cbo1's own entries, before the devices found
+  DialogPresenter dialogs_;
+  MessageQueue messages_;
   bool portOpen_ = false;
+  // The line going out and its address byte, for the echo and the sweep rule.
+  QByteArray sentLine_;
+  char sentAddressByte_ = 0;
 };
 
 }  // namespace zrt::window

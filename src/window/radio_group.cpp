@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace zrt::window {
 
@@ -17,13 +18,25 @@ RadioGroup::RadioGroup(const QStringList& items, QWidget* parent)
     layout->addWidget(button);
   }
   layout->addStretch(1);
-  connect(buttons_, &QButtonGroup::idClicked, this, [this] { emit Clicked(); });
+  // A new selection arrives as a toggle however it was made; a click on the
+  // item already selected changes nothing and arrives only as a click.
+  connect(buttons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked) emit Clicked();
+  });
+  connect(buttons_, &QButtonGroup::idPressed, this,
+          [this] { selectedAtPress_ = buttons_->checkedId(); });
+  connect(buttons_, &QButtonGroup::idClicked, this, [this](int id) {
+    if (id == std::exchange(selectedAtPress_, -1)) emit Clicked();
+  });
 }
 
 int RadioGroup::ItemIndex() const { return buttons_->checkedId(); }
 
 void RadioGroup::SetItemIndex(int index) {
-  if (QAbstractButton* button = buttons_->button(index)) button->setChecked(true);
+  QAbstractButton* button = buttons_->button(index);
+  if (!button) return;
+  const QSignalBlocker quiet(button);
+  button->setChecked(true);
 }
 
 int RadioGroup::ItemCount() const { return static_cast<int>(buttons_->buttons().size()); }

@@ -17,16 +17,18 @@ class RadioGroup : public QGroupBox {
 
   // -1 when nothing is selected.
   int ItemIndex() const;
+  // Selects an item from the program's side; Clicked is not emitted.
   void SetItemIndex(int index);
   int ItemCount() const;
 
  signals:
-  // The operator picked an item (also when it was already selected), like a
-  // click on the group.
+  // The operator selected an item, by pointer, keyboard or an assistive
+  // tool's toggle; also a click on the item already selected.
   void Clicked();
 
  private:
   QButtonGroup* buttons_;
+  int selectedAtPress_ = -1;
 };
 
 }  // namespace zrt::window

@@ -1,6 +1,5 @@
 #include "window/window_builder.h"
 
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +14,7 @@
 #include "window/fonts.h"
 #include "window/image_view.h"
 #include "window/layout_table.h"
+#include "window/popup_combo_box.h"
 #include "window/radio_group.h"
 
 namespace zrt::window {
@@ -88,8 +88,7 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
       return group;
     }
     case ControlKind::ComboBox: {
-      auto* combo = new QComboBox(parent);
-      combo->setEditable(true);
+      auto* combo = new PopupComboBox(parent);
       combo->addItems(Items(spec));
       combo->setEditText(caption);
       return combo;

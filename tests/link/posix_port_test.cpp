@@ -5,11 +5,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <filesystem>
+#include <fstream>
 
 #include "comm_recorder.h"
 #include "link/serial_port_posix.h"
 #include "link/tcomm.h"
+#include "link/terminal_checks.h"
 #include "pty_pair.h"
 
 namespace zrt::link::testing {
@@ -115,16 +119,68 @@ void ExpectOpenFails(const std::string& name, const char* message, const std::st
   EXPECT_FALSE(comm.IsOpen());
 }
 
-TEST(PortNames, WhatIsNoTerminalIsRefused) {
-  ExpectOpenFails("/dev/zrt-no-such-port", "Error opening serial port",
-                  "No such file or directory");
-  ExpectOpenFails("zrt-no-such-port", "Error opening serial port", "No such file or directory");
-  ExpectOpenFails("/dev/null", "File handle is not a comm handle ",
-                  "Inappropriate ioctl for device");
+TEST(PortNames, WhatIsNoSerialTerminalIsRefused) {
   QTemporaryFile file;
   ASSERT_TRUE(file.open());
-  ExpectOpenFails(file.fileName().toStdString(), "File handle is not a comm handle ",
-                  "Inappropriate ioctl for device");
+  const std::string regular = file.fileName().toStdString();
+  struct Case {
+    std::string name;
+    const char* message;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"/dev/zrt-no-such-port", "Error opening serial port", "No such file or directory"},
+      {"zrt-no-such-port", "Error opening serial port", "No such file or directory"},
+      {"/dev/null", "File handle is not a comm handle ", "/dev/null is not a serial terminal"},
+      // A bare name leads to /dev too, and is looked at before it is opened.
+      {"null", "File handle is not a comm handle ", "/dev/null is not a serial terminal"},
+      {"/dev/tty", "File handle is not a comm handle ", "/dev/tty is not a serial terminal"},
+      {"/dev/ptmx", "File handle is not a comm handle ", "/dev/ptmx is not a serial terminal"},
+      {regular, "File handle is not a comm handle ", regular + " is not a character device"},
+      {"/dev", "File handle is not a comm handle ", "/dev is not a character device"},
+  };
+  for (const Case& c : cases) ExpectOpenFails(c.name, c.message, c.reason);
+}
+
+TEST(TerminalChecks, DriverTableNamesSerialTerminals) {
+  constexpr std::string_view kDrivers =
+      "/dev/tty             /dev/tty        5       0 system:/dev/tty\n"
+      "/dev/ptmx            /dev/ptmx       5       2 system\n"
+      "usbserial            /dev/ttyUSB   188 0-511 serial\n"
+      "serial               /dev/ttyS       4      64-95 serial\n"
+      "pty_slave            /dev/pts      136 0-1048575 pty:slave\n"
+      "pty_master           /dev/ptm      128 0-1048575 pty:master\n"
+      "unknown              /dev/tty        4 1-63 console\n";
+  struct Case {
+    unsigned major, minor;
+    bool serial;
+  };
+  const Case cases[] = {
+      {188, 0, true},  {188, 511, true},  {188, 512, false}, {4, 64, true},  {4, 95, true},
+      {4, 1, false},   {4, 96, false},    {136, 7, true},    {128, 7, false}, {5, 0, false},
+      {5, 2, false},   {10, 130, false},  // a watchdog
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsSerialTerminal(kDrivers, c.major, c.minor), c.serial) << c.major << ":" << c.minor;
+  }
+  EXPECT_FALSE(IsSerialTerminal("", 188, 0));
+  EXPECT_FALSE(IsSerialTerminal("garbled line\nx y z w serial\n", 188, 0));
+}
+
+TEST(PortList, AdaptersAfterStableNames) {
+  QTemporaryDir dev;
+  ASSERT_TRUE(dev.isValid());
+  const std::string root = dev.path().toStdString();
+  std::filesystem::create_directories(root + "/serial/by-id");
+  for (const char* name : {"ttyUSB10", "ttyS0", "ttyUSB2", "ttyACM0", "null", "serial/by-id/usb-FTDI_x",
+                           "serial/by-id/usb-CH340_y"}) {
+    std::ofstream(root + "/" + name).put('\0');
+  }
+  const std::vector<std::string> expected = {
+      root + "/serial/by-id/usb-CH340_y", root + "/serial/by-id/usb-FTDI_x",
+      root + "/ttyACM0", root + "/ttyUSB2", root + "/ttyUSB10"};
+  EXPECT_EQ(PresentSerialPortsUnder(root), expected);
+  EXPECT_TRUE(PresentSerialPortsUnder(root + "/missing").empty());
 }
 
 TEST(PortNames, NoPermissionIsAnOpeningError) {
@@ -134,14 +190,19 @@ TEST(PortNames, NoPermissionIsAnOpeningError) {
     ExpectOpenFails(pty.TerminalPath(), "Error opening serial port", "Permission denied");
     return;
   }
-  // Root may open anything: try as an unprivileged user in a child process.
+  // Root may open anything: try as an unprivileged user in a child process,
+  // with the terminal given to a group as serial devices are.
+  ASSERT_EQ(chown(pty.TerminalPath().c_str(), 0, 5), 0);  // 5: tty
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
     PosixSerialPlatform platform;
     const auto opened = platform.Open(pty.TerminalPath());
-    _exit(opened.failure == SerialPlatform::OpenFailure::CannotOpen && opened.error.code == EACCES
+    // The pseudo-terminal's group (tty) is named, with how to join it.
+    _exit(opened.failure == SerialPlatform::OpenFailure::CannotOpen &&
+                  opened.error.code == EACCES &&
+                  opened.error.reason.find("group \"tty\"") != std::string::npos
               ? 0
               : 1);
   }

@@ -44,6 +44,11 @@ bool PtyPair::Readable(int timeoutMs) const {
   return poll(&fd, 1, timeoutMs) == 1 && (fd.revents & POLLIN);
 }
 
+bool PtyPair::TerminalClosed(int timeoutMs) const {
+  pollfd fd{master_, 0, 0};
+  return poll(&fd, 1, timeoutMs) == 1 && (fd.revents & POLLHUP);
+}
+
 QByteArray PtyPair::Receive(std::size_t count, int timeoutMs) const {
   QByteArray bytes;
   char buffer[4096];

@@ -24,6 +24,8 @@ class PtyPair {
   QByteArray Receive(std::size_t count, int timeoutMs = 10000) const;
   // Whether the instrument's side has anything to read within `timeoutMs`.
   bool Readable(int timeoutMs) const;
+  // Whether every opening of the terminal side is closed within `timeoutMs`.
+  bool TerminalClosed(int timeoutMs) const;
   // Sends XOFF and waits until the terminal side has stopped its output.
   bool SendXoffAndWait(int timeoutMs = 10000) const;
   // Closes the instrument's side: the terminal side sees a hang-up.

@@ -1,0 +1,89 @@
+#include "window/operator_messages.h"
+
+#include <QMessageBox>
+#include <array>
+#include <utility>
+
+#include "link/ecomms_error.h"
+
+namespace zrt::window {
+namespace {
+
+// By language index; %1 is the port's name.
+constexpr std::array<const char*, kLanguageCount> kPortLost = {
+    "The serial port %1 was closed: its device is gone.",
+    "串口 %1 已断开，端口已关闭。",
+    "串口 %1 已斷開，端口已關閉。",
+};
+
+QString WithFinalStop(QString message) {
+  if (!message.isEmpty() && message.back() > u'.') message += u'.';
+  return message;
+}
+
+}  // namespace
+
+OperatorMessage SendFailure(const QString& text) {
+  return {OperatorMessage::Kind::SendFailure, "Error", text, {}};
+}
+
+OperatorMessage ErrorReport(const QString& title, const std::exception& error) {
+  OperatorMessage report{OperatorMessage::Kind::HandlerError, title,
+                         WithFinalStop(QString::fromUtf8(error.what())), {}};
+  if (const auto* comms = dynamic_cast<const link::ECommsError*>(&error)) {
+    report.detail = QString::fromStdString(comms->Reason());
+  }
+  return report;
+}
+
+OperatorMessage PortLostNotice(const QString& title, const QString& port, Language language) {
+  const QString text = QString::fromUtf8(kPortLost[static_cast<std::size_t>(language)]).arg(port);
+  return {OperatorMessage::Kind::Notice, title, text, {}};
+}
+
+DialogPresenter::~DialogPresenter() {
+  for (QMessageBox* box : open_) {
+    box->disconnect();
+    delete box;
+  }
+}
+
+void DialogPresenter::Present(const OperatorMessage& message, std::function<void()> answered) {
+  using Kind = OperatorMessage::Kind;
+  const QMessageBox::Icon icon =
+      message.kind == Kind::Notice ? QMessageBox::Warning : QMessageBox::Critical;
+  const QMessageBox::StandardButton button =
+      message.kind == Kind::SendFailure ? QMessageBox::Yes : QMessageBox::Ok;
+  auto* box = new QMessageBox(icon, message.title, message.text, button, parent_);
+  box->setObjectName("OperatorMessage");
+  if (!message.detail.isEmpty()) box->setInformativeText(message.detail);
+  box->setWindowModality(Qt::ApplicationModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  open_.push_back(box);
+  // The window's event loop keeps running while the box is open: replies
+  // still show, and the sender's timers still run.
+  QObject::connect(box, &QMessageBox::finished, box, [this, box, answered = std::move(answered)] {
+    std::erase(open_, box);
+    answered();
+  });
+  box->show();
+}
+
+void MessageQueue::Post(OperatorMessage message, std::function<void()> then) {
+  waiting_.push_back({std::move(message), std::move(then)});
+  if (!showing_) ShowNext();
+}
+
+void MessageQueue::ShowNext() {
+  if (waiting_.empty()) return;
+  Waiting next = std::move(waiting_.front());
+  waiting_.pop_front();
+  showing_ = true;
+  presenter_->Present(next.message, [this, then = std::move(next.then)] {
+    showing_ = false;
+    if (then) then();
+    if (!showing_) ShowNext();
+  });
+}
+
+}  // namespace zrt::window

@@ -1,0 +1,89 @@
+// What the window tells the operator in modal messages, and the one way they
+// are shown: one at a time, each answered before the next, with what follows
+// a message run only once the operator has closed it. Tests put a presenter
+// of their own in place of the dialogs.
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "window/caption_table.h"
+
+class QMessageBox;
+class QWidget;
+
+namespace zrt::window {
+
+struct OperatorMessage {
+  enum class Kind {
+    SendFailure,   // error icon, one Yes button, titled "Error"
+    HandlerError,  // error icon, one OK button, titled as the window
+    Notice,        // warning icon, one OK button, titled as the window
+  };
+  Kind kind;
+  QString title;
+  QString text;
+  QString detail;  // the system's reason and what to do; may be empty
+
+  bool operator==(const OperatorMessage&) const = default;
+};
+
+// A send that could not hand over its bytes, with the text the instrument's
+// operators know ("请打开串口!").
+OperatorMessage SendFailure(const QString& text);
+
+// The report of an error raised by a handler: its message with a final "."
+// unless it ends in "." or a character below it (such as "!" or a blank),
+// and, for a port that would not open, the system's reason as detail.
+OperatorMessage ErrorReport(const QString& title, const std::exception& error);
+
+// The port was closed because its device went away.
+OperatorMessage PortLostNotice(const QString& title, const QString& port, Language language);
+
+class MessagePresenter {
+ public:
+  virtual ~MessagePresenter() = default;
+  // Shows the message modally and calls `answered` once the operator has
+  // closed it, from the event loop or at once.
+  virtual void Present(const OperatorMessage& message, std::function<void()> answered) = 0;
+};
+
+// Message boxes over the window; the window stays responsive (it paints and
+// takes replies) while one is open, but takes no input.
+class DialogPresenter : public MessagePresenter {
+ public:
+  explicit DialogPresenter(QWidget* parent) : parent_(parent) {}
+  // Closes open boxes without answering them.
+  ~DialogPresenter() override;
+  void Present(const OperatorMessage& message, std::function<void()> answered) override;
+
+ private:
+  QWidget* parent_;
+  std::vector<QMessageBox*> open_;
+};
+
+class MessageQueue {
+ public:
+  explicit MessageQueue(MessagePresenter& presenter) : presenter_(&presenter) {}
+  void SetPresenter(MessagePresenter& presenter) { presenter_ = &presenter; }
+
+  // Shows the message after those before it; `then` runs once it is answered.
+  void Post(OperatorMessage message, std::function<void()> then = {});
+
+ private:
+  void ShowNext();
+
+  struct Waiting {
+    OperatorMessage message;
+    std::function<void()> then;
+  };
+  MessagePresenter* presenter_;
+  std::deque<Waiting> waiting_;
+  bool showing_ = false;
+};
+
+}  // namespace zrt::window

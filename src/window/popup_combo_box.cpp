@@ -1,0 +1,26 @@
+#include "window/popup_combo_box.h"
+
+#include <QAbstractItemView>
+#include <QScrollBar>
+#include <QStyle>
+
+namespace zrt::window {
+
+PopupComboBox::PopupComboBox(QWidget* parent) : QComboBox(parent) {
+  setEditable(true);
+  connect(this, &QComboBox::editTextChanged, this, &QWidget::setToolTip);
+}
+
+void PopupComboBox::showPopup() {
+  emit AboutToPopup();
+  int widest = 0;
+  for (int i = 0; i < count(); ++i) {
+    widest = std::max(widest, view()->fontMetrics().horizontalAdvance(itemText(i)));
+  }
+  const int chrome = view()->verticalScrollBar()->sizeHint().width() +
+                     2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16;
+  view()->setMinimumWidth(std::max(width(), widest + chrome));
+  QComboBox::showPopup();
+}
+
+}  // namespace zrt::window

@@ -1,0 +1,326 @@
+// The window talking to an instrument played on a pseudo-terminal: opening
+// and closing the port, sends as they go out on the wire, replies, failures.
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QElapsedTimer>
+#include <QRadioButton>
+#include <QTemporaryFile>
+
+#include "link_probe.h"
+#include "pty_pair.h"
+#include "window/operator_messages.h"
+#include "window/send_steps.h"
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+using link::testing::PortThreads;
+using link::testing::PtyPair;
+using Kind = OperatorMessage::Kind;
+
+QByteArray Bytes(std::initializer_list<int> values) {
+  QByteArray bytes;
+  for (int v : values) bytes.append(static_cast<char>(v));
+  return bytes;
+}
+
+}  // namespace
+
+inline void PrintTo(const OperatorMessage& m, std::ostream* out) {
+  *out << static_cast<int>(m.kind) << " \"" << m.title.toStdString() << "\" \""
+       << m.text.toStdString() << "\" \"" << m.detail.toStdString() << '"';
+}
+
+namespace {
+
+// Every message is answered at once.
+class RecordingPresenter : public MessagePresenter {
+ public:
+  void Present(const OperatorMessage& message, std::function<void()> answered) override {
+    shown.push_back(message);
+    answered();
+  }
+  std::vector<OperatorMessage> shown;
+};
+
+class SerialSessionTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    form->SetMessagePresenter(messages);
+  }
+
+  void OpenPort(const QString& name) {
+    Get<QComboBox>("cbo1")->setEditText(name);
+    Click("btn106");
+  }
+  void OpenPty() {
+    OpenPort(QString::fromStdString(pty.TerminalPath()));
+    ASSERT_TRUE(form->PortOpen());
+  }
+  void Send(const QString& line) {
+    Get<QLineEdit>("Edit1")->setText(line);
+    Click("btn96");
+  }
+  // Until Send takes the next line (after the pause and any hold).
+  bool WaitForSendEnabled(int timeoutMs = 10000) {
+    return QTest::qWaitFor([&] { return Button("btn96")->isEnabled(); }, timeoutMs);
+  }
+  QString Reply() const { return Get<QLineEdit>("Edit3")->text(); }
+  QByteArray Wire(qsizetype expected) const { return pty.Receive(expected, 1000); }
+
+  PtyPair pty;
+  RecordingPresenter messages;
+};
+
+TEST_F(SerialSessionTest, TypicalRequestFromTheKeys) {
+  OpenPty();
+  for (const char* key : {"btn101", "Button4", "Button94", "Button37"}) Click(key);
+  ASSERT_EQ(Line(), "88ASWP:TRIGG");
+
+  QElapsedTimer clock;
+  clock.start();
+  Click("btn96");
+  EXPECT_FALSE(Button("btn96")->isEnabled()) << "disabled while the frame goes out";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "发送:XASWP:TRIGG"; }, 5000));
+  EXPECT_GE(clock.elapsed(), 12 * kSerialByteIntervalMs) << "the echo follows the last pause";
+  EXPECT_FALSE(Button("btn96")->isEnabled()) << "held after the sweep trigger";
+  EXPECT_EQ(Wire(12), QByteArray("XASWP:TRIGG\n"));
+
+  clock.restart();
+  ASSERT_TRUE(WaitForSendEnabled());
+  EXPECT_GE(clock.elapsed(), kSweepTriggerHoldMs - 300);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(pty.Readable(0));
+}
+
+TEST_F(SerialSessionTest, LinesOnTheWire) {
+  OpenPty();
+  struct Case {
+    QString line;
+    QString address;
+    QByteArray wire;
+    QString echo;
+  };
+  const Case cases[] = {
+      {"88FREQ88", "88", "XFREQ88\n", "发送:XFREQ88"},
+      {"FREQ:1000", "88", "FREQ:1000\n", "发送:FREQ:1000"},
+      {"300AMPL", "300", ",AMPL\n", "发送:,AMPL"},
+      {"0AMPL", "0", Bytes({0, 'A', 'M', 'P', 'L', '\n'}), "发送:" + QString(QChar(0)) + "AMPL"},
+      {"-1X", "-1", Bytes({0xFF, 'X', '\n'}), "发送:" + QString(QChar(0xFF)) + "X"},
+      {"频率88", "88", "??X\n", "发送:??X"},
+  };
+  for (const Case& c : cases) {
+    Get<QLineEdit>("Edit2")->setText(c.address);
+    Send(c.line);
+    ASSERT_TRUE(WaitForSendEnabled()) << c.line.toStdString();
+    EXPECT_EQ(Reply(), c.echo);
+    EXPECT_EQ(Wire(c.wire.size()), c.wire) << c.line.toStdString();
+    EXPECT_FALSE(pty.Readable(0));
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SerialSessionTest, LongLineGoesOutWhole) {
+  OpenPty();
+  QString line;
+  for (int i = 0; i < 300; ++i) line += QChar('A' + i % 26);
+  Send(line);
+  ASSERT_TRUE(WaitForSendEnabled());
+  EXPECT_EQ(Wire(301), line.toLatin1() + '\n');
+  EXPECT_EQ(Reply(), "发送:" + line);
+}
+
+TEST_F(SerialSessionTest, EmptyLineSendsNothingButAppliesTheRate) {
+  OpenPty();
+  Get<QComboBox>("cob2")->setEditText("9600");
+  Get<QLineEdit>("Edit3")->setText("kept");
+  Send("");
+  EXPECT_TRUE(Button("btn96")->isEnabled());
+  EXPECT_EQ(Reply(), "kept");
+  EXPECT_EQ(link::testing::ReadLineSettings(pty.InstrumentFd()).ospeed, 9600u);
+  EXPECT_FALSE(pty.Readable(50));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SerialSessionTest, SettingsThatAreNoIntegersStopTheSend) {
+  OpenPty();
+  struct Case {
+    QString baud, address, line, report;
+  };
+  const Case cases[] = {
+      {"fast", "88", "FREQ", "'fast' is not a valid integer value."},
+      {"19200", "x8", "FREQ", "'x8' is not a valid integer value."},
+      {"fast", "x8", "FREQ", "'fast' is not a valid integer value."},  // the rate comes first
+      {"19200", "", "", "'' is not a valid integer value."},
+  };
+  for (const Case& c : cases) {
+    messages.shown.clear();
+    Get<QComboBox>("cob2")->setEditText(c.baud);
+    Get<QLineEdit>("Edit2")->setText(c.address);
+    Get<QLineEdit>("Edit3")->setText("kept");
+    Send(c.line);
+    ASSERT_EQ(messages.shown.size(), 1u) << c.report.toStdString();
+    EXPECT_EQ(messages.shown[0],
+              (OperatorMessage{Kind::HandlerError, "ZRT10XX/ZRT30XXCH", c.report, {}}));
+    EXPECT_EQ(Reply(), "kept");
+    EXPECT_TRUE(Button("btn96")->isEnabled());
+  }
+  EXPECT_FALSE(pty.Readable(50));
+}
+
+TEST_F(SerialSessionTest, ClosedPortAsksToOpenItAndStillHolds) {
+  Get<QLineEdit>("Edit3")->setText("old");
+  Send("88ASWP:TRIGG");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0], (OperatorMessage{Kind::SendFailure, "Error", "请打开串口!", {}}));
+  EXPECT_TRUE(Reply().isEmpty());
+  EXPECT_FALSE(Button("btn96")->isEnabled());
+  EXPECT_TRUE(WaitForSendEnabled());
+}
+
+TEST_F(SerialSessionTest, PortClosedMidFrame) {
+  OpenPty();
+  Send(QString(200, 'A'));
+  ASSERT_TRUE(pty.Readable(5000));
+  Click("btn106");
+  ASSERT_TRUE(WaitForSendEnabled());
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "请打开串口!");
+  EXPECT_TRUE(Reply().isEmpty());
+  EXPECT_LT(pty.Receive(201, 100).size(), 201);
+}
+
+TEST_F(SerialSessionTest, RepliesReplaceTheBox) {
+  OpenPty();
+  pty.Send(Bytes({'O', 'K', 0x00, 0x0D, 0x0A, 0xFF}));
+  const QString first = "接收:OK" + QString(QChar(0)) + QChar(0x0D) + QChar(0x0A) + QChar(0xFF);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == first; }, 5000)) << Reply().toStdString();
+  pty.Send("NEXT");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:NEXT"; }, 5000)) << Reply().toStdString();
+
+  const QByteArray block(2048, 'R');
+  pty.Send(block);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:" + QString(2048, 'R'); }, 5000));
+}
+
+TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
+  QTemporaryFile file;
+  ASSERT_TRUE(file.open());
+  struct Case {
+    QString port, text, detail;
+  };
+  const Case cases[] = {
+      {"/dev/zrt-no-such-port", "Error opening serial port.", "No such file or directory"},
+      {file.fileName(), "File handle is not a comm handle ",
+       file.fileName() + " is not a character device"},
+      {"null", "File handle is not a comm handle ", "/dev/null is not a serial terminal"},
+  };
+  for (const Case& c : cases) {
+    messages.shown.clear();
+    OpenPort(c.port);
+    ASSERT_EQ(messages.shown.size(), 1u) << c.port.toStdString();
+    EXPECT_EQ(messages.shown[0],
+              (OperatorMessage{Kind::HandlerError, "ZRT10XX/ZRT30XXCH", c.text, c.detail}));
+    EXPECT_FALSE(form->PortOpen());
+    EXPECT_FALSE(form->Comm1().IsOpen());
+    EXPECT_EQ(Button("btn106")->text(), "Close");
+    EXPECT_FALSE(Get("Image1")->isVisible());
+  }
+}
+
+TEST_F(SerialSessionTest, OpenCloseAndPortChange) {
+  OpenPty();
+  EXPECT_EQ(Button("btn106")->text(), "Open");
+  EXPECT_TRUE(Get("Image1")->isVisible());
+  EXPECT_EQ(form->Comm1().CommName(), pty.TerminalPath());
+  Click("btn106");
+  EXPECT_EQ(Button("btn106")->text(), "Close");
+  EXPECT_FALSE(Get("Image1")->isVisible());
+  EXPECT_FALSE(form->Comm1().IsOpen());
+
+  form->SelectLanguage(Language::TraditionalChinese);
+  Click("btn106");
+  EXPECT_EQ(Button("btn106")->text(), "打开");
+  Get<QComboBox>("cbo1")->setEditText("COM2");
+  EXPECT_FALSE(form->PortOpen());
+  EXPECT_FALSE(form->Comm1().IsOpen());
+  EXPECT_EQ(form->Comm1().CommName(), "COM2");
+  EXPECT_EQ(Button("btn106")->text(), "关闭");
+  EXPECT_FALSE(Get("Image1")->isVisible());
+}
+
+TEST_F(SerialSessionTest, PortListKeepsItsEntriesAndTheOpenPort) {
+  OpenPty();
+  auto* ports = Get<QComboBox>("cbo1");
+  EXPECT_EQ(ports->toolTip(), QString::fromStdString(pty.TerminalPath()));
+  ports->showPopup();
+  EXPECT_TRUE(form->PortOpen()) << "refreshing the list is no change of port";
+  EXPECT_EQ(ports->currentText(), QString::fromStdString(pty.TerminalPath()));
+  EXPECT_EQ(ports->itemText(0), "COM1");
+  EXPECT_EQ(ports->itemText(9), "COM10");
+  EXPECT_GT(ports->view()->minimumWidth(), ports->width()) << "the list shows whole names";
+  ports->hidePopup();
+}
+
+TEST_F(SerialSessionTest, DeviceGoneClosesThePort) {
+  OpenPty();
+  pty.CloseInstrument();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
+  EXPECT_FALSE(form->Comm1().IsOpen());
+  EXPECT_EQ(Button("btn106")->text(), "Close");
+  EXPECT_FALSE(Get("Image1")->isVisible());
+  EXPECT_EQ(PortThreads(), 0);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].kind, Kind::Notice);
+  EXPECT_TRUE(messages.shown[0].text.contains(QString::fromStdString(pty.TerminalPath())));
+}
+
+TEST_F(SerialSessionTest, ClosingTheWindowWhileAFrameGoesOut) {
+  OpenPty();
+  Send(QString(100, 'A'));
+  ASSERT_TRUE(pty.Readable(5000));
+  form->close();
+  EXPECT_FALSE(form->Sending());
+  EXPECT_FALSE(form->Comm1().IsOpen());
+  EXPECT_EQ(PortThreads(), 0);
+  QTest::qWait(50);  // a timer left behind would fire now
+  EXPECT_TRUE(Reply().isEmpty());
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(SerialSessionTest, ClosingTheWindowClosesThePort) {
+  OpenPty();
+  form->close();
+  EXPECT_FALSE(form->Comm1().IsOpen());
+  EXPECT_EQ(PortThreads(), 0);
+  EXPECT_TRUE(pty.TerminalClosed(1000));
+}
+
+// Every way of selecting a language runs the switch, not only a pointer click.
+TEST_F(SerialSessionTest, LanguageByKeyboardAndAssistiveTools) {
+  Get<QTabWidget>("pcon1")->setCurrentWidget(Get("tsh1"));
+  QList<QRadioButton*> languages = Get("rg3")->findChildren<QRadioButton*>();
+  ASSERT_EQ(languages.size(), 3);
+
+  QAccessibleInterface* item = QAccessible::queryAccessibleInterface(languages[2]);
+  ASSERT_TRUE(item && item->actionInterface());
+  item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_EQ(form->CurrentLanguage(), Language::TraditionalChinese);
+  EXPECT_EQ(Button("Button1")->text(), "A路單頻");
+
+  languages[2]->setFocus();
+  QTest::keyClick(languages[2], Qt::Key_Up);
+  EXPECT_EQ(form->CurrentLanguage(), Language::SimplifiedChinese);
+  EXPECT_EQ(Button("Button1")->text(), "A路单频");
+
+  // A click on the language already selected applies it again.
+  Button("Button1")->setText("changed");
+  QTest::mouseClick(languages[1], Qt::LeftButton);
+  EXPECT_EQ(Button("Button1")->text(), "A路单频");
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
