@@ -163,8 +163,6 @@ void TForm1::Guarded(const std::function<void()>& action) {
 }
 
 void TForm1::btn96Click() {
-  // Disabled while a line goes out or is held: one frame at a time.
-  if (!Control("btn96")->isEnabled()) return;
   Guarded([this] {
     const QString text = Text("Edit1");
     if (qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex() != kRs232Interface) return;
@@ -181,6 +179,8 @@ void TForm1::btn96Click() {
 void TForm1::SendLine(const QByteArray& line, char addressByte) {
   sentLine_ = line;
   sentAddressByte_ = addressByte;
+  // One frame at a time: Send comes back once the line is through and any
+  // hold after it has passed.
   Control("btn96")->setEnabled(false);
   sender_->Start(FrameOf(line), [this](char byte) { return comm1_->SendData(&byte, 1); });
 }
@@ -233,7 +233,8 @@ void TForm1::Comm1RequestHangup() {
   if (!comm1_->IsOpen()) return;
   comm1_->ClosePort();
   ShowPortState(false);
-  messages_.Post(PortLostNotice(windowTitle(), Text("cbo1"), CurrentLanguage()));
+  messages_.Post(PortLostNotice(windowTitle(), QFile::decodeName(comm1_->CommName().c_str()),
+                                CurrentLanguage()));
 }
 
 // The caption names the state the port is in now; every language but

@@ -96,10 +96,10 @@ class TForm1 : public QWidget {
   BuiltControls controls_;
   KeyButtons keys_;
   compose::Composer composer_;
-  link::TComm* comm1_;      // owned as a child object
-  PacedSender* sender_;     // owned as a child object
+  link::TComm* comm1_;   // owned as a child object
+  PacedSender* sender_;  // owned as a child object
   QTimer sweepTriggerHold_;
-  int storedPortCount_;     // cbo1's own entries, before the devices found
+  int storedPortCount_;  // cbo1's own entries, before the devices found
   DialogPresenter dialogs_;
   MessageQueue messages_;
   bool portOpen_ = false;

@@ -28,8 +28,10 @@ OperatorMessage SendFailure(const QString& text) {
 }
 
 OperatorMessage ErrorReport(const QString& title, const std::exception& error) {
-  OperatorMessage report{OperatorMessage::Kind::HandlerError, title,
-                         WithFinalStop(QString::fromUtf8(error.what())), {}};
+  OperatorMessage report{OperatorMessage::Kind::HandlerError,
+                         title,
+                         WithFinalStop(QString::fromUtf8(error.what())),
+                         {}};
   if (const auto* comms = dynamic_cast<const link::ECommsError*>(&error)) {
     report.detail = QString::fromStdString(comms->Reason());
   }
