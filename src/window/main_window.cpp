@@ -165,6 +165,7 @@ void TForm1::Guarded(const std::function<void()>& action) {
 void TForm1::btn96Click() {
   Guarded([this] {
     const QString text = Text("Edit1");
+    // The window offers the serial interface alone until the USB link comes.
     if (qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex() != kRs232Interface) return;
     QByteArray line = ToLine(text);
     comm1_->SetBaudRate(static_cast<std::uint32_t>(StrToInt(Text("cob2"))));

@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <memory>
 
 #include "compose/composer.h"
 #include "link/tcomm.h"

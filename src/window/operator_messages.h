@@ -8,7 +8,6 @@
 #include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <vector>
 
 #include "window/caption_table.h"
