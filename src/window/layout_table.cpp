@@ -8,7 +8,7 @@ namespace {
 using K = ControlKind;
 using F = FontRole;
 
-constexpr std::string_view kInterfaces[] = {"RS232 "};
+constexpr std::string_view kInterfaces[] = {"RS232 ", "USB"};
 constexpr std::string_view kLanguages[] = {"English", "中文", "繁體"};
 constexpr std::string_view kBaudRates[] = {"1200",  "2400",  "4800",  "9600",  "14400",
                                            "19200", "28800", "38400", "57600", "115200"};

@@ -16,6 +16,7 @@
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
 #include "window/send_steps.h"
+#include "window/usb_link.h"
 #include "window/window_builder.h"
 
 namespace zrt::window {
@@ -32,13 +33,18 @@ constexpr std::pair<const char*, const char*> kLabelBuddies[] = {
 
 // Items of the interface group.
 constexpr int kRs232Interface = 0;
+constexpr int kUsbInterface = 1;
 
-// The message of a send whose bytes could not be handed to the port.
+// Messages the instrument's operators know as they stand.
 constexpr char16_t kOpenThePortFirst[] = u"请打开串口!";
+constexpr char16_t kSendFailed[] = u"发送失败!";
+constexpr char16_t kPlugMonitorFailed[] = u"设置监视CH372/CH375设备插拔失败";
+constexpr char16_t kCannotOpenUsbDevice[] = u"无法打开CH375设备";
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform)
+TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
+               link::Ch375Library& usbLibrary)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
@@ -47,6 +53,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform)
       composer_(keys_),
       comm1_(new link::TComm(this, serialPlatform)),
       sender_(new PacedSender(std::chrono::milliseconds(kSerialByteIntervalMs), this)),
+      usb_(new UsbLink(usbLibrary, this)),
       storedPortCount_(qobject_cast<QComboBox*>(Control("cbo1"))->count()),
       dialogs_(this),
       messages_(dialogs_) {
@@ -77,6 +84,9 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform)
   connect(comm1_, &link::TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
   connect(comm1_, &link::TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
   connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
+  connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
+  connect(usb_, &UsbLink::OpenFailed, this,
+          [this] { messages_.Post(UsbInformation(QString::fromUtf16(kCannotOpenUsbDevice))); });
   sweepTriggerHold_.setSingleShot(true);
   sweepTriggerHold_.setTimerType(Qt::PreciseTimer);
   sweepTriggerHold_.setInterval(kSweepTriggerHoldMs);
@@ -100,7 +110,10 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform)
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  if (usb_->Busy()) usb_->Close();  // a window that was never closed
+  usb_->CloseDevice();
+}
 
 QLineEdit* TForm1::Edit(const char* name) const { return qobject_cast<QLineEdit*>(Control(name)); }
 
@@ -109,7 +122,7 @@ QString TForm1::Text(const char* name) const {
   return Edit(name)->text();
 }
 
-bool TForm1::Sending() const { return sender_->Busy(); }
+bool TForm1::Sending() const { return sender_->Busy() || usb_->Busy(); }
 
 Language TForm1::CurrentLanguage() const {
   return static_cast<Language>(qobject_cast<RadioGroup*>(Control("rg3"))->ItemIndex());
@@ -124,6 +137,12 @@ void TForm1::FormCreate() {
   DisableAllFunctions();
   EnableAllFunctions();
   Control("Image1")->hide();
+  if (!usb_->Start()) {
+    // Said over the window, once it is up.
+    QTimer::singleShot(0, this, [this] {
+      messages_.Post(UsbInformation(QString::fromUtf16(kPlugMonitorFailed)));
+    });
+  }
 }
 
 void TForm1::ApplyCaptions(Language language) {
@@ -149,6 +168,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // The window is the last one: closing it ends the event loop, and the
 // process, with exit code 0.
 void TForm1::FormClose() {
+  usb_->Close();
   sender_->Cancel();
   sweepTriggerHold_.stop();
   comm1_->ClosePort();
@@ -165,8 +185,12 @@ void TForm1::Guarded(const std::function<void()>& action) {
 void TForm1::btn96Click() {
   Guarded([this] {
     const QString text = Text("Edit1");
-    // The window offers the serial interface alone until the USB link comes.
-    if (qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex() != kRs232Interface) return;
+    const int link = qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex();
+    if (link == kUsbInterface) {
+      if (!text.isEmpty()) SendOverUsb(ToLine(text));  // as typed: no address byte
+      return;
+    }
+    if (link != kRs232Interface) return;
     QByteArray line = ToLine(text);
     comm1_->SetBaudRate(static_cast<std::uint32_t>(StrToInt(Text("cob2"))));
     const QString addressText = Text("Edit2");
@@ -186,6 +210,28 @@ void TForm1::SendLine(const QByteArray& line, char addressByte) {
   sender_->Start(FrameOf(line), [this](char byte) { return comm1_->SendData(&byte, 1); });
 }
 
+void TForm1::SendOverUsb(const QByteArray& line) {
+  sentLine_ = line;
+  sentAddressByte_.reset();
+  Control("btn96")->setEnabled(false);
+  usb_->Transfer(FrameOf(line), line);
+}
+
+void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line) {
+  const QByteArray sent = std::exchange(sentLine_, line);
+  auto showReply = [this, reply] {
+    ShowReceived(reply);
+    SweepTriggerPause();
+  };
+  if (written) {
+    Edit("Edit3")->clear();
+    Edit("Edit3")->setText(SentEcho(sent));
+    showReply();
+  } else {
+    messages_.Post(SendFailure(QString::fromUtf16(kSendFailed)), showReply);
+  }
+}
+
 void TForm1::FrameSent(bool everyByteHandedOver) {
   Edit("Edit3")->clear();
   if (everyByteHandedOver) {
@@ -200,7 +246,13 @@ void TForm1::FrameSent(bool everyByteHandedOver) {
 // The instrument needs a while after the amplitude sweep's single trigger
 // before it takes the next command: Send stays disabled for the hold.
 void TForm1::SweepTriggerPause() {
-  if (IsSweepTrigger(sentLine_, sentAddressByte_)) {
+  bool hold = false;
+  Guarded([this, &hold] {
+    const char addressByte =
+        sentAddressByte_ ? *sentAddressByte_ : AddressByte(StrToInt(Text("Edit2")));
+    hold = IsSweepTrigger(sentLine_, addressByte);
+  });
+  if (hold) {
     sweepTriggerHold_.start();
   } else {
     Control("btn96")->setEnabled(true);

@@ -6,8 +6,10 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "compose/composer.h"
+#include "link/ch375_library.h"
 #include "link/tcomm.h"
 #include "window/caption_table.h"
 #include "window/key_buttons.h"
@@ -19,15 +21,18 @@ class QLineEdit;
 namespace zrt::window {
 
 class PacedSender;
+class UsbLink;
 
 class TForm1 : public QWidget {
   Q_OBJECT
 
  public:
-  // The window talks to the instrument through `serialPlatform` (the
-  // system's serial ports by default).
+  // The window talks to the instrument through `serialPlatform` and
+  // `usbLibrary` (the system's serial ports and USB by default).
   explicit TForm1(QWidget* parent = nullptr,
-                  link::SerialPlatform& serialPlatform = link::SystemSerialPlatform());
+                  link::SerialPlatform& serialPlatform = link::SystemSerialPlatform(),
+                  link::Ch375Library& usbLibrary = link::SystemCh375Library());
+  // Closes the USB device once more.
   ~TForm1() override;
 
   // The control with this object name, or nullptr.
@@ -39,9 +44,12 @@ class TForm1 : public QWidget {
 
   // The serial-port component the window talks to the instrument through.
   link::TComm& Comm1() { return *comm1_; }
+  // The USB device.
+  UsbLink& Usb() { return *usb_; }
 
-  // True from Send until the line's last byte and the pause after it are
-  // through; Send stays disabled meanwhile.
+  // True from Send until the line is through: the last serial byte and the
+  // pause after it, or the USB write and its reply. Send stays disabled
+  // meanwhile.
   bool Sending() const;
 
   // Shows the window's messages through `presenter` instead of dialogs.
@@ -86,9 +94,12 @@ class TForm1 : public QWidget {
   void ShowPortState(bool open);
   void RefreshPortList();
 
-  // The send of one line on the serial link, in its steps.
+  // The send of one line, in its steps: on the serial link byte by byte,
+  // on USB in one write with the reply fetched after it.
   void SendLine(const QByteArray& line, char addressByte);
   void FrameSent(bool everyByteHandedOver);
+  void SendOverUsb(const QByteArray& line);
+  void UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line);
   void SweepTriggerPause();
   void ShowReceived(QByteArrayView bytes);
 
@@ -97,14 +108,16 @@ class TForm1 : public QWidget {
   compose::Composer composer_;
   link::TComm* comm1_;   // owned as a child object
   PacedSender* sender_;  // owned as a child object
+  UsbLink* usb_;         // owned as a child object
   QTimer sweepTriggerHold_;
   int storedPortCount_;  // cbo1's own entries, before the devices found
   DialogPresenter dialogs_;
   MessageQueue messages_;
   bool portOpen_ = false;
-  // The line going out and its address byte, for the echo and the sweep rule.
+  // The line going out, for the echo and the sweep rule, and its address
+  // byte on the serial link (on USB the rule reads the address afterwards).
   QByteArray sentLine_;
-  char sentAddressByte_ = 0;
+  std::optional<char> sentAddressByte_;
 };
 
 }  // namespace zrt::window

@@ -27,6 +27,10 @@ OperatorMessage SendFailure(const QString& text) {
   return {OperatorMessage::Kind::SendFailure, "Error", text, {}};
 }
 
+OperatorMessage UsbInformation(const QString& text) {
+  return {OperatorMessage::Kind::Information, QString::fromUtf8("信息提示"), text, {}};
+}
+
 OperatorMessage ErrorReport(const QString& title, const std::exception& error) {
   OperatorMessage report{OperatorMessage::Kind::HandlerError,
                          title,
@@ -52,8 +56,9 @@ DialogPresenter::~DialogPresenter() {
 
 void DialogPresenter::Present(const OperatorMessage& message, std::function<void()> answered) {
   using Kind = OperatorMessage::Kind;
-  const QMessageBox::Icon icon =
-      message.kind == Kind::Notice ? QMessageBox::Warning : QMessageBox::Critical;
+  const QMessageBox::Icon icon = message.kind == Kind::Notice        ? QMessageBox::Warning
+                                 : message.kind == Kind::Information ? QMessageBox::NoIcon
+                                                                     : QMessageBox::Critical;
   const QMessageBox::StandardButton button =
       message.kind == Kind::SendFailure ? QMessageBox::Yes : QMessageBox::Ok;
   auto* box = new QMessageBox(icon, message.title, message.text, button, parent_);

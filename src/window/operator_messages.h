@@ -22,6 +22,7 @@ struct OperatorMessage {
     SendFailure,   // error icon, one Yes button, titled "Error"
     HandlerError,  // error icon, one OK button, titled as the window
     Notice,        // warning icon, one OK button, titled as the window
+    Information,   // no icon, one OK button, titled "信息提示"
   };
   Kind kind;
   QString title;
@@ -39,6 +40,9 @@ OperatorMessage SendFailure(const QString& text);
 // unless it ends in "." or a character below it (such as "!" or a blank),
 // and, for a port that would not open, the system's reason as detail.
 OperatorMessage ErrorReport(const QString& title, const std::exception& error);
+
+// What the USB link tells: its plug monitor or its device failed.
+OperatorMessage UsbInformation(const QString& text);
 
 // The port was closed because its device went away.
 OperatorMessage PortLostNotice(const QString& title, const QString& port, Language language);

@@ -72,7 +72,7 @@ TEST_F(StartupTest, SettingsStartFromTheirStoredValues) {
   EXPECT_EQ(port->itemText(9), "COM10");
 
   auto* interface = Get<RadioGroup>("rg2");
-  EXPECT_EQ(interface->ItemCount(), 1);
+  EXPECT_EQ(interface->ItemCount(), 2);  // "RS232 ", "USB"
   EXPECT_EQ(interface->ItemIndex(), 0);
   EXPECT_EQ(Get<RadioGroup>("rg3")->ItemCount(), 3);
 

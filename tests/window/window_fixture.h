@@ -15,6 +15,7 @@
 
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"
+#include "fake_ch375.h"
 #include "window/control_caption.h"
 #include "window/main_window.h"
 #include "window/radio_group.h"
@@ -29,7 +30,7 @@ namespace zrt::window::testing {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    form = std::make_unique<TForm1>();
+    form = std::make_unique<TForm1>(nullptr, link::SystemSerialPlatform(), usb);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   }
@@ -78,6 +79,7 @@ class WindowTest : public ::testing::Test {
     return enabled;
   }
 
+  FakeCh375 usb;  // no device plugged in unless a test says so
   std::unique_ptr<TForm1> form;
 };
 

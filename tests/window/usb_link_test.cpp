@@ -1,0 +1,203 @@
+// The USB device's states: plug events as they come, one after another on
+// the window's thread, and the close sequence; then sends over USB from the
+// window.
+#include "window/usb_link.h"
+
+#include <QSignalSpy>
+
+#include "fake_ch375.h"
+#include "window/operator_messages.h"
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const std::string kOpen = "Open 0";
+const std::string kClose = "Close 0";
+const std::string kTimeouts = "Timeout 0 3000 3000";
+const std::string kNotify = "Notify 0 \"\" routine";
+
+// Runs the posted events through the window's event loop.
+void Settle() { QCoreApplication::processEvents(); }
+
+TEST(UsbLink, PlugEvents) {
+  enum Step { Plug, Unplug, FailingPlug, Code7, Code65539 };
+  struct Case {
+    const char* name;
+    bool presentAtStart;
+    std::vector<Step> steps;
+    Calls after;  // calls after the start sequence
+    bool openAtEnd;
+    int openFailures;
+  };
+  const Case cases[] = {
+      {"present at start", true, {}, {}, true, 0},
+      {"plugged in later", false, {Plug}, {kOpen, kTimeouts}, true, 0},
+      {"unplugged and plugged again", true, {Unplug, Plug}, {kClose, kOpen, kTimeouts}, true, 0},
+      {"two arrivals", false, {Plug, Plug}, {kOpen, kTimeouts}, true, 0},
+      {"removal while closed", false, {Unplug}, {}, false, 0},
+      {"other codes", false, {Code7}, {}, false, 0},
+      {"a key carries the low 16 bits", false, {Code65539}, {kOpen, kTimeouts}, true, 0},
+      {"failed open, then a good one",
+       false,
+       {FailingPlug, Plug},
+       {kOpen, kOpen, kTimeouts},
+       true,
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeCh375 library;
+    library.present = c.presentAtStart;
+    UsbLink usb(library);
+    QSignalSpy failures(&usb, &UsbLink::OpenFailed);
+    ASSERT_TRUE(usb.Start());
+    Settle();
+    const std::size_t started = library.Calls().size();
+    for (Step step : c.steps) {
+      library.present = step != Unplug;
+      library.openFails = step == FailingPlug;
+      library.Post(step == Unplug ? 0 : step == Code7 ? 7 : step == Code65539 ? 65539 : 3);
+      Settle();
+    }
+    const Calls calls = library.Calls();
+    EXPECT_EQ(Calls(calls.begin() + started, calls.end()), c.after);
+    EXPECT_EQ(usb.DeviceHandle() != link::kInvalidDeviceHandle, c.openAtEnd);
+    EXPECT_EQ(failures.size(), c.openFailures);
+  }
+}
+
+TEST(UsbLink, StartAndCloseSequences) {
+  FakeCh375 library;
+  library.present = true;
+  UsbLink usb(library);
+  ASSERT_TRUE(usb.Start());
+  usb.Close();
+  library.Post(0);  // notifications are off: nothing comes
+  Settle();
+  EXPECT_EQ(library.Calls(),
+            (Calls{kNotify, kOpen, kTimeouts, "Notify 0 \"\" none", "IntRoutine 0 none", kClose}));
+  EXPECT_FALSE(library.Notifying());
+
+  FakeCh375 absent;
+  absent.notifyFails = true;
+  UsbLink unmonitored(absent);
+  EXPECT_FALSE(unmonitored.Start()) << "the monitor could not be set up";
+  EXPECT_EQ(unmonitored.DeviceHandle(), link::kInvalidDeviceHandle);
+}
+
+// A plug event that comes during a transfer waits for its end.
+TEST(UsbLink, EventsWaitForTheTransfer) {
+  FakeCh375 library;
+  library.present = true;
+  UsbLink usb(library);
+  usb.Start();
+  Settle();
+  QSignalSpy done(&usb, &UsbLink::Transferred);
+  library.Hold();
+  usb.Transfer("F\n", "F");
+  library.Post(0);
+  Settle();
+  EXPECT_NE(usb.DeviceHandle(), link::kInvalidDeviceHandle);
+  library.Release();
+  ASSERT_TRUE(done.wait(5000));
+  Settle();
+  EXPECT_EQ(usb.DeviceHandle(), link::kInvalidDeviceHandle);
+  const Calls calls = library.Calls();
+  EXPECT_EQ(Calls(calls.end() - 3, calls.end()), (Calls{"Write 0 2", "Reply F", kClose}));
+}
+
+class UsbSendTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    usb.present = true;
+    WindowTest::SetUp();
+    form->SetMessagePresenter(messages);
+    Get<RadioGroup>("rg2")->SetItemIndex(1);
+  }
+  void Send(const QString& line) {
+    Get<QLineEdit>("Edit1")->setText(line);
+    Click("btn96");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Button("btn96")->isEnabled(); }, 5000));
+  }
+  QString Reply() const { return Get<QLineEdit>("Edit3")->text(); }
+
+  struct Recorder : MessagePresenter {
+    void Present(const OperatorMessage& message, std::function<void()> answered) override {
+      shown.push_back(message.text);
+      answered();
+    }
+    std::vector<QString> shown;
+  } messages;
+};
+
+TEST_F(UsbSendTest, LineGoesOutAsTypedAndTheReplyFollows) {
+  struct Case {
+    QString line;
+    bool written;
+    QByteArray reply;
+    QString shown;
+    std::vector<QString> messages;
+  };
+  const Case cases[] = {
+      {"88ASWP:TRIGG", true, "OK", "接收:OK", {}},  // no hold: the address is not replaced
+      {"FREQ", false, "ERR", "接收:ERR", {"发送失败!"}},
+      {"FREQ", true, "", "接收:", {}},
+      {"FREQ", true, QByteArray(300, 'r'), "接收:" + QString(300, 'r'), {}},
+  };
+  for (const Case& c : cases) {
+    usb.writeSucceeds = c.written;
+    usb.reply = c.reply;
+    messages.shown.clear();
+    const std::size_t writes = usb.Writes().size();
+    Send(c.line);
+    ASSERT_EQ(usb.Writes().size(), writes + 1) << "one write";
+    EXPECT_EQ(usb.Writes().back(), c.line.toLatin1() + '\n');
+    EXPECT_EQ(Reply(), c.shown);
+    EXPECT_EQ(messages.shown, c.messages);
+  }
+  EXPECT_EQ(usb.Calls().back(), "Reply FREQ");
+}
+
+TEST_F(UsbSendTest, AddressThatIsNoIntegerAfterTheSend) {
+  Get<QLineEdit>("Edit2")->setText("x");
+  usb.reply = "OK";
+  Send("FREQ");
+  EXPECT_EQ(Reply(), "接收:OK");
+  EXPECT_EQ(messages.shown, std::vector<QString>{"'x' is not a valid integer value."});
+}
+
+TEST_F(UsbSendTest, TheTwoUsbMessages) {
+  FakeCh375 failing;
+  failing.notifyFails = true;
+  TForm1 unmonitored(nullptr, link::SystemSerialPlatform(), failing);
+  unmonitored.SetMessagePresenter(messages);  // the message comes once the loop runs
+  usb.openFails = true;
+  usb.Post(0);
+  usb.Post(3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return messages.shown.size() == 2; }, 5000));
+  std::sort(messages.shown.begin(), messages.shown.end());  // two windows: either may speak first
+  EXPECT_EQ(messages.shown,
+            (std::vector<QString>{"无法打开CH375设备", "设置监视CH372/CH375设备插拔失败"}));
+}
+
+TEST_F(UsbSendTest, ClosingDuringATransferEndsIt) {
+  usb.Hold();
+  Get<QLineEdit>("Edit1")->setText("FREQ");
+  Click("btn96");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return usb.Calls().back() == "Write 0 5"; }, 5000));
+  form->close();
+  EXPECT_FALSE(form->Sending());
+  QTest::qWait(20);  // a result left behind would show now
+  EXPECT_TRUE(Reply().isEmpty());
+  const Calls calls = usb.Calls();
+  const auto closing = std::find(calls.begin(), calls.end(), "Notify 0 \"\" none");
+  ASSERT_NE(closing, calls.end());
+  EXPECT_EQ(Calls(closing, closing + 3),
+            (Calls{"Notify 0 \"\" none", "IntRoutine 0 none", kClose}));
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
