@@ -17,6 +17,8 @@
 namespace zrt::link::testing {
 namespace {
 
+using tools::BridgeEmulator;
+
 using namespace std::chrono_literals;
 
 class UsbBridgeTest : public ::testing::Test {

@@ -14,7 +14,7 @@ typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
 typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 typedef struct _UMockdevIoctlData UMockdevIoctlData;
 
-namespace zrt::link::testing {
+namespace zrt::tools {
 
 class BridgeEmulator {
  public:
@@ -55,4 +55,4 @@ class BridgeEmulator {
   std::vector<UMockdevIoctlData*> waiting_;  // reads waiting for reply bytes
 };
 
-}  // namespace zrt::link::testing
+}  // namespace zrt::tools

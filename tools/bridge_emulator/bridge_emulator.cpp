@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace zrt::link::testing {
+namespace zrt::tools {
 namespace {
 
 constexpr const char* kNode = "/dev/bus/usb/001/002";
@@ -209,4 +209,4 @@ bool BridgeEmulator::Handle(UMockdevIoctlClient* client) {
   }
 }
 
-}  // namespace zrt::link::testing
+}  // namespace zrt::tools
