@@ -120,7 +120,8 @@ class UsbSendTest : public WindowTest {
   void Send(const QString& line) {
     Get<QLineEdit>("Edit1")->setText(line);
     Click("btn96");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Button("btn96")->isEnabled(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Sending(); }, 5000));
+    EXPECT_TRUE(Button("btn96")->isEnabled()) << "no hold after a USB send";
   }
   QString Reply() const { return Get<QLineEdit>("Edit3")->text(); }
 
