@@ -110,10 +110,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   FormCreate();
 }
 
-TForm1::~TForm1() {
-  if (usb_->Busy()) usb_->Close();  // a window that was never closed
-  usb_->CloseDevice();
-}
+TForm1::~TForm1() { usb_->CloseDevice(); }
 
 QLineEdit* TForm1::Edit(const char* name) const { return qobject_cast<QLineEdit*>(Control(name)); }
 
@@ -224,7 +221,6 @@ void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteAr
     SweepTriggerPause();
   };
   if (written) {
-    Edit("Edit3")->clear();
     Edit("Edit3")->setText(SentEcho(sent));
     showReply();
   } else {
