@@ -1,18 +1,37 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <memory>
 
 #include "app/options.h"
 #include "app/startup_report.h"
+#include "pty_instrument.h"
+#include "simulated_ch375.h"
 #include "window/main_window.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("zrt-panel");
-  QApplication::setApplicationVersion(ZRT_VERSION);
-  QGuiApplication::setDesktopFileName("zrt-panel");
-  const zrt::app::Options options = zrt::app::ParseOptions(app);
+  QCoreApplication::setApplicationName("zrt-panel");
+  QCoreApplication::setApplicationVersion(ZRT_VERSION);
+  const zrt::app::Options options = zrt::app::ParseOptions(argc, argv);
+  if (!zrt::app::DisplayNamed()) return 1;
 
-  zrt::window::TForm1 form;
+  QApplication app(argc, argv);
+  QGuiApplication::setDesktopFileName("zrt-panel");
+
+  // The simulated instrument outlives the window that talks to it.
+  std::unique_ptr<zrt::sim::PtyInstrument> serialInstrument;
+  std::unique_ptr<zrt::sim::SimulatedCh375> usbInstrument;
+  if (options.simulate) {
+    serialInstrument =
+        std::make_unique<zrt::sim::PtyInstrument>(zrt::sim::PtyInstrument::Options{});
+    usbInstrument = std::make_unique<zrt::sim::SimulatedCh375>();
+  }
+  zrt::window::TForm1 form(nullptr, zrt::link::SystemSerialPlatform(),
+                           usbInstrument ? *usbInstrument : zrt::link::SystemCh375Library());
+  if (serialInstrument) {
+    qobject_cast<QComboBox*>(form.Control("cbo1"))
+        ->setEditText(QString::fromStdString(serialInstrument->TerminalPath()));
+  }
   if (options.language) form.SelectLanguage(static_cast<zrt::window::Language>(*options.language));
   if (options.reportStartup) zrt::app::ReportStartupWhenShown(&form);
   form.show();

@@ -2,38 +2,72 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cstdio>
 #include <cstdlib>
 
 namespace zrt::app {
+namespace {
 
-Options ParseOptions(const QCoreApplication& app) {
+[[noreturn]] void BadUsage(const QString& problem) {
+  std::fprintf(stderr, "zrt-panel: %s (try --help)\n", qPrintable(problem));
+  std::exit(2);
+}
+
+}  // namespace
+
+Options ParseOptions(int argc, char** argv) {
+  // A core application needs no display, so --help works anywhere.
+  QCoreApplication app(argc, argv);
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "Remote-control panel for ZRT10XX/ZRT30XX function and signal generators.");
-  parser.addHelpOption();
-  parser.addVersionOption();
+      "Remote-control panel for ZRT10XX/ZRT30XX function and signal generators.\n"
+      "Compose a command from the key panels, send it over RS232 or USB, read the reply.");
+  const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+  const QCommandLineOption version({"v", "version"}, "Show the version and exit.");
+  const QCommandLineOption simulate(
+      "simulate", "Try the panel without an instrument: a simulated one on both links.");
   const QCommandLineOption screenshot("screenshot", "Render the window to a PNG file and exit.",
                                       "file");
   const QCommandLineOption language(
       "language", "Start with captions in language 0 (English), 1 (中文) or 2 (繁體).", "index");
   const QCommandLineOption report("report-startup",
                                   "Print the resident memory once the window is shown, then exit.");
-  parser.addOptions({screenshot, language, report});
-  parser.process(app);
+  parser.addOptions({help, version, simulate, screenshot, language, report});
+
+  if (!parser.parse(app.arguments())) BadUsage(parser.errorText());
+  if (parser.isSet(help)) {
+    std::printf("%s", qPrintable(parser.helpText()));
+    std::exit(0);
+  }
+  if (parser.isSet(version)) {
+    std::printf("%s %s\n", qPrintable(app.applicationName()), qPrintable(app.applicationVersion()));
+    std::exit(0);
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    BadUsage("unexpected argument '" + parser.positionalArguments().first() + "'");
+  }
 
   Options options;
+  options.simulate = parser.isSet(simulate);
   options.screenshotPath = parser.value(screenshot);
   options.reportStartup = parser.isSet(report);
   if (parser.isSet(language)) {
     bool ok = false;
     const int index = parser.value(language).toInt(&ok);
-    if (!ok || index < 0 || index > 2) {
-      qCritical("zrt-panel: --language takes 0, 1 or 2");
-      std::exit(2);
-    }
+    if (!ok || index < 0 || index > 2) BadUsage("--language takes 0, 1 or 2");
     options.language = index;
   }
   return options;
+}
+
+bool DisplayNamed() {
+  for (const char* variable : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+    if (!qEnvironmentVariableIsEmpty(variable)) return true;
+  }
+  std::fprintf(stderr,
+               "zrt-panel: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
+               "unset)\n");
+  return false;
 }
 
 }  // namespace zrt::app

@@ -1,22 +1,26 @@
-// Command-line options. The panel needs none; these serve screenshots for the
-// documentation and the start-up benchmark.
+// Command-line options. The panel needs none; these serve trying it without
+// an instrument, screenshots for the documentation and the start-up benchmark.
 #pragma once
 
 #include <QString>
 #include <optional>
 
-class QCoreApplication;
-
 namespace zrt::app {
 
 struct Options {
+  bool simulate = false;        // a simulated instrument on both links
   QString screenshotPath;       // render the window to this PNG file and exit
   std::optional<int> language;  // select this language index at start, as the operator would
   bool reportStartup = false;   // print "shown rss_kb=N" once the window is painted, then exit
 };
 
-// Parses the application's arguments; prints help or an error and exits on
-// --help, --version or a bad option.
-Options ParseOptions(const QCoreApplication& app);
+// Parses the program's arguments before anything needs a display. Prints
+// the help or the version and exits 0 for --help and --version; prints one
+// line and exits 2 for anything it does not take.
+Options ParseOptions(int argc, char** argv);
+
+// Whether a display to show the window on is named; if not, says so in one
+// line on standard error.
+bool DisplayNamed();
 
 }  // namespace zrt::app

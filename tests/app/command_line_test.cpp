@@ -1,0 +1,67 @@
+// The panel's command line, run as a user runs it: help and version without
+// a display, one line and one exit code for what it does not take.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace {
+
+struct Outcome {
+  int exitCode;
+  QString out, err;
+};
+
+Outcome Panel(const QStringList& arguments, bool display) {
+  QProcess panel;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    environment.remove(variable);
+  }
+  if (display) environment.insert("QT_QPA_PLATFORM", "offscreen");
+  panel.setProcessEnvironment(environment);
+  panel.start(ZRT_PANEL, arguments);
+  if (!panel.waitForFinished(20000)) {
+    panel.kill();
+    return {-1, {}, {}};
+  }
+  return {panel.exitStatus() == QProcess::NormalExit ? panel.exitCode() : -2,
+          QString::fromUtf8(panel.readAllStandardOutput()),
+          QString::fromUtf8(panel.readAllStandardError())};
+}
+
+TEST(CommandLine, AnswersWithoutADisplay) {
+  struct Case {
+    QStringList arguments;
+    int exitCode;
+    const char* said;  // in the output, or for an error alone on standard error
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "--simulate"},
+      {{"--version"}, 0, "zrt-panel 0.1.0\n"},
+      {{"--bogus"}, 2, "zrt-panel: Unknown option 'bogus'. (try --help)\n"},
+      {{"stray"}, 2, "zrt-panel: unexpected argument 'stray' (try --help)\n"},
+      {{"--language", "7"}, 2, "zrt-panel: --language takes 0, 1 or 2 (try --help)\n"},
+      {{},
+       1,
+       "zrt-panel: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
+       "unset)\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Panel(c.arguments, false);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+    if (c.exitCode == 0) {
+      EXPECT_TRUE(run.out.contains(QString::fromUtf8(c.said))) << run.out.toStdString();
+    } else {
+      EXPECT_EQ(run.err, QString::fromUtf8(c.said));
+    }
+  }
+}
+
+TEST(CommandLine, ScreenshotOfTheSimulatedPanel) {
+  const QString file = QString(ZRT_TEST_OUTPUT) + "/simulated.png";
+  const Outcome run = Panel({"--simulate", "--screenshot", file}, true);
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+}
+
+}  // namespace
