@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   if (!zrt::app::DisplayNamed()) return 1;
 
   QApplication app(argc, argv);
-  QGuiApplication::setDesktopFileName("zrt-panel");
+  QGuiApplication::setDesktopFileName(ZRT_APP_ID);
 
   // The simulated instrument outlives the window that talks to it.
   std::unique_ptr<zrt::sim::PtyInstrument> serialInstrument;

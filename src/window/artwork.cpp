@@ -4,13 +4,12 @@
 #include <QPainterPath>
 
 namespace zrt::window {
-namespace {
 
 // Drawn on a 32-unit grid and scaled to the requested size.
-QPixmap DrawWindowIcon(int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
+QImage WindowIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing, size > 32);
   p.scale(size / 32.0, size / 32.0);
 
@@ -35,8 +34,11 @@ QPixmap DrawWindowIcon(int size) {
   p.setPen(QPen(Qt::black, 1));
   p.setBrush(QColor(160, 160, 160));
   p.drawRect(QRectF(6.5, 28.5, 13, 2));
-  return pixmap;
+  p.end();
+  return image;
 }
+
+namespace {
 
 void DrawCheck(QPainter& p, int originX, const QColor& fill, const QColor& edge) {
   QPainterPath tick;
@@ -51,7 +53,7 @@ void DrawCheck(QPainter& p, int originX, const QColor& fill, const QColor& edge)
 
 QIcon WindowIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64}) icon.addPixmap(DrawWindowIcon(size));
+  for (int size : {16, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(WindowIconImage(size)));
   return icon;
 }
 
