@@ -1,0 +1,234 @@
+// The real panel on a virtual X display against the simulated instrument,
+// used the way a person uses it: pointer clicks and typing, copying what
+// the reply box shows, looking at the screen, the close box.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QThread>
+
+#include "simulated_ch375.h"
+#include "window/main_window.h"
+#include "x_session.h"
+
+namespace zrt::e2e {
+namespace {
+
+const QString kTitle = "ZRT10XX/ZRT30XXCH";
+
+// Where a control sits in the window: the same window built offscreen here,
+// with the same style and fonts, has its controls in the same places.
+class WindowMap {
+ public:
+  WindowMap() : form_(nullptr, link::SystemSerialPlatform(), usb_) {
+    // Shown, so that the page controls have laid out their pages.
+    form_.show();
+    QApplication::processEvents();
+  }
+
+  // A control's centre; "tab:NAME" is the tab of page NAME, "NAME:N" the
+  // N-th item of radio group NAME.
+  QPoint Centre(const QString& name) {
+    if (name.startsWith("tab:")) {
+      QWidget* page = form_.Control(name.mid(4));
+      auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget());
+      const QRect tab = tabs->tabBar()->tabRect(tabs->indexOf(page));
+      return tabs->tabBar()->mapTo(&form_, tab.center());
+    }
+    QWidget* control = nullptr;
+    if (name.contains(':')) {
+      control = form_.Control(name.section(':', 0, 0))
+                    ->findChildren<QRadioButton*>()
+                    .at(name.section(':', 1).toInt());
+    } else {
+      control = form_.Control(name);
+    }
+    BringToFront(control);
+    return control->mapTo(&form_, control->rect().center());
+  }
+  QRect Rect(const QString& name) {
+    QWidget* control = form_.Control(name);
+    return {control->mapTo(&form_, QPoint()), control->size()};
+  }
+
+ private:
+  // A page control lays out only the page in front: bring the control's
+  // pages to the front, as the test's clicks on their tabs do on screen.
+  void BringToFront(QWidget* control) {
+    for (QWidget* w = control; w && w != &form_; w = w->parentWidget()) {
+      auto* tabs = w->parentWidget() && w->parentWidget()->parentWidget()
+                       ? qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget())
+                       : nullptr;
+      if (tabs && tabs->indexOf(w) >= 0) tabs->setCurrentWidget(w);
+    }
+    QApplication::processEvents();
+  }
+
+  sim::SimulatedCh375 usb_;
+  window::TForm1 form_;
+};
+
+class PanelE2ETest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "xdotool", "xclip"}) {
+      if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is missing";
+    }
+    ASSERT_TRUE(x.IsUp()) << "Xvfb did not start";
+
+    simulator.start(ZRT_SIM, {"--check-pacing"});
+    ASSERT_TRUE(simulator.waitForReadyRead(10000));
+    port = QString::fromUtf8(simulator.readLine().trimmed());
+    ASSERT_TRUE(port.startsWith("/dev/pts/")) << port.toStdString();
+
+    panel.setProcessEnvironment(x.Environment());
+    panel.start(ZRT_PANEL, {});
+    window = x.WaitForWindow(kTitle);
+    ASSERT_NE(window, 0u) << "the panel's window did not show";
+    origin = x.Origin(window);
+  }
+
+  void TearDown() override {
+    if (panel.state() != QProcess::NotRunning) {
+      panel.kill();
+      panel.waitForFinished();
+    }
+    simulator.terminate();
+    simulator.waitForFinished();
+  }
+
+  void Click(const QString& control) { x.Click(origin + map.Centre(control)); }
+  // Replaces a field's text, as typed.
+  void TypeInto(const QString& control, const QString& text) {
+    Click(control);
+    x.Keys("ctrl+a");
+    x.Type(text);
+  }
+  // What a field shows, copied out of it.
+  QString Copy(const QString& control) {
+    Click(control);
+    x.Keys("ctrl+a");
+    x.Keys("ctrl+c");
+    return x.Clipboard();
+  }
+  bool WaitForCopy(const QString& control, const QString& text, int timeoutMs = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+      if (Copy(control) == text) return true;
+      QThread::msleep(100);
+    }
+    return false;
+  }
+
+  // The simulator's log lines so far.
+  QStringList Heard() {
+    while (simulator.canReadLine()) heard << QString::fromUtf8(simulator.readLine().trimmed());
+    return heard;
+  }
+  bool WaitToHear(const QString& line, int timeoutMs = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!Heard().contains(line) && clock.elapsed() < timeoutMs) simulator.waitForReadyRead(50);
+    return heard.contains(line);
+  }
+  int Frames() { return static_cast<int>(Heard().filter(QRegularExpression("^<- ")).size()); }
+
+  void OpenSimulatorPort() {
+    TypeInto("cbo1", port);
+    Click("btn106");
+  }
+
+  XSession x;
+  WindowMap map;
+  QProcess simulator;
+  QProcess panel;
+  QString port;
+  QStringList heard;
+  unsigned long window = 0;
+  QPoint origin;
+};
+
+TEST_F(PanelE2ETest, TypicalRequestThenAQuery) {
+  OpenSimulatorPort();
+  for (const char* key : {"btn101", "Button4", "Button94", "Button37"}) Click(key);
+  EXPECT_EQ(Copy("Edit1"), "88ASWP:TRIGG");
+
+  Click("btn96");
+  ASSERT_TRUE(WaitToHear("<- XASWP:TRIGG")) << Heard().join('\n').toStdString();
+  QElapsedTimer held;
+  held.start();
+  EXPECT_TRUE(WaitForCopy("Edit3", "接收:OK\n"));
+  // Send is held after the sweep trigger: clicks do nothing until it is over.
+  while (Frames() < 2 && held.elapsed() < 8000) {
+    Click("btn96");
+    simulator.waitForReadyRead(250);
+  }
+  EXPECT_EQ(Frames(), 2) << Heard().join('\n').toStdString();
+  EXPECT_GE(held.elapsed(), 2900) << "a click during the hold sent the line";
+
+  QThread::msleep(3100);  // the second trigger's hold
+  TypeInto("Edit1", "CHA:AFREQ:1000HZ");
+  Click("btn96");
+  ASSERT_TRUE(WaitToHear("<- CHA:AFREQ:1000HZ"));
+  TypeInto("Edit1", "CHA:AFREQ?");
+  Click("btn96");
+  ASSERT_TRUE(WaitToHear("-> 1000HZ\\x0A"));
+  EXPECT_TRUE(WaitForCopy("Edit3", "接收:1000HZ\n"));
+  EXPECT_TRUE(Heard().filter("pacing:").isEmpty()) << Heard().join('\n').toStdString();
+
+  Click("Edit1");  // the reply box's selection goes with its focus
+  QThread::msleep(200);
+  QDir().mkpath(ZRT_SCREENSHOT_DIR);
+  x.Grab({origin, QSize(801, 502)}).save(QString(ZRT_SCREENSHOT_DIR) + "/e2e.png");
+
+  x.RequestClose(window);
+  ASSERT_TRUE(panel.waitForFinished(5000));
+  EXPECT_EQ(panel.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(panel.exitCode(), 0);
+}
+
+TEST_F(PanelE2ETest, LanguageSwitchAndBack) {
+  Click("tab:tsh1");
+  const QRect send(origin + map.Rect("btn96").topLeft(), map.Rect("btn96").size());
+  const QImage english = x.Grab(send);
+  Click("rg3:1");
+  QThread::msleep(200);  // one repaint
+  EXPECT_NE(x.Grab(send), english) << "the captions did not change";
+  Click("rg3:0");
+  QThread::msleep(200);
+  EXPECT_EQ(x.Grab(send), english);
+}
+
+TEST_F(PanelE2ETest, MissingPortIsReportedAndTheWindowCloses) {
+  TypeInto("cbo1", "/dev/zrt-no-such-port");
+  Click("btn106");
+  QElapsedTimer clock;
+  clock.start();
+  while (x.CountWindows(kTitle) < 2 && clock.elapsed() < 5000) QThread::msleep(50);
+  ASSERT_EQ(x.CountWindows(kTitle), 2) << "no message";
+  x.Keys("Return");
+  clock.restart();
+  while (x.CountWindows(kTitle) > 1 && clock.elapsed() < 5000) QThread::msleep(50);
+  EXPECT_EQ(x.CountWindows(kTitle), 1);
+
+  x.RequestClose(window);
+  ASSERT_TRUE(panel.waitForFinished(5000));
+  EXPECT_EQ(panel.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace zrt::e2e
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");  // for the map; the panel runs on Xvfb
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
