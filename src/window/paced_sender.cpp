@@ -16,7 +16,6 @@ bool PacedSender::Start(QByteArray frame, ByteSink sink) {
   frame_ = std::move(frame);
   sink_ = std::move(sink);
   next_ = 0;
-  due_ = Clock::now();
   HandOverNext();
   return true;
 }
@@ -31,11 +30,9 @@ void PacedSender::HandOverNext() {
   if (next_ == frame_.size()) return Finish(true);
   if (!sink_(frame_[next_])) return Finish(false);
   ++next_;
-  // Each byte is due a whole interval after the one before it was due, so a
-  // late wake-up shortens the next pause instead of stretching the frame.
-  due_ += interval_;
-  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due_ - Clock::now());
-  timer_.start(std::max(wait, std::chrono::milliseconds::zero()));
+  // The whole interval from this hand-over on: a late wake-up never makes
+  // the next byte follow sooner, as the instrument takes bytes no faster.
+  timer_.start(interval_);
 }
 
 void PacedSender::Finish(bool everyByteHandedOver) {

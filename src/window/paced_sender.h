@@ -20,7 +20,8 @@ class PacedSender : public QObject {
 
   explicit PacedSender(std::chrono::milliseconds interval, QObject* parent = nullptr);
 
-  // Hands over the first byte at once and the others `interval` apart.
+  // Hands over the first byte at once and each next one at least
+  // `interval` after the one before.
   // False, and nothing starts, while another frame is going out.
   bool Start(QByteArray frame, ByteSink sink);
   bool Busy() const { return sink_ != nullptr; }
@@ -35,13 +36,11 @@ class PacedSender : public QObject {
   void HandOverNext();
   void Finish(bool everyByteHandedOver);
 
-  using Clock = std::chrono::steady_clock;
   const std::chrono::milliseconds interval_;
   QTimer timer_;
   QByteArray frame_;
   ByteSink sink_;
   qsizetype next_ = 0;
-  Clock::time_point due_;
 };
 
 }  // namespace zrt::window

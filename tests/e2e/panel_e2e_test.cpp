@@ -110,7 +110,8 @@ class PanelE2ETest : public ::testing::Test {
     x.Keys("ctrl+a");
     x.Type(text);
   }
-  // What a field shows, copied out of it.
+  // What a field shows, copied out of it (the copy may take a moment to
+  // reach the clipboard: see WaitForCopy).
   QString Copy(const QString& control) {
     Click(control);
     x.Keys("ctrl+a");
@@ -158,7 +159,7 @@ class PanelE2ETest : public ::testing::Test {
 TEST_F(PanelE2ETest, TypicalRequestThenAQuery) {
   OpenSimulatorPort();
   for (const char* key : {"btn101", "Button4", "Button94", "Button37"}) Click(key);
-  EXPECT_EQ(Copy("Edit1"), "88ASWP:TRIGG");
+  EXPECT_TRUE(WaitForCopy("Edit1", "88ASWP:TRIGG"));
 
   Click("btn96");
   ASSERT_TRUE(WaitToHear("<- XASWP:TRIGG")) << Heard().join('\n').toStdString();
