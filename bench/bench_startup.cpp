@@ -1,7 +1,9 @@
 // Starts the panel repeatedly and reports how long it takes from the process
-// start to the window's first paint, and the resident memory at that moment.
+// start to the window's first paint, and the resident memory at that moment;
+// and the same for a bare Qt Widgets window of the panel's size with 100
+// plain buttons (bench-startup-floor), run in turn with it, with the ratios.
 //
-//   bench-startup [--runs N] [--json] [--panel PATH]
+//   bench-startup [--runs N] [--json] [--panel PATH] [--floor PATH]
 //
 // The panel runs on whatever display QT_QPA_PLATFORM / DISPLAY name (use Xvfb
 // for a real X server, or QT_QPA_PLATFORM=offscreen).
@@ -72,13 +74,28 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+struct Figures {
+  double shownMedian = 0, shownMax = 0, rssMedian = 0;
+};
+
+Figures Summarise(const std::vector<Sample>& samples) {
+  std::vector<double> shown;
+  std::vector<double> rss;
+  for (const Sample& s : samples) {
+    shown.push_back(s.shownMs);
+    rss.push_back(static_cast<double>(s.rssKb) / 1024.0);
+  }
+  return {Median(shown), *std::max_element(shown.begin(), shown.end()), Median(rss)};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int runs = 10;
   bool json = false;
-  std::string panel =
-      (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "zrt-panel").string();
+  const auto here = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  std::string panel = (here / "zrt-panel").string();
+  std::string floor = (here / "bench-startup-floor").string();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--json") {
@@ -87,35 +104,46 @@ int main(int argc, char** argv) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--panel" && i + 1 < argc) {
       panel = argv[++i];
+    } else if (arg == "--floor" && i + 1 < argc) {
+      floor = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: bench-startup [--runs N] [--json] [--panel PATH]\n");
+      std::fprintf(stderr,
+                   "usage: bench-startup [--runs N] [--json] [--panel PATH] [--floor PATH]\n");
       return 2;
     }
   }
 
-  Sample warmup{};
-  if (!RunOnce(panel, warmup)) return 1;  // fills the font and file caches
-  std::vector<double> shown;
-  std::vector<double> rss;
-  for (int i = 0; i < runs; ++i) {
-    Sample s{};
-    if (!RunOnce(panel, s)) return 1;
-    shown.push_back(s.shownMs);
-    rss.push_back(static_cast<double>(s.rssKb) / 1024.0);
+  // One run of each first fills the font and file caches.
+  Sample sample{};
+  if (!RunOnce(panel, sample) || !RunOnce(floor, sample)) return 1;
+  std::vector<Sample> panelSamples;
+  std::vector<Sample> floorSamples;
+  for (int i = 0; i < runs; ++i) {  // in turn, so that both see the same machine
+    if (!RunOnce(panel, sample)) return 1;
+    panelSamples.push_back(sample);
+    if (!RunOnce(floor, sample)) return 1;
+    floorSamples.push_back(sample);
   }
-  const double shownMedian = Median(shown);
-  const double shownMax = *std::max_element(shown.begin(), shown.end());
-  const double rssMedian = Median(rss);
+  const Figures p = Summarise(panelSamples);
+  const Figures f = Summarise(floorSamples);
+  const double timeRatio = p.shownMedian / f.shownMedian;
+  const double memoryRatio = p.rssMedian / f.rssMedian;
   if (json) {
     std::printf(
         "{\"runs\": %d, \"shown_ms_median\": %.1f, \"shown_ms_max\": %.1f, "
-        "\"rss_mb_median\": %.1f}\n",
-        runs, shownMedian, shownMax, rssMedian);
+        "\"rss_mb_median\": %.1f, \"floor_shown_ms_median\": %.1f, \"floor_rss_mb_median\": %.1f, "
+        "\"shown_ratio\": %.2f, \"rss_ratio\": %.2f}\n",
+        runs, p.shownMedian, p.shownMax, p.rssMedian, f.shownMedian, f.rssMedian, timeRatio,
+        memoryRatio);
   } else {
-    std::printf("runs:               %d\n", runs);
-    std::printf("window shown (ms):  median %.1f, max %.1f   (target: 150)\n", shownMedian,
-                shownMax);
-    std::printf("resident (MB):      median %.1f             (target: 50)\n", rssMedian);
+    std::printf("runs:               %d of each\n", runs);
+    std::printf("window shown (ms):  median %.1f, max %.1f   (target: 150)\n", p.shownMedian,
+                p.shownMax);
+    std::printf("resident (MB):      median %.1f             (target: 50)\n", p.rssMedian);
+    std::printf("bare window:        shown %.1f ms, resident %.1f MB\n", f.shownMedian,
+                f.rssMedian);
+    std::printf("ratios:             time %.2f (target <= 1.2), memory %.2f (target <= 1.15)\n",
+                timeRatio, memoryRatio);
   }
   return 0;
 }
