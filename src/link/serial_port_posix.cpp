@@ -69,6 +69,12 @@ timespec TimeLeft(Clock::time_point deadline) {
           static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
 }
 
+// More than 2 % off, beyond what a UART's divisor makes of a standard rate.
+bool RateDiffers(speed_t taken, std::uint32_t asked) {
+  const double ratio = static_cast<double>(taken) / static_cast<double>(asked);
+  return ratio < 0.98 || ratio > 1.02;
+}
+
 tcflag_t CharacterSize(std::uint8_t bits) {
   switch (bits) {
     case 5:
@@ -172,6 +178,13 @@ class PosixSerialDevice : public SerialDevice {
       t.c_ospeed = s.baudRate;
     }
     if (ioctl(fd_, TCSETS2, &t) != 0) return SysError::FromErrno(errno);
+    // A driver may round a rate it cannot make to one it can, and say nothing.
+    termios2 taken{};
+    if (s.baudRate != 0 && ioctl(fd_, TCGETS2, &taken) == 0 &&
+        RateDiffers(taken.c_ospeed, s.baudRate)) {
+      return {EINVAL, "the device runs at " + std::to_string(taken.c_ospeed) +
+                          " bit/s instead of " + std::to_string(s.baudRate)};
+    }
 
     if (s.DtrControl() != DTR_CONTROL_HANDSHAKE) {
       SetModemLine(fd_, TIOCM_DTR, s.DtrControl() == DTR_CONTROL_ENABLE);

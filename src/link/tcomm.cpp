@@ -100,6 +100,7 @@ void TComm::OpenPort() {
 }
 
 void TComm::ClosePort() {
+  settingsError_ = {};
   if (!device_) return;
   StopReader();
   StopWriter();
@@ -135,8 +136,9 @@ void TComm::SetTimeout(std::uint32_t CommTimeouts::*field, std::uint32_t value) 
 }
 
 void TComm::ApplyCommState() {
-  // A setting the device refuses leaves the port as it is; the port stays open.
-  device_->ApplyState(BuildCommState(properties_));
+  // A setting the device refuses leaves the port as it is; the port stays
+  // open, and the refusal is kept for whoever relies on the setting.
+  settingsError_ = device_->ApplyState(BuildCommState(properties_));
 }
 
 void TComm::ApplyCommTimeouts() { device_->ApplyTimeouts(properties_.timeouts); }

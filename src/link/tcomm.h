@@ -36,6 +36,9 @@ class TComm : public QObject {
   // the port is closed, the writer has ended or `length` is 0. Never waits.
   bool SendData(const void* buffer, std::uint16_t length);
   bool IsOpen() const { return device_ != nullptr; }
+  // Why the open port refused the line settings last applied to it (no
+  // error when it took them, or when the port is closed).
+  const SysError& SettingsError() const { return settingsError_; }
 
   // Every setting as a whole.
   const CommProperties& Properties() const { return properties_; }
@@ -148,6 +151,7 @@ class TComm : public QObject {
   SerialPlatform& platform_;
   CommProperties properties_;
   std::unique_ptr<Notifier> notifier_;
+  SysError settingsError_;
   // One opening: the port, its stop event, the shared hang-up report and the
   // threads, declared so that the threads go first.
   std::unique_ptr<SerialDevice> device_;

@@ -189,7 +189,12 @@ void TForm1::btn96Click() {
     }
     if (link != kRs232Interface) return;
     QByteArray line = ToLine(text);
-    comm1_->SetBaudRate(static_cast<std::uint32_t>(StrToInt(Text("cob2"))));
+    comm1_->SetBaudRate(BaudRateOf(Text("cob2")));
+    if (const link::SysError& refused = comm1_->SettingsError()) {
+      throw link::ECommsError(
+          "The serial port does not take the baud rate " + Text("cob2").toStdString(),
+          refused.reason);
+    }
     const QString addressText = Text("Edit2");
     const char addressByte = AddressByte(StrToInt(addressText));
     line = SubstituteAddress(line, ToLine(addressText), addressByte);

@@ -71,6 +71,12 @@ std::int32_t StrToInt(const QString& text) {
   throw EConvertError(("'" + text + "' is not a valid integer value").toStdString());
 }
 
+std::uint32_t BaudRateOf(const QString& text) {
+  const std::int32_t rate = StrToInt(text);
+  if (rate <= 0) throw EConvertError(("'" + text + "' is not a valid baud rate").toStdString());
+  return static_cast<std::uint32_t>(rate);
+}
+
 QByteArray SubstituteAddress(QByteArray line, QByteArrayView addressText, char addressByte) {
   if (addressText.empty()) return line;
   for (qsizetype at = 0; at + addressText.size() <= line.size(); ++at) {

@@ -28,6 +28,11 @@ class EConvertError : public std::runtime_error {
 // Throws EConvertError for anything else.
 std::int32_t StrToInt(const QString& text);
 
+// The baud rate of a setting: an integer as StrToInt takes it, above 0.
+// Throws EConvertError ("'<text>' is not a valid baud rate") for 0 and
+// negative values.
+std::uint32_t BaudRateOf(const QString& text);
+
 // The address byte: the low 8 bits of the address value.
 inline char AddressByte(std::int32_t address) { return static_cast<char>(address & 0xFF); }
 

@@ -1,13 +1,17 @@
 // The window talking to an instrument played on a pseudo-terminal: opening
 // and closing the port, sends as they go out on the wire, replies, failures.
+#include <sys/stat.h>
+
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include "fake_serial.h"
 #include "link_probe.h"
 #include "pty_pair.h"
 #include "window/operator_messages.h"
@@ -130,6 +134,11 @@ TEST_F(SerialSessionTest, SendsThatStopBeforeTheWire) {
       {"19200", "x8", "FREQ", "'x8' is not a valid integer value."},
       {"fast", "x8", "FREQ", "'fast' is not a valid integer value."},  // the rate comes first
       {"19200", "", "", "'' is not a valid integer value."},
+      {"0", "88", "FREQ", "'0' is not a valid baud rate."},
+      {"-9600", "88", "FREQ", "'-9600' is not a valid baud rate."},
+      {"4294967296", "88", "FREQ", "'4294967296' is not a valid integer value."},
+      {"9600abc", "88", "FREQ", "'9600abc' is not a valid integer value."},
+      {"19200", "256x", "FREQ", "'256x' is not a valid integer value."},
       {"9600", "88", "", ""},  // an empty line still sets the rate
   };
   for (const Case& c : cases) {
@@ -148,6 +157,24 @@ TEST_F(SerialSessionTest, SendsThatStopBeforeTheWire) {
   }
   EXPECT_EQ(link::testing::ReadLineSettings(pty.InstrumentFd()).ospeed, 9600u);
   EXPECT_FALSE(pty.Readable(50));
+}
+
+// A rate the port refuses is said, and nothing goes out at the old one.
+TEST_F(SerialSessionTest, RefusedBaudRateStopsTheSend) {
+  auto line = std::make_shared<link::testing::FakeLine>();
+  link::testing::FakePlatform platform(line);
+  TForm1 window(nullptr, platform, usb);
+  window.SetMessagePresenter(messages);
+  qobject_cast<QPushButton*>(window.Control("btn106"))->click();
+  ASSERT_TRUE(window.PortOpen());
+  line->FailNext(link::testing::FakeOp::ApplyState, EINVAL);
+  qobject_cast<QComboBox*>(window.Control("cob2"))->setEditText("12345");
+  qobject_cast<QLineEdit*>(window.Control("Edit1"))->setText("FREQ");
+  qobject_cast<QPushButton*>(window.Control("btn96"))->click();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "The serial port does not take the baud rate 12345.");
+  EXPECT_EQ(messages.shown[0].detail, "Invalid argument");
+  EXPECT_TRUE(line->Written().isEmpty());
 }
 
 // Bytes that cannot be handed over: the port is closed from the start, or
@@ -189,6 +216,9 @@ TEST_F(SerialSessionTest, RepliesReplaceTheBox) {
 TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
   QTemporaryFile file;
   ASSERT_TRUE(file.open());
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("fifo");
+  ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
   struct Case {
     QString port, text, detail;
   };
@@ -197,6 +227,10 @@ TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
       {file.fileName(), "File handle is not a comm handle ",
        file.fileName() + " is not a character device"},
       {"null", "File handle is not a comm handle ", "/dev/null is not a serial terminal"},
+      {"", "File handle is not a comm handle ", "/dev/ is not a character device"},
+      {"..", "File handle is not a comm handle ", "/dev/.. is not a character device"},
+      {fifo, "File handle is not a comm handle ", fifo + " is not a character device"},
+      {QString(4096, 'x'), "Error opening serial port.", "File name too long"},
   };
   for (const Case& c : cases) {
     messages.shown.clear();
