@@ -1,7 +1,7 @@
 // zrt-sim: a stand-in instrument on a pseudo-terminal, for trying the panel
 // and for tests. It prints the terminal's path, then every frame and answer.
 //
-//   zrt-sim [--link PATH] [--address N] [--check-pacing] [--quiet]
+//   zrt-sim [--link PATH] [--address N] [--check-pacing[=MS]] [--quiet]
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zrt-sim [--link PATH] [--address N] [--check-pacing] [--quiet]\n";
+    "usage: zrt-sim [--link PATH] [--address N] [--check-pacing[=MS]] [--quiet]\n";
 
 constexpr const char* kHelp =
     "A stand-in for a ZRT10XX/ZRT30XX signal generator on a pseudo-terminal.\n"
@@ -27,6 +27,7 @@ constexpr const char* kHelp =
     "  --link PATH      also make PATH a symbolic link to the terminal\n"
     "  --address N      the instrument's address (default 88)\n"
     "  --check-pacing   report frames whose bytes came closer than 10 ms apart\n"
+    "                   (9 ms, for timer jitter; =MS sets the limit)\n"
     "  --quiet          print only the path and pacing reports\n"
     "  --help           this text\n";
 
@@ -55,6 +56,11 @@ int main(int argc, char** argv) {
       options.address = static_cast<int>(address);
     } else if (arg == "--check-pacing") {
       options.minimumGap = std::chrono::microseconds(9000);
+    } else if (arg.starts_with("--check-pacing=")) {
+      char* end = nullptr;
+      const double ms = std::strtod(arg.c_str() + 15, &end);
+      if (*end != '\0' || ms <= 0) return Usage("--check-pacing= takes milliseconds");
+      options.minimumGap = std::chrono::microseconds(static_cast<long>(ms * 1000));
     } else if (arg == "--quiet") {
       quiet = true;
     } else {
