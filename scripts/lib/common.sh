@@ -36,3 +36,6 @@ configure_and_build() {
   cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
 }
+
+# Further packages for scripts/fuzz.
+FUZZ_PACKAGES=(clang-14 libfuzzer-14-dev)

@@ -13,8 +13,6 @@
 namespace zrt::sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 void WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
@@ -75,39 +73,27 @@ void PtyInstrument::Say(const std::string& text) const {
 }
 
 void PtyInstrument::Run(std::stop_token stop) {
-  std::string frame;
-  Clock::time_point last{};
-  std::chrono::microseconds closest = std::chrono::microseconds::max();
+  FrameReader reader;
   while (!stop.stop_requested()) {
     pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0 || fds[1].revents) continue;
     char buffer[256];
     const ssize_t n = read(master_, buffer, sizeof buffer);
     if (n <= 0) continue;
-    const auto now = Clock::now();
-    for (ssize_t i = 0; i < n; ++i) {
-      // Bytes taken in one read came together.
-      const auto gap = i == 0 && !frame.empty()
-                           ? std::chrono::duration_cast<std::chrono::microseconds>(now - last)
-                           : std::chrono::microseconds::zero();
-      if (!frame.empty()) closest = std::min(closest, gap);
-      if (buffer[i] != '\n') {
-        frame += buffer[i];
-        continue;
-      }
-      const std::string answer = model_.Answer(frame);
-      Say("<- " + Printable(frame));
-      if (options_.minimumGap.count() > 0 && !frame.empty() && closest < options_.minimumGap) {
+    for (const FrameReader::Frame& frame :
+         reader.Take({buffer, static_cast<std::size_t>(n)}, FrameReader::Clock::now())) {
+      const std::string answer = model_.Answer(frame.bytes);
+      Say("<- " + Printable(frame.bytes));
+      if (options_.minimumGap.count() > 0 && !frame.bytes.empty() &&
+          frame.closest < options_.minimumGap) {
         char gap[32];
-        std::snprintf(gap, sizeof gap, "%.1f", static_cast<double>(closest.count()) / 1000.0);
-        Say("pacing: bytes came " + std::string(gap) + " ms apart in \"" + Printable(frame) + "\"");
+        std::snprintf(gap, sizeof gap, "%.1f", static_cast<double>(frame.closest.count()) / 1000.0);
+        Say("pacing: bytes came " + std::string(gap) + " ms apart in \"" + Printable(frame.bytes) +
+            "\"");
       }
       WriteAll(master_, answer);
       Say("-> " + Printable(answer));
-      frame.clear();
-      closest = std::chrono::microseconds::max();
     }
-    last = now;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "frame_reader.h"
 #include "instrument_model.h"
 
 namespace zrt::sim {
