@@ -18,14 +18,17 @@
 #include <thread>
 
 #include "bench_support.h"
-#include "window/main_window.h"
-#include "window/operator_messages.h"
+#include "window_driving.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using zrt::bench::Answering;
+using zrt::bench::Find;
 using zrt::bench::Percentile;
 using zrt::bench::Pty;
+using zrt::bench::SendAndWait;
+using zrt::bench::StallProbe;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -56,49 +59,6 @@ class WireClock {
   std::jthread thread_;
 };
 
-// Ticks every millisecond on the window's thread and keeps the longest gap.
-class StallProbe {
- public:
-  StallProbe() {
-    timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      const auto now = Clock::now();
-      longest_ = std::max(longest_, Ms(now - last_));
-      last_ = now;
-    });
-    last_ = Clock::now();
-    timer_.start(1);
-  }
-  double LongestMs() const { return longest_; }
-
- private:
-  QTimer timer_;
-  Clock::time_point last_;
-  double longest_ = 0;
-};
-
-class Answering : public zrt::window::MessagePresenter {
- public:
-  void Present(const zrt::window::OperatorMessage& message,
-               std::function<void()> answered) override {
-    std::fprintf(stderr, "bench-send: %s\n", qPrintable(message.text));
-    answered();
-  }
-};
-
-template <typename T>
-T* Find(zrt::window::TForm1& form, const char* name) {
-  return qobject_cast<T*>(form.Control(name));
-}
-
-// Clicks Send with `line` and runs the event loop until Send is enabled again.
-void SendAndWait(zrt::window::TForm1& form, const QString& line) {
-  Find<QLineEdit>(form, "Edit1")->setText(line);
-  auto* send = Find<QPushButton>(form, "btn96");
-  send->click();
-  while (!send->isEnabled()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,7 +79,7 @@ int main(int argc, char** argv) {
   }
 
   Pty pty;
-  Answering answering;
+  Answering answering("bench-send");
   zrt::window::TForm1 form;
   form.SetMessagePresenter(answering);
   form.show();

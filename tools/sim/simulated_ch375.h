@@ -1,10 +1,11 @@
 // The simulated instrument behind the USB bridge's calls: a device that is
-// always plugged in, takes a frame in one write and has its answer ready
-// for the reply fetch.
+// plugged in from the start, takes a frame in one write and has its answer
+// ready for the reply fetch. It can be pulled and plugged in again.
 #pragma once
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "instrument_model.h"
 #include "link/ch375_library.h"
@@ -24,11 +25,23 @@ class SimulatedCh375 : public link::Ch375Library {
   bool CH375SetIntRoutine(std::int32_t, void*) override { return true; }
   void SetCH372(QByteArray& reply, QByteArray& line) override;
 
+  // The device leaves (transfers fail, opening fails) or comes back; the
+  // notification routine hears of it.
+  void Unplug();
+  void Plug();
+  // Every frame written, in order.
+  std::vector<std::string> Frames() const;
+
  private:
-  std::mutex mutex_;  // writes and fetches come from the window's transfer thread
+  void Notify(std::uint32_t code);
+
+  mutable std::mutex mutex_;  // writes and fetches come from the window's transfer thread
   InstrumentModel model_;
+  bool present_ = true;
   bool open_ = false;
   std::string answer_;
+  std::vector<std::string> frames_;
+  NotifyRoutine routine_;
 };
 
 }  // namespace zrt::sim
