@@ -108,7 +108,12 @@ TEST_F(SerialSessionTest, LinesOnTheWire) {
       {"0AMPL", "0", QByteArray("\0AMPL\n", 6), "发送:" + QString(QChar(0)) + "AMPL"},
       {"-1X", "-1", "\xFFX\n", "发送:" + QString(QChar(0xFF)) + "X"},
       {"频率88", "88", "??X\n", "发送:??X"},
-      {"FREQ0X41", "0x41", "FREQA\n", "发送:FREQA"},               // letter case ignored
+      {"FREQ0X41", "0x41", "FREQA\n", "发送:FREQA"},  // letter case ignored
+      {"256FREQ", "256", QByteArray("\0FREQ\n", 6), "发送:" + QString(QChar(0)) + "FREQ"},
+      {"-129FREQ", "-129",
+       "\x7F"
+       "FREQ\n",
+       "发送:" + QString(QChar(0x7F)) + "FREQ"},
       {"XASWP:TRIGG", "89", "XASWP:TRIGG\n", "发送:XASWP:TRIGG"},  // no hold: not this address
       {QString(300, 'L'), "88", QByteArray(300, 'L') + '\n', "发送:" + QString(300, 'L')},
   };
@@ -139,6 +144,7 @@ TEST_F(SerialSessionTest, SendsThatStopBeforeTheWire) {
       {"4294967296", "88", "FREQ", "'4294967296' is not a valid integer value."},
       {"9600abc", "88", "FREQ", "'9600abc' is not a valid integer value."},
       {"19200", "256x", "FREQ", "'256x' is not a valid integer value."},
+      {"19200", "99999999999", "FREQ", "'99999999999' is not a valid integer value."},
       {"9600", "88", "", ""},  // an empty line still sets the rate
   };
   for (const Case& c : cases) {
