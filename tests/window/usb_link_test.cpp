@@ -4,8 +4,11 @@
 #include "window/usb_link.h"
 
 #include <QSignalSpy>
+#include <filesystem>
 
 #include "fake_ch375.h"
+#include "faulty_ch375.h"
+#include "simulated_ch375.h"
 #include "window/operator_messages.h"
 #include "window_fixture.h"
 
@@ -198,6 +201,55 @@ TEST_F(UsbSendTest, ClosingDuringATransferEndsIt) {
   ASSERT_NE(closing, calls.end());
   EXPECT_EQ(Calls(closing, closing + 3),
             (Calls{"Notify 0 \"\" none", "IntRoutine 0 none", kClose}));
+}
+
+// Seeded bridge faults during a run of sends: every send ends with Send
+// enabled again, a failed write is said once, a reply shows only what the
+// instrument sent, and closing leaves no thread behind.
+TEST(UsbFaults, SeededFaultsDuringSends) {
+  struct Recorder : MessagePresenter {
+    void Present(const OperatorMessage& message, std::function<void()> answered) override {
+      failures += message.text == "发送失败!";
+      answered();
+    }
+    int failures = 0;
+  };
+  // Every thread of the process: the transfer threads have no name to count by.
+  auto threads = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                         std::filesystem::directory_iterator());
+  };
+  const auto before = threads();
+  for (unsigned seed = 1; seed <= 5; ++seed) {
+    SCOPED_TRACE(seed);
+    sim::SimulatedCh375 instrument;
+    FaultyCh375 usb(instrument, seed, [&] { instrument.Unplug(); });
+    Recorder messages;
+    {
+      TForm1 form(nullptr, link::SystemSerialPlatform(), usb);
+      form.SetMessagePresenter(messages);
+      qobject_cast<RadioGroup*>(form.Control("rg2"))->SetItemIndex(1);
+      auto* reply = qobject_cast<QLineEdit*>(form.Control("Edit3"));
+      for (int i = 0; i < 30; ++i) {
+        if (form.Usb().DeviceHandle() == link::kInvalidDeviceHandle) {
+          instrument.Plug();
+          ASSERT_TRUE(QTest::qWaitFor(
+              [&] { return form.Usb().DeviceHandle() != link::kInvalidDeviceHandle; }, 5000));
+        }
+        qobject_cast<QLineEdit*>(form.Control("Edit1"))->setText("CHA:VPP:1V");
+        qobject_cast<QPushButton*>(form.Control("btn96"))->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form.Sending(); }, 5000));
+        EXPECT_TRUE(form.Control("btn96")->isEnabled());
+        EXPECT_TRUE(QString::fromUtf8("接收:OK\n").startsWith(reply->text()))
+            << reply->text().toStdString();
+        QCoreApplication::processEvents();  // a removal the transfer held back
+      }
+      form.close();
+    }
+    EXPECT_EQ(messages.failures, usb.timedOut + usb.gone);
+    EXPECT_GT(usb.timedOut + usb.gone + usb.cut, 0) << "the seed injected nothing";
+  }
+  EXPECT_EQ(threads(), before);
 }
 
 }  // namespace
