@@ -225,6 +225,11 @@ TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
   QTemporaryDir dir;
   const QString fifo = dir.filePath("fifo");
   ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+  // Another program holds the instrument's port.
+  link::TComm other;
+  other.SetCommName(pty.TerminalPath());
+  other.OpenPort();
+  const QString held = QString::fromStdString(pty.TerminalPath());
   struct Case {
     QString port, text, detail;
   };
@@ -236,6 +241,7 @@ TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
       {"", "File handle is not a comm handle ", "/dev/ is not a character device"},
       {"..", "File handle is not a comm handle ", "/dev/.. is not a character device"},
       {fifo, "File handle is not a comm handle ", fifo + " is not a character device"},
+      {held, "Error opening serial port.", "Device or resource busy"},
       {QString(4096, 'x'), "Error opening serial port.", "File name too long"},
   };
   for (const Case& c : cases) {
