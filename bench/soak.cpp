@@ -9,7 +9,6 @@
 // fared.
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup_report.h"
 #include "pty_instrument.h"
 #include "simulated_ch375.h"
 #include "window/radio_group.h"
@@ -28,21 +28,13 @@
 namespace {
 
 using namespace zrt;
+using app::ResidentKilobytes;
 using bench::Find;
 
 long Count(const char* folder) {
   long n = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
   return n;
-}
-
-long ResidentKilobytes() {
-  QFile status("/proc/self/status");
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  }
-  return -1;
 }
 
 // Runs the window's event loop until `done` holds or `ms` pass.

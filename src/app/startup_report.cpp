@@ -8,7 +8,6 @@
 #include <cstdio>
 
 namespace zrt::app {
-namespace {
 
 long ResidentKilobytes() {
   QFile status("/proc/self/status");
@@ -18,6 +17,8 @@ long ResidentKilobytes() {
   }
   return -1;
 }
+
+namespace {
 
 class FirstPaintWatcher : public QObject {
  public:
