@@ -26,7 +26,7 @@ QByteArray Pattern(int size, int salt) {
 }
 
 TEST(FaultInjection, SeededFaultsLoseNothingThatIsNotReported) {
-  const int seeds = 150;
+  const int seeds = 300;
   int hangups = 0;
   for (unsigned seed = 1; seed <= seeds; ++seed) {
     const FaultPlan plan(seed);
