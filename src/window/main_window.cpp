@@ -273,6 +273,11 @@ void TForm1::btn106Click() {
       return;
     }
     comm1_->OpenPort();  // raises when the port will not open: the controls stay closed
+    if (const link::SysError refused = comm1_->SettingsError()) {
+      // A port that takes no line settings is as good as not open.
+      comm1_->ClosePort();
+      throw link::ECommsError("Error opening serial port", refused.reason);
+    }
     ShowPortState(true);
   });
 }

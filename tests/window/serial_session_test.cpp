@@ -12,6 +12,7 @@
 #include <QTemporaryFile>
 
 #include "fake_serial.h"
+#include "faulty_serial.h"
 #include "link_probe.h"
 #include "pty_pair.h"
 #include "window/operator_messages.h"
@@ -181,6 +182,45 @@ TEST_F(SerialSessionTest, RefusedBaudRateStopsTheSend) {
   EXPECT_EQ(messages.shown[0].text, "The serial port does not take the baud rate 12345.");
   EXPECT_EQ(messages.shown[0].detail, "Invalid argument");
   EXPECT_TRUE(line->Written().isEmpty());
+}
+
+// Seeded port faults under the window: after a send the window is either
+// still working or has closed the port and said so.
+TEST_F(SerialSessionTest, SeededPortFaultsLeaveTheWindowConsistent) {
+  for (unsigned seed = 1; seed <= 25; ++seed) {
+    const link::testing::FaultPlan plan(seed);
+    SCOPED_TRACE(plan.Describe());
+    link::testing::PtyPair port;
+    link::testing::FaultySerialPlatform platform(link::SystemSerialPlatform(), plan);
+    RecordingPresenter said;
+    TForm1 window(nullptr, platform, usb);
+    window.SetMessagePresenter(said);
+    qsizetype received = 0;
+    QObject::connect(&window.Comm1(), &link::TComm::OnReceiveData,
+                     [&](const QByteArray& block) { received += block.size(); });
+    qobject_cast<QComboBox*>(window.Control("cbo1"))
+        ->setEditText(QString::fromStdString(port.TerminalPath()));
+    qobject_cast<QPushButton*>(window.Control("btn106"))->click();
+    if (!window.PortOpen()) {  // a device that cannot be configured does not count as open
+      ASSERT_EQ(said.shown.size(), 1u);
+      EXPECT_EQ(said.shown[0].text, "Error opening serial port.");
+      EXPECT_FALSE(window.Comm1().IsOpen());
+      continue;
+    }
+    port.Send(QByteArray(64, 'r'));
+    qobject_cast<QLineEdit*>(window.Control("Edit1"))->setText("FREQ");
+    qobject_cast<QPushButton*>(window.Control("btn96"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Control("btn96")->isEnabled(); }, 5000));
+    // Until the instrument's bytes are in, or the port is said to be lost.
+    auto lost = [&] {
+      return std::any_of(said.shown.begin(), said.shown.end(), [](const OperatorMessage& m) {
+        return m.kind == OperatorMessage::Kind::Notice;
+      });
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lost() || received == 64; }, 5000));
+    EXPECT_EQ(window.PortOpen(), window.Comm1().IsOpen());
+    EXPECT_EQ(window.PortOpen(), !lost()) << "a closed port is said, an open one is not";
+  }
 }
 
 // Bytes that cannot be handed over: the port is closed from the start, or
