@@ -66,16 +66,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   bool json = false;
   int sends = 20;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--sends" && i + 1 < argc) {
-      sends = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: bench-send [--json] [--sends N]\n");
-      return 2;
-    }
+  if (!zrt::bench::ParseArguments(argc, argv, json, {{"--sends", &sends}},
+                                  "usage: bench-send [--json] [--sends N]")) {
+    return 2;
   }
 
   Pty pty;

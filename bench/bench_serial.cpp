@@ -279,23 +279,16 @@ double MeasureCloses(int closes) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   bool json = false;
-  std::size_t megabytes = 64;
+  int megabytes = 64;
   int idleSeconds = 10;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--megabytes" && i + 1 < argc) {
-      megabytes = std::max(1, std::atoi(argv[++i]));
-    } else if (arg == "--idle-seconds" && i + 1 < argc) {
-      idleSeconds = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: bench-serial [--json] [--megabytes N] [--idle-seconds N]\n");
-      return 2;
-    }
+  if (!zrt::bench::ParseArguments(
+          argc, argv, json, {{"--megabytes", &megabytes}, {"--idle-seconds", &idleSeconds}},
+          "usage: bench-serial [--json] [--megabytes N] [--idle-seconds N]")) {
+    return 2;
   }
 
-  const Throughput throughput = MeasureThroughput(megabytes * 1024 * 1024);
+  const Throughput throughput =
+      MeasureThroughput(static_cast<std::size_t>(megabytes) * 1024 * 1024);
   const Latency latency = MeasureLatency(50);
   const Idle idle = MeasureIdle(idleSeconds);
   const double closeMax = MeasureCloses(100);

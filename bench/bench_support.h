@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,34 @@ inline double Percentile(std::vector<double> samples, double q) {
   const auto low = static_cast<std::size_t>(rank);
   const std::size_t high = std::min(low + 1, samples.size() - 1);
   return samples[low] + (rank - static_cast<double>(low)) * (samples[high] - samples[low]);
+}
+
+// A numeric option "--name N" of a benchmark, kept at `minimum` or above.
+struct NumberOption {
+  const char* name;
+  int* value;
+  int minimum = 1;
+};
+
+// Parses "--json" and the numeric options; for anything else prints `usage`
+// on standard error and returns false.
+inline bool ParseArguments(int argc, char** argv, bool& json,
+                           std::initializer_list<NumberOption> options, const char* usage) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--json") {
+      json = true;
+      continue;
+    }
+    const auto option = std::find_if(options.begin(), options.end(),
+                                     [&](const NumberOption& o) { return arg == o.name; });
+    if (option == options.end() || i + 1 == argc) {
+      std::fprintf(stderr, "%s\n", usage);
+      return false;
+    }
+    *option->value = std::max(option->minimum, std::atoi(argv[++i]));
+  }
+  return true;
 }
 
 }  // namespace zrt::bench

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "bench_support.h"
 #include "bridge_emulator.h"
 #include "link/ch375_libusb.h"
 #include "umockdev_preload.h"
@@ -59,16 +60,9 @@ int main(int argc, char** argv) {
   zrt::tools::RestartUnderUmockdev(argv);
   bool json = false;
   int rounds = 10;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--rounds" && i + 1 < argc) {
-      rounds = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: bench-usb [--json] [--rounds N]\n");
-      return 2;
-    }
+  if (!zrt::bench::ParseArguments(argc, argv, json, {{"--rounds", &rounds}},
+                                  "usage: bench-usb [--json] [--rounds N]")) {
+    return 2;
   }
   if (!zrt::tools::BridgeEmulator::Available()) {
     std::fprintf(stderr, "bench-usb: umockdev's preload library is not in place\n");

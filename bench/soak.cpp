@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/startup_report.h"
+#include "bench_support.h"
 #include "pty_instrument.h"
 #include "simulated_ch375.h"
 #include "window/radio_group.h"
@@ -92,19 +93,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   bool json = false;
   int sends = 3000;
-  unsigned seed = 1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--sends" && i + 1 < argc) {
-      sends = std::max(1, std::atoi(argv[++i]));
-    } else if (arg == "--seed" && i + 1 < argc) {
-      seed = static_cast<unsigned>(std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: soak [--json] [--sends N] [--seed S]\n");
-      return 2;
-    }
+  int seed = 1;
+  if (!bench::ParseArguments(argc, argv, json, {{"--sends", &sends}, {"--seed", &seed, INT_MIN}},
+                             "usage: soak [--json] [--sends N] [--seed S]")) {
+    return 2;
   }
 
   Heard heard;
@@ -122,7 +114,7 @@ int main(int argc, char** argv) {
   openSerial();
   RunUntil([&] { return form.Usb().DeviceHandle() != link::kInvalidDeviceHandle; }, 5000);
 
-  std::mt19937 random(seed);
+  std::mt19937 random(static_cast<unsigned>(seed));
   std::vector<std::string> expectedSerial;
   long repliesOk = 0;
   long fds = 0, threads = 0, rss = 0;
