@@ -73,7 +73,7 @@ TEST_F(FakeLinkTest, OpeningFailuresCarryTheirMessagesAndLeaveNothingOpen) {
   platform.failReaderThread = false;
   platform.failWriterThread = true;
   ExpectOpenFails("Unable to create write thread");
-  EXPECT_EQ(PortThreads(), threads) << "the reader was not stopped";
+  EXPECT_TRUE(PortThreadsSettleAt(threads)) << "the reader was not stopped";
   platform.failWriterThread = false;
 
   comm.OpenPort();  // nothing of the failures is left in the way

@@ -73,7 +73,7 @@ TEST(FaultInjection, SeededFaultsLoseNothingThatIsNotReported) {
       }
       EXPECT_LE(recorder.Count(CommEvent::Hangup), 1) << "one report per opening";
       comm.ClosePort();
-      EXPECT_EQ(PortThreads(), 0);
+      EXPECT_TRUE(PortThreadsSettleAt(0));
     }
     EXPECT_EQ(OpenDescriptors(), descriptors);
     if (::testing::Test::HasFailure()) return;

@@ -2,9 +2,11 @@
 // leaks and threads that did not end.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace zrt::link::testing {
 
@@ -26,6 +28,17 @@ inline int PortThreads() {
     if (std::getline(comm, name) && name.starts_with("zrt-")) ++n;
   }
   return n;
+}
+
+// A joined thread may still be listed for a moment: the kernel wakes the
+// joiner before it removes the task. Waits until the count is `expected`.
+inline bool PortThreadsSettleAt(int expected) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (PortThreads() != expected) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
 }
 
 }  // namespace zrt::link::testing

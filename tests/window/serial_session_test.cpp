@@ -29,7 +29,7 @@ inline void PrintTo(const OperatorMessage& m, std::ostream* out) {
 namespace testing {
 namespace {
 
-using link::testing::PortThreads;
+using link::testing::PortThreadsSettleAt;
 using link::testing::PtyPair;
 using Kind = OperatorMessage::Kind;
 
@@ -332,7 +332,7 @@ TEST_F(SerialSessionTest, DeviceGoneClosesThePort) {
   EXPECT_FALSE(form->Comm1().IsOpen());
   EXPECT_EQ(Button("btn106")->text(), "Close");
   EXPECT_FALSE(Get("Image1")->isVisible());
-  EXPECT_EQ(PortThreads(), 0);
+  EXPECT_TRUE(PortThreadsSettleAt(0));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].kind, Kind::Notice);
   EXPECT_TRUE(messages.shown[0].text.contains(QString::fromStdString(pty.TerminalPath())));
@@ -349,7 +349,7 @@ TEST_F(SerialSessionTest, ClosingTheWindowWhileAFrameGoesOut) {
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_FALSE(form->Sending());
   EXPECT_FALSE(form->Comm1().IsOpen());
-  EXPECT_EQ(PortThreads(), 0);
+  EXPECT_TRUE(PortThreadsSettleAt(0));
   EXPECT_TRUE(pty.TerminalClosed(1000));
   QTest::qWait(50);  // a timer left behind would fire now
   EXPECT_TRUE(Reply().isEmpty());
