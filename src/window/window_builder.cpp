@@ -128,6 +128,7 @@ void PlaceKeys(const PanelGrid& panel, QWidget* container, BuiltControls& built)
 
 BuiltControls BuildControls(QWidget* window) {
   BuiltControls built;
+  window->setFont(FontFor(FontRole::Window));
   for (const ControlSpec& spec : WindowControls()) {
     QWidget* parent = spec.parent.empty() ? window : built.byName.value(Text(spec.parent));
     QWidget* control = MakeControl(spec, parent);
