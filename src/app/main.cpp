@@ -3,6 +3,7 @@
 #include <QDir>
 #include <memory>
 
+#include "app/font_config_preload.h"
 #include "app/options.h"
 #include "app/startup_report.h"
 #include "pty_instrument.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   const zrt::app::Options options = zrt::app::ParseOptions(argc, argv);
   if (!zrt::app::DisplayNamed()) return 1;
 
+  zrt::app::FontConfigPreload fontConfig;
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(ZRT_APP_ID);
 
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
         std::make_unique<zrt::sim::PtyInstrument>(zrt::sim::PtyInstrument::Options{});
     usbInstrument = std::make_unique<zrt::sim::SimulatedCh375>();
   }
+  fontConfig.Wait();
   zrt::window::TForm1 form(nullptr, zrt::link::SystemSerialPlatform(),
                            usbInstrument ? *usbInstrument : zrt::link::SystemCh375Library());
   if (serialInstrument) {

@@ -11,6 +11,7 @@
 
 #include "compose/key_vocabulary.h"
 #include "window/artwork.h"
+#include "window/caption_table.h"
 #include "window/fonts.h"
 #include "window/image_view.h"
 #include "window/layout_table.h"
@@ -22,6 +23,19 @@ namespace {
 
 QString Text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// The captions the window starts with: the English table over the design
+// captions. Controls are made with them, so that no Chinese design caption is
+// laid out (tab bars measure theirs at once) only to be replaced at start-up.
+QHash<QString, QString> StartCaptions() {
+  QHash<QString, QString> captions;
+  for (const CaptionRow& row : CaptionTable()) {
+    if (const char* caption = CaptionFor(row, Language::English, false)) {
+      captions.insert(Text(row.control), QString::fromUtf8(caption));
+    }
+  }
+  return captions;
 }
 
 QStringList Items(const ControlSpec& spec) {
@@ -42,8 +56,20 @@ QWidget* MakeStatusBar(const ControlSpec& spec, QWidget* parent) {
   return bar;
 }
 
-QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
-  const QString caption = Text(spec.caption);
+bool Captioned(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::GroupBox:
+    case ControlKind::Page:
+    case ControlKind::PushButton:
+    case ControlKind::Label:
+    case ControlKind::RadioGroup:
+      return true;
+    default:
+      return false;
+  }
+}
+
+QWidget* MakeControl(const ControlSpec& spec, const QString& caption, QWidget* parent) {
   switch (spec.kind) {
     case ControlKind::GroupBox:
       return new QGroupBox(caption, parent);
@@ -99,15 +125,17 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
   return nullptr;
 }
 
-void PlaceKeys(const PanelGrid& panel, QWidget* container, BuiltControls& built) {
+void PlaceKeys(const PanelGrid& panel, QWidget* container,
+               const QHash<QString, QString>& startCaptions, BuiltControls& built) {
   auto place = [&](int code) {
     for (std::size_t cell = 0; cell < panel.cells.size(); ++cell) {
       if (panel.cells[cell] != code) continue;
       const compose::KeyEntry* key = compose::FindKey(code);
       const int column = static_cast<int>(cell) % panel.columns;
       const int row = static_cast<int>(cell) / panel.columns;
-      auto* button = new QPushButton(Text(key->designCaption), container);
-      button->setObjectName(Text(key->button));
+      const QString name = Text(key->button);
+      auto* button = new QPushButton(startCaptions.value(name, Text(key->designCaption)), container);
+      button->setObjectName(name);
       button->setGeometry(panel.left + panel.stepX * column, panel.top + panel.stepY * row,
                           panel.buttonWidth, panel.buttonHeight);
       built.byName.insert(button->objectName(), button);
@@ -129,10 +157,14 @@ void PlaceKeys(const PanelGrid& panel, QWidget* container, BuiltControls& built)
 BuiltControls BuildControls(QWidget* window) {
   BuiltControls built;
   window->setFont(FontFor(FontRole::Window));
+  const QHash<QString, QString> startCaptions = StartCaptions();
   for (const ControlSpec& spec : WindowControls()) {
     QWidget* parent = spec.parent.empty() ? window : built.byName.value(Text(spec.parent));
-    QWidget* control = MakeControl(spec, parent);
-    control->setObjectName(Text(spec.name));
+    const QString name = Text(spec.name);
+    const QString design = Text(spec.caption);
+    QWidget* control = MakeControl(
+        spec, Captioned(spec.kind) ? startCaptions.value(name, design) : design, parent);
+    control->setObjectName(name);
     if (spec.kind != ControlKind::Page) {
       control->setGeometry(spec.left, spec.top, spec.width, spec.height);
     }
@@ -141,7 +173,7 @@ BuiltControls BuildControls(QWidget* window) {
 
     // Keys go in right after their container, so the focus chain follows the panels.
     for (const PanelGrid& panel : KeyPanels()) {
-      if (panel.container == spec.name) PlaceKeys(panel, control, built);
+      if (panel.container == spec.name) PlaceKeys(panel, control, startCaptions, built);
     }
   }
   for (std::string_view page : kPagesInFront) {

@@ -20,8 +20,9 @@ struct BuiltControls {
   std::vector<KeyButton> keys;      // the key panels' buttons, in focus order
 };
 
-// Builds every control under `window` (which becomes their owner) with its
-// design caption, contents, geometry and font.
+// Builds every control under `window` (which becomes their owner) with the
+// caption it starts with (its English one, else its design caption), and its
+// contents, geometry and font.
 BuiltControls BuildControls(QWidget* window);
 
 }  // namespace zrt::window
