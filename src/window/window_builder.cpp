@@ -17,6 +17,7 @@
 #include "window/layout_table.h"
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
+#include "window/style_cache.h"
 
 namespace zrt::window {
 namespace {
@@ -157,6 +158,7 @@ void PlaceKeys(const PanelGrid& panel, QWidget* container,
 BuiltControls BuildControls(QWidget* window) {
   BuiltControls built;
   window->setFont(FontFor(FontRole::Window));
+  PrimeGroupBoxFrame(window->style());
   const QHash<QString, QString> startCaptions = StartCaptions();
   for (const ControlSpec& spec : WindowControls()) {
     QWidget* parent = spec.parent.empty() ? window : built.byName.value(Text(spec.parent));

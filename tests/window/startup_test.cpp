@@ -1,5 +1,7 @@
+#include <QFile>
 #include <QLabel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 
 #include "window_fixture.h"
@@ -122,6 +124,15 @@ TEST_F(StartupTest, FocusRunsThroughThePanelsInOrder) {
   EXPECT_EQ(Button("Button37")->nextInFocusChain(), Button("Button29"));
   EXPECT_EQ(Button("Button104")->nextInFocusChain(), Button("Button50"));
   EXPECT_EQ(Button("Button61")->nextInFocusChain(), Button("Button116"));
+}
+
+// The first paint reads Fusion's group-box frame without loading Qt's
+// image-format plugins.
+TEST_F(StartupTest, FirstPaintLoadsNoImagePlugin) {
+  if (form->style()->name() != "fusion") GTEST_SKIP() << "drawn with another style";
+  QFile maps("/proc/self/maps");
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(maps.readAll().contains("/imageformats/"));
 }
 
 }  // namespace
