@@ -31,6 +31,11 @@ constexpr std::pair<const char*, const char*> kLabelBuddies[] = {
     {"lbe4", "cbo1"},
 };
 
+// The USB link starts right after the window's first paint, so that the
+// window does not wait for the bus to be scanned (a matter of milliseconds
+// with many devices). A window that is not painted by then starts it anyway.
+constexpr int kUsbStartLatestMs = 200;
+
 // Items of the interface group.
 constexpr int kRs232Interface = 0;
 constexpr int kUsbInterface = 1;
@@ -134,12 +139,20 @@ void TForm1::FormCreate() {
   DisableAllFunctions();
   EnableAllFunctions();
   Control("Image1")->hide();
-  if (!usb_->Start()) {
-    // Said over the window, once it is up.
-    QTimer::singleShot(0, this, [this] {
-      messages_.Post(UsbInformation(QString::fromUtf16(kPlugMonitorFailed)));
-    });
+  QTimer::singleShot(kUsbStartLatestMs, this, &TForm1::StartUsb);
+}
+
+bool TForm1::event(QEvent* event) {
+  if (event->type() == QEvent::Paint && !usbStarted_) {
+    QTimer::singleShot(0, this, &TForm1::StartUsb);  // once this paint is on the screen
   }
+  return QWidget::event(event);
+}
+
+void TForm1::StartUsb() {
+  if (usbStarted_) return;
+  usbStarted_ = true;
+  if (!usb_->Start()) messages_.Post(UsbInformation(QString::fromUtf16(kPlugMonitorFailed)));
 }
 
 void TForm1::ApplyCaptions(Language language) {
@@ -165,6 +178,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // The window is the last one: closing it ends the event loop, and the
 // process, with exit code 0.
 void TForm1::FormClose() {
+  usbStarted_ = true;  // a start still due would come after the close
   usb_->Close();
   sender_->Cancel();
   sweepTriggerHold_.stop();

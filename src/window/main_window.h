@@ -71,6 +71,7 @@ class TForm1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
 
  private slots:
   void btn96Click();
@@ -85,6 +86,8 @@ class TForm1 : public QWidget {
  private:
   void FormCreate();
   void FormClose();
+  // Starts the USB link's monitor and device, once.
+  void StartUsb();
   void SetFunctionsEnabled(bool enabled);
   QLineEdit* Edit(const char* name) const;
   QString Text(const char* name) const;
@@ -114,6 +117,7 @@ class TForm1 : public QWidget {
   DialogPresenter dialogs_;
   MessageQueue messages_;
   bool portOpen_ = false;
+  bool usbStarted_ = false;
   // The line going out, for the echo and the sweep rule, and its address
   // byte on the serial link (on USB the rule reads the address afterwards).
   QByteArray sentLine_;

@@ -13,6 +13,7 @@ UsbLink::~UsbLink() {
 }
 
 bool UsbLink::Start() {
+  started_ = true;
   const bool monitoring = library_.CH375SetDeviceNotify(
       DeviceIndex, "", [this](std::uint32_t code) { PlugEventRoutine(code); });
   deviceHandle_ = library_.CH375OpenDevice(DeviceIndex);

@@ -37,6 +37,7 @@ class UsbLink : public QObject {
   // Closes the device once more; nothing else.
   void CloseDevice() { library_.CH375CloseDevice(DeviceIndex); }
 
+  bool Started() const { return started_; }
   std::int32_t DeviceHandle() const { return deviceHandle_; }
   bool Busy() const { return worker_.joinable(); }
 
@@ -67,6 +68,7 @@ class UsbLink : public QObject {
 
   link::Ch375Library& library_;
   std::int32_t deviceHandle_ = link::kInvalidDeviceHandle;
+  bool started_ = false;
   bool closed_ = false;
   std::mutex mutex_;  // guards the two below, shared with other threads
   std::deque<std::uint32_t> plugEvents_;

@@ -126,6 +126,16 @@ TEST_F(StartupTest, FocusRunsThroughThePanelsInOrder) {
   EXPECT_EQ(Button("Button61")->nextInFocusChain(), Button("Button116"));
 }
 
+// The USB link waits for the window's first paint, or starts anyway when no
+// paint comes.
+TEST_F(StartupTest, UsbStartsOnceTheWindowIsUp) {
+  EXPECT_TRUE(form->Usb().Started()) << "shown and painted";
+  FakeCh375 library;
+  TForm1 hidden(nullptr, link::SystemSerialPlatform(), library);
+  EXPECT_FALSE(hidden.Usb().Started());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return hidden.Usb().Started(); }, 5000));
+}
+
 // The first paint reads Fusion's group-box frame without loading Qt's
 // image-format plugins.
 TEST_F(StartupTest, FirstPaintLoadsNoImagePlugin) {

@@ -19,6 +19,7 @@
 #include "window/control_caption.h"
 #include "window/main_window.h"
 #include "window/radio_group.h"
+#include "window/usb_link.h"
 
 // Readable failure messages for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -33,6 +34,7 @@ class WindowTest : public ::testing::Test {
     form = std::make_unique<TForm1>(nullptr, link::SystemSerialPlatform(), usb);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Usb().Started(); }, 5000));
   }
 
   template <typename T = QWidget>
