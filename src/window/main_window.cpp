@@ -10,7 +10,6 @@
 #include "link/serial_ports.h"
 #include "window/artwork.h"
 #include "window/control_caption.h"
-#include "window/fonts.h"
 #include "window/layout_table.h"
 #include "window/paced_sender.h"
 #include "window/popup_combo_box.h"
@@ -65,7 +64,6 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   setObjectName("Form1");
   setWindowTitle(QString::fromUtf8(kWindowTitle.data(), kWindowTitle.size()));
   setWindowIcon(WindowIcon());
-  setFont(FontFor(FontRole::Window));
   setFixedSize(kClientWidth, kClientHeight);
   move(kWindowLeft, kWindowTop);
 

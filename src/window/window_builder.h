@@ -20,9 +20,10 @@ struct BuiltControls {
   std::vector<KeyButton> keys;      // the key panels' buttons, in focus order
 };
 
-// Builds every control under `window` (which becomes their owner) with the
-// caption it starts with (its English one, else its design caption), and its
-// contents, geometry and font.
+// Gives `window` its font, then builds every control under it (it becomes
+// their owner) with the caption it starts with (its English one, else its
+// design caption), and its contents, geometry and font; so that nothing is
+// laid out twice at start-up.
 BuiltControls BuildControls(QWidget* window);
 
 }  // namespace zrt::window
