@@ -36,6 +36,7 @@ def write_subset(font_path, face_index, chars_path, family, output):
     options.prune_unicode_ranges = False
     options.recalc_bounds = False
     options.recalc_timestamp = False
+    options.drop_tables += ["FFTM"]  # the font editor's timestamps
     font = subset.load_font(font_path, options, lazy=False)
     with open(chars_path, encoding="utf-8") as chars:
         text = chars.read()
