@@ -197,7 +197,7 @@ TEST_F(PanelE2ETest, TypicalRequestThenAQuery) {
   x.RequestClose(window);
   ASSERT_TRUE(panel.waitForFinished(5000));
   EXPECT_EQ(panel.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(panel.exitCode(), 0);
+  EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
 }
 
 TEST_F(PanelE2ETest, LanguageSwitchAndBack) {
@@ -232,7 +232,7 @@ TEST_F(PanelE2ETest, MissingPortIsReportedAndTheWindowCloses) {
 
   x.RequestClose(window);
   ASSERT_TRUE(panel.waitForFinished(5000));
-  EXPECT_EQ(panel.exitCode(), 0);
+  EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
 }
 
 }  // namespace
