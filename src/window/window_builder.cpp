@@ -135,7 +135,8 @@ void PlaceKeys(const PanelGrid& panel, QWidget* container,
       const int column = static_cast<int>(cell) % panel.columns;
       const int row = static_cast<int>(cell) / panel.columns;
       const QString name = Text(key->button);
-      auto* button = new QPushButton(startCaptions.value(name, Text(key->designCaption)), container);
+      auto* button =
+          new QPushButton(startCaptions.value(name, Text(key->designCaption)), container);
       button->setObjectName(name);
       button->setGeometry(panel.left + panel.stepX * column, panel.top + panel.stepY * row,
                           panel.buttonWidth, panel.buttonHeight);

@@ -1,5 +1,7 @@
 // The font built into the program draws every text of the window exactly as
 // the installed font it was cut from.
+#include "window/fonts.h"
+
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
@@ -9,7 +11,6 @@
 
 #include "compose/key_vocabulary.h"
 #include "window/caption_table.h"
-#include "window/fonts.h"
 #include "window/layout_table.h"
 
 namespace zrt::window::testing {

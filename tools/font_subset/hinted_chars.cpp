@@ -53,9 +53,8 @@ std::map<std::string, Table> Tables(const Bytes& file, unsigned face) {
   for (unsigned i = 0; i < count; ++i) {
     const std::size_t record = directory + 12 + 16 * i;
     if (record + 16 > file.size()) break;
-    tables[std::string(file.begin() + static_cast<long>(record),
-                       file.begin() + static_cast<long>(record) + 4)] = {
-        Read32(file, record + 8), Read32(file, record + 12)};
+    const auto tag = file.begin() + static_cast<long>(record);
+    tables[std::string(tag, tag + 4)] = {Read32(file, record + 8), Read32(file, record + 12)};
   }
   return tables;
 }
@@ -66,8 +65,7 @@ std::vector<std::uint32_t> OutlineStarts(const Bytes& file, const std::map<std::
   const Table glyf = t.at("glyf");
   const bool longOffsets = Read16(file, t.at("head").offset + 50) != 0;
   std::vector<std::uint32_t> starts;
-  for (std::uint32_t at = loca.offset; at < loca.offset + loca.length;
-       at += longOffsets ? 4 : 2) {
+  for (std::uint32_t at = loca.offset; at < loca.offset + loca.length; at += longOffsets ? 4 : 2) {
     starts.push_back(glyf.offset + (longOffsets ? Read32(file, at) : 2u * Read16(file, at)));
   }
   return starts;
@@ -150,8 +148,8 @@ int main(int argc, char** argv) {
 
   FT_Library library = nullptr;
   if (FT_Init_FreeType(&library) != 0) return 1;
-  const std::unique_ptr<FT_LibraryRec_, decltype(&FT_Done_FreeType)> libraryOwner(
-      library, FT_Done_FreeType);
+  const std::unique_ptr<FT_LibraryRec_, decltype(&FT_Done_FreeType)> libraryOwner(library,
+                                                                                  FT_Done_FreeType);
   StreamLog log{&file, false, {}};
   FT_StreamRec stream{};
   stream.size = file.size();
@@ -176,8 +174,7 @@ int main(int argc, char** argv) {
     charOfGlyph.try_emplace(glyph, static_cast<char32_t>(c));
   }
 
-  const std::vector<char32_t> text =
-      DecodeUtf8(std::string(textBytes.begin(), textBytes.end()));
+  const std::vector<char32_t> text = DecodeUtf8(std::string(textBytes.begin(), textBytes.end()));
   log.noting = true;
   for (char32_t c : text) {
     FT_Load_Glyph(face, FT_Get_Char_Index(face, c), FT_LOAD_TARGET_LIGHT);
