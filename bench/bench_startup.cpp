@@ -92,7 +92,8 @@ Figures Summarise(const std::vector<Sample>& samples) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = 10;
+  // Fewer runs leave the ratios at the mercy of a busy machine.
+  int runs = 40;
   bool json = false;
   const auto here = std::filesystem::read_symlink("/proc/self/exe").parent_path();
   std::string panel = (here / "zrt-panel").string();
