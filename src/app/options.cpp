@@ -16,8 +16,8 @@ namespace {
 }  // namespace
 
 Options ParseOptions(int argc, char** argv) {
-  // A core application needs no display, so --help works anywhere.
-  QCoreApplication app(argc, argv);
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Remote-control panel for ZRT10XX/ZRT30XX function and signal generators.\n"
@@ -34,13 +34,17 @@ Options ParseOptions(int argc, char** argv) {
                                   "Print the resident memory once the window is shown, then exit.");
   parser.addOptions({help, version, simulate, screenshot, language, report});
 
-  if (!parser.parse(app.arguments())) BadUsage(parser.errorText());
-  if (parser.isSet(help)) {
-    std::printf("%s", qPrintable(parser.helpText()));
-    std::exit(0);
-  }
-  if (parser.isSet(version)) {
-    std::printf("%s %s\n", qPrintable(app.applicationName()), qPrintable(app.applicationVersion()));
+  if (!parser.parse(arguments)) BadUsage(parser.errorText());
+  if (parser.isSet(help) || parser.isSet(version)) {
+    // Made only here: the help names the program as it was started. A core
+    // application needs no display, so both work anywhere.
+    const QCoreApplication app(argc, argv);
+    if (parser.isSet(help)) {
+      std::printf("%s", qPrintable(parser.helpText()));
+    } else {
+      std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                  qPrintable(QCoreApplication::applicationVersion()));
+    }
     std::exit(0);
   }
   if (!parser.positionalArguments().isEmpty()) {
