@@ -19,11 +19,11 @@
 
 #include "app/startup_report.h"
 #include "bench_support.h"
-#include "pty_instrument.h"
-#include "simulated_ch375.h"
+#include "link/usb_link.h"
+#include "protocol/send_steps.h"
+#include "sim/pty_instrument.h"
+#include "sim/simulated_ch375.h"
 #include "window/radio_group.h"
-#include "window/send_steps.h"
-#include "window/usb_link.h"
 #include "window_driving.h"
 
 namespace {
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     const QString line = QString("CHA:AFREQ:%1HZ").arg(i);
     bench::SendAndWait(form, line);
     if (!overUsb) {
-      const QByteArray sent = window::SubstituteAddress(window::ToLine(line), "88", 'X');
+      const QByteArray sent = protocol::SubstituteAddress(protocol::ToLine(line), "88", 'X');
       expectedSerial.push_back(sent.toStdString());
     }
     auto* reply = Find<QLineEdit>(form, "Edit3");

@@ -5,7 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages the panel needs to build and run.
 BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev fonts-wqy-microhei
-  libfreetype-dev libfontconfig-dev python3-fonttools)
+  libfontconfig-dev)
 # Further packages for the tests, screenshots and end-to-end runs.
 TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xauth umockdev libumockdev-dev desktop-file-utils appstream xdotool xclip libxcb1-dev)
 
@@ -36,6 +36,17 @@ configure_and_build() {
   shift
   cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# build_release [cmake --build options...]: the release build in build/,
+# built whole or as the options say. A first configuration leaves the tests
+# out (they need test packages); once scripts/test has configured them in,
+# they stay.
+build_release() {
+  local options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  [ -f "$ROOT/build/CMakeCache.txt" ] || options+=(-DBUILD_TESTING=OFF)
+  cmake -S "$ROOT" -B "$ROOT/build" "${options[@]}" >/dev/null
+  cmake --build "$ROOT/build" --parallel "$(nproc)" "$@"
 }
 
 # Further packages for scripts/fuzz.

@@ -6,8 +6,8 @@
 #include "app/font_config_preload.h"
 #include "app/options.h"
 #include "app/startup_report.h"
-#include "pty_instrument.h"
-#include "simulated_ch375.h"
+#include "sim/pty_instrument.h"
+#include "sim/simulated_ch375.h"
 #include "window/main_window.h"
 
 int main(int argc, char** argv) {

@@ -1,7 +1,5 @@
 #include "window/fonts.h"
 
-#include <QFontDatabase>
-#include <QResource>
 #include <QStringList>
 
 namespace zrt::window {
@@ -9,13 +7,10 @@ namespace {
 
 QFont SansFont(int pixelSize, bool bold) {
   QFont font;
-  // The first family that is installed wins; all of them carry CJK glyphs.
-  QStringList families{"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Droid Sans Fallback",
-                       "sans-serif"};
-  if (const QString embedded = EmbeddedFamily(); !embedded.isEmpty()) {
-    families.prepend(embedded);
-  }
-  font.setFamilies(families);
+  // The first family that fontconfig finds installed wins; all of them
+  // carry CJK glyphs, and "sans-serif" leaves the rest to fontconfig.
+  font.setFamilies(
+      {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Droid Sans Fallback", "sans-serif"});
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelSize);
   font.setBold(bold);
@@ -23,17 +18,6 @@ QFont SansFont(int pixelSize, bool bold) {
 }
 
 }  // namespace
-
-QString EmbeddedFamily() {
-  static const QString family = [] {
-    // Stored uncompressed, so the font database reads it in place.
-    const QResource resource(":/fonts/panel-sans.ttf");
-    if (!resource.isValid()) return QString();
-    const int id = QFontDatabase::addApplicationFontFromData(resource.uncompressedData());
-    return QFontDatabase::applicationFontFamilies(id).value(0);
-  }();
-  return family;
-}
 
 QFont FontFor(FontRole role) {
   switch (role) {

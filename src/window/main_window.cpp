@@ -8,17 +8,32 @@
 
 #include "compose/key_vocabulary.h"
 #include "link/serial_ports.h"
+#include "link/usb_link.h"
+#include "protocol/paced_sender.h"
+#include "protocol/send_steps.h"
 #include "window/artwork.h"
 #include "window/control_caption.h"
 #include "window/layout_table.h"
-#include "window/paced_sender.h"
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
-#include "window/send_steps.h"
-#include "window/usb_link.h"
 #include "window/window_builder.h"
 
 namespace zrt::window {
+
+using link::UsbLink;
+using protocol::AddressByte;
+using protocol::BaudRateOf;
+using protocol::FrameOf;
+using protocol::IsSweepTrigger;
+using protocol::kSerialByteIntervalMs;
+using protocol::kSweepTriggerHoldMs;
+using protocol::PacedSender;
+using protocol::ReceivedEcho;
+using protocol::SentEcho;
+using protocol::StrToInt;
+using protocol::SubstituteAddress;
+using protocol::ToLine;
+
 namespace {
 
 // Each label names the field beside it, for screen readers and for Alt+letter

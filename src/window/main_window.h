@@ -18,10 +18,14 @@
 
 class QLineEdit;
 
-namespace zrt::window {
-
-class PacedSender;
+namespace zrt::link {
 class UsbLink;
+}
+namespace zrt::protocol {
+class PacedSender;
+}
+
+namespace zrt::window {
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -45,7 +49,7 @@ class TForm1 : public QWidget {
   // The serial-port component the window talks to the instrument through.
   link::TComm& Comm1() { return *comm1_; }
   // The USB device.
-  UsbLink& Usb() { return *usb_; }
+  link::UsbLink& Usb() { return *usb_; }
 
   // True from Send until the line is through: the last serial byte and the
   // pause after it, or the USB write and its reply. Send stays disabled
@@ -109,9 +113,9 @@ class TForm1 : public QWidget {
   BuiltControls controls_;
   KeyButtons keys_;
   compose::Composer composer_;
-  link::TComm* comm1_;   // owned as a child object
-  PacedSender* sender_;  // owned as a child object
-  UsbLink* usb_;         // owned as a child object
+  link::TComm* comm1_;             // owned as a child object
+  protocol::PacedSender* sender_;  // owned as a child object
+  link::UsbLink* usb_;             // owned as a child object
   QTimer sweepTriggerHold_;
   int storedPortCount_;  // cbo1's own entries, before the devices found
   DialogPresenter dialogs_;

@@ -1,13 +1,19 @@
 #include "window/popup_combo_box.h"
 
 #include <QAbstractItemView>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QStyle>
 
 namespace zrt::window {
 
 PopupComboBox::PopupComboBox(QWidget* parent) : QComboBox(parent) {
-  setEditable(true);
+  // Editable through a line edit of its own: setEditable(true) would also
+  // build the drop-down list at once, which then waits for its first
+  // opening.
+  auto* edit = new QLineEdit(this);
+  edit->setPalette(palette());
+  setLineEdit(edit);
   connect(this, &QComboBox::editTextChanged, this, &QWidget::setToolTip);
 }
 

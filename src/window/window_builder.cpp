@@ -3,7 +3,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -12,12 +11,12 @@
 #include "compose/key_vocabulary.h"
 #include "window/artwork.h"
 #include "window/caption_table.h"
+#include "window/deferred_memo.h"
 #include "window/fonts.h"
 #include "window/image_view.h"
 #include "window/layout_table.h"
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
-#include "window/style_cache.h"
 
 namespace zrt::window {
 namespace {
@@ -101,7 +100,7 @@ QWidget* MakeControl(const ControlSpec& spec, const QString& caption, QWidget* p
       return edit;
     }
     case ControlKind::Memo:
-      return new QPlainTextEdit(Items(spec).join('\n'), parent);
+      return new DeferredMemo(Items(spec).join('\n'), parent);
     case ControlKind::Image: {
       auto* image = new ImageView(parent);
       image->SetPixmap(CheckMarkBitmap());
@@ -159,7 +158,6 @@ void PlaceKeys(const PanelGrid& panel, QWidget* container,
 BuiltControls BuildControls(QWidget* window) {
   BuiltControls built;
   window->setFont(FontFor(FontRole::Window));
-  PrimeGroupBoxFrame(window->style());
   const QHash<QString, QString> startCaptions = StartCaptions();
   for (const ControlSpec& spec : WindowControls()) {
     QWidget* parent = spec.parent.empty() ? window : built.byName.value(Text(spec.parent));

@@ -13,7 +13,7 @@
 #include <QTabWidget>
 #include <QThread>
 
-#include "simulated_ch375.h"
+#include "sim/simulated_ch375.h"
 #include "window/main_window.h"
 #include "x_session.h"
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "frame_reader.h"
-#include "instrument_model.h"
+#include "sim/frame_reader.h"
+#include "sim/instrument_model.h"
 
 namespace {
 

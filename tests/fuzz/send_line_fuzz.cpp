@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "window/send_steps.h"
+#include "protocol/send_steps.h"
 
 namespace {
 
-using namespace zrt::window;
+using namespace zrt::protocol;
 
 void Check(bool condition) {
   if (!condition) std::abort();

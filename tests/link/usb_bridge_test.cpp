@@ -70,6 +70,25 @@ TEST_F(UsbBridgeTest, WritesAndRepliesOnTheBulkEndpoints) {
   EXPECT_NE(library.CH375OpenDevice(0), kInvalidDeviceHandle);
 }
 
+// A write the device takes only in part is no success.
+TEST_F(UsbBridgeTest, AShortWriteFails) {
+  bridge.Plug();
+  ASSERT_NE(library.CH375OpenDevice(0), kInvalidDeviceHandle);
+  bridge.AcceptAtMost(4);
+  EXPECT_FALSE(Write("CHA:FREQ\n"));
+  EXPECT_EQ(bridge.Written(), std::vector<QByteArray>{"CHA:"});
+}
+
+// A reply is read until the device has been quiet for 100 ms: a pause
+// shorter than that inside it does not cut it.
+TEST_F(UsbBridgeTest, AReplyWithAPauseInsideComesWhole) {
+  bridge.Plug();
+  ASSERT_NE(library.CH375OpenDevice(0), kInvalidDeviceHandle);
+  bridge.QueueReply("CHA:FREQ:");
+  bridge.QueueReply("1000HZ\r\n", 20ms);
+  EXPECT_EQ(Reply(), "CHA:FREQ:1000HZ\r\n");
+}
+
 TEST_F(UsbBridgeTest, UnpluggedDeviceFailsItsTransfers) {
   bridge.Plug();
   ASSERT_NE(library.CH375OpenDevice(0), kInvalidDeviceHandle);
@@ -85,7 +104,9 @@ TEST_F(UsbBridgeTest, ClosingEndsAReadUnderWay) {
   library.CH375SetTimeout(0, 3000, 60000);
   auto reading = std::async(std::launch::async, [&] { return Reply(); });
   std::this_thread::sleep_for(50ms);  // let the read start; it would end by the close anyway
-  library.CH375CloseDevice(0);
+  // The read would wait a minute; the close must not.
+  auto closing = std::async(std::launch::async, [&] { library.CH375CloseDevice(0); });
+  ASSERT_EQ(closing.wait_for(10s), std::future_status::ready) << "the close waited for the read";
   ASSERT_EQ(reading.wait_for(10s), std::future_status::ready) << "the read went on";
   EXPECT_TRUE(reading.get().isEmpty());
 }

@@ -22,6 +22,8 @@ expected=(
   share/icons/hicolor/256x256/apps/$id.png
   share/man/man1/zrt-panel.1
   share/man/man1/zrt-sim.1
+  share/doc/zrt-panel/copyright
+  share/doc/zrt-panel/LICENSE
 )
 check_layout() {  # ROOT: every expected file is there, and nothing else
   local root=$1 missing=0
@@ -51,6 +53,7 @@ dpkg_root() {
   dpkg --root="$root" --admindir="$root/var/lib/dpkg" --instdir="$root" --force-not-root \
     --force-depends --force-script-chrootless --log=/dev/null "$@"
 }
+dpkg-deb -f "$deb" Depends | grep -q 'fonts-wqy-microhei' || { echo "no CJK font dependency"; exit 1; }
 dpkg_root -i "$deb" >/dev/null 2>&1
 [ "$(dpkg_root -s zrt-panel | sed -n 's/^Status: //p')" = "install ok installed" ]
 check_layout "$root/usr" || { echo "package layout differs"; exit 1; }

@@ -14,9 +14,9 @@
 #include "fake_serial.h"
 #include "faulty_serial.h"
 #include "link_probe.h"
+#include "protocol/send_steps.h"
 #include "pty_pair.h"
 #include "window/operator_messages.h"
-#include "window/send_steps.h"
 #include "window_fixture.h"
 
 namespace zrt::window {
@@ -83,13 +83,14 @@ TEST_F(SerialSessionTest, TypicalRequestFromTheKeys) {
   Click("btn96");
   EXPECT_FALSE(Button("btn96")->isEnabled()) << "disabled while the frame goes out";
   ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "发送:XASWP:TRIGG"; }, 5000));
-  EXPECT_GE(clock.elapsed(), 12 * kSerialByteIntervalMs) << "the echo follows the last pause";
+  EXPECT_GE(clock.elapsed(), 12 * protocol::kSerialByteIntervalMs)
+      << "the echo follows the last pause";
   EXPECT_FALSE(Button("btn96")->isEnabled()) << "held after the sweep trigger";
   EXPECT_EQ(Wire(12), QByteArray("XASWP:TRIGG\n"));
 
   clock.restart();
   ASSERT_TRUE(WaitForSendEnabled());
-  EXPECT_GE(clock.elapsed(), kSweepTriggerHoldMs - 300);
+  EXPECT_GE(clock.elapsed(), protocol::kSweepTriggerHoldMs - 300);
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_FALSE(pty.Readable(0));
 }

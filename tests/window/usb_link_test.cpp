@@ -1,14 +1,9 @@
-// The USB device's states: plug events as they come, one after another on
-// the window's thread, and the close sequence; then sends over USB from the
-// window.
-#include "window/usb_link.h"
-
-#include <QSignalSpy>
+// Sends over USB from the window: the line as typed, the reply, the two USB
+// messages, closing mid-transfer, and seeded bridge faults.
 #include <filesystem>
 
-#include "fake_ch375.h"
 #include "faulty_ch375.h"
-#include "simulated_ch375.h"
+#include "sim/simulated_ch375.h"
 #include "window/operator_messages.h"
 #include "window_fixture.h"
 
@@ -16,101 +11,9 @@ namespace zrt::window::testing {
 namespace {
 
 using Calls = std::vector<std::string>;
+using link::testing::FakeCh375;
 
-const std::string kOpen = "Open 0";
 const std::string kClose = "Close 0";
-const std::string kTimeouts = "Timeout 0 3000 3000";
-const std::string kNotify = "Notify 0 \"\" routine";
-
-// Runs the posted events through the window's event loop.
-void Settle() { QCoreApplication::processEvents(); }
-
-TEST(UsbLink, PlugEvents) {
-  enum Step { Plug, Unplug, FailingPlug, Code7, Code65539 };
-  struct Case {
-    const char* name;
-    bool presentAtStart;
-    std::vector<Step> steps;
-    Calls after;  // calls after the start sequence
-    bool openAtEnd;
-    int openFailures;
-  };
-  const Case cases[] = {
-      {"present at start", true, {}, {}, true, 0},
-      {"plugged in later", false, {Plug}, {kOpen, kTimeouts}, true, 0},
-      {"unplugged and plugged again", true, {Unplug, Plug}, {kClose, kOpen, kTimeouts}, true, 0},
-      {"two arrivals", false, {Plug, Plug}, {kOpen, kTimeouts}, true, 0},
-      {"removal while closed", false, {Unplug}, {}, false, 0},
-      {"other codes", false, {Code7}, {}, false, 0},
-      {"a key carries the low 16 bits", false, {Code65539}, {kOpen, kTimeouts}, true, 0},
-      {"failed open, then a good one",
-       false,
-       {FailingPlug, Plug},
-       {kOpen, kOpen, kTimeouts},
-       true,
-       1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeCh375 library;
-    library.present = c.presentAtStart;
-    UsbLink usb(library);
-    QSignalSpy failures(&usb, &UsbLink::OpenFailed);
-    ASSERT_TRUE(usb.Start());
-    Settle();
-    const std::size_t started = library.Calls().size();
-    for (Step step : c.steps) {
-      library.present = step != Unplug;
-      library.openFails = step == FailingPlug;
-      library.Post(step == Unplug ? 0 : step == Code7 ? 7 : step == Code65539 ? 65539 : 3);
-      Settle();
-    }
-    const Calls calls = library.Calls();
-    EXPECT_EQ(Calls(calls.begin() + started, calls.end()), c.after);
-    EXPECT_EQ(usb.DeviceHandle() != link::kInvalidDeviceHandle, c.openAtEnd);
-    EXPECT_EQ(failures.size(), c.openFailures);
-  }
-}
-
-TEST(UsbLink, StartAndCloseSequences) {
-  FakeCh375 library;
-  library.present = true;
-  UsbLink usb(library);
-  ASSERT_TRUE(usb.Start());
-  usb.Close();
-  library.Post(0);  // notifications are off: nothing comes
-  Settle();
-  EXPECT_EQ(library.Calls(),
-            (Calls{kNotify, kOpen, kTimeouts, "Notify 0 \"\" none", "IntRoutine 0 none", kClose}));
-  EXPECT_FALSE(library.Notifying());
-
-  FakeCh375 absent;
-  absent.notifyFails = true;
-  UsbLink unmonitored(absent);
-  EXPECT_FALSE(unmonitored.Start()) << "the monitor could not be set up";
-  EXPECT_EQ(unmonitored.DeviceHandle(), link::kInvalidDeviceHandle);
-}
-
-// A plug event that comes during a transfer waits for its end.
-TEST(UsbLink, EventsWaitForTheTransfer) {
-  FakeCh375 library;
-  library.present = true;
-  UsbLink usb(library);
-  usb.Start();
-  Settle();
-  QSignalSpy done(&usb, &UsbLink::Transferred);
-  library.Hold();
-  usb.Transfer("F\n", "F");
-  library.Post(0);
-  Settle();
-  EXPECT_NE(usb.DeviceHandle(), link::kInvalidDeviceHandle);
-  library.Release();
-  ASSERT_TRUE(done.wait(5000));
-  Settle();
-  EXPECT_EQ(usb.DeviceHandle(), link::kInvalidDeviceHandle);
-  const Calls calls = library.Calls();
-  EXPECT_EQ(Calls(calls.end() - 3, calls.end()), (Calls{"Write 0 2", "Reply F", kClose}));
-}
 
 class UsbSendTest : public WindowTest {
  protected:

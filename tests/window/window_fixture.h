@@ -16,10 +16,10 @@
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"
 #include "fake_ch375.h"
+#include "link/usb_link.h"
 #include "window/control_caption.h"
 #include "window/main_window.h"
 #include "window/radio_group.h"
-#include "window/usb_link.h"
 
 // Readable failure messages for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -81,7 +81,7 @@ class WindowTest : public ::testing::Test {
     return enabled;
   }
 
-  FakeCh375 usb;  // no device plugged in unless a test says so
+  link::testing::FakeCh375 usb;  // no device plugged in unless a test says so
   std::unique_ptr<TForm1> form;
 };
 

@@ -89,9 +89,18 @@ void BridgeEmulator::Unplug() {
   g_clear_error(&error);
 }
 
-void BridgeEmulator::QueueReply(const QByteArray& bytes) {
+void BridgeEmulator::QueueReply(const QByteArray& bytes, std::chrono::milliseconds pause) {
   std::lock_guard lock(mutex_);
-  reply_ += bytes;
+  if (pause.count() == 0 && !reply_.empty()) {
+    reply_.back().bytes += bytes;
+  } else {
+    reply_.push_back({bytes, pause});
+  }
+}
+
+void BridgeEmulator::AcceptAtMost(int bytes) {
+  std::lock_guard lock(mutex_);
+  acceptAtMost_ = bytes;
 }
 
 std::vector<QByteArray> BridgeEmulator::Written() const {
@@ -162,8 +171,10 @@ bool BridgeEmulator::Handle(UMockdevIoctlClient* client) {
         return fail(EINVAL);
       }
       if (!(urb->endpoint & 0x80)) {
-        written_.emplace_back(reinterpret_cast<const char*>(buffer->data), urb->buffer_length);
-        urb->actual_length = urb->buffer_length;
+        const int taken =
+            acceptAtMost_ < 0 ? urb->buffer_length : std::min(urb->buffer_length, acceptAtMost_);
+        written_.emplace_back(reinterpret_cast<const char*>(buffer->data), taken);
+        urb->actual_length = taken;
         urb->status = 0;
         done_.push_back(urbData);
       } else {
@@ -174,13 +185,23 @@ bool BridgeEmulator::Handle(UMockdevIoctlClient* client) {
     }
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY: {
-      if (done_.empty() && !waiting_.empty() && !reply_.isEmpty()) {
+      const auto now = std::chrono::steady_clock::now();
+      while (!reply_.empty() && reply_.front().bytes.isEmpty() &&
+             now >= lastSent_ + reply_.front().pause) {
+        reply_.pop_front();  // an empty burst: nothing to send
+      }
+      if (done_.empty() && !waiting_.empty() && !reply_.empty() &&
+          now >= lastSent_ + reply_.front().pause) {
         UMockdevIoctlData* urbData = waiting_.front();
         waiting_.erase(waiting_.begin());
         auto* urb = reinterpret_cast<usbdevfs_urb*>(urbData->data);
-        const int n = std::min<int>(urb->buffer_length, static_cast<int>(reply_.size()));
-        std::memcpy(urb->buffer, reply_.constData(), static_cast<std::size_t>(n));
-        reply_.remove(0, n);
+        QByteArray& burst = reply_.front().bytes;
+        const int n = std::min<int>(urb->buffer_length, static_cast<int>(burst.size()));
+        std::memcpy(urb->buffer, burst.constData(), static_cast<std::size_t>(n));
+        burst.remove(0, n);
+        reply_.front().pause = std::chrono::milliseconds::zero();  // the rest follows at once
+        if (burst.isEmpty()) reply_.pop_front();
+        lastSent_ = now;
         urb->actual_length = n;
         urb->status = 0;
         done_.push_back(urbData);

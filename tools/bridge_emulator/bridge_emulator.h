@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <chrono>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -30,8 +32,13 @@ class BridgeEmulator {
   // The device goes away: transfers end with "no device", and it leaves the bus.
   void Unplug();
 
-  // What the instrument answers to the next reads, as one burst.
-  void QueueReply(const QByteArray& bytes);
+  // What the instrument answers to the next reads, as one burst with what
+  // is queued before it; with a pause, as a burst of its own that the
+  // device starts sending `pause` after it has sent the one before.
+  void QueueReply(const QByteArray& bytes,
+                  std::chrono::milliseconds pause = std::chrono::milliseconds::zero());
+  // The device takes at most `bytes` bytes of each later write (-1: all).
+  void AcceptAtMost(int bytes);
   // Everything written to the bulk OUT endpoint, one entry per transfer.
   std::vector<QByteArray> Written() const;
   // Whether the interface was claimed and not released.
@@ -49,7 +56,13 @@ class BridgeEmulator {
   bool gone_ = false;
   bool claimed_ = false;
   bool heldElsewhere_ = false;
-  QByteArray reply_;
+  struct Burst {
+    QByteArray bytes;
+    std::chrono::milliseconds pause;
+  };
+  std::deque<Burst> reply_;
+  std::chrono::steady_clock::time_point lastSent_;
+  int acceptAtMost_ = -1;
   std::vector<QByteArray> written_;
   std::vector<UMockdevIoctlData*> done_;     // completed, waiting to be reaped
   std::vector<UMockdevIoctlData*> waiting_;  // reads waiting for reply bytes

@@ -1,0 +1,50 @@
+// The operator's messages without a window: the error report's text and
+// the message queue.
+#include "window/operator_messages.h"
+
+#include <gtest/gtest.h>
+
+namespace zrt::window::testing {
+namespace {
+
+TEST(ErrorReport, FinalStopUnlessTheMessageEndsAtOrBelowIt) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Done.", "Done."}, {"Stop!", "Stop!"}, {"Comma,", "Comma,"}, {"", ""}, {"Zed", "Zed."}};
+  for (const auto& [message, shown] : cases) {
+    EXPECT_EQ(ErrorReport("T", std::runtime_error(message)).text, shown) << message;
+  }
+}
+
+// Answers when the test says so.
+class HeldPresenter : public MessagePresenter {
+ public:
+  void Present(const OperatorMessage& message, std::function<void()> answered) override {
+    shown.push_back(message.text);
+    pending.push_back(std::move(answered));
+  }
+  void AnswerFirst() {
+    auto answered = std::move(pending.front());
+    pending.erase(pending.begin());
+    answered();
+  }
+  std::vector<QString> shown;
+  std::vector<std::function<void()>> pending;
+};
+
+TEST(MessageQueue, OneAtATimeAndThenAfterTheAnswer) {
+  HeldPresenter presenter;
+  MessageQueue queue(presenter);
+  std::vector<int> ran;
+  queue.Post(SendFailure("first"), [&] { ran.push_back(1); });
+  queue.Post(SendFailure("second"), [&] { ran.push_back(2); });
+  EXPECT_EQ(presenter.shown, std::vector<QString>{"first"});
+  EXPECT_TRUE(ran.empty());
+  presenter.AnswerFirst();
+  EXPECT_EQ(ran, std::vector<int>{1});
+  EXPECT_EQ(presenter.shown, (std::vector<QString>{"first", "second"}));
+  presenter.AnswerFirst();
+  EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
