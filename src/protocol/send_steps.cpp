@@ -77,14 +77,17 @@ std::uint32_t BaudRateOf(const QString& text) {
   return static_cast<std::uint32_t>(rate);
 }
 
-QByteArray SubstituteAddress(QByteArray line, QByteArrayView addressText, char addressByte) {
-  if (addressText.empty()) return line;
-  for (qsizetype at = 0; at + addressText.size() <= line.size(); ++at) {
-    qsizetype k = 0;
-    while (k < addressText.size() && FoldCase(line[at + k]) == FoldCase(addressText[k])) ++k;
-    if (k == addressText.size()) return line.replace(at, addressText.size(), &addressByte, 1);
+bool StartsWithAddress(QByteArrayView line, QByteArrayView addressText) {
+  if (addressText.empty() || line.size() < addressText.size()) return false;
+  for (qsizetype k = 0; k < addressText.size(); ++k) {
+    if (FoldCase(line[k]) != FoldCase(addressText[k])) return false;
   }
-  return line;
+  return true;
+}
+
+QByteArray SubstituteAddress(QByteArray line, QByteArrayView addressText, char addressByte) {
+  if (!StartsWithAddress(line, addressText)) return line;
+  return line.replace(qsizetype{0}, addressText.size(), &addressByte, qsizetype{1});
 }
 
 QByteArray FrameOf(QByteArrayView line) { return line.toByteArray() + '\n'; }

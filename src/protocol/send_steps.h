@@ -36,8 +36,13 @@ std::uint32_t BaudRateOf(const QString& text);
 // The address byte: the low 8 bits of the address value.
 inline char AddressByte(std::int32_t address) { return static_cast<char>(address & 0xFF); }
 
-// `line` with the first occurrence of `addressText` (letter case ignored)
-// replaced by the address byte; unchanged when the text does not occur.
+// Whether `line` begins with `addressText`, letter case ignored; never for
+// an empty address text.
+bool StartsWithAddress(QByteArrayView line, QByteArrayView addressText);
+
+// `line` with the address text at its start replaced by the address byte;
+// unchanged when the line does not begin with it. Only the start counts: the
+// same digits inside a value ("CHA:AFREQ:880HZ" at address 88) are data.
 QByteArray SubstituteAddress(QByteArray line, QByteArrayView addressText, char addressByte);
 
 // The bytes on the wire for one line: the line and a line feed.

@@ -14,6 +14,7 @@
 #include "window/artwork.h"
 #include "window/control_caption.h"
 #include "window/layout_table.h"
+#include "window/own_texts.h"
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
 #include "window/window_builder.h"
@@ -28,8 +29,8 @@ using protocol::IsSweepTrigger;
 using protocol::kSerialByteIntervalMs;
 using protocol::kSweepTriggerHoldMs;
 using protocol::PacedSender;
-using protocol::ReceivedEcho;
 using protocol::SentEcho;
+using protocol::StartsWithAddress;
 using protocol::StrToInt;
 using protocol::SubstituteAddress;
 using protocol::ToLine;
@@ -222,17 +223,20 @@ void TForm1::btn96Click() {
           "The serial port does not take the baud rate " + Text("cob2").toStdString(),
           refused.reason);
     }
-    const QString addressText = Text("Edit2");
-    const char addressByte = AddressByte(StrToInt(addressText));
-    line = SubstituteAddress(line, ToLine(addressText), addressByte);
+    const QByteArray addressText = ToLine(Text("Edit2"));
+    const char addressByte = AddressByte(StrToInt(Text("Edit2")));
+    const bool addressed = StartsWithAddress(line, addressText);
+    line = SubstituteAddress(line, addressText, addressByte);
     if (text.isEmpty()) return;
-    SendLine(line, addressByte);
+    SendLine(line, addressByte, addressed);
   });
 }
 
-void TForm1::SendLine(const QByteArray& line, char addressByte) {
+void TForm1::SendLine(const QByteArray& line, char addressByte, bool addressed) {
   sentLine_ = line;
   sentAddressByte_ = addressByte;
+  sentAsTyped_ = !addressed;
+  replies_.FrameStarted();
   // One frame at a time: Send comes back once the line is through and any
   // hold after it has passed.
   Control("btn96")->setEnabled(false);
@@ -249,7 +253,7 @@ void TForm1::SendOverUsb(const QByteArray& line) {
 void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line) {
   const QByteArray sent = std::exchange(sentLine_, line);
   auto showReply = [this, reply] {
-    ShowReceived(reply);
+    Edit("Edit3")->setText(replies_.Fetched(reply));
     SweepTriggerPause();
   };
   if (written) {
@@ -263,9 +267,14 @@ void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteAr
 void TForm1::FrameSent(bool everyByteHandedOver) {
   Edit("Edit3")->clear();
   if (everyByteHandedOver) {
-    Edit("Edit3")->setText(SentEcho(sentLine_));
+    QString echo = SentEcho(sentLine_);
+    if (sentAsTyped_) echo += "  " + TextIn(OwnText::SentAsTyped, CurrentLanguage());
+    Edit("Edit3")->setText(replies_.FrameEnded(echo));
     SweepTriggerPause();
   } else {
+    if (const QString shown = replies_.FrameEnded({}); !shown.isEmpty()) {
+      Edit("Edit3")->setText(shown);
+    }
     messages_.Post(SendFailure(QString::fromUtf16(kOpenThePortFirst)),
                    [this] { SweepTriggerPause(); });
   }
@@ -287,9 +296,11 @@ void TForm1::SweepTriggerPause() {
   }
 }
 
-void TForm1::Comm1ReceiveData(const QByteArray& block) { ShowReceived(block); }
-
-void TForm1::ShowReceived(QByteArrayView bytes) { Edit("Edit3")->setText(ReceivedEcho(bytes)); }
+void TForm1::Comm1ReceiveData(const QByteArray& block) {
+  if (const auto shown = replies_.Received(block, ReplyFlow::Clock::now())) {
+    Edit("Edit3")->setText(*shown);
+  }
+}
 
 void TForm1::btn106Click() {
   Guarded([this] {

@@ -14,6 +14,7 @@
 #include "window/caption_table.h"
 #include "window/key_buttons.h"
 #include "window/operator_messages.h"
+#include "window/reply_flow.h"
 #include "window/window_builder.h"
 
 class QLineEdit;
@@ -103,12 +104,11 @@ class TForm1 : public QWidget {
 
   // The send of one line, in its steps: on the serial link byte by byte,
   // on USB in one write with the reply fetched after it.
-  void SendLine(const QByteArray& line, char addressByte);
+  void SendLine(const QByteArray& line, char addressByte, bool addressed);
   void FrameSent(bool everyByteHandedOver);
   void SendOverUsb(const QByteArray& line);
   void UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line);
   void SweepTriggerPause();
-  void ShowReceived(QByteArrayView bytes);
 
   BuiltControls controls_;
   KeyButtons keys_;
@@ -126,6 +126,8 @@ class TForm1 : public QWidget {
   // byte on the serial link (on USB the rule reads the address afterwards).
   QByteArray sentLine_;
   std::optional<char> sentAddressByte_;
+  bool sentAsTyped_ = false;  // a serial line that did not begin with the address
+  ReplyFlow replies_;
 };
 
 }  // namespace zrt::window

@@ -1,20 +1,13 @@
 #include "window/operator_messages.h"
 
 #include <QMessageBox>
-#include <array>
 #include <utility>
 
 #include "link/ecomms_error.h"
+#include "window/own_texts.h"
 
 namespace zrt::window {
 namespace {
-
-// By language index; %1 is the port's name.
-constexpr std::array<const char*, kLanguageCount> kPortLost = {
-    "The serial port %1 was closed: its device is gone.",
-    "串口 %1 已断开，端口已关闭。",
-    "串口 %1 已斷開，端口已關閉。",
-};
 
 QString WithFinalStop(QString message) {
   if (!message.isEmpty() && message.back() > u'.') message += u'.';
@@ -43,7 +36,7 @@ OperatorMessage ErrorReport(const QString& title, const std::exception& error) {
 }
 
 OperatorMessage PortLostNotice(const QString& title, const QString& port, Language language) {
-  const QString text = QString::fromUtf8(kPortLost[static_cast<std::size_t>(language)]).arg(port);
+  const QString text = TextIn(OwnText::PortLost, language).arg(port);
   return {OperatorMessage::Kind::Notice, title, text, {}};
 }
 

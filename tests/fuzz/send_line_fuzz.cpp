@@ -1,6 +1,6 @@
 // Any command-line text and any address text through the serial send's
 // steps: the conversion error, or a frame that is the converted line with
-// only the first occurrence of the address replaced, and a line feed.
+// the address at its start (and only there) replaced, and a line feed.
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -22,9 +22,8 @@ QByteArray Expected(const QByteArray& line, const QByteArray& address, char byte
   if (address.isEmpty()) return line;
   const QByteArray folded = QString::fromLatin1(line).toLower().toLatin1();
   const QByteArray wanted = QString::fromLatin1(address).toLower().toLatin1();
-  const qsizetype at = folded.indexOf(wanted);
-  if (at < 0) return line;
-  return line.left(at) + QByteArray(1, byte) + line.mid(at + address.size());
+  if (!folded.startsWith(wanted)) return line;
+  return QByteArray(1, byte) + line.mid(address.size());
 }
 
 }  // namespace

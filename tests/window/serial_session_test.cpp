@@ -97,6 +97,7 @@ TEST_F(SerialSessionTest, TypicalRequestFromTheKeys) {
 
 TEST_F(SerialSessionTest, LinesOnTheWire) {
   OpenPty();
+  const QString asTyped = "  (no address at the start: sent as typed)";
   struct Case {
     QString line;
     QString address;
@@ -105,19 +106,22 @@ TEST_F(SerialSessionTest, LinesOnTheWire) {
   };
   const Case cases[] = {
       {"88FREQ88", "88", "XFREQ88\n", "发送:XFREQ88"},
-      {"FREQ:1000", "88", "FREQ:1000\n", "发送:FREQ:1000"},
+      {"FREQ:1000", "88", "FREQ:1000\n", "发送:FREQ:1000" + asTyped},
+      {"CHA:AFREQ:880HZ", "88", "CHA:AFREQ:880HZ\n", "发送:CHA:AFREQ:880HZ" + asTyped},
       {"300AMPL", "300", ",AMPL\n", "发送:,AMPL"},
       {"0AMPL", "0", QByteArray("\0AMPL\n", 6), "发送:" + QString(QChar(0)) + "AMPL"},
       {"-1X", "-1", "\xFFX\n", "发送:" + QString(QChar(0xFF)) + "X"},
-      {"频率88", "88", "??X\n", "发送:??X"},
-      {"FREQ0X41", "0x41", "FREQA\n", "发送:FREQA"},  // letter case ignored
+      {"频率88", "88", "??88\n", "发送:??88" + asTyped},
+      {"0X41FREQ", "0x41", "AFREQ\n", "发送:AFREQ"},  // letter case ignored
+      {"FREQ0x41", "0x41", "FREQ0x41\n", "发送:FREQ0x41" + asTyped},
       {"256FREQ", "256", QByteArray("\0FREQ\n", 6), "发送:" + QString(QChar(0)) + "FREQ"},
       {"-129FREQ", "-129",
        "\x7F"
        "FREQ\n",
        "发送:" + QString(QChar(0x7F)) + "FREQ"},
-      {"XASWP:TRIGG", "89", "XASWP:TRIGG\n", "发送:XASWP:TRIGG"},  // no hold: not this address
-      {QString(300, 'L'), "88", QByteArray(300, 'L') + '\n', "发送:" + QString(300, 'L')},
+      {"XASWP:TRIGG", "89", "XASWP:TRIGG\n", "发送:XASWP:TRIGG" + asTyped},  // no hold
+      {"88" + QString(300, 'L'), "88", "X" + QByteArray(300, 'L') + '\n',
+       "发送:X" + QString(300, 'L')},
   };
   for (const Case& c : cases) {
     Get<QLineEdit>("Edit2")->setText(c.address);
@@ -128,6 +132,13 @@ TEST_F(SerialSessionTest, LinesOnTheWire) {
     EXPECT_FALSE(pty.Readable(0));
   }
   EXPECT_TRUE(messages.shown.empty());
+
+  // The note speaks the chosen language.
+  form->SelectLanguage(Language::SimplifiedChinese);
+  Send("FREQ?");
+  ASSERT_TRUE(WaitForSendEnabled());
+  EXPECT_EQ(Reply(), "发送:FREQ?  （行首没有地址：按原样发送）");
+  EXPECT_EQ(Wire(6), "FREQ?\n");
 }
 
 // Nothing reaches the wire, and the reply box keeps what it showed.
@@ -246,18 +257,36 @@ TEST_F(SerialSessionTest, BytesNotHandedOverAskToOpenThePort) {
   EXPECT_LT(pty.Receive(201, 100).size(), 201);
 }
 
-TEST_F(SerialSessionTest, RepliesReplaceTheBox) {
+// A block within a second of the one before continues the reply; a longer
+// silence starts a new one.
+TEST_F(SerialSessionTest, RepliesContinueUntilASilence) {
   OpenPty();
   pty.Send(QByteArray("OK\0\r\n\xFF", 6));
   const QString first = "接收:OK" + QString(QChar(0)) + QChar(0x0D) + QChar(0x0A) + QChar(0xFF);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == first; }, 5000)) << Reply().toStdString();
+  pty.Send("MORE");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == first + "MORE"; }, 5000))
+      << Reply().toStdString();
+
+  QTest::qWait(1200);  // the instrument falls silent for longer than a second
   pty.Send("NEXT");
   ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:NEXT"; }, 5000))
       << Reply().toStdString();
-
   const QByteArray block(2048, 'R');
   pty.Send(block);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:" + QString(2048, 'R'); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:NEXT" + QString(2048, 'R'); }, 5000));
+}
+
+// What the instrument says while a frame goes out shows after the echo.
+TEST_F(SerialSessionTest, RepliesDuringAFrameFollowItsEcho) {
+  OpenPty();
+  Send(QString(50, 'A'));
+  ASSERT_TRUE(pty.Readable(5000));
+  pty.Send("EARLY");
+  ASSERT_TRUE(WaitForSendEnabled());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:EARLY"; }, 5000))
+      << Reply().toStdString();
+  EXPECT_EQ(Wire(51), QByteArray(50, 'A') + '\n');
 }
 
 TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
