@@ -3,6 +3,7 @@
 #include <QDir>
 #include <memory>
 
+#include "app/display_guard.h"
 #include "app/font_config_preload.h"
 #include "app/options.h"
 #include "app/startup_report.h"
@@ -14,10 +15,12 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("zrt-panel");
   QCoreApplication::setApplicationVersion(ZRT_VERSION);
   const zrt::app::Options options = zrt::app::ParseOptions(argc, argv);
-  if (!zrt::app::DisplayNamed()) return 1;
+  if (!zrt::app::DisplayNamed(options)) return 1;
 
   zrt::app::FontConfigPreload fontConfig;
+  zrt::app::DisplayGuard displayGuard;
   QApplication app(argc, argv);
+  displayGuard.Release();
   QGuiApplication::setDesktopFileName(ZRT_APP_ID);
 
   // The simulated instrument outlives the window that talks to it.

@@ -4,9 +4,67 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace zrt::app {
 namespace {
+
+// The options Qt's application objects take for themselves (every Qt
+// program accepts them), and how each takes its value. Qt also takes them
+// with two dashes.
+enum class QtValue { None, Next, NextOrAttached, Attached };  // attached: after "="
+struct QtOption {
+  const char* name;
+  QtValue value;
+};
+constexpr QtOption kQtOptions[] = {
+    {"style", QtValue::NextOrAttached},
+    {"stylesheet", QtValue::NextOrAttached},
+    {"widgetcount", QtValue::None},
+    {"reverse", QtValue::None},
+    {"qmljsdebugger", QtValue::Attached},
+    {"platform", QtValue::Next},
+    {"platformpluginpath", QtValue::Next},
+    {"platformtheme", QtValue::Next},
+    {"plugin", QtValue::Next},
+    {"qwindowgeometry", QtValue::Next},
+    {"qwindowicon", QtValue::Next},
+    {"qwindowtitle", QtValue::Next},
+    {"session", QtValue::Next},
+    {"display", QtValue::Next},
+    {"geometry", QtValue::Next},
+    {"name", QtValue::Next},
+    {"title", QtValue::Next},
+    {"visual", QtValue::Next},
+    {"ncols", QtValue::Next},
+    {"dialogs", QtValue::Attached},
+    {"fontengine", QtValue::Attached},
+    {"cmap", QtValue::None},
+    {"nograb", QtValue::None},
+    {"dograb", QtValue::None},
+    {"sync", QtValue::None},
+};
+
+// How many arguments from `at` on make one of Qt's options (0: none), and
+// its name.
+std::pair<int, QStringView> QtOptionAt(const QStringList& arguments, qsizetype at) {
+  QStringView arg = arguments[at];
+  if (arg.startsWith(u"--")) arg = arg.sliced(1);
+  if (!arg.startsWith(u'-')) return {0, {}};
+  arg = arg.sliced(1);
+  const qsizetype equals = arg.indexOf(u'=');
+  const QStringView name = equals < 0 ? arg : arg.first(equals);
+  for (const QtOption& option : kQtOptions) {
+    if (name != QLatin1StringView(option.name)) continue;
+    const bool attached =
+        option.value == QtValue::Attached || option.value == QtValue::NextOrAttached;
+    const bool next = option.value == QtValue::Next || option.value == QtValue::NextOrAttached;
+    if (equals >= 0) return {attached ? 1 : 0, name};
+    if (option.value == QtValue::Attached) return {0, {}};
+    return {next && at + 1 < arguments.size() ? 2 : 1, name};
+  }
+  return {0, {}};
+}
 
 [[noreturn]] void BadUsage(const QString& problem) {
   std::fprintf(stderr, "zrt-panel: %s (try --help)\n", qPrintable(problem));
@@ -16,8 +74,20 @@ namespace {
 }  // namespace
 
 Options ParseOptions(int argc, char** argv) {
+  // Qt's own options are left for the application object to take.
   QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  for (int i = 0; i < argc; ++i) {
+    arguments << QString::fromLocal8Bit(argv[i]);
+  }
+  bool displayGiven = false;
+  for (qsizetype i = 1; i < arguments.size();) {
+    if (const auto [length, name] = QtOptionAt(arguments, i); length > 0) {
+      displayGiven = displayGiven || name == u"platform" || name == u"display";
+      arguments.remove(i, length);
+    } else {
+      ++i;
+    }
+  }
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Remote-control panel for ZRT10XX/ZRT30XX function and signal generators.\n"
@@ -33,6 +103,7 @@ Options ParseOptions(int argc, char** argv) {
   const QCommandLineOption report("report-startup",
                                   "Print the resident memory once the window is shown, then exit.");
   parser.addOptions({help, version, simulate, screenshot, language, report});
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
   if (!parser.parse(arguments)) BadUsage(parser.errorText());
   if (parser.isSet(help) || parser.isSet(version)) {
@@ -52,6 +123,7 @@ Options ParseOptions(int argc, char** argv) {
   }
 
   Options options;
+  options.displayGiven = displayGiven;
   options.simulate = parser.isSet(simulate);
   options.screenshotPath = parser.value(screenshot);
   options.reportStartup = parser.isSet(report);
@@ -64,7 +136,8 @@ Options ParseOptions(int argc, char** argv) {
   return options;
 }
 
-bool DisplayNamed() {
+bool DisplayNamed(const Options& options) {
+  if (options.displayGiven) return true;
   for (const char* variable : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
     if (!qEnvironmentVariableIsEmpty(variable)) return true;
   }

@@ -12,15 +12,18 @@ struct Options {
   QString screenshotPath;       // render the window to this PNG file and exit
   std::optional<int> language;  // select this language index at start, as the operator would
   bool reportStartup = false;   // print "shown rss_kb=N" once the window is painted, then exit
+  bool displayGiven = false;    // Qt's -platform or -display named where to show the window
 };
 
-// Parses the program's arguments before anything needs a display. Prints
-// the help or the version and exits 0 for --help and --version; prints one
-// line and exits 2 for anything it does not take.
+// Parses the program's arguments before anything needs a display, leaving
+// the options every Qt program takes (-style, -platform, -reverse, ...) to
+// the application object. Prints the help or the version and exits 0 for
+// --help and --version; prints one line and exits 2 for anything else it
+// does not take.
 Options ParseOptions(int argc, char** argv);
 
-// Whether a display to show the window on is named; if not, says so in one
-// line on standard error.
-bool DisplayNamed();
+// Whether a display to show the window on is named, in the environment or
+// by Qt's options; if not, says so in one line on standard error.
+bool DisplayNamed(const Options& options);
 
 }  // namespace zrt::app

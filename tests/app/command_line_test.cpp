@@ -12,13 +12,14 @@ struct Outcome {
   QString out, err;
 };
 
-Outcome Panel(const QStringList& arguments, bool display) {
+Outcome Panel(const QStringList& arguments, bool display, const QString& xDisplay = {}) {
   QProcess panel;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
     environment.remove(variable);
   }
   if (display) environment.insert("QT_QPA_PLATFORM", "offscreen");
+  if (!xDisplay.isEmpty()) environment.insert("DISPLAY", xDisplay);
   panel.setProcessEnvironment(environment);
   panel.start(ZRT_PANEL, arguments);
   if (!panel.waitForFinished(20000)) {
@@ -40,6 +41,13 @@ TEST(CommandLine, AnswersWithoutADisplay) {
       {{"--help"}, 0, "--simulate"},
       {{"--version"}, 0, "zrt-panel 0.1.0\n"},
       {{"--bogus"}, 2, "zrt-panel: Unknown option 'bogus'. (try --help)\n"},
+      {{"-platform=offscreen"},
+       2,
+       "zrt-panel: Unknown option 'platform'. (try --help)\n"},  // Qt takes no "=" here
+      {{"-style", "Fusion", "--reverse"},
+       1,
+       "zrt-panel: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
+       "unset)\n"},
       {{"stray"}, 2, "zrt-panel: unexpected argument 'stray' (try --help)\n"},
       {{"--language", "7"}, 2, "zrt-panel: --language takes 0, 1 or 2 (try --help)\n"},
       {{},
@@ -55,6 +63,36 @@ TEST(CommandLine, AnswersWithoutADisplay) {
     } else {
       EXPECT_EQ(run.err, QString::fromUtf8(c.said));
     }
+  }
+}
+
+// Qt's own options are Qt's to take.
+TEST(CommandLine, QtsOptionsPassThrough) {
+  const QString file = QString(ZRT_TEST_OUTPUT) + "/styled.png";
+  for (const QStringList& options :
+       {QStringList{"-style", "Fusion", "-reverse", "-session", "s1"},
+        QStringList{"--style=Fusion", "-widgetcount", "-qwindowtitle", "Bench"}}) {
+    const Outcome run = Panel(options + QStringList{"--screenshot", file}, true);
+    EXPECT_EQ(run.exitCode, 0) << options.join(' ').toStdString() << run.err.toStdString();
+  }
+  EXPECT_EQ(Panel({"-platform", "offscreen", "--screenshot", file}, false).exitCode, 0);
+}
+
+// A display that is named but cannot be had: one line and status 1.
+TEST(CommandLine, ADisplayThatIsNotThere) {
+  struct Case {
+    QStringList arguments;
+    QString display;
+  };
+  const Case cases[] = {
+      {{}, ":97"},  // no X server answers there
+      {{"-platform", "zrt-no-such-platform"}, {}},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Panel(c.arguments, false, c.display);
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("zrt-panel: cannot show the window: ")) << run.err.toStdString();
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
   }
 }
 
