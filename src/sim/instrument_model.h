@@ -3,14 +3,19 @@
 // panel be tried and tested without hardware.
 //
 // A frame is an optional address (the address byte, or on USB the address
-// written out), the line, and a line feed. The line is read as words
-// separated by colons:
-//   a line ending in "?"          asks for the value last set for its words
+// written out), the line, and a line feed. A line names a channel or
+// function and an item, in letters (colons and blanks between them do not
+// count, nor does letter case), and may carry a value:
+//   a line ending in "?"          asks for the value last set for its name
 //                                 ("CHA:AFREQ?"); the answer is that value,
 //                                 or "0" when none was set, and a line feed;
-//   a line whose last word starts a value is stored under the words before it
-//   with a digit, "." or "-"      ("CHA:AFREQ:1000HZ" keeps "1000HZ" for
-//                                 "CHA:AFREQ") and answered "OK" and a line feed;
+//   a line with a value           stores the value, from its first digit,
+//                                 ".", "+" or "-" to the end, under the name
+//                                 before it, however the value is attached:
+//                                 "CHA:AFREQ:1000HZ", "CHA:AFREQ 1000HZ" and
+//                                 "CHA:AFREQ1000Hz" (as the keys compose it)
+//                                 all set "CHA:AFREQ"; answered "OK" and a
+//                                 line feed;
 //   any other line                is answered "OK" and a line feed.
 #pragma once
 

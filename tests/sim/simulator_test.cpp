@@ -27,6 +27,11 @@ TEST(InstrumentModel, AnswersInTurn) {
       {"XCHA:AFREQ?", "-2.5\n"},
       {"XASWP:TRIGG", "OK\n"},
       {"XASWP?", "0\n"},
+      {"XCHA:AFREQ1000Hz", "OK\n"},  // the keys put no separator before the value
+      {"XCHA:AFREQ?", "1000Hz\n"},
+      {"XCHB:VPP 2.5V", "OK\n"},  // after a blank, and per channel
+      {"XCHBVPP?", "2.5V\n"},
+      {"Xcha:afreq?", "1000Hz\n"},
       {"", "OK\n"},
   };
   for (const auto& [frame, answer] : exchange) EXPECT_EQ(model.Answer(frame), answer) << frame;
