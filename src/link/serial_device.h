@@ -18,10 +18,17 @@
 
 namespace zrt::link {
 
-// A failure as the system reported it: its error number (0: no failure) and text.
+// A failure as the system reported it: its error number (0: no failure) and
+// text, and what it concerns, so that it can be said in other words too.
 struct SysError {
+  SysError() = default;
+  SysError(int code, std::string reason, std::string path = {}, std::string group = {})
+      : code(code), reason(std::move(reason)), path(std::move(path)), group(std::move(group)) {}
+
   int code = 0;
   std::string reason;
+  std::string path;   // the device concerned, where the text names it
+  std::string group;  // a device refused for want of permission: its group
 
   explicit operator bool() const { return code != 0; }
   static SysError FromErrno(int code);

@@ -366,7 +366,7 @@ std::optional<SerialPlatform::OpenResult> RefuseNonTerminal(const std::string& p
   using Failure = SerialPlatform::OpenFailure;
   if (!S_ISCHR(st.st_mode)) {
     return SerialPlatform::OpenResult{
-        nullptr, Failure::NotCommDevice, {ENOTTY, path + " is not a character device"}};
+        nullptr, Failure::NotCommDevice, {ENOTTY, path + " is not a character device", path}};
   }
   std::ifstream file("/proc/tty/drivers");
   std::ostringstream drivers;
@@ -377,7 +377,7 @@ std::optional<SerialPlatform::OpenResult> RefuseNonTerminal(const std::string& p
   }
   if (!IsSerialTerminal(drivers.str(), major(st.st_rdev), minor(st.st_rdev))) {
     return SerialPlatform::OpenResult{
-        nullptr, Failure::NotCommDevice, {ENOTTY, path + " is not a serial terminal"}};
+        nullptr, Failure::NotCommDevice, {ENOTTY, path + " is not a serial terminal", path}};
   }
   return std::nullopt;
 }
@@ -402,7 +402,11 @@ SerialPlatform::OpenResult PosixSerialPlatform::Open(const std::string& name) {
   UniqueFd port(open(reopen.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (port.get() < 0) {
     SysError error = SysError::FromErrno(errno);
-    if (error.code == EACCES) error.reason = PermissionDeniedReason(path, GroupName(st.st_gid));
+    if (error.code == EACCES) {
+      error.path = path;
+      error.group = GroupName(st.st_gid);
+      error.reason = PermissionDeniedReason(path, error.group);
+    }
     return {nullptr, OpenFailure::CannotOpen, error};
   }
   const int fd = port.get();

@@ -57,9 +57,9 @@ void TComm::OpenPort() {
   SerialPlatform::OpenResult opened = platform_.Open(properties_.commName);
   switch (opened.failure) {
     case SerialPlatform::OpenFailure::CannotOpen:
-      throw ECommsError("Error opening serial port", opened.error.reason);
+      throw ECommsError("Error opening serial port", opened.error);
     case SerialPlatform::OpenFailure::NotCommDevice:
-      throw ECommsError("File handle is not a comm handle ", opened.error.reason);
+      throw ECommsError("File handle is not a comm handle ", opened.error);
     case SerialPlatform::OpenFailure::None:
       break;
   }

@@ -203,7 +203,7 @@ void TForm1::Guarded(const std::function<void()>& action) {
   try {
     action();
   } catch (const std::exception& error) {
-    messages_.Post(ErrorReport(windowTitle(), error));
+    messages_.Post(ErrorReport(windowTitle(), error, CurrentLanguage()));
   }
 }
 
@@ -314,7 +314,7 @@ void TForm1::btn106Click() {
     if (const link::SysError refused = comm1_->SettingsError()) {
       // A port that takes no line settings is as good as not open.
       comm1_->ClosePort();
-      throw link::ECommsError("Error opening serial port", refused.reason);
+      throw link::ECommsError("Error opening serial port", refused);
     }
     ShowPortState(true);
   });

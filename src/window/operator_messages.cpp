@@ -1,6 +1,7 @@
 #include "window/operator_messages.h"
 
 #include <QMessageBox>
+#include <cerrno>
 #include <utility>
 
 #include "link/ecomms_error.h"
@@ -8,6 +9,36 @@
 
 namespace zrt::window {
 namespace {
+
+// The system's reason for a failed open, in the operator's language.
+QString ReasonIn(const link::SysError& error, Language language) {
+  OwnText text = OwnText::Count;
+  switch (error.code) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      text = OwnText::NoSuchDevice;
+      break;
+    case EBUSY:
+      text = OwnText::PortBusy;
+      break;
+    case EACCES:
+    case EPERM:
+      text = error.group.empty() ? OwnText::PermissionDenied : OwnText::JoinTheGroup;
+      break;
+    case ENOTTY:
+      if (!error.path.empty()) text = OwnText::NotASerialTerminal;
+      break;
+    default:
+      break;
+  }
+  const QString said = text == OwnText::Count ? QString() : TextIn(text, language);
+  if (said.isEmpty()) return QString::fromStdString(error.reason);
+  if (text == OwnText::JoinTheGroup) {
+    return said.arg(QString::fromStdString(error.path), QString::fromStdString(error.group));
+  }
+  return text == OwnText::NotASerialTerminal ? said.arg(QString::fromStdString(error.path)) : said;
+}
 
 QString WithFinalStop(QString message) {
   if (!message.isEmpty() && message.back() > u'.') message += u'.';
@@ -24,13 +55,13 @@ OperatorMessage UsbInformation(const QString& text) {
   return {OperatorMessage::Kind::Information, QString::fromUtf8("信息提示"), text, {}};
 }
 
-OperatorMessage ErrorReport(const QString& title, const std::exception& error) {
+OperatorMessage ErrorReport(const QString& title, const std::exception& error, Language language) {
   OperatorMessage report{OperatorMessage::Kind::HandlerError,
                          title,
                          WithFinalStop(QString::fromUtf8(error.what())),
                          {}};
   if (const auto* comms = dynamic_cast<const link::ECommsError*>(&error)) {
-    report.detail = QString::fromStdString(comms->Reason());
+    report.detail = ReasonIn(comms->Error(), language);
   }
   return report;
 }

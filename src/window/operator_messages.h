@@ -38,8 +38,10 @@ OperatorMessage SendFailure(const QString& text);
 
 // The report of an error raised by a handler: its message with a final "."
 // unless it ends in "." or a character below it (such as "!" or a blank),
-// and, for a port that would not open, the system's reason as detail.
-OperatorMessage ErrorReport(const QString& title, const std::exception& error);
+// and, for a port that would not open, the system's reason as detail, in the
+// operator's language where it has words for it.
+OperatorMessage ErrorReport(const QString& title, const std::exception& error,
+                            Language language = Language::English);
 
 // What the USB link tells: its plug monitor or its device failed.
 OperatorMessage UsbInformation(const QString& text);

@@ -14,13 +14,22 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
          "串口 %1 已斷開，端口已關閉。"},
         {"(no address at the start: sent as typed)", "（行首没有地址：按原样发送）",
          "（行首沒有地址：按原樣發送）"},
+        {nullptr, "没有这个设备", "沒有這個裝置"},
+        {nullptr, "端口忙：另一个程序正在使用它", "埠忙：另一個程式正在使用它"},
+        {nullptr, "没有权限", "沒有權限"},
+        {nullptr,
+         "没有权限：%1 属于用户组“%2”。请把您的用户加入该组（sudo usermod -aG %2 $USER），"
+         "然后重新登录。",
+         "沒有權限：%1 屬於使用者群組「%2」。請把您的使用者加入該群組（sudo usermod -aG %2 "
+         "$USER），然後重新登入。"},
+        {nullptr, "%1 不是串口终端", "%1 不是串列埠終端"},
     }};
 
 }  // namespace
 
 QString TextIn(OwnText text, Language language) {
-  return QString::fromUtf8(
-      kTexts[static_cast<std::size_t>(text)][static_cast<std::size_t>(language)]);
+  const char* utf8 = kTexts[static_cast<std::size_t>(text)][static_cast<std::size_t>(language)];
+  return utf8 ? QString::fromUtf8(utf8) : QString();
 }
 
 }  // namespace zrt::window

@@ -13,9 +13,17 @@ namespace zrt::window {
 enum class OwnText {
   PortLost,     // %1: the port's name
   SentAsTyped,  // after the echo of a line that did not begin with the address
+  // Why a port did not open. English says it in the system's own words.
+  NoSuchDevice,
+  PortBusy,
+  PermissionDenied,
+  JoinTheGroup,        // %1: the device, %2: its group
+  NotASerialTerminal,  // %1: the device
   Count,
 };
 
+// The text in that language; empty where the table leaves it to others
+// (the system's own words in English).
 QString TextIn(OwnText text, Language language);
 
 }  // namespace zrt::window

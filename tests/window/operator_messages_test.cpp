@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "link/ecomms_error.h"
+
 namespace zrt::window::testing {
 namespace {
 
@@ -13,6 +17,21 @@ TEST(ErrorReport, FinalStopUnlessTheMessageEndsAtOrBelowIt) {
   for (const auto& [message, shown] : cases) {
     EXPECT_EQ(ErrorReport("T", std::runtime_error(message)).text, shown) << message;
   }
+}
+
+// A port refused for want of permission names the group to join, in the
+// operator's language; English keeps the system's own words.
+TEST(ErrorReport, PermissionNamesTheGroupToJoin) {
+  const link::ECommsError refused(
+      "Error opening serial port",
+      link::SysError{EACCES, "Permission denied: (the system's words)", "/dev/ttyS0", "dialout"});
+  EXPECT_EQ(ErrorReport("T", refused, Language::English).detail,
+            "Permission denied: (the system's words)");
+  EXPECT_EQ(ErrorReport("T", refused, Language::SimplifiedChinese).detail,
+            "没有权限：/dev/ttyS0 属于用户组“dialout”。请把您的用户加入该组（sudo usermod -aG "
+            "dialout $USER），然后重新登录。");
+  EXPECT_EQ(ErrorReport("T", refused, Language::SimplifiedChinese).text,
+            "Error opening serial port.");
 }
 
 // Answers when the test says so.

@@ -325,6 +325,25 @@ TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
     EXPECT_EQ(Button("btn106")->text(), "Close");
     EXPECT_FALSE(Get("Image1")->isVisible());
   }
+
+  // The reasons in the operator's language; the component's message stays.
+  const std::pair<Language, std::vector<std::pair<QString, QString>>> spoken[] = {
+      {Language::SimplifiedChinese,
+       {{"/dev/zrt-no-such-port", "没有这个设备"},
+        {held, "端口忙：另一个程序正在使用它"},
+        {"null", "/dev/null 不是串口终端"},
+        {QString(4096, 'x'), "File name too long"}}},  // no words of its own: the system's
+      {Language::TraditionalChinese, {{"null", "/dev/null 不是串列埠終端"}}},
+  };
+  for (const auto& [language, reasons] : spoken) {
+    form->SelectLanguage(language);
+    for (const auto& [port, detail] : reasons) {
+      messages.shown.clear();
+      OpenPort(port);
+      ASSERT_EQ(messages.shown.size(), 1u) << port.toStdString();
+      EXPECT_EQ(messages.shown[0].detail, detail);
+    }
+  }
 }
 
 TEST_F(SerialSessionTest, OpenCloseListAndPortChange) {
