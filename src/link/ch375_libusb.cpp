@@ -5,8 +5,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <optional>
 #include <stop_token>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "link/usb_reply.h"
@@ -58,12 +60,51 @@ libusb_device* FindBridge(libusb_context* context, int index) {
   return found;
 }
 
-bool BridgePresent() {
+// Which device on the bus a bridge is: its bus and address, which a new
+// plug-in changes even in the same socket.
+struct BusPlace {
+  std::uint8_t bus;
+  std::uint8_t address;
+  bool operator==(const BusPlace&) const = default;
+};
+
+// The first bridge present, or nothing.
+std::optional<BusPlace> BridgePlace() {
   Context context = NewContext();
-  if (!context) return false;
+  if (!context) return std::nullopt;
   libusb_device* device = FindBridge(context.get(), 0);
-  if (device) libusb_unref_device(device);
-  return device != nullptr;
+  if (!device) return std::nullopt;
+  const BusPlace place{libusb_get_bus_number(device), libusb_get_device_address(device)};
+  libusb_unref_device(device);
+  return place;
+}
+
+// Whether the first bridge present can be opened by now, or at least not
+// for want of permission (after an arrival, udev may not yet have given the
+// seat's user access to its node).
+bool BridgeAccessible() {
+  Context context = NewContext();
+  if (!context) return true;
+  libusb_device* device = FindBridge(context.get(), 0);
+  if (!device) return true;
+  libusb_device_handle* handle = nullptr;
+  const int rc = libusb_open(device, &handle);
+  if (rc == 0) libusb_close(handle);
+  libusb_unref_device(device);
+  return rc != LIBUSB_ERROR_ACCESS;
+}
+
+// Waits, on the monitor's thread, until an arrived bridge can be opened or
+// the grace has passed, so that the owner's open does not have to wait.
+void AwaitAccess(std::stop_token stop) {
+  const auto giveUp = std::chrono::steady_clock::now() + kAccessGrace;
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  while (!BridgeAccessible() && std::chrono::steady_clock::now() < giveUp) {
+    wake.wait_for(lock, stop, 100ms, [] { return false; });
+    if (stop.stop_requested()) return;
+  }
 }
 
 bool UdevDaemonRunning() { return std::filesystem::exists("/run/udev/control"); }
@@ -81,12 +122,8 @@ class LibusbCh375::Device {
     libusb_device* device = FindBridge(context.get(), index);
     if (!device) return nullptr;
     libusb_device_handle* handle = nullptr;
-    const auto giveUp = std::chrono::steady_clock::now() + kAccessGrace;
-    int rc = libusb_open(device, &handle);
-    while (rc == LIBUSB_ERROR_ACCESS && std::chrono::steady_clock::now() < giveUp) {
-      std::this_thread::sleep_for(100ms);
-      rc = libusb_open(device, &handle);
-    }
+    // One try: the monitor has waited for access after an arrival.
+    const int rc = libusb_open(device, &handle);
     const int packet = libusb_get_max_packet_size(device, kBulkIn);
     libusb_unref_device(device);
     if (rc != 0) return nullptr;
@@ -226,17 +263,23 @@ class LibusbCh375::Monitor {
       if (rc != 0) return false;
       callbacks_.push_back(handle);
     }
-    thread_ = std::jthread([this] {
+    enumerating_ = false;
+    thread_ = std::jthread([this](std::stop_token stop) {
       while (!stopping_.load()) {
         timeval tick{1, 0};
         libusb_handle_events_timeout_completed(context_.get(), &tick, nullptr);
+        for (std::uint32_t code : std::exchange(pending_, {})) {
+          if (code == kPlugArrived) AwaitAccess(stop);
+          if (stopping_.load() || stop.stop_requested()) return;
+          routine_(code);
+        }
       }
     });
     return true;
   }
 
   bool StartRescans() {
-    bool present = BridgePresent();
+    std::optional<BusPlace> present = BridgePlace();
     if (present) routine_(kPlugArrived);
     thread_ = std::jthread([this, present](std::stop_token stop) mutable {
       std::mutex mutex;
@@ -245,24 +288,42 @@ class LibusbCh375::Monitor {
       for (;;) {
         wake.wait_for(lock, stop, kRescanInterval, [] { return false; });
         if (stop.stop_requested()) return;
-        const bool now = BridgePresent();
-        if (now != present) routine_(now ? kPlugArrived : kPlugRemoved);
+        // Another device, or the same one plugged in again, sits at another
+        // place on the bus: it left, and one arrived.
+        const std::optional<BusPlace> now = BridgePlace();
+        if (now == present) continue;
+        if (present) routine_(kPlugRemoved);
         present = now;
+        if (!now) continue;
+        AwaitAccess(stop);
+        if (stop.stop_requested()) return;
+        routine_(kPlugArrived);
       }
     });
     return true;
   }
 
+  // Devices present at registration are told at once, on the starting
+  // thread; later events on the monitor's thread once libusb is done with
+  // the callback, so that waiting for access does not hold it up.
   static int LIBUSB_CALL OnPlug(libusb_context*, libusb_device*, libusb_hotplug_event event,
                                 void* self) {
-    static_cast<Monitor*>(self)->routine_(
-        event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? kPlugArrived : kPlugRemoved);
+    auto* monitor = static_cast<Monitor*>(self);
+    const std::uint32_t code =
+        event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? kPlugArrived : kPlugRemoved;
+    if (monitor->enumerating_) {
+      monitor->routine_(code);
+    } else {
+      monitor->pending_.push_back(code);
+    }
     return 0;  // stay registered
   }
 
   NotifyRoutine routine_;
   Context context_;  // callbacks only
   std::vector<libusb_hotplug_callback_handle> callbacks_;
+  bool enumerating_ = true;             // until the callbacks are registered
+  std::vector<std::uint32_t> pending_;  // the monitor thread's, from the callbacks
   std::atomic<bool> stopping_{false};
   std::jthread thread_;  // declared last: it ends before the rest goes
 };

@@ -136,10 +136,18 @@ TEST_F(UsbBridgeTest, PlugNotificationsFollowTheBus) {
     EXPECT_EQ(waitFor(2), (std::vector<std::uint32_t>{kPlugArrived, kPlugRemoved}));
     bridge.Plug();
     EXPECT_EQ(waitFor(3), (std::vector<std::uint32_t>{kPlugArrived, kPlugRemoved, kPlugArrived}));
+    // Pulled and plugged in again at once, between two rescans: the bus gives
+    // it another address.
+    bridge.Unplug();
+    bridge.Plug(3);
+    EXPECT_EQ(waitFor(5), (std::vector<std::uint32_t>{kPlugArrived, kPlugRemoved, kPlugArrived,
+                                                      kPlugRemoved, kPlugArrived}));
+    EXPECT_NE(watched.CH375OpenDevice(0), kInvalidDeviceHandle);
+    watched.CH375CloseDevice(0);
     EXPECT_TRUE(watched.CH375SetDeviceNotify(0, "", {}));
     bridge.Unplug();
     std::this_thread::sleep_for(1500ms);  // a rescan or a callback would have come
-    EXPECT_EQ(seen().size(), 3u) << "notifications are off";
+    EXPECT_EQ(seen().size(), 5u) << "notifications are off";
   }
 }
 

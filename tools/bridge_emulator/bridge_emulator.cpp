@@ -6,36 +6,54 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace zrt::tools {
 namespace {
 
-constexpr const char* kNode = "/dev/bus/usb/001/002";
 constexpr const char* kSysPath = "/sys/devices/pci0000:00/usb1/1-1";
 
+// The bus's name for the device at an address on bus 1.
+std::string NodeOf(int address) {
+  char node[32];
+  std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", address);
+  return node;
+}
+
 // Device, configuration, interface 0 (vendor class) and its two bulk
-// endpoints of 64 bytes: 0x02 out, 0x82 in.
-constexpr const char* kDevice =
-    "P: /devices/pci0000:00/usb1/1-1\n"
-    "N: bus/usb/001/002\n"
-    "E: SUBSYSTEM=usb\n"
-    "E: DEVTYPE=usb_device\n"
-    "E: DRIVER=usb\n"
-    "E: BUSNUM=001\n"
-    "E: DEVNUM=002\n"
-    "E: DEVNAME=/dev/bus/usb/001/002\n"
-    "E: PRODUCT=1a86/5537/100\n"
-    "A: busnum=1\\n\n"
-    "A: devnum=2\\n\n"
-    "A: bConfigurationValue=1\\n\n"
-    "A: speed=12\\n\n"
-    "A: idVendor=1a86\\n\n"
-    "A: idProduct=5537\\n\n"
-    "H: descriptors=12010002000000408"
-    "61a3755000100000001"
-    "0902200001010080320904000002ff0000000705020240000007058202400000\n";
+// endpoints of 64 bytes: 0x02 out, 0x82 in; at an address on bus 1.
+std::string DeviceAt(int address) {
+  const std::string number = NodeOf(address).substr(17);  // "002"
+  return "P: /devices/pci0000:00/usb1/1-1\n"
+         "N: bus/usb/001/" +
+         number +
+         "\n"
+         "E: SUBSYSTEM=usb\n"
+         "E: DEVTYPE=usb_device\n"
+         "E: DRIVER=usb\n"
+         "E: BUSNUM=001\n"
+         "E: DEVNUM=" +
+         number +
+         "\n"
+         "E: DEVNAME=" +
+         NodeOf(address) +
+         "\n"
+         "E: PRODUCT=1a86/5537/100\n"
+         "A: busnum=1\\n\n"
+         "A: devnum=" +
+         std::to_string(address) +
+         "\\n\n"
+         "A: bConfigurationValue=1\\n\n"
+         "A: speed=12\\n\n"
+         "A: idVendor=1a86\\n\n"
+         "A: idProduct=5537\\n\n"
+         "H: descriptors=12010002000000408"
+         "61a3755000100000001"
+         "0902200001010080320904000002ff0000000705020240000007058202400000\n";
+}
 
 void Release(std::vector<UMockdevIoctlData*>& list) {
   for (UMockdevIoctlData* d : list) umockdev_ioctl_data_unref(d);
@@ -64,15 +82,16 @@ BridgeEmulator::~BridgeEmulator() {
   g_clear_object(&testbed_);
 }
 
-void BridgeEmulator::Plug() {
+void BridgeEmulator::Plug(int address) {
   {
     std::lock_guard lock(mutex_);
     gone_ = false;
   }
+  node_ = NodeOf(address);
   GError* error = nullptr;
-  umockdev_testbed_attach_ioctl(testbed_, kNode, handler_, &error);
+  umockdev_testbed_attach_ioctl(testbed_, node_.c_str(), handler_, &error);
   g_clear_error(&error);
-  umockdev_testbed_add_from_string(testbed_, kDevice, &error);
+  umockdev_testbed_add_from_string(testbed_, DeviceAt(address).c_str(), &error);
   g_clear_error(&error);
   umockdev_testbed_uevent(testbed_, kSysPath, "add");
 }
@@ -85,7 +104,7 @@ void BridgeEmulator::Unplug() {
   umockdev_testbed_uevent(testbed_, kSysPath, "remove");
   umockdev_testbed_remove_device(testbed_, kSysPath);
   GError* error = nullptr;
-  umockdev_testbed_detach_ioctl(testbed_, kNode, &error);
+  umockdev_testbed_detach_ioctl(testbed_, node_.c_str(), &error);
   g_clear_error(&error);
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
@@ -28,7 +29,8 @@ class BridgeEmulator {
   // Whether the preload library is in place; nothing else works without it.
   static bool Available();
 
-  void Plug();
+  // The device arrives at this address on bus 1 (a re-plug gets a new one).
+  void Plug(int address = 2);
   // The device goes away: transfers end with "no device", and it leaves the bus.
   void Unplug();
 
@@ -51,6 +53,7 @@ class BridgeEmulator {
   bool Handle(UMockdevIoctlClient* client);
 
   UMockdevTestbed* testbed_;
+  std::string node_;  // the device's node while plugged in
   UMockdevIoctlBase* handler_;
   mutable std::mutex mutex_;
   bool gone_ = false;
