@@ -32,6 +32,7 @@ enum Notify : std::uint32_t {
   UM_REQUEST_HANGUP = 1027,
   UM_MODEM_STATE_CHANGE = 1028,
   UM_SEND_DATA_EMPTY = 1029,
+  UM_OUTPUT_HELD = 1030,  // value 1: the device holds output back (XOFF); 0: it goes on
 };
 
 // Flags for SerialDevice::Purge.

@@ -170,7 +170,7 @@ void TWriteThread::Execute() {
   for (;;) {
     std::optional<QByteArray> block = queue_.TryPop();
     if (!block) {
-      if (reportEmpty && !context_.sink.Post({UM_SEND_DATA_EMPTY})) {
+      if (reportEmpty && !context_.sink.Post({UM_SEND_DATA_EMPTY, written_})) {
         context_.PostHangupRequest();
         break;
       }
@@ -180,10 +180,48 @@ void TWriteThread::Execute() {
     }
     if (context_.stop.IsSet()) break;  // taken after the stop request: dropped
     if (!WriteBlock(*block)) break;
+    ++written_;
+    // Empty is said only once the bytes are out, so that whoever paces
+    // them paces the line, not the hand-over.
+    if (queue_.Empty() && !WaitUntilSent()) break;
     reportEmpty = true;
   }
   queue_.Close();
   context_.device.Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+bool TWriteThread::NoteHeld(bool held) {
+  if (held_ == held) return true;
+  held_ = held;
+  if (context_.sink.Post({UM_OUTPUT_HELD, held ? 1u : 0u})) return true;
+  context_.PostHangupRequest();
+  return false;
+}
+
+WaitResult TWriteThread::WaitNoting(const std::function<WaitResult(Deadline)>& wait) {
+  if (!held_) {
+    const WaitResult first = wait(std::chrono::steady_clock::now() + kHeldAfter);
+    if (first.kind != WaitResult::Timeout) return first;
+    if (!NoteHeld(true)) return {WaitResult::Stopped};
+  }
+  return wait(std::nullopt);
+}
+
+bool TWriteThread::WaitUntilSent() {
+  const WaitResult sent = WaitNoting(
+      [this](Deadline deadline) { return context_.device.WaitUntilSent(deadline, context_.stop); });
+  switch (sent.kind) {
+    case WaitResult::Ready:
+      return NoteHeld(false);
+    case WaitResult::HungUp:
+      context_.PostHangupRequest();
+      return false;
+    case WaitResult::Failed:
+      context_.ReportEnd(sent.error);
+      return false;
+    default:
+      return false;  // stopped
+  }
 }
 
 bool TWriteThread::WriteBlock(const QByteArray& block) {
@@ -194,10 +232,12 @@ bool TWriteThread::WriteBlock(const QByteArray& block) {
     switch (write.status) {
       case IoResult::Done:
         rest = rest.subspan(write.count);  // a partial write goes on with the rest
+        if (!NoteHeld(false)) return false;
         break;
       case IoResult::WouldBlock: {
-        const WaitResult wait =
-            context_.device.Wait(SerialDevice::Direction::Write, std::nullopt, context_.stop);
+        const WaitResult wait = WaitNoting([this](Deadline deadline) {
+          return context_.device.Wait(SerialDevice::Direction::Write, deadline, context_.stop);
+        });
         if (wait.kind == WaitResult::Stopped) return false;
         if (wait.kind == WaitResult::HungUp) {
           context_.PostHangupRequest();

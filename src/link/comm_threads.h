@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 #include "link/notification.h"
@@ -31,6 +32,8 @@ struct PortContext {
 };
 
 inline constexpr std::size_t kReadBlockSize = 2048;
+// Output that has not moved for this long is held back by the device.
+inline constexpr std::chrono::milliseconds kHeldAfter{100};
 
 // A block is delivered once the line has been quiet for ReadIntervalTimeout
 // after at least one byte, once the read total timeout has passed with bytes
@@ -64,7 +67,11 @@ class TReadThread {
 };
 
 // Sends UM_SEND_DATA_EMPTY when it first finds its queue empty and each time
-// the queue runs empty after a write; never twice without a write between.
+// the queue runs empty after a write, once what it wrote has left the
+// computer; never twice without a write between. The notification's value
+// counts the blocks written since the port opened. While the device holds
+// output back for longer than kHeldAfter (the instrument sent XOFF), it
+// sends UM_OUTPUT_HELD with 1, and with 0 once output goes on.
 class TWriteThread {
  public:
   explicit TWriteThread(const PortContext& context) : context_(context) {}
@@ -80,9 +87,15 @@ class TWriteThread {
  private:
   void Execute();
   bool WriteBlock(const QByteArray& block);
+  bool WaitUntilSent();
+  // Waits as `wait` does; past kHeldAfter the device counts as holding output.
+  WaitResult WaitNoting(const std::function<WaitResult(Deadline)>& wait);
+  bool NoteHeld(bool held);
 
   PortContext context_;
   WriteQueue queue_;
+  std::uint32_t written_ = 0;
+  bool held_ = false;
   std::jthread thread_;  // last: ends before the members it uses
 };
 

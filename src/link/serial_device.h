@@ -94,6 +94,13 @@ class SerialDevice {
   virtual WaitResult Wait(Direction direction, Deadline deadline, const StopEvent& stop) = 0;
   virtual IoResult Read(std::span<std::uint8_t> buffer) = 0;
   virtual IoResult Write(std::span<const std::uint8_t> bytes) = 0;
+  // Waits until what was written has left the computer (the port's output
+  // queue is empty): Ready, or Timeout at the deadline with bytes still
+  // queued (held back by flow control), Stopped or Failed. A device without
+  // an output queue to watch is Ready at once.
+  virtual WaitResult WaitUntilSent(Deadline /*deadline*/, const StopEvent& /*stop*/) {
+    return {WaitResult::Ready};
+  }
   // The line-error flags (CE_*) gathered since the last call, clearing them.
   virtual std::uint32_t ClearErrors(SysError& error) = 0;
 

@@ -53,6 +53,7 @@ TComm::~TComm() { ClosePort(); }
 
 void TComm::OpenPort() {
   if (device_) throw ECommsError("This serial port already opened");
+  queuedBlocks_ = 0;
 
   SerialPlatform::OpenResult opened = platform_.Open(properties_.commName);
   switch (opened.failure) {
@@ -126,7 +127,9 @@ void TComm::StopWriter() {
 
 bool TComm::SendData(const void* buffer, std::uint16_t length) {
   if (!writer_ || length == 0) return false;
-  return writer_->Post(QByteArray(static_cast<const char*>(buffer), length));
+  if (!writer_->Post(QByteArray(static_cast<const char*>(buffer), length))) return false;
+  ++queuedBlocks_;
+  return true;
 }
 
 void TComm::SetTimeout(std::uint32_t CommTimeouts::*field, std::uint32_t value) {
@@ -160,6 +163,11 @@ void TComm::DeliverNotifications() {
         break;
       case UM_SEND_DATA_EMPTY:
         emit OnSendDataEmpty();
+        // An empty queue said before the last blocks were queued is old news.
+        if (n->value == queuedBlocks_) emit OnOutputSent();
+        break;
+      case UM_OUTPUT_HELD:
+        emit OnOutputHeld(n->value != 0);
         break;
     }
   }

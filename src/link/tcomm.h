@@ -129,6 +129,10 @@ class TComm : public QObject {
   void OnRequestHangup();
   // The writer found its queue empty.
   void OnSendDataEmpty();
+  // Every block SendData queued since the port opened has left the computer.
+  void OnOutputSent();
+  // The device holds output back (the other side sent XOFF), or goes on.
+  void OnOutputHeld(bool held);
 
  private slots:
   void DeliverNotifications();
@@ -159,6 +163,7 @@ class TComm : public QObject {
   std::unique_ptr<HangupLatch> hangup_;
   std::unique_ptr<TReadThread> reader_;
   std::unique_ptr<TWriteThread> writer_;
+  std::uint32_t queuedBlocks_ = 0;  // since the port opened
 };
 
 }  // namespace zrt::link

@@ -20,6 +20,11 @@ std::optional<QByteArray> WriteQueue::TryPop() {
   return block;
 }
 
+bool WriteQueue::Empty() {
+  std::lock_guard lock(mutex_);
+  return blocks_.empty();
+}
+
 bool WriteQueue::WaitForBlock() {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return stopRequested_ || !blocks_.empty(); });

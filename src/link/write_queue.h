@@ -16,6 +16,8 @@ class WriteQueue {
   bool Push(QByteArray block);
   // The oldest block, if any, without waiting.
   std::optional<QByteArray> TryPop();
+  // Whether no block waits (at the moment of asking).
+  bool Empty();
   // Waits until a block is queued (true) or a stop is requested (false).
   bool WaitForBlock();
   // Wakes the writer for good: every later wait returns false at once.

@@ -24,15 +24,23 @@ void PacedSender::Cancel() {
   timer_.stop();
   sink_ = nullptr;
   frame_.clear();
+  next_ = 0;
+  awaitingLeave_ = false;
+}
+
+void PacedSender::ByteLeft() {
+  if (!awaitingLeave_) return;
+  awaitingLeave_ = false;
+  // The whole interval from the moment the byte left: a late wake-up never
+  // makes the next byte follow sooner, as the instrument takes bytes no faster.
+  timer_.start(interval_);
 }
 
 void PacedSender::HandOverNext() {
   if (next_ == frame_.size()) return Finish(true);
   if (!sink_(frame_[next_])) return Finish(false);
   ++next_;
-  // The whole interval from this hand-over on: a late wake-up never makes
-  // the next byte follow sooner, as the instrument takes bytes no faster.
-  timer_.start(interval_);
+  awaitingLeave_ = true;
 }
 
 void PacedSender::Finish(bool everyByteHandedOver) {

@@ -1,6 +1,9 @@
-// Hands a frame to a byte sink one byte at a time, a fixed interval after
-// each byte (also after the last), on the event loop's timer: the window
-// paints and takes replies between bytes. One frame at a time.
+// Hands a frame to a byte sink one byte at a time, on the event loop's
+// timer: the window paints and takes replies between bytes. Each next byte
+// (and the end of the frame) comes a fixed interval after the byte before
+// has left the computer, which the owner reports with ByteLeft: flow control
+// that holds output back holds the frame where it stands, and a busy
+// machine never brings two bytes closer on the line. One frame at a time.
 #pragma once
 
 #include <QByteArray>
@@ -20,16 +23,21 @@ class PacedSender : public QObject {
 
   explicit PacedSender(std::chrono::milliseconds interval, QObject* parent = nullptr);
 
-  // Hands over the first byte at once and each next one at least
-  // `interval` after the one before.
-  // False, and nothing starts, while another frame is going out.
+  // Hands over the first byte at once. False, and nothing starts, while
+  // another frame is going out.
   bool Start(QByteArray frame, ByteSink sink);
+  // The byte last handed over has left the computer: the next one follows
+  // `interval` later. Ignored while no byte waits to leave.
+  void ByteLeft();
   bool Busy() const { return sink_ != nullptr; }
+  // Bytes handed over so far, and in all, of the frame going out.
+  qsizetype HandedOver() const { return next_; }
+  qsizetype FrameSize() const { return frame_.size(); }
   // Drops what is left of the frame; Finished is not emitted.
   void Cancel();
 
  signals:
-  // The interval after the last byte, or at once when a byte was refused.
+  // The interval after the last byte left, or at once when a byte was refused.
   void Finished(bool everyByteHandedOver);
 
  private:
@@ -41,6 +49,7 @@ class PacedSender : public QObject {
   QByteArray frame_;
   ByteSink sink_;
   qsizetype next_ = 0;
+  bool awaitingLeave_ = false;
 };
 
 }  // namespace zrt::protocol

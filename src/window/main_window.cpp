@@ -1,6 +1,7 @@
 #include "window/main_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +56,10 @@ constexpr int kUsbStartLatestMs = 200;
 constexpr int kRs232Interface = 0;
 constexpr int kUsbInterface = 1;
 
+// How long a closing window waits for an instrument that holds output back
+// before it gives up the frame.
+constexpr int kCloseHoldLimitMs = 10000;
+
 // Messages the instrument's operators know as they stand.
 constexpr char16_t kOpenThePortFirst[] = u"请打开串口!";
 constexpr char16_t kSendFailed[] = u"发送失败!";
@@ -102,6 +107,14 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
 
   connect(comm1_, &link::TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
   connect(comm1_, &link::TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
+  connect(comm1_, &link::TComm::OnOutputSent, sender_, &PacedSender::ByteLeft);
+  connect(comm1_, &link::TComm::OnOutputHeld, this, &TForm1::Comm1OutputHeld);
+  closeHoldLimit_.setSingleShot(true);
+  closeHoldLimit_.setInterval(kCloseHoldLimitMs);
+  connect(&closeHoldLimit_, &QTimer::timeout, this, [this] {
+    sender_->Cancel();  // the instrument held the line for too long: give up the frame
+    FinishClosing();
+  });
   connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
   connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
   connect(usb_, &UsbLink::OpenFailed, this,
@@ -185,6 +198,15 @@ void TForm1::SetFunctionsEnabled(bool enabled) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A frame going out is finished first, so that the instrument is not left
+  // with half a line; the window goes at once, the process once it is out.
+  if (sender_->Busy()) {
+    closeAfterFrame_ = true;
+    if (outputHeld_) closeHoldLimit_.start();
+    hide();
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
 }
@@ -192,6 +214,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // The window is the last one: closing it ends the event loop, and the
 // process, with exit code 0.
 void TForm1::FormClose() {
+  closeHoldLimit_.stop();
   usbStarted_ = true;  // a start still due would come after the close
   usb_->Close();
   sender_->Cancel();
@@ -278,6 +301,34 @@ void TForm1::FrameSent(bool everyByteHandedOver) {
     messages_.Post(SendFailure(QString::fromUtf16(kOpenThePortFirst)),
                    [this] { SweepTriggerPause(); });
   }
+  RunWhatWaitedForTheFrame();
+}
+
+void TForm1::RunWhatWaitedForTheFrame() {
+  outputHeld_ = false;
+  if (closeAfterFrame_) return FinishClosing();
+  if (auto action = std::exchange(afterFrame_, {})) Guarded(action);
+}
+
+// The window was hidden when the operator closed it, so closing it now is
+// not the closing of the last visible window that ends the event loop.
+void TForm1::FinishClosing() {
+  if (close() && testAttribute(Qt::WA_QuitOnClose)) QCoreApplication::quit();
+}
+
+void TForm1::Comm1OutputHeld(bool held) {
+  outputHeld_ = held;
+  if (!sender_->Busy()) return;
+  if (held) {
+    textBeforeHold_ = Edit("Edit3")->text();
+    Edit("Edit3")->setText(TextIn(OwnText::OutputHeld, CurrentLanguage())
+                               .arg(sender_->HandedOver())
+                               .arg(sender_->FrameSize()));
+    if (closeAfterFrame_) closeHoldLimit_.start();
+  } else {
+    Edit("Edit3")->setText(textBeforeHold_);
+    closeHoldLimit_.stop();
+  }
 }
 
 // The instrument needs a while after the amplitude sweep's single trigger
@@ -303,6 +354,11 @@ void TForm1::Comm1ReceiveData(const QByteArray& block) {
 }
 
 void TForm1::btn106Click() {
+  if (sender_->Busy()) {
+    // Closing (or opening another port) waits for the frame going out.
+    afterFrame_ = [this] { btn106Click(); };
+    return;
+  }
   Guarded([this] {
     comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
     if (portOpen_) {
@@ -321,6 +377,10 @@ void TForm1::btn106Click() {
 }
 
 void TForm1::cbo1Change() {
+  if (sender_->Busy()) {
+    afterFrame_ = [this] { cbo1Change(); };
+    return;
+  }
   comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
   ShowPortState(false);
   comm1_->ClosePort();
@@ -330,6 +390,15 @@ void TForm1::Comm1RequestHangup() {
   if (!comm1_->IsOpen()) return;
   comm1_->ClosePort();
   ShowPortState(false);
+  if (sender_->Busy()) {
+    // The device is gone: the frame ends here, and the notice below says so;
+    // "open the port" would only repeat it.
+    sender_->Cancel();
+    Edit("Edit3")->setText(replies_.FrameEnded({}));
+    SweepTriggerPause();
+    afterFrame_ = {};
+    RunWhatWaitedForTheFrame();
+  }
   messages_.Post(PortLostNotice(windowTitle(), QFile::decodeName(comm1_->CommName().c_str()),
                                 CurrentLanguage()));
 }

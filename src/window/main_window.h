@@ -87,6 +87,7 @@ class TForm1 : public QWidget {
   void rg3Click();
   void Comm1ReceiveData(const QByteArray& block);
   void Comm1RequestHangup();
+  void Comm1OutputHeld(bool held);
 
  private:
   void FormCreate();
@@ -109,6 +110,9 @@ class TForm1 : public QWidget {
   void SendOverUsb(const QByteArray& line);
   void UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line);
   void SweepTriggerPause();
+  // What the operator asked for while a frame went out, once it is out.
+  void RunWhatWaitedForTheFrame();
+  void FinishClosing();
 
   BuiltControls controls_;
   KeyButtons keys_;
@@ -128,6 +132,13 @@ class TForm1 : public QWidget {
   std::optional<char> sentAddressByte_;
   bool sentAsTyped_ = false;  // a serial line that did not begin with the address
   ReplyFlow replies_;
+  // The frame going out finishes before these: closing the window, and the
+  // last port action asked for meanwhile.
+  bool closeAfterFrame_ = false;
+  std::function<void()> afterFrame_;
+  bool outputHeld_ = false;  // the instrument holds output back (XOFF)
+  QString textBeforeHold_;   // the reply box before it said so
+  QTimer closeHoldLimit_;
 };
 
 }  // namespace zrt::window

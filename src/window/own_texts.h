@@ -13,6 +13,7 @@ namespace zrt::window {
 enum class OwnText {
   PortLost,     // %1: the port's name
   SentAsTyped,  // after the echo of a line that did not begin with the address
+  OutputHeld,   // %1 of %2 bytes handed over
   // Why a port did not open. English says it in the system's own words.
   NoSuchDevice,
   PortBusy,

@@ -54,6 +54,9 @@ class FaultyDevice : public SerialDevice {
   }
 
   std::uint32_t ClearErrors(SysError& error) override { return inner_->ClearErrors(error); }
+  WaitResult WaitUntilSent(Deadline deadline, const StopEvent& stop) override {
+    return inner_->WaitUntilSent(deadline, stop);
+  }
 
  private:
   // True while a storm lasts; a new one starts with the plan's chance.

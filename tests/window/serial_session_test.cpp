@@ -235,8 +235,8 @@ TEST_F(SerialSessionTest, SeededPortFaultsLeaveTheWindowConsistent) {
   }
 }
 
-// Bytes that cannot be handed over: the port is closed from the start, or
-// in the middle of a frame. The sweep trigger's hold follows the answer.
+// Bytes that cannot be handed over: the port is closed. The sweep
+// trigger's hold follows the answer.
 TEST_F(SerialSessionTest, BytesNotHandedOverAskToOpenThePort) {
   Get<QLineEdit>("Edit3")->setText("old");
   Send("88ASWP:TRIGG");
@@ -245,16 +245,31 @@ TEST_F(SerialSessionTest, BytesNotHandedOverAskToOpenThePort) {
   EXPECT_TRUE(Reply().isEmpty());
   EXPECT_FALSE(Button("btn96")->isEnabled());
   ASSERT_TRUE(WaitForSendEnabled());
+}
 
+// Closing the port or choosing another one while a frame goes out waits for
+// the frame: the instrument never keeps half a line.
+TEST_F(SerialSessionTest, PortActionsWaitForTheFrame) {
   OpenPty();
-  Send(QString(200, 'A'));
+  Send("88" + QString(30, 'A'));
   ASSERT_TRUE(pty.Readable(5000));
   Click("btn106");
+  EXPECT_TRUE(form->PortOpen()) << "closes once the frame is out";
   ASSERT_TRUE(WaitForSendEnabled());
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[1].text, "请打开串口!");
-  EXPECT_TRUE(Reply().isEmpty());
-  EXPECT_LT(pty.Receive(201, 100).size(), 201);
+  EXPECT_EQ(Wire(32), "X" + QByteArray(30, 'A') + '\n');
+  EXPECT_FALSE(form->PortOpen());
+  EXPECT_EQ(Button("btn106")->text(), "Close");
+  EXPECT_TRUE(messages.shown.empty());
+
+  OpenPty();
+  Send("88" + QString(30, 'B'));
+  ASSERT_TRUE(pty.Readable(5000));
+  Get<QComboBox>("cbo1")->setEditText("COM7");
+  ASSERT_TRUE(WaitForSendEnabled());
+  EXPECT_EQ(Wire(32), "X" + QByteArray(30, 'B') + '\n');
+  EXPECT_FALSE(form->PortOpen());
+  EXPECT_EQ(form->Comm1().CommName(), "COM7");
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 // A block within a second of the one before continues the reply; a longer
@@ -387,22 +402,64 @@ TEST_F(SerialSessionTest, DeviceGoneClosesThePort) {
   EXPECT_TRUE(messages.shown[0].text.contains(QString::fromStdString(pty.TerminalPath())));
 }
 
-// Closing the window mid-frame stops the frame and the port, and ends the
-// event loop with exit code 0.
+// A device that vanishes mid-frame cuts it, and that is said once.
+TEST_F(SerialSessionTest, DeviceGoneMidFrameIsSaidOnce) {
+  OpenPty();
+  Send("88" + QString(50, 'A'));
+  ASSERT_TRUE(pty.Readable(5000));
+  pty.CloseInstrument();
+  ASSERT_TRUE(WaitForSendEnabled());
+  EXPECT_FALSE(form->PortOpen());
+  QTest::qWait(50);  // a second message would come now
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].kind, Kind::Notice);
+  EXPECT_TRUE(PortThreadsSettleAt(0));
+}
+
+// Closing the window mid-frame hides it at once; the frame goes out whole,
+// then the port closes and the event loop ends with exit code 0.
 TEST_F(SerialSessionTest, ClosingTheWindowWhileAFrameGoesOut) {
   OpenPty();
-  Send(QString(100, 'A'));
+  Send("88" + QString(50, 'A'));
   ASSERT_TRUE(pty.Readable(5000));
   QTimer::singleShot(0, form.get(), &QWidget::close);
-  QTimer::singleShot(5000, [] { QApplication::exit(3); });  // should the loop not end
+  QTimer::singleShot(20000, [] { QApplication::exit(3); });  // should the loop not end
   EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_FALSE(form->isVisible());
   EXPECT_FALSE(form->Sending());
   EXPECT_FALSE(form->Comm1().IsOpen());
+  EXPECT_EQ(Wire(52), "X" + QByteArray(50, 'A') + '\n');
   EXPECT_TRUE(PortThreadsSettleAt(0));
   EXPECT_TRUE(pty.TerminalClosed(1000));
-  QTest::qWait(50);  // a timer left behind would fire now
-  EXPECT_TRUE(Reply().isEmpty());
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// The instrument holds output back with XOFF: the frame waits where it
+// stands, Send stays disabled, the reply box says so, and XON lets the
+// rest go at the usual pace.
+TEST_F(SerialSessionTest, XoffHoldsTheFrame) {
+  OpenPty();
+  Send("88" + QString(40, 'H'));
+  ASSERT_TRUE(pty.Readable(5000));
+  ASSERT_TRUE(pty.SendXoffAndWait());  // may read (and drop) a byte that came meanwhile
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply().startsWith("Output held"); }, 5000))
+      << Reply().toStdString();
+  const QByteArray before = pty.Receive(64, 200);  // what left before the hold
+  EXPECT_FALSE(pty.Readable(300)) << "held: nothing more goes out";
+  QTest::qWait(50);
+  EXPECT_FALSE(Button("btn96")->isEnabled()) << "Send waits for the frame";
+
+  QElapsedTimer sinceXon;
+  sinceXon.start();
+  pty.Send("\x11");  // XON
+  ASSERT_TRUE(WaitForSendEnabled());
+  const QByteArray rest = pty.Receive(64, 500);
+  ASSERT_FALSE(rest.isEmpty());
+  const QByteArray frame = "X" + QByteArray(40, 'H') + '\n';
+  EXPECT_TRUE(frame.endsWith(before + rest)) << (before + rest).toStdString();
+  EXPECT_GE(sinceXon.elapsed(), (rest.size() - 1) * protocol::kSerialByteIntervalMs)
+      << "the rest goes at the usual pace, not in one burst";
+  EXPECT_TRUE(Reply().startsWith("发送:X")) << Reply().toStdString();
 }
 
 // Every way of selecting a language runs the switch, not only a pointer click.
