@@ -162,8 +162,10 @@ int main(int argc, char** argv) {
         "byte gap: min %.2f ms (target >= 9.9), mean %.2f ms (target 10.0-10.5), p99 %.2f ms\n",
         gapMin, gapMean, gapP99);
     std::printf("frame:    %.1f ms from first byte to line feed (target <= 215)\n", frameMean);
-    std::printf("window:   longest %.1f ms without the event loop running (target <= 20)\n",
-                stallMax);
+    std::printf(
+        "window:   longest %.1f ms without the event loop running (target <= 20 without "
+        "load)\n",
+        stallMax);
     std::printf("          %d sends of 20 characters, %lld bytes missing (target 0)\n", sends,
                 lost);
   }

@@ -179,11 +179,16 @@ void TWriteThread::Execute() {
       continue;
     }
     if (context_.stop.IsSet()) break;  // taken after the stop request: dropped
+    if (const auto gap = std::chrono::microseconds(minimumGap_.load());
+        gap.count() > 0 && lastLeft_ && !context_.stop.SleepUntil(*lastLeft_ + gap)) {
+      break;
+    }
     if (!WriteBlock(*block)) break;
     ++written_;
     // Empty is said only once the bytes are out, so that whoever paces
-    // them paces the line, not the hand-over.
-    if (queue_.Empty() && !WaitUntilSent()) break;
+    // them paces the line, not the hand-over; with a gap to keep, each
+    // block is seen out before the next.
+    if ((minimumGap_.load() > 0 || queue_.Empty()) && !WaitUntilSent()) break;
     reportEmpty = true;
   }
   queue_.Close();
@@ -212,6 +217,7 @@ bool TWriteThread::WaitUntilSent() {
       [this](Deadline deadline) { return context_.device.WaitUntilSent(deadline, context_.stop); });
   switch (sent.kind) {
     case WaitResult::Ready:
+      lastLeft_ = std::chrono::steady_clock::now();
       return NoteHeld(false);
     case WaitResult::HungUp:
       context_.PostHangupRequest();

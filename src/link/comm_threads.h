@@ -5,9 +5,11 @@
 
 #include <QByteArray>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "link/notification.h"
@@ -81,6 +83,9 @@ class TWriteThread {
 
   // Queues a block for writing; false once the writer has ended.
   bool Post(QByteArray block) { return queue_.Push(std::move(block)); }
+  // Each block goes out no sooner than this after the one before has left
+  // the computer (0: at once).
+  void SetMinimumGap(std::chrono::microseconds gap) { minimumGap_.store(gap.count()); }
   // Wakes a writer that waits for blocks, after the stop event was set.
   void WakeForStop() { queue_.RequestStop(); }
 
@@ -96,6 +101,8 @@ class TWriteThread {
   WriteQueue queue_;
   std::uint32_t written_ = 0;
   bool held_ = false;
+  std::atomic<std::int64_t> minimumGap_{0};  // microseconds
+  std::optional<std::chrono::steady_clock::time_point> lastLeft_;
   std::jthread thread_;  // last: ends before the members it uses
 };
 

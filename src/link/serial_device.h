@@ -43,6 +43,8 @@ class StopEvent {
   virtual bool IsSet() const = 0;
   // What the platform's wait primitive waits on (a descriptor on POSIX).
   virtual std::intptr_t NativeHandle() const = 0;
+  // Waits until `until`; false as soon as the event is set.
+  virtual bool SleepUntil(std::chrono::steady_clock::time_point until) const = 0;
 };
 
 using Deadline = std::optional<std::chrono::steady_clock::time_point>;

@@ -41,6 +41,15 @@ using Clock = std::chrono::steady_clock;
 // the line is idle, so carrier and ring changes surface without traffic.
 constexpr auto kLineCounterPoll = std::chrono::seconds(1);
 
+// The time left until `deadline`, to the nanosecond: a block is due right
+// when the line has been quiet for its interval, not a rounded millisecond later.
+timespec TimeLeft(Clock::time_point deadline) {
+  const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+  return {static_cast<time_t>(seconds.count()),
+          static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
+}
+
 class EventFdStopEvent : public StopEvent {
  public:
   explicit EventFdStopEvent(int fd) : fd_(fd) {}
@@ -54,20 +63,20 @@ class EventFdStopEvent : public StopEvent {
   }
   bool IsSet() const override { return set_.load(std::memory_order_acquire); }
   std::intptr_t NativeHandle() const override { return fd_; }
+  bool SleepUntil(Clock::time_point until) const override {
+    pollfd fd{fd_, POLLIN, 0};
+    for (;;) {
+      if (IsSet()) return false;
+      if (Clock::now() >= until) return true;
+      const timespec left = TimeLeft(until);
+      if (ppoll(&fd, 1, &left, nullptr) > 0) return false;
+    }
+  }
 
  private:
   int fd_;
   std::atomic<bool> set_{false};
 };
-
-// The time left until `deadline`, to the nanosecond: a block is due right
-// when the line has been quiet for its interval, not a rounded millisecond later.
-timespec TimeLeft(Clock::time_point deadline) {
-  const auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-  return {static_cast<time_t>(seconds.count()),
-          static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
-}
 
 // More than 2 % off, beyond what a UART's divisor makes of a standard rate.
 bool RateDiffers(speed_t taken, std::uint32_t asked) {

@@ -93,6 +93,7 @@ void TComm::OpenPort() {
   }
   try {
     writer_ = std::make_unique<TWriteThread>(context);
+    writer_->SetMinimumGap(minimumGap_);
     writer_->Start(platform_);
   } catch (const std::exception& e) {
     ClosePort();
@@ -130,6 +131,11 @@ bool TComm::SendData(const void* buffer, std::uint16_t length) {
   if (!writer_->Post(QByteArray(static_cast<const char*>(buffer), length))) return false;
   ++queuedBlocks_;
   return true;
+}
+
+void TComm::SetMinimumGap(std::chrono::microseconds gap) {
+  minimumGap_ = gap;
+  if (writer_) writer_->SetMinimumGap(gap);
 }
 
 void TComm::SetTimeout(std::uint32_t CommTimeouts::*field, std::uint32_t value) {

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <chrono>
 #include <memory>
 
 #include "link/comm_settings.h"
@@ -36,6 +37,10 @@ class TComm : public QObject {
   // the port is closed, the writer has ended or `length` is 0. Never waits.
   bool SendData(const void* buffer, std::uint16_t length);
   bool IsOpen() const { return device_ != nullptr; }
+  // Each block SendData queues goes out no sooner than `gap` after the block
+  // before has left the computer, timed by the writer (0, the default: as
+  // soon as it can). For an instrument that takes bytes no faster.
+  void SetMinimumGap(std::chrono::microseconds gap);
   // Why the open port refused the line settings last applied to it (no
   // error when it took them, or when the port is closed).
   const SysError& SettingsError() const { return settingsError_; }
@@ -164,6 +169,7 @@ class TComm : public QObject {
   std::unique_ptr<TReadThread> reader_;
   std::unique_ptr<TWriteThread> writer_;
   std::uint32_t queuedBlocks_ = 0;  // since the port opened
+  std::chrono::microseconds minimumGap_{0};
 };
 
 }  // namespace zrt::link

@@ -1,9 +1,11 @@
-// Hands a frame to a byte sink one byte at a time, on the event loop's
-// timer: the window paints and takes replies between bytes. Each next byte
-// (and the end of the frame) comes a fixed interval after the byte before
-// has left the computer, which the owner reports with ByteLeft: flow control
-// that holds output back holds the frame where it stands, and a busy
-// machine never brings two bytes closer on the line. One frame at a time.
+// Hands a frame to a byte sink one byte at a time, on the event loop: the
+// window paints and takes replies between bytes. A byte is handed over only
+// once the byte before has left the computer, which the owner reports with
+// ByteLeft, so flow control that holds output back holds the frame where it
+// stands. The interval between bytes is kept either here, on the event
+// loop's timer, or by the sink itself (a port that times its writes, which
+// a busy machine's event loop does not delay); the end of the frame comes
+// the interval after the last byte left. One frame at a time.
 #pragma once
 
 #include <QByteArray>
@@ -21,13 +23,18 @@ class PacedSender : public QObject {
   // Takes one byte; false when it cannot (the byte and the rest of the frame are dropped).
   using ByteSink = std::function<bool(char)>;
 
-  explicit PacedSender(std::chrono::milliseconds interval, QObject* parent = nullptr);
+  enum class Gap {
+    Here,        // the next byte is handed over the interval after ByteLeft
+    KeptBySink,  // the next byte is handed over at ByteLeft; the sink waits
+  };
+  explicit PacedSender(std::chrono::milliseconds interval, Gap gap = Gap::Here,
+                       QObject* parent = nullptr);
 
   // Hands over the first byte at once. False, and nothing starts, while
   // another frame is going out.
   bool Start(QByteArray frame, ByteSink sink);
-  // The byte last handed over has left the computer: the next one follows
-  // `interval` later. Ignored while no byte waits to leave.
+  // The byte last handed over has left the computer. Ignored while no byte
+  // waits to leave.
   void ByteLeft();
   bool Busy() const { return sink_ != nullptr; }
   // Bytes handed over so far, and in all, of the frame going out.
@@ -45,6 +52,7 @@ class PacedSender : public QObject {
   void Finish(bool everyByteHandedOver);
 
   const std::chrono::milliseconds interval_;
+  const Gap gap_;
   QTimer timer_;
   QByteArray frame_;
   ByteSink sink_;

@@ -77,7 +77,8 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
       keys_(Edit("Edit1")),
       composer_(keys_),
       comm1_(new link::TComm(this, serialPlatform)),
-      sender_(new PacedSender(std::chrono::milliseconds(kSerialByteIntervalMs), this)),
+      sender_(new PacedSender(std::chrono::milliseconds(kSerialByteIntervalMs),
+                              PacedSender::Gap::KeptBySink, this)),
       usb_(new UsbLink(usbLibrary, this)),
       storedPortCount_(qobject_cast<QComboBox*>(Control("cbo1"))->count()),
       dialogs_(this),
@@ -104,6 +105,9 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   comm1_->setObjectName("Comm1");
   comm1_->SetCommName("COM1");
   comm1_->SetBaudRate(19200);
+  // The port's writer keeps the bytes of a frame apart, on a thread the
+  // window's event loop cannot hold up.
+  comm1_->SetMinimumGap(std::chrono::milliseconds(kSerialByteIntervalMs));
 
   connect(comm1_, &link::TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
   connect(comm1_, &link::TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);

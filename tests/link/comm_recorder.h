@@ -12,7 +12,7 @@
 namespace zrt::link::testing {
 
 struct CommEvent {
-  enum Kind { Data, Error, Modem, Hangup, Empty } kind;
+  enum Kind { Data, Error, Modem, Hangup, Empty, Held } kind;
   QByteArray data{};
   quint32 value = 0;
   bool zeroAfter = false;  // the byte after the data was 0
@@ -34,6 +34,9 @@ class CommRecorder {
                      [this] { events.push_back({CommEvent::Hangup}); });
     QObject::connect(&comm, &TComm::OnSendDataEmpty,
                      [this] { events.push_back({CommEvent::Empty}); });
+    QObject::connect(&comm, &TComm::OnOutputHeld, [this](bool held) {
+      events.push_back({CommEvent::Held, {}, held ? 1u : 0u});
+    });
   }
 
   int Count(CommEvent::Kind kind) const {

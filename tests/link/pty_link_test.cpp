@@ -89,10 +89,31 @@ TEST_F(PtyLinkTest, XoffStallsTheWriterAndXonResumesIt) {
   EXPECT_FALSE(pty.Readable(200)) << "written despite XOFF";
   EXPECT_EQ(recorder.Count(CommEvent::Empty), 1);
 
+  EXPECT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Held) == 1; }))
+      << "the hold is said";
+
   pty.Send("\x11");  // XON
   EXPECT_EQ(pty.Receive(6), "*IDN?\n");
   EXPECT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Empty) == 2; }));
   EXPECT_TRUE(recorder.Received().isEmpty()) << "flow-control bytes are not data";
+  std::vector<quint32> held;
+  for (const CommEvent& e : recorder.events) {
+    if (e.kind == CommEvent::Held) held.push_back(e.value);
+  }
+  EXPECT_EQ(held, (std::vector<quint32>{1, 0}));
+}
+
+// With a gap to keep, blocks queued at once still go out that far apart.
+TEST_F(PtyLinkTest, TheWriterKeepsTheMinimumGap) {
+  comm.SetMinimumGap(20ms);
+  comm.OpenPort();
+  const auto start = Clock::now();
+  for (const char* byte : {"a", "b", "c", "d", "e"}) ASSERT_TRUE(comm.SendData(byte, 1));
+  EXPECT_EQ(pty.Receive(5), "abcde");
+  EXPECT_GE(Clock::now() - start, 4 * 20ms) << "four gaps at the least";
+  EXPECT_TRUE(CommRecorder::WaitFor([&] {
+    return !recorder.events.empty() && recorder.events.back().kind == CommEvent::Empty;
+  })) << "empty once all is out";
 }
 
 TEST_F(PtyLinkTest, CloseEndsAWriterStalledByXoff) {
