@@ -56,6 +56,9 @@ constexpr int kUsbStartLatestMs = 200;
 constexpr int kRs232Interface = 0;
 constexpr int kUsbInterface = 1;
 
+// A serial line longer than this is sent only once the operator agrees.
+constexpr qsizetype kLongLineChars = 4096;
+
 // How long a closing window waits for an instrument that holds output back
 // before it gives up the frame.
 constexpr int kCloseHoldLimitMs = 10000;
@@ -255,7 +258,13 @@ void TForm1::btn96Click() {
     const bool addressed = StartsWithAddress(line, addressText);
     line = SubstituteAddress(line, addressText, addressByte);
     if (text.isEmpty()) return;
-    SendLine(line, addressByte, addressed);
+    if (text.size() <= kLongLineChars) return SendLine(line, addressByte, addressed);
+    // Minutes of sending deserve a second thought.
+    messages_.Ask(
+        LongLineQuestion(windowTitle(), line.size() + 1, kSerialByteIntervalMs, CurrentLanguage()),
+        [this, line, addressByte, addressed](bool yes) {
+          if (yes) SendLine(line, addressByte, addressed);
+        });
   });
 }
 

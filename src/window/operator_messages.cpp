@@ -71,6 +71,15 @@ OperatorMessage PortLostNotice(const QString& title, const QString& port, Langua
   return {OperatorMessage::Kind::Notice, title, text, {}};
 }
 
+OperatorMessage LongLineQuestion(const QString& title, qsizetype bytes, int intervalMs,
+                                 Language language) {
+  const double seconds = static_cast<double>(bytes) * intervalMs / 1000.0;
+  return {OperatorMessage::Kind::Question,
+          title,
+          TextIn(OwnText::LongLine, language).arg(bytes).arg(seconds, 0, 'f', 1),
+          {}};
+}
+
 DialogPresenter::~DialogPresenter() {
   for (QMessageBox* box : open_) {
     box->disconnect();
@@ -79,13 +88,25 @@ DialogPresenter::~DialogPresenter() {
 }
 
 void DialogPresenter::Present(const OperatorMessage& message, std::function<void()> answered) {
+  const QMessageBox::StandardButton button =
+      message.kind == OperatorMessage::Kind::SendFailure ? QMessageBox::Yes : QMessageBox::Ok;
+  Show(message, button, [answered = std::move(answered)](int) { answered(); });
+}
+
+void DialogPresenter::Ask(const OperatorMessage& question, std::function<void(bool)> answered) {
+  Show(question, QMessageBox::Yes | QMessageBox::No,
+       [answered = std::move(answered)](int button) { answered(button == QMessageBox::Yes); });
+}
+
+void DialogPresenter::Show(const OperatorMessage& message,
+                           QFlags<QMessageBox::StandardButton> buttons,
+                           std::function<void(int)> answered) {
   using Kind = OperatorMessage::Kind;
   const QMessageBox::Icon icon = message.kind == Kind::Notice        ? QMessageBox::Warning
                                  : message.kind == Kind::Information ? QMessageBox::NoIcon
+                                 : message.kind == Kind::Question    ? QMessageBox::Question
                                                                      : QMessageBox::Critical;
-  const QMessageBox::StandardButton button =
-      message.kind == Kind::SendFailure ? QMessageBox::Yes : QMessageBox::Ok;
-  auto* box = new QMessageBox(icon, message.title, message.text, button, parent_);
+  auto* box = new QMessageBox(icon, message.title, message.text, buttons, parent_);
   box->setObjectName("OperatorMessage");
   if (!message.detail.isEmpty()) box->setInformativeText(message.detail);
   box->setWindowModality(Qt::ApplicationModal);
@@ -93,15 +114,21 @@ void DialogPresenter::Present(const OperatorMessage& message, std::function<void
   open_.push_back(box);
   // The window's event loop keeps running while the box is open: replies
   // still show, and the sender's timers still run.
-  QObject::connect(box, &QMessageBox::finished, box, [this, box, answered = std::move(answered)] {
-    std::erase(open_, box);
-    answered();
-  });
+  QObject::connect(box, &QMessageBox::finished, box,
+                   [this, box, answered = std::move(answered)](int button) {
+                     std::erase(open_, box);
+                     answered(button);
+                   });
   box->show();
 }
 
 void MessageQueue::Post(OperatorMessage message, std::function<void()> then) {
-  waiting_.push_back({std::move(message), std::move(then)});
+  waiting_.push_back({std::move(message), std::move(then), {}});
+  if (!showing_) ShowNext();
+}
+
+void MessageQueue::Ask(OperatorMessage question, std::function<void(bool)> then) {
+  waiting_.push_back({std::move(question), {}, std::move(then)});
   if (!showing_) ShowNext();
 }
 
@@ -110,6 +137,14 @@ void MessageQueue::ShowNext() {
   Waiting next = std::move(waiting_.front());
   waiting_.pop_front();
   showing_ = true;
+  if (next.thenAsked) {
+    presenter_->Ask(next.message, [this, then = std::move(next.thenAsked)](bool yes) {
+      showing_ = false;
+      then(yes);
+      if (!showing_) ShowNext();
+    });
+    return;
+  }
   presenter_->Present(next.message, [this, then = std::move(next.then)] {
     showing_ = false;
     if (then) then();

@@ -4,6 +4,7 @@
 // of their own in place of the dialogs.
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <deque>
 #include <exception>
@@ -12,7 +13,6 @@
 
 #include "window/caption_table.h"
 
-class QMessageBox;
 class QWidget;
 
 namespace zrt::window {
@@ -23,6 +23,7 @@ struct OperatorMessage {
     HandlerError,  // error icon, one OK button, titled as the window
     Notice,        // warning icon, one OK button, titled as the window
     Information,   // no icon, one OK button, titled "信息提示"
+    Question,      // question icon, Yes and No, titled as the window
   };
   Kind kind;
   QString title;
@@ -49,12 +50,21 @@ OperatorMessage UsbInformation(const QString& text);
 // The port was closed because its device went away.
 OperatorMessage PortLostNotice(const QString& title, const QString& port, Language language);
 
+// Whether to send a line of `bytes` bytes, which takes `interval` per byte.
+OperatorMessage LongLineQuestion(const QString& title, qsizetype bytes, int intervalMs,
+                                 Language language);
+
 class MessagePresenter {
  public:
   virtual ~MessagePresenter() = default;
   // Shows the message modally and calls `answered` once the operator has
   // closed it, from the event loop or at once.
   virtual void Present(const OperatorMessage& message, std::function<void()> answered) = 0;
+  // Asks the question modally and calls `answered` with the operator's yes
+  // or no. A presenter that cannot ask shows it, and takes that as a yes.
+  virtual void Ask(const OperatorMessage& question, std::function<void(bool)> answered) {
+    Present(question, [answered = std::move(answered)] { answered(true); });
+  }
 };
 
 // Message boxes over the window; the window stays responsive (it paints and
@@ -65,8 +75,13 @@ class DialogPresenter : public MessagePresenter {
   // Closes open boxes without answering them.
   ~DialogPresenter() override;
   void Present(const OperatorMessage& message, std::function<void()> answered) override;
+  void Ask(const OperatorMessage& question, std::function<void(bool)> answered) override;
 
  private:
+  // Shows a box; `answered` gets the button the operator pressed.
+  void Show(const OperatorMessage& message, QFlags<QMessageBox::StandardButton> buttons,
+            std::function<void(int)> answered);
+
   QWidget* parent_;
   std::vector<QMessageBox*> open_;
 };
@@ -78,13 +93,16 @@ class MessageQueue {
 
   // Shows the message after those before it; `then` runs once it is answered.
   void Post(OperatorMessage message, std::function<void()> then = {});
+  // Asks the question after the messages before it; `then` gets the answer.
+  void Ask(OperatorMessage question, std::function<void(bool)> then);
 
  private:
   void ShowNext();
 
   struct Waiting {
     OperatorMessage message;
-    std::function<void()> then;
+    std::function<void()> then;           // a message
+    std::function<void(bool)> thenAsked;  // a question
   };
   MessagePresenter* presenter_;
   std::deque<Waiting> waiting_;

@@ -17,6 +17,9 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {"Output held by the instrument (XOFF): %1 of %2 bytes sent so far",
          "仪器暂停了输出（XOFF）：已发送 %1/%2 字节",
          "儀器暫停了輸出（XOFF）：已傳送 %1/%2 位元組"},
+        {"This line is %1 bytes long and takes %2 s to send (10 ms per byte). Send it?",
+         "这一行有 %1 字节，发送需要 %2 秒（每字节 10 毫秒）。要发送吗？",
+         "這一行有 %1 位元組，傳送需要 %2 秒（每位元組 10 毫秒）。要傳送嗎？"},
         {nullptr, "没有这个设备", "沒有這個裝置"},
         {nullptr, "端口忙：另一个程序正在使用它", "埠忙：另一個程式正在使用它"},
         {nullptr, "没有权限", "沒有權限"},
@@ -27,6 +30,16 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
          "$USER），然後重新登入。"},
         {nullptr, "%1 不是串口终端", "%1 不是串列埠終端"},
     }};
+
+// Every row is there: each has its Chinese texts (English may be left to
+// the system's words).
+constexpr bool EveryRowFilled() {
+  for (const auto& row : kTexts) {
+    if (!row[1] || !row[2]) return false;
+  }
+  return true;
+}
+static_assert(EveryRowFilled(), "a text of OwnText has no row in kTexts");
 
 }  // namespace
 

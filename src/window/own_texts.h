@@ -14,6 +14,7 @@ enum class OwnText {
   PortLost,     // %1: the port's name
   SentAsTyped,  // after the echo of a line that did not begin with the address
   OutputHeld,   // %1 of %2 bytes handed over
+  LongLine,     // %1 bytes, %2 seconds
   // Why a port did not open. English says it in the system's own words.
   NoSuchDevice,
   PortBusy,

@@ -27,6 +27,13 @@ void PopupComboBox::showPopup() {
                      2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16;
   view()->setMinimumWidth(std::max(width(), widest + chrome));
   QComboBox::showPopup();
+  // The list opens at the entry the box shows (its text may have been typed
+  // or set without choosing an entry), not at whichever was chosen last.
+  if (const int shown = findText(currentText()); shown >= 0) {
+    const QModelIndex entry = model()->index(shown, modelColumn(), rootModelIndex());
+    view()->setCurrentIndex(entry);
+    view()->scrollTo(entry);
+  }
 }
 
 }  // namespace zrt::window

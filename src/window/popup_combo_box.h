@@ -1,7 +1,7 @@
 // An editable combo box of a fixed, small size that still shows long
-// entries: its list opens as wide as its longest entry, its whole text is
-// its tooltip, and it says when its list is about to open, so that the list
-// can be brought up to date first.
+// entries: its list opens as wide as its longest entry, at the entry its
+// text names, its whole text is its tooltip, and it says when its list is
+// about to open, so that the list can be brought up to date first.
 #pragma once
 
 #include <QComboBox>

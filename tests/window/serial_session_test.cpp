@@ -33,14 +33,19 @@ using link::testing::PortThreadsSettleAt;
 using link::testing::PtyPair;
 using Kind = OperatorMessage::Kind;
 
-// Every message is answered at once.
+// Every message is answered at once; questions as `answer` says.
 class RecordingPresenter : public MessagePresenter {
  public:
   void Present(const OperatorMessage& message, std::function<void()> answered) override {
     shown.push_back(message);
     answered();
   }
+  void Ask(const OperatorMessage& question, std::function<void(bool)> answered) override {
+    shown.push_back(question);
+    answered(answer);
+  }
   std::vector<OperatorMessage> shown;
+  bool answer = true;
 };
 
 class SerialSessionTest : public WindowTest {
@@ -139,6 +144,27 @@ TEST_F(SerialSessionTest, LinesOnTheWire) {
   ASSERT_TRUE(WaitForSendEnabled());
   EXPECT_EQ(Reply(), "发送:FREQ?  （行首没有地址：按原样发送）");
   EXPECT_EQ(Wire(6), "FREQ?\n");
+}
+
+// A line of minutes is sent only if the operator agrees.
+TEST_F(SerialSessionTest, AVeryLongLineAsksFirst) {
+  OpenPty();
+  messages.answer = false;
+  Send("88" + QString(4095, 'L'));  // 4097 characters
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].kind, Kind::Question);
+  EXPECT_EQ(messages.shown[0].text,
+            "This line is 4097 bytes long and takes 41.0 s to send (10 ms per byte). Send it?");
+  EXPECT_FALSE(form->Sending());
+  EXPECT_TRUE(Button("btn96")->isEnabled());
+  EXPECT_FALSE(pty.Readable(100));
+
+  messages.shown.clear();
+  Send("88" + QString(4094, 'L'));  // 4096 characters: no question
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(form->Sending());
+  pty.CloseInstrument();  // ends the frame early
+  ASSERT_TRUE(WaitForSendEnabled());
 }
 
 // Nothing reaches the wire, and the reply box keeps what it showed.
@@ -373,6 +399,11 @@ TEST_F(SerialSessionTest, OpenCloseListAndPortChange) {
   EXPECT_EQ(ports->itemText(9), "COM10");
   EXPECT_GT(ports->view()->minimumWidth(), ports->width()) << "the list shows whole names";
   ports->hidePopup();
+  // Each list opens at the entry its box shows.
+  auto* rates = Get<QComboBox>("cob2");
+  rates->showPopup();
+  EXPECT_EQ(rates->view()->currentIndex().data().toString(), "19200");
+  rates->hidePopup();
   Click("btn106");
   EXPECT_EQ(Button("btn106")->text(), "Close");
   EXPECT_FALSE(Get("Image1")->isVisible());
@@ -383,6 +414,9 @@ TEST_F(SerialSessionTest, OpenCloseListAndPortChange) {
   EXPECT_EQ(Button("btn106")->text(), "打开");
   Get<QComboBox>("cbo1")->setEditText("COM2");
   EXPECT_FALSE(form->PortOpen());
+  ports->showPopup();
+  EXPECT_EQ(ports->view()->currentIndex().data().toString(), "COM2");
+  ports->hidePopup();
   EXPECT_FALSE(form->Comm1().IsOpen());
   EXPECT_EQ(form->Comm1().CommName(), "COM2");
   EXPECT_EQ(Button("btn106")->text(), "关闭");
