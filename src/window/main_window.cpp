@@ -410,7 +410,8 @@ void TForm1::Comm1RequestHangup() {
     Edit("Edit3")->setText(replies_.FrameEnded({}));
     SweepTriggerPause();
     afterFrame_ = {};
-    RunWhatWaitedForTheFrame();
+    outputHeld_ = false;
+    if (closeAfterFrame_) return FinishClosing();  // nobody is left to tell
   }
   messages_.Post(PortLostNotice(windowTitle(), QFile::decodeName(comm1_->CommName().c_str()),
                                 CurrentLanguage()));
