@@ -67,11 +67,13 @@ void UsbLink::pnpproceKeyUp(std::uint16_t key) {
       emit OpenFailed();
     } else {
       library_.CH375SetTimeout(DeviceIndex, kTimeoutMs, kTimeoutMs);
+      emit DeviceChanged();
     }
   } else if (key == kPlugRemoved) {
     if (deviceHandle_ == kInvalidDeviceHandle) return;
     library_.CH375CloseDevice(DeviceIndex);
     deviceHandle_ = kInvalidDeviceHandle;
+    emit DeviceChanged();
   }
 }
 

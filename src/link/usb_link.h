@@ -49,6 +49,8 @@ class UsbLink : public QObject {
  signals:
   // A device arrived but could not be opened.
   void OpenFailed();
+  // The device was opened or closed.
+  void DeviceChanged();
   // `line` as the reply fetch left it.
   void Transferred(bool written, const QByteArray& reply, const QByteArray& line);
 

@@ -3,9 +3,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include "compose/key_vocabulary.h"
 #include "link/serial_ports.h"
@@ -124,6 +126,10 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   });
   connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
   connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
+  statusPanes_ = Control("StatusBar1")->findChildren<QLabel*>();
+  connect(usb_, &UsbLink::DeviceChanged, this, &TForm1::ShowLinkState);
+  connect(qobject_cast<QComboBox*>(Control("cob2")), &QComboBox::editTextChanged, this,
+          &TForm1::ShowLinkState);
   connect(usb_, &UsbLink::OpenFailed, this,
           [this] { messages_.Post(UsbInformation(QString::fromUtf16(kCannotOpenUsbDevice))); });
   sweepTriggerHold_.setSingleShot(true);
@@ -141,6 +147,11 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   for (const auto& [name, handler] : buttonHandlers) {
     connect(qobject_cast<QPushButton*>(Control(name)), &QPushButton::clicked, this, handler);
   }
+  // Enter sends, as Send does; Up, Down and Escape recall sent lines.
+  connect(Edit("Edit1"), &QLineEdit::returnPressed, this, [this] {
+    if (Control("btn96")->isEnabled()) btn96Click();
+  });
+  Edit("Edit1")->installEventFilter(this);
   auto* ports = qobject_cast<PopupComboBox*>(Control("cbo1"));
   connect(ports, &QComboBox::editTextChanged, this, &TForm1::cbo1Change);
   connect(ports, &PopupComboBox::AboutToPopup, this, &TForm1::RefreshPortList);
@@ -176,6 +187,28 @@ void TForm1::FormCreate() {
   QTimer::singleShot(kUsbStartLatestMs, this, &TForm1::StartUsb);
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit("Edit1") && event->type() == QEvent::KeyPress) {
+    std::optional<QString> recalled;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+      case Qt::Key_Up:
+        recalled = history_.Older(Text("Edit1"));
+        break;
+      case Qt::Key_Down:
+        recalled = history_.Newer();
+        break;
+      case Qt::Key_Escape:
+        recalled = history_.BackToEdited();
+        break;
+      default:
+        return QWidget::eventFilter(watched, event);
+    }
+    if (recalled) Edit("Edit1")->setText(*recalled);
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 bool TForm1::event(QEvent* event) {
   if (event->type() == QEvent::Paint && !usbStarted_) {
     QTimer::singleShot(0, this, &TForm1::StartUsb);  // once this paint is on the screen
@@ -187,6 +220,7 @@ void TForm1::StartUsb() {
   if (usbStarted_) return;
   usbStarted_ = true;
   if (!usb_->Start()) messages_.Post(UsbInformation(QString::fromUtf16(kPlugMonitorFailed)));
+  ShowLinkState();
 }
 
 void TForm1::ApplyCaptions(Language language) {
@@ -242,7 +276,9 @@ void TForm1::btn96Click() {
     const QString text = Text("Edit1");
     const int link = qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex();
     if (link == kUsbInterface) {
-      if (!text.isEmpty()) SendOverUsb(ToLine(text));  // as typed: no address byte
+      if (text.isEmpty()) return;
+      history_.Add(text);
+      SendOverUsb(ToLine(text));  // as typed: no address byte
       return;
     }
     if (link != kRs232Interface) return;
@@ -258,12 +294,17 @@ void TForm1::btn96Click() {
     const bool addressed = StartsWithAddress(line, addressText);
     line = SubstituteAddress(line, addressText, addressByte);
     if (text.isEmpty()) return;
-    if (text.size() <= kLongLineChars) return SendLine(line, addressByte, addressed);
+    if (text.size() <= kLongLineChars) {
+      history_.Add(text);
+      return SendLine(line, addressByte, addressed);
+    }
     // Minutes of sending deserve a second thought.
     messages_.Ask(
         LongLineQuestion(windowTitle(), line.size() + 1, kSerialByteIntervalMs, CurrentLanguage()),
-        [this, line, addressByte, addressed](bool yes) {
-          if (yes) SendLine(line, addressByte, addressed);
+        [this, text, line, addressByte, addressed](bool yes) {
+          if (!yes) return;
+          history_.Add(text);
+          SendLine(line, addressByte, addressed);
         });
   });
 }
@@ -331,6 +372,7 @@ void TForm1::FinishClosing() {
 
 void TForm1::Comm1OutputHeld(bool held) {
   outputHeld_ = held;
+  ShowLinkState();
   if (!sender_->Busy()) return;
   if (held) {
     textBeforeHold_ = Edit("Edit3")->text();
@@ -424,6 +466,28 @@ void TForm1::ShowPortState(bool open) {
   const std::string_view caption = PortButtonCaption(CurrentLanguage(), open);
   SetCaption(Control("btn106"), QString::fromUtf8(caption.data(), caption.size()));
   portOpen_ = open;
+  ShowLinkState();
+}
+
+void TForm1::ShowLinkState() {
+  if (statusPanes_.size() < 2) return;
+  const Language language = CurrentLanguage();
+  const OwnText port = !portOpen_    ? OwnText::PortClosed
+                       : outputHeld_ ? OwnText::PortHeld
+                                     : OwnText::PortOpen;
+  const QString texts[] = {
+      TextIn(port, language).arg(Text("cbo1"), Text("cob2")),
+      TextIn(usb_->DeviceHandle() != link::kInvalidDeviceHandle ? OwnText::UsbOpened
+                                                                : OwnText::UsbNotOpened,
+             language),
+  };
+  for (int i = 0; i < 2; ++i) {
+    // The panes are narrow: the whole text is the tooltip.
+    QLabel* pane = statusPanes_[i];
+    pane->setText(
+        pane->fontMetrics().elidedText(texts[i], Qt::ElideMiddle, pane->contentsRect().width()));
+    pane->setToolTip(texts[i]);
+  }
 }
 
 void TForm1::RefreshPortList() {
@@ -449,6 +513,7 @@ void TForm1::SelectLanguage(Language language) {
 }
 
 void TForm1::rg3Click() {
+  const auto showState = qScopeGuard([this] { ShowLinkState(); });
   switch (qobject_cast<RadioGroup*>(Control("rg3"))->ItemIndex()) {
     case 0:
       SetEnglishCaptions();

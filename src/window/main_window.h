@@ -12,11 +12,13 @@
 #include "link/ch375_library.h"
 #include "link/tcomm.h"
 #include "window/caption_table.h"
+#include "window/command_history.h"
 #include "window/key_buttons.h"
 #include "window/operator_messages.h"
 #include "window/reply_flow.h"
 #include "window/window_builder.h"
 
+class QLabel;
 class QLineEdit;
 
 namespace zrt::link {
@@ -71,12 +73,16 @@ class TForm1 : public QWidget {
   void ApplyCaptions(Language language);
   void SetEnglishCaptions() { ApplyCaptions(Language::English); }
 
+  // The lines sent, for Up and Down in the command line.
+  CommandHistory& History() { return history_; }
+
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
   void EnableAllFunctions() { SetFunctionsEnabled(true); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private slots:
   void btn96Click();
@@ -101,6 +107,8 @@ class TForm1 : public QWidget {
   // Runs an operator's action; what it raises is reported, not thrown on.
   void Guarded(const std::function<void()>& action);
   void ShowPortState(bool open);
+  // The status line: the serial port and the USB device as they are now.
+  void ShowLinkState();
   void RefreshPortList();
 
   // The send of one line, in its steps: on the serial link byte by byte,
@@ -132,6 +140,8 @@ class TForm1 : public QWidget {
   std::optional<char> sentAddressByte_;
   bool sentAsTyped_ = false;  // a serial line that did not begin with the address
   ReplyFlow replies_;
+  CommandHistory history_;
+  QList<QLabel*> statusPanes_;  // the status bar's two panes, left to right
   // The frame going out finishes before these: closing the window, and the
   // last port action asked for meanwhile.
   bool closeAfterFrame_ = false;

@@ -15,6 +15,12 @@ enum class OwnText {
   SentAsTyped,  // after the echo of a line that did not begin with the address
   OutputHeld,   // %1 of %2 bytes handed over
   LongLine,     // %1 bytes, %2 seconds
+  // The status line: %1 the port, %2 its rate.
+  PortClosed,
+  PortOpen,
+  PortHeld,
+  UsbOpened,
+  UsbNotOpened,
   // Why a port did not open. English says it in the system's own words.
   NoSuchDevice,
   PortBusy,

@@ -7,6 +7,7 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -144,6 +145,27 @@ TEST_F(SerialSessionTest, LinesOnTheWire) {
   ASSERT_TRUE(WaitForSendEnabled());
   EXPECT_EQ(Reply(), "发送:FREQ?  （行首没有地址：按原样发送）");
   EXPECT_EQ(Wire(6), "FREQ?\n");
+}
+
+// Enter sends as Send does; Up and Down recall what was sent.
+TEST_F(SerialSessionTest, EnterSendsAndUpRecalls) {
+  OpenPty();
+  auto* line = Get<QLineEdit>("Edit1");
+  for (const char* typed : {"88FREQ?", "88VPP?"}) {
+    line->setText(typed);
+    QTest::keyClick(line, Qt::Key_Return);
+    ASSERT_TRUE(WaitForSendEnabled());
+  }
+  EXPECT_EQ(Wire(14), "XFREQ?\nXVPP?\n");
+  line->setText("88A");
+  QTest::keyClick(line, Qt::Key_Up);
+  EXPECT_EQ(line->text(), "88VPP?");
+  QTest::keyClick(line, Qt::Key_Up);
+  EXPECT_EQ(line->text(), "88FREQ?");
+  QTest::keyClick(line, Qt::Key_Down);
+  EXPECT_EQ(line->text(), "88VPP?");
+  QTest::keyClick(line, Qt::Key_Escape);
+  EXPECT_EQ(line->text(), "88A");
 }
 
 // A line of minutes is sent only if the operator agrees.
@@ -478,6 +500,9 @@ TEST_F(SerialSessionTest, XoffHoldsTheFrame) {
   ASSERT_TRUE(pty.SendXoffAndWait());  // may read (and drop) a byte that came meanwhile
   ASSERT_TRUE(QTest::qWaitFor([&] { return Reply().startsWith("Output held"); }, 5000))
       << Reply().toStdString();
+  const QString port = QString::fromStdString(pty.TerminalPath());
+  auto status = [&] { return Get("StatusBar1")->findChildren<QLabel*>().value(0)->toolTip(); };
+  EXPECT_EQ(status(), port + " 19200 bit/s: held (XOFF)");
   const QByteArray before = pty.Receive(64, 200);  // what left before the hold
   EXPECT_FALSE(pty.Readable(300)) << "held: nothing more goes out";
   QTest::qWait(50);
@@ -494,6 +519,7 @@ TEST_F(SerialSessionTest, XoffHoldsTheFrame) {
   EXPECT_GE(sinceXon.elapsed(), (rest.size() - 1) * protocol::kSerialByteIntervalMs)
       << "the rest goes at the usual pace, not in one burst";
   EXPECT_TRUE(Reply().startsWith("发送:X")) << Reply().toStdString();
+  EXPECT_EQ(status(), port + " 19200 bit/s: open");
 }
 
 // Every way of selecting a language runs the switch, not only a pointer click.

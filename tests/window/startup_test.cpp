@@ -114,14 +114,21 @@ TEST_F(StartupTest, SerialPortIsClosedWithThePanelsSettings) {
   EXPECT_EQ(comm.Properties().timeouts, fresh.timeouts);
 }
 
-TEST_F(StartupTest, StatusBarShowsTwoEmptyPanels) {
+// The two panes say how the links stand, in the chosen language.
+TEST_F(StartupTest, StatusBarShowsTheLinks) {
   auto* bar = Get<QStatusBar>("StatusBar1");
-  const QList<QLabel*> panels = bar->findChildren<QLabel*>();
-  ASSERT_EQ(panels.size(), 2);
-  for (QLabel* panel : panels) {
-    EXPECT_EQ(panel->width(), 100);
-    EXPECT_TRUE(panel->text().isEmpty());
-  }
+  const QList<QLabel*> panes = bar->findChildren<QLabel*>();
+  ASSERT_EQ(panes.size(), 2);
+  for (QLabel* pane : panes) EXPECT_EQ(pane->width(), 100);
+  EXPECT_EQ(panes[0]->toolTip(), "COM1 19200 bit/s: closed");
+  EXPECT_EQ(panes[1]->toolTip(), "USB: not opened");
+  Get<QComboBox>("cob2")->setEditText("9600");
+  form->SelectLanguage(Language::TraditionalChinese);
+  EXPECT_EQ(panes[0]->toolTip(), "COM1 9600 bit/s：已關閉");
+  EXPECT_EQ(panes[1]->toolTip(), "USB：未開啟");
+  usb.present = true;
+  usb.Post(link::kPlugArrived);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return panes[1]->toolTip() == "USB：已開啟"; }, 5000));
 }
 
 TEST_F(StartupTest, FieldsAreAnnouncedByTheirLabels) {
