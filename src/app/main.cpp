@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QSettings>
 #include <memory>
+#include <optional>
 
 #include "app/display_guard.h"
 #include "app/font_config_preload.h"
@@ -10,6 +12,7 @@
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
 #include "window/main_window.h"
+#include "window/remembered_settings.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("zrt-panel");
@@ -31,6 +34,12 @@ int main(int argc, char** argv) {
         std::make_unique<zrt::sim::PtyInstrument>(zrt::sim::PtyInstrument::Options{});
     usbInstrument = std::make_unique<zrt::sim::SimulatedCh375>();
   }
+  // In ~/.config/zrt-panel/zrt-panel.conf; outlives the window that writes it.
+  std::optional<QSettings> settings;
+  if (options.Remembers() || options.resetSettings) {
+    settings.emplace("zrt-panel", "zrt-panel");
+    if (options.resetSettings) settings->clear();
+  }
   fontConfig.Wait();
   zrt::window::TForm1 form(nullptr, zrt::link::SystemSerialPlatform(),
                            usbInstrument ? *usbInstrument : zrt::link::SystemCh375Library());
@@ -38,6 +47,8 @@ int main(int argc, char** argv) {
     qobject_cast<QComboBox*>(form.Control("cbo1"))
         ->setEditText(QString::fromStdString(serialInstrument->TerminalPath()));
   }
+  if (options.Remembers())
+    new zrt::window::RememberedSettings(form, *settings);  // the form owns it
   if (options.language) form.SelectLanguage(static_cast<zrt::window::Language>(*options.language));
   if (options.reportStartup) zrt::app::ReportStartupWhenShown(&form);
   form.show();

@@ -102,7 +102,10 @@ Options ParseOptions(int argc, char** argv) {
       "language", "Start with captions in language 0 (English), 1 (中文) or 2 (繁體).", "index");
   const QCommandLineOption report("report-startup",
                                   "Print the resident memory once the window is shown, then exit.");
-  parser.addOptions({help, version, simulate, screenshot, language, report});
+  const QCommandLineOption reset("reset-settings",
+                                 "Forget the remembered port, rate, address, language, "
+                                 "interface, history and window position.");
+  parser.addOptions({help, version, simulate, screenshot, language, report, reset});
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
   if (!parser.parse(arguments)) BadUsage(parser.errorText());
@@ -127,6 +130,7 @@ Options ParseOptions(int argc, char** argv) {
   options.simulate = parser.isSet(simulate);
   options.screenshotPath = parser.value(screenshot);
   options.reportStartup = parser.isSet(report);
+  options.resetSettings = parser.isSet(reset);
   if (parser.isSet(language)) {
     bool ok = false;
     const int index = parser.value(language).toInt(&ok);

@@ -13,6 +13,11 @@ struct Options {
   std::optional<int> language;  // select this language index at start, as the operator would
   bool reportStartup = false;   // print "shown rss_kb=N" once the window is painted, then exit
   bool displayGiven = false;    // Qt's -platform or -display named where to show the window
+  bool resetSettings = false;   // forget the remembered settings first
+  // Settings are remembered only in ordinary runs: not with a simulated
+  // instrument (its port is gone after the run), not for screenshots or
+  // the start-up benchmark (which show the panel as it comes).
+  bool Remembers() const { return !simulate && screenshotPath.isEmpty() && !reportStartup; }
 };
 
 // Parses the program's arguments before anything needs a display, leaving

@@ -278,6 +278,7 @@ void TForm1::btn96Click() {
     if (link == kUsbInterface) {
       if (text.isEmpty()) return;
       history_.Add(text);
+      emit LineSent();
       SendOverUsb(ToLine(text));  // as typed: no address byte
       return;
     }
@@ -296,6 +297,7 @@ void TForm1::btn96Click() {
     if (text.isEmpty()) return;
     if (text.size() <= kLongLineChars) {
       history_.Add(text);
+      emit LineSent();
       return SendLine(line, addressByte, addressed);
     }
     // Minutes of sending deserve a second thought.
@@ -304,6 +306,7 @@ void TForm1::btn96Click() {
         [this, text, line, addressByte, addressed](bool yes) {
           if (!yes) return;
           history_.Add(text);
+          emit LineSent();
           SendLine(line, addressByte, addressed);
         });
   });

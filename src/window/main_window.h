@@ -77,6 +77,12 @@ class TForm1 : public QWidget {
   CommandHistory& History() { return history_; }
 
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
+
+ signals:
+  // A line went out (or began to): History() has it.
+  void LineSent();
+
+ public:
   void EnableAllFunctions() { SetFunctionsEnabled(true); }
 
  protected:

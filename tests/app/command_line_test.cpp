@@ -2,8 +2,11 @@
 // a display, one line and one exit code for what it does not take.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -12,7 +15,8 @@ struct Outcome {
   QString out, err;
 };
 
-Outcome Panel(const QStringList& arguments, bool display, const QString& xDisplay = {}) {
+Outcome Panel(const QStringList& arguments, bool display, const QString& xDisplay = {},
+              const QString& configHome = {}) {
   QProcess panel;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -20,6 +24,7 @@ Outcome Panel(const QStringList& arguments, bool display, const QString& xDispla
   }
   if (display) environment.insert("QT_QPA_PLATFORM", "offscreen");
   if (!xDisplay.isEmpty()) environment.insert("DISPLAY", xDisplay);
+  if (!configHome.isEmpty()) environment.insert("XDG_CONFIG_HOME", configHome);
   panel.setProcessEnvironment(environment);
   panel.start(ZRT_PANEL, arguments);
   if (!panel.waitForFinished(20000)) {
@@ -94,6 +99,22 @@ TEST(CommandLine, ADisplayThatIsNotThere) {
     EXPECT_TRUE(run.err.startsWith("zrt-panel: cannot show the window: ")) << run.err.toStdString();
     EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
   }
+}
+
+TEST(CommandLine, ResetSettingsForgetsThem) {
+  QTemporaryDir config;
+  ASSERT_TRUE(QDir(config.path()).mkpath("zrt-panel"));
+  const QString file = config.filePath("zrt-panel/zrt-panel.conf");
+  {
+    QFile conf(file);
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("[General]\nport=/dev/ttyUSB7\n");
+  }
+  const QString shot = QString(ZRT_TEST_OUTPUT) + "/reset.png";
+  EXPECT_EQ(Panel({"--reset-settings", "--screenshot", shot}, true, {}, config.path()).exitCode, 0);
+  QFile conf(file);
+  ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(conf.readAll().contains("ttyUSB7"));
 }
 
 TEST(CommandLine, ScreenshotOfTheSimulatedPanel) {

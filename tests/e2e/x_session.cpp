@@ -64,6 +64,7 @@ QProcessEnvironment XSession::Environment() const {
   environment.remove("WAYLAND_DISPLAY");
   environment.insert("DISPLAY", display_);
   environment.insert("QT_QPA_PLATFORM", "xcb");
+  environment.insert("XDG_CONFIG_HOME", config_.path());
   // In a sanitizer build the X platform's own libraries trip the strict
   // string checks (xkbcommon) and leak at exit (D-Bus), which would end the
   // panel before its window shows or spoil its exit status; our own code is

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 typedef struct xcb_connection_t xcb_connection_t;
 
@@ -54,6 +55,7 @@ class XSession {
 
   QProcess server_;
   QString display_;
+  QTemporaryDir config_;  // the programs' settings, away from the user's
   xcb_connection_t* connection_ = nullptr;
 };
 

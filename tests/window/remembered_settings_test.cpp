@@ -1,0 +1,78 @@
+// The operator's settings across two lifetimes of the window, and a settings
+// file that makes no sense.
+#include "window/remembered_settings.h"
+
+#include <QFile>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+struct Answering : MessagePresenter {
+  void Present(const OperatorMessage&, std::function<void()> answered) override { answered(); }
+};
+
+class RememberedSettingsTest : public WindowTest {
+ protected:
+  QString File() const { return dir.filePath("zrt-panel.conf"); }
+  void ClickItem(const char* group, int item) {
+    Get(group)->findChildren<QRadioButton*>().value(item)->click();
+  }
+
+  QTemporaryDir dir;
+  Answering answering;
+};
+
+TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
+  {
+    QSettings settings(File(), QSettings::IniFormat);
+    new RememberedSettings(*form, settings);
+    form->SetMessagePresenter(answering);
+    Get<QComboBox>("cbo1")->setEditText("/dev/zrt-gone");
+    Get<QComboBox>("cob2")->setEditText("9600");
+    Get<QLineEdit>("Edit2")->setText("77");
+    ClickItem("rg3", 2);
+    for (const char* line : {"77FREQ?", "77VPP?"}) {
+      Get<QLineEdit>("Edit1")->setText(line);
+      Click("btn96");  // the port is closed: said, and still in the history
+    }
+    form->move(120, 90);
+    form.reset();
+  }
+  QSettings settings(File(), QSettings::IniFormat);
+  form = std::make_unique<TForm1>(nullptr, link::SystemSerialPlatform(), usb);
+  new RememberedSettings(*form, settings);
+  form->show();
+  EXPECT_EQ(Get<QComboBox>("cbo1")->currentText(), "/dev/zrt-gone");
+  EXPECT_FALSE(form->PortOpen()) << "shown, not opened";
+  EXPECT_EQ(Get<QComboBox>("cob2")->currentText(), "9600");
+  EXPECT_EQ(Get<QLineEdit>("Edit2")->text(), "77");
+  EXPECT_EQ(form->CurrentLanguage(), Language::TraditionalChinese);
+  EXPECT_EQ(Button("btn96")->text(), "發送");
+  EXPECT_EQ(form->History().Lines(), (QStringList{"77VPP?", "77FREQ?"}));
+  EXPECT_EQ(form->pos(), QPoint(120, 90));
+}
+
+TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
+  QFile file(File());
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("[General]\nlanguage=9\ninterface=banana\nport=\nbaudRate=" + QByteArray(5000, '9') +
+             "\nhistory=@Variant(\\0\\0\\xff)\nwindowPosition=@Point(99999 99999)\n"
+             "\xff\xfe[[[ =\n");
+  file.close();
+  QSettings settings(File(), QSettings::IniFormat);
+  new RememberedSettings(*form, settings);
+  EXPECT_EQ(Get<QComboBox>("cbo1")->currentText(), "COM1");
+  EXPECT_EQ(Get<QComboBox>("cob2")->currentText(), "19200");
+  EXPECT_EQ(form->CurrentLanguage(), Language::English);
+  EXPECT_EQ(Get<RadioGroup>("rg2")->ItemIndex(), 0);
+  EXPECT_TRUE(form->History().Lines().isEmpty());
+  EXPECT_NE(form->pos(), QPoint(99999, 99999));
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
