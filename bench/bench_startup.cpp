@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
         "{\"runs\": %d, \"shown_ms_median\": %.1f, \"shown_ms_min\": %.1f, "
         "\"shown_ms_max\": %.1f, \"rss_mb_median\": %.1f, \"floor_shown_ms_median\": %.1f, "
         "\"floor_shown_ms_min\": %.1f, \"floor_rss_mb_median\": %.1f, \"shown_ratio\": %.2f, "
-        "\"fastest_shown_ratio\": %.2f, \"rss_ratio\": %.2f}\n",
+        "\"fastest_shown_ratio\": %.2f, \"rss_ratio\": %.3f}\n",
         runs, p.shownMedian, p.shownMin, p.shownMax, p.rssMedian, f.shownMedian, f.shownMin,
         f.rssMedian, timeRatio, fastestRatio, memoryRatio);
   } else {
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     std::printf("bare window:        shown %.1f ms (fastest %.1f), resident %.1f MB\n",
                 f.shownMedian, f.shownMin, f.rssMedian);
     std::printf(
-        "ratios:             time %.2f (target <= 1.3), fastest %.2f, memory %.2f (target <= "
+        "ratios:             time %.2f (target <= 1.3), fastest %.2f, memory %.3f (target <= "
         "1.1)\n",
         timeRatio, fastestRatio, memoryRatio);
   }
