@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShortcut>
+#include <QStatusBar>
 
 #include "compose/key_vocabulary.h"
 #include "link/serial_ports.h"
@@ -17,6 +19,7 @@
 #include "window/artwork.h"
 #include "window/control_caption.h"
 #include "window/layout_table.h"
+#include "window/log_panel.h"
 #include "window/own_texts.h"
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
@@ -57,6 +60,9 @@ constexpr int kUsbStartLatestMs = 200;
 // Items of the interface group.
 constexpr int kRs232Interface = 0;
 constexpr int kUsbInterface = 1;
+
+// The log's least height below the original area, when it is shown.
+constexpr int kLogMinHeight = 80;
 
 // A serial line longer than this is sent only once the operator agrees.
 constexpr qsizetype kLongLineChars = 4096;
@@ -127,11 +133,25 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
   connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
   statusPanes_ = Control("StatusBar1")->findChildren<QLabel*>();
-  connect(usb_, &UsbLink::DeviceChanged, this, &TForm1::ShowLinkState);
+  log_ = new SessionLog(SessionLog::kDefaultCapacity, this);
+  logPanel_ = new LogPanel(*log_, this);
+  logPanel_->hide();
+  logToggle_ = new QPushButton(this);
+  logToggle_->setObjectName("LogToggle");
+  logToggle_->setCheckable(true);
+  logToggle_->setFlat(true);
+  qobject_cast<QStatusBar*>(Control("StatusBar1"))->addPermanentWidget(logToggle_);
+  connect(logToggle_, &QPushButton::toggled, this, &TForm1::SetLogShown);
+  auto* logKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+  connect(logKey, &QShortcut::activated, logToggle_, &QPushButton::toggle);
+  connect(usb_, &UsbLink::DeviceChanged, this, [this] {
+    ShowLinkState();
+    Note(LogEntry::Kind::Event, "USB", {}, statusPanes_.value(1)->toolTip());
+  });
   connect(qobject_cast<QComboBox*>(Control("cob2")), &QComboBox::editTextChanged, this,
           &TForm1::ShowLinkState);
   connect(usb_, &UsbLink::OpenFailed, this,
-          [this] { messages_.Post(UsbInformation(QString::fromUtf16(kCannotOpenUsbDevice))); });
+          [this] { Tell(UsbInformation(QString::fromUtf16(kCannotOpenUsbDevice))); });
   sweepTriggerHold_.setSingleShot(true);
   sweepTriggerHold_.setTimerType(Qt::PreciseTimer);
   sweepTriggerHold_.setInterval(kSweepTriggerHoldMs);
@@ -219,7 +239,7 @@ bool TForm1::event(QEvent* event) {
 void TForm1::StartUsb() {
   if (usbStarted_) return;
   usbStarted_ = true;
-  if (!usb_->Start()) messages_.Post(UsbInformation(QString::fromUtf16(kPlugMonitorFailed)));
+  if (!usb_->Start()) Tell(UsbInformation(QString::fromUtf16(kPlugMonitorFailed)));
   ShowLinkState();
 }
 
@@ -267,7 +287,7 @@ void TForm1::Guarded(const std::function<void()>& action) {
   try {
     action();
   } catch (const std::exception& error) {
-    messages_.Post(ErrorReport(windowTitle(), error, CurrentLanguage()));
+    Tell(ErrorReport(windowTitle(), error, CurrentLanguage()));
   }
 }
 
@@ -317,6 +337,12 @@ void TForm1::SendLine(const QByteArray& line, char addressByte, bool addressed) 
   sentAddressByte_ = addressByte;
   sentAsTyped_ = !addressed;
   replies_.FrameStarted();
+  // The frame stands in the log before what the instrument answers to it.
+  Note(LogEntry::Kind::Sent, SerialLinkName(), FrameOf(line), {}, addressed);
+  if (!addressed) {
+    Note(LogEntry::Kind::Event, SerialLinkName(), {},
+         TextIn(OwnText::SentAsTyped, CurrentLanguage()));
+  }
   // One frame at a time: Send comes back once the line is through and any
   // hold after it has passed.
   Control("btn96")->setEnabled(false);
@@ -327,11 +353,13 @@ void TForm1::SendOverUsb(const QByteArray& line) {
   sentLine_ = line;
   sentAddressByte_.reset();
   Control("btn96")->setEnabled(false);
+  Note(LogEntry::Kind::Sent, "USB", FrameOf(line));
   usb_->Transfer(FrameOf(line), line);
 }
 
 void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line) {
   const QByteArray sent = std::exchange(sentLine_, line);
+  Note(LogEntry::Kind::Received, "USB", reply);
   auto showReply = [this, reply] {
     Edit("Edit3")->setText(replies_.Fetched(reply));
     SweepTriggerPause();
@@ -340,7 +368,7 @@ void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteAr
     Edit("Edit3")->setText(SentEcho(sent));
     showReply();
   } else {
-    messages_.Post(SendFailure(QString::fromUtf16(kSendFailed)), showReply);
+    Tell(SendFailure(QString::fromUtf16(kSendFailed)), showReply);
   }
 }
 
@@ -355,8 +383,7 @@ void TForm1::FrameSent(bool everyByteHandedOver) {
     if (const QString shown = replies_.FrameEnded({}); !shown.isEmpty()) {
       Edit("Edit3")->setText(shown);
     }
-    messages_.Post(SendFailure(QString::fromUtf16(kOpenThePortFirst)),
-                   [this] { SweepTriggerPause(); });
+    Tell(SendFailure(QString::fromUtf16(kOpenThePortFirst)), [this] { SweepTriggerPause(); });
   }
   RunWhatWaitedForTheFrame();
 }
@@ -376,6 +403,7 @@ void TForm1::FinishClosing() {
 void TForm1::Comm1OutputHeld(bool held) {
   outputHeld_ = held;
   ShowLinkState();
+  Note(LogEntry::Kind::Event, SerialLinkName(), {}, statusPanes_.value(0)->toolTip());
   if (!sender_->Busy()) return;
   if (held) {
     textBeforeHold_ = Edit("Edit3")->text();
@@ -406,6 +434,7 @@ void TForm1::SweepTriggerPause() {
 }
 
 void TForm1::Comm1ReceiveData(const QByteArray& block) {
+  Note(LogEntry::Kind::Received, SerialLinkName(), block);
   if (const auto shown = replies_.Received(block, ReplyFlow::Clock::now())) {
     Edit("Edit3")->setText(*shown);
   }
@@ -451,6 +480,10 @@ void TForm1::Comm1RequestHangup() {
   if (sender_->Busy()) {
     // The device is gone: the frame ends here, and the notice below says so;
     // "open the port" would only repeat it.
+    Note(LogEntry::Kind::Event, SerialLinkName(), {},
+         TextIn(OwnText::FrameCut, CurrentLanguage())
+             .arg(sender_->HandedOver())
+             .arg(sender_->FrameSize()));
     sender_->Cancel();
     Edit("Edit3")->setText(replies_.FrameEnded({}));
     SweepTriggerPause();
@@ -458,8 +491,7 @@ void TForm1::Comm1RequestHangup() {
     outputHeld_ = false;
     if (closeAfterFrame_) return FinishClosing();  // nobody is left to tell
   }
-  messages_.Post(PortLostNotice(windowTitle(), QFile::decodeName(comm1_->CommName().c_str()),
-                                CurrentLanguage()));
+  Tell(PortLostNotice(windowTitle(), SerialLinkName(), CurrentLanguage()));
 }
 
 // The caption names the state the port is in now; every language but
@@ -468,13 +500,62 @@ void TForm1::ShowPortState(bool open) {
   Control("Image1")->setVisible(open);
   const std::string_view caption = PortButtonCaption(CurrentLanguage(), open);
   SetCaption(Control("btn106"), QString::fromUtf8(caption.data(), caption.size()));
+  const bool changed = portOpen_ != open;
   portOpen_ = open;
   ShowLinkState();
+  if (changed) Note(LogEntry::Kind::Event, SerialLinkName(), {}, statusPanes_.value(0)->toolTip());
+}
+
+QWidget* TForm1::LogPanelWidget() const { return logPanel_; }
+
+void TForm1::SetLogShown(bool shown) {
+  if (logToggle_->isChecked() != shown) logToggle_->setChecked(shown);  // comes back here
+  if (logShown_ == shown) return;
+  logShown_ = shown;
+  logPanel_->setVisible(shown);
+  if (shown) {
+    const int height = logHeight_;  // the size limits below may resize the window first
+    setMinimumSize(kClientWidth, kClientHeight + kLogMinHeight);
+    setMaximumSize(kClientWidth, QWIDGETSIZE_MAX);
+    resize(kClientWidth, kClientHeight + height);
+  } else {
+    setFixedSize(kClientWidth, kClientHeight);
+  }
+  emit LogLayoutChanged();
+}
+
+void TForm1::SetLogHeight(int height) {
+  logHeight_ = std::max(height, kLogMinHeight);
+  if (logShown_) resize(kClientWidth, kClientHeight + logHeight_);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (!logShown_) return;
+  // The original area keeps its place and size; the log takes the rest.
+  logHeight_ = std::max(height() - kClientHeight, kLogMinHeight);
+  logPanel_->setGeometry(0, kClientHeight, kClientWidth, height() - kClientHeight);
+  emit LogLayoutChanged();
+}
+
+void TForm1::Note(LogEntry::Kind kind, const QString& link, const QByteArray& bytes,
+                  const QString& text, bool addressed) {
+  log_->Append({QDateTime::currentDateTime(), kind, link, bytes, text, addressed});
+}
+
+QString TForm1::SerialLinkName() const { return QFile::decodeName(comm1_->CommName().c_str()); }
+
+void TForm1::Tell(OperatorMessage message, std::function<void()> then) {
+  Note(LogEntry::Kind::Event, {}, {},
+       message.detail.isEmpty() ? message.text : message.text + " " + message.detail);
+  messages_.Post(std::move(message), std::move(then));
 }
 
 void TForm1::ShowLinkState() {
   if (statusPanes_.size() < 2) return;
   const Language language = CurrentLanguage();
+  logToggle_->setText(TextIn(OwnText::LogToggle, language));
+  logPanel_->ApplyLanguage(language);
   const OwnText port = !portOpen_    ? OwnText::PortClosed
                        : outputHeld_ ? OwnText::PortHeld
                                      : OwnText::PortOpen;

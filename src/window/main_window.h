@@ -16,10 +16,12 @@
 #include "window/key_buttons.h"
 #include "window/operator_messages.h"
 #include "window/reply_flow.h"
+#include "window/session_log.h"
 #include "window/window_builder.h"
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace zrt::link {
 class UsbLink;
@@ -29,6 +31,8 @@ class PacedSender;
 }
 
 namespace zrt::window {
+
+class LogPanel;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -76,11 +80,23 @@ class TForm1 : public QWidget {
   // The lines sent, for Up and Down in the command line.
   CommandHistory& History() { return history_; }
 
+  // The session log, and whether it shows below the window's original area
+  // (the window then grows by the log's height, which the operator may
+  // change by resizing the window).
+  SessionLog& Log() { return *log_; }
+  QWidget* LogPanelWidget() const;
+  bool LogShown() const { return logShown_; }
+  void SetLogShown(bool shown);
+  int LogHeight() const { return logHeight_; }
+  void SetLogHeight(int height);
+
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
 
  signals:
   // A line went out (or began to): History() has it.
   void LineSent();
+  // The log was shown or hidden, or its height changed.
+  void LogLayoutChanged();
 
  public:
   void EnableAllFunctions() { SetFunctionsEnabled(true); }
@@ -89,6 +105,7 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private slots:
   void btn96Click();
@@ -124,6 +141,11 @@ class TForm1 : public QWidget {
   void SendOverUsb(const QByteArray& line);
   void UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line);
   void SweepTriggerPause();
+  // Says it in the log, then shows it to the operator.
+  void Tell(OperatorMessage message, std::function<void()> then = {});
+  void Note(LogEntry::Kind kind, const QString& link, const QByteArray& bytes,
+            const QString& text = {}, bool addressed = false);
+  QString SerialLinkName() const;
   // What the operator asked for while a frame went out, once it is out.
   void RunWhatWaitedForTheFrame();
   void FinishClosing();
@@ -148,6 +170,11 @@ class TForm1 : public QWidget {
   ReplyFlow replies_;
   CommandHistory history_;
   QList<QLabel*> statusPanes_;  // the status bar's two panes, left to right
+  SessionLog* log_;             // owned as a child object
+  LogPanel* logPanel_;          // owned as a child widget
+  QPushButton* logToggle_;      // in the status bar
+  bool logShown_ = false;
+  int logHeight_ = 200;
   // The frame going out finishes before these: closing the window, and the
   // last port action asked for meanwhile.
   bool closeAfterFrame_ = false;

@@ -21,6 +21,13 @@ enum class OwnText {
   PortHeld,
   UsbOpened,
   UsbNotOpened,
+  // The session log.
+  LogToggle,
+  LogHex,
+  LogClear,
+  LogSave,
+  LogDropped,  // %1 entries
+  FrameCut,    // %1 of %2 bytes went out
   // Why a port did not open. English says it in the system's own words.
   NoSuchDevice,
   PortBusy,

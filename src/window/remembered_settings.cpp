@@ -21,6 +21,10 @@ constexpr char kLanguage[] = "language";
 constexpr char kInterface[] = "interface";
 constexpr char kPosition[] = "windowPosition";
 constexpr char kHistory[] = "history";
+constexpr char kLogShown[] = "logShown";
+constexpr char kLogHeight[] = "logHeight";
+// A log height a screen could show.
+constexpr int kTallestLog = 4000;
 
 // A text setting as long as a person would type.
 constexpr qsizetype kLongestText = 4096;
@@ -71,6 +75,16 @@ void RememberedSettings::Restore() {
     lines.removeIf([](const QString& line) { return line.size() > kLongestText; });
     form_.History().SetLines(lines);
   }
+  bool ok = false;
+  if (const int height = settings_.value(kLogHeight).toInt(&ok);
+      ok && height > 0 && height <= kTallestLog) {
+    form_.SetLogHeight(height);
+  }
+  if (const QVariant shown = settings_.value(kLogShown); shown.typeId() == QMetaType::Bool ||
+                                                         shown.toString() == "true" ||
+                                                         shown.toString() == "false") {
+    form_.SetLogShown(shown.toBool());
+  }
   const QPoint position = settings_.value(kPosition).toPoint();
   // Only where a screen still shows the window's corner.
   if (settings_.contains(kPosition) && QGuiApplication::screenAt(position)) form_.move(position);
@@ -93,6 +107,10 @@ void RememberedSettings::Follow() {
   connect(language, &RadioGroup::Clicked, this,
           [this, language] { Store(kLanguage, language->ItemIndex()); });
   connect(&form_, &TForm1::LineSent, this, [this] { Store(kHistory, form_.History().Lines()); });
+  connect(&form_, &TForm1::LogLayoutChanged, this, [this] {
+    Store(kLogShown, form_.LogShown());
+    Store(kLogHeight, form_.LogHeight());
+  });
   form_.installEventFilter(this);
 }
 

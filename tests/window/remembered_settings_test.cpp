@@ -40,6 +40,8 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
       Get<QLineEdit>("Edit1")->setText(line);
       Click("btn96");  // the port is closed: said, and still in the history
     }
+    form->SetLogHeight(150);
+    form->SetLogShown(true);
     form->move(120, 90);
     form.reset();
   }
@@ -55,6 +57,8 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   EXPECT_EQ(Button("btn96")->text(), "發送");
   EXPECT_EQ(form->History().Lines(), (QStringList{"77VPP?", "77FREQ?"}));
   EXPECT_EQ(form->pos(), QPoint(120, 90));
+  EXPECT_TRUE(form->LogShown());
+  EXPECT_EQ(form->height(), 502 + 150);
 }
 
 TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {

@@ -168,6 +168,49 @@ TEST_F(SerialSessionTest, EnterSendsAndUpRecalls) {
   EXPECT_EQ(line->text(), "88A");
 }
 
+// The log: a send and its two-part reply in order, a reply during a frame
+// after it, a hang-up; shown below the original area, which keeps its place.
+TEST_F(SerialSessionTest, TheLogRecordsTheSession) {
+  OpenPty();
+  const QString port = QString::fromStdString(pty.TerminalPath());
+  Send("88" + QString(20, 'F'));
+  ASSERT_TRUE(pty.Readable(5000));
+  pty.Send("EARLY");
+  ASSERT_TRUE(WaitForSendEnabled());
+  pty.Send("5V");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply().endsWith("5V"); }, 5000));
+  QTest::qWait(200);  // a pause inside the reply
+  pty.Send("\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply().endsWith("5V\n"); }, 5000));
+  pty.CloseInstrument();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
+
+  SessionLog& log = form->Log();
+  std::vector<QString> lines;
+  for (qsizetype i = 0; i < log.Size(); ++i) {
+    const LogEntry& e = log.At(i);
+    if (e.kind != LogEntry::Kind::Event) {
+      EXPECT_EQ(e.link, port);
+    }
+    lines.push_back(log.LineOf(e).section("  ", 2));  // without the time and link
+  }
+  const QString frame = "→ ⟨58⟩" + QString(20, 'F') + "⟨0A⟩";
+  EXPECT_EQ(lines, (std::vector<QString>{
+                       "· " + port + " 19200 bit/s: open", frame, "← EARLY", "← 5V", "← ⟨0A⟩",
+                       "· " + port + " 19200 bit/s: closed",
+                       "· The serial port " + port + " was closed: its device is gone."}));
+
+  const QRect statusBar = Get("StatusBar1")->geometry();
+  QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
+  EXPECT_TRUE(form->LogShown());
+  EXPECT_EQ(form->height(), 502 + form->LogHeight());
+  EXPECT_EQ(form->LogPanelWidget()->geometry().top(), 502);
+  EXPECT_EQ(Get("StatusBar1")->geometry(), statusBar) << "the original area stays";
+  QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
+  EXPECT_FALSE(form->LogShown());
+  EXPECT_EQ(form->size(), QSize(801, 502));
+}
+
 // A line of minutes is sent only if the operator agrees.
 TEST_F(SerialSessionTest, AVeryLongLineAsksFirst) {
   OpenPty();
