@@ -1,13 +1,16 @@
 #include "window/remembered_settings.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
+#include <functional>
 
 #include "window/main_window.h"
+#include "window/own_texts.h"
 #include "window/radio_group.h"
 
 namespace zrt::window {
@@ -52,7 +55,13 @@ RememberedSettings::RememberedSettings(TForm1& form, QSettings& settings)
 }
 
 void RememberedSettings::Restore() {
-  damaged_ = settings_.status() != QSettings::NoError;
+  settings_.sync();  // reads the file now, so that its state is known
+  bool refused = settings_.status() != QSettings::NoError;
+  // Applies a stored value that makes sense; one that is there but does not
+  // leaves the window's own, and is noted.
+  auto take = [&](const char* key, const std::function<bool(const QVariant&)>& apply) {
+    if (settings_.contains(key) && !apply(settings_.value(key))) refused = true;
+  };
   auto* ports = qobject_cast<QComboBox*>(form_.Control("cbo1"));
   auto* rates = qobject_cast<QComboBox*>(form_.Control("cob2"));
   auto* address = qobject_cast<QLineEdit*>(form_.Control("Edit2"));
@@ -60,34 +69,68 @@ void RememberedSettings::Restore() {
 
   // A port named is shown, not opened: it may be gone, and opening is the
   // operator's to do.
-  if (const auto port = TextOf(settings_.value(kPort))) ports->setEditText(*port);
-  if (const auto rate = TextOf(settings_.value(kBaudRate))) rates->setEditText(*rate);
-  if (const auto text = TextOf(settings_.value(kAddress))) address->setText(*text);
-  if (const auto index = IndexOf(settings_.value(kInterface), interface->ItemCount())) {
-    interface->SetItemIndex(*index);
-  }
-  if (const auto index = IndexOf(settings_.value(kLanguage), kLanguageCount)) {
-    form_.SelectLanguage(static_cast<Language>(*index));
-  }
-  const QVariant history = settings_.value(kHistory);
-  if (history.canConvert<QStringList>()) {
-    QStringList lines = history.toStringList();
+  take(kPort, [&](const QVariant& v) {
+    const auto port = TextOf(v);
+    if (port) ports->setEditText(*port);
+    return port.has_value();
+  });
+  take(kBaudRate, [&](const QVariant& v) {
+    const auto rate = TextOf(v);
+    if (rate) rates->setEditText(*rate);
+    return rate.has_value();
+  });
+  take(kAddress, [&](const QVariant& v) {
+    const auto text = TextOf(v);
+    if (text) address->setText(*text);
+    return text.has_value();
+  });
+  take(kInterface, [&](const QVariant& v) {
+    const auto index = IndexOf(v, interface->ItemCount());
+    if (index) interface->SetItemIndex(*index);
+    return index.has_value();
+  });
+  take(kLanguage, [&](const QVariant& v) {
+    const auto index = IndexOf(v, kLanguageCount);
+    if (index) form_.SelectLanguage(static_cast<Language>(*index));
+    return index.has_value();
+  });
+  take(kHistory, [&](const QVariant& v) {
+    if (v.typeId() != QMetaType::QStringList && v.typeId() != QMetaType::QString) return false;
+    QStringList lines = v.toStringList();
     lines.removeIf([](const QString& line) { return line.size() > kLongestText; });
     form_.History().SetLines(lines);
-  }
-  bool ok = false;
-  if (const int height = settings_.value(kLogHeight).toInt(&ok);
-      ok && height > 0 && height <= kTallestLog) {
+    return true;
+  });
+  take(kLogHeight, [&](const QVariant& v) {
+    bool ok = false;
+    const int height = v.toInt(&ok);
+    if (!ok || height <= 0 || height > kTallestLog) return false;
     form_.SetLogHeight(height);
-  }
-  if (const QVariant shown = settings_.value(kLogShown); shown.typeId() == QMetaType::Bool ||
-                                                         shown.toString() == "true" ||
-                                                         shown.toString() == "false") {
-    form_.SetLogShown(shown.toBool());
-  }
-  const QPoint position = settings_.value(kPosition).toPoint();
+    return true;
+  });
+  take(kLogShown, [&](const QVariant& v) {
+    const QString text = v.toString();
+    if (text != "true" && text != "false") return false;
+    form_.SetLogShown(text == "true");
+    return true;
+  });
   // Only where a screen still shows the window's corner.
-  if (settings_.contains(kPosition) && QGuiApplication::screenAt(position)) form_.move(position);
+  take(kPosition, [&](const QVariant& v) {
+    const QPoint position = v.toPoint();
+    if (!v.canConvert<QPoint>() || !QGuiApplication::screenAt(position)) return false;
+    form_.move(position);
+    return true;
+  });
+
+  damaged_ = refused;
+  if (damaged_) {
+    form_.Log().Append(
+        {QDateTime::currentDateTime(),
+         LogEntry::Kind::Event,
+         {},
+         {},
+         TextIn(OwnText::SettingsDamaged, form_.CurrentLanguage()).arg(settings_.fileName())});
+  }
 }
 
 void RememberedSettings::Follow() {

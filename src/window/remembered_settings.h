@@ -23,8 +23,8 @@ class RememberedSettings : public QObject {
   // Both must outlive this object, which the form may own.
   RememberedSettings(TForm1& form, QSettings& settings);
 
-  // Whether the stored file could not be read as a whole (then the window
-  // kept its own settings where it could not make sense of one).
+  // Whether the stored file could not be read as a whole, or held a value
+  // that made no sense (the window kept its own for it, and the log says so).
   bool Damaged() const { return damaged_; }
 
  protected:

@@ -76,6 +76,8 @@ TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
   EXPECT_EQ(Get<RadioGroup>("rg2")->ItemIndex(), 0);
   EXPECT_TRUE(form->History().Lines().isEmpty());
   EXPECT_NE(form->pos(), QPoint(99999, 99999));
+  ASSERT_EQ(form->Log().Size(), 1);
+  EXPECT_TRUE(form->Log().At(0).text.startsWith("The settings in " + File()));
 }
 
 }  // namespace
