@@ -63,6 +63,7 @@ void LogPanel::ApplyLanguage(Language language) {
   hex_->setText(TextIn(OwnText::LogHex, language));
   clear_->setText(TextIn(OwnText::LogClear, language));
   save_->setText(TextIn(OwnText::LogSave, language));
+  log_.SetAsTypedNote(TextIn(OwnText::SentAsTyped, language));
   ShowDropped();
 }
 

@@ -338,11 +338,13 @@ void TForm1::SendLine(const QByteArray& line, char addressByte, bool addressed) 
   sentAsTyped_ = !addressed;
   replies_.FrameStarted();
   // The frame stands in the log before what the instrument answers to it.
-  Note(LogEntry::Kind::Sent, SerialLinkName(), FrameOf(line), {}, addressed);
-  if (!addressed) {
-    Note(LogEntry::Kind::Event, SerialLinkName(), {},
-         TextIn(OwnText::SentAsTyped, CurrentLanguage()));
-  }
+  log_->Append({QDateTime::currentDateTime(),
+                LogEntry::Kind::Sent,
+                SerialLinkName(),
+                FrameOf(line),
+                {},
+                addressed,
+                !addressed});
   // One frame at a time: Send comes back once the line is through and any
   // hold after it has passed.
   Control("btn96")->setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QTextStream>
+#include <algorithm>
 
 namespace zrt::window {
 namespace {
@@ -47,43 +48,70 @@ QString CsvField(const QString& field) {
 SessionLog::SessionLog(qsizetype capacity, QObject* parent)
     : QAbstractListModel(parent), capacity_(std::max<qsizetype>(capacity, 1)) {}
 
-void SessionLog::Append(LogEntry entry) {
-  if (ring_.size() < static_cast<std::size_t>(capacity_)) {
-    beginInsertRows({}, static_cast<int>(count_), static_cast<int>(count_));
-    ring_.push_back(std::move(entry));
-    ++count_;
-    endInsertRows();
-    return;
+quint16 SessionLog::LinkIndex(const QString& link) {
+  for (std::size_t i = 0; i < links_.size(); ++i) {
+    if (links_[i] == link) return static_cast<quint16>(i);
   }
-  // Full: the oldest goes, the newest takes its slot.
-  beginRemoveRows({}, 0, 0);
-  const std::size_t slot = first_;
-  first_ = (first_ + 1) % ring_.size();
-  --count_;
-  ++dropped_;
-  endRemoveRows();
-  beginInsertRows({}, static_cast<int>(count_), static_cast<int>(count_));
-  ring_[slot] = std::move(entry);
-  ++count_;
+  // A session names a handful of links; past the table's end they share its last.
+  if (links_.size() < 0xFFFF) links_.push_back(link);
+  return static_cast<quint16>(links_.size() - 1);
+}
+
+void SessionLog::Append(LogEntry entry) {
+  const QByteArray bytes =
+      entry.kind == LogEntry::Kind::Event ? entry.text.toUtf8() : std::move(entry.bytes);
+  if (static_cast<qsizetype>(entries_.size()) == capacity_) {
+    beginRemoveRows({}, 0, 0);
+    const Packed& oldest = entries_.front();
+    payload_.erase(payload_.begin(), payload_.begin() + oldest.size);
+    payloadStart_ += oldest.size;
+    entries_.pop_front();
+    ++dropped_;
+    endRemoveRows();
+  }
+  const int row = static_cast<int>(entries_.size());
+  beginInsertRows({}, row, row);
+  entries_.push_back({entry.time.toMSecsSinceEpoch(), payloadStart_ + payload_.size(),
+                      static_cast<quint32>(bytes.size()), LinkIndex(entry.link), entry.kind,
+                      entry.addressed, entry.asTyped});
+  payload_.insert(payload_.end(), bytes.begin(), bytes.end());
   endInsertRows();
 }
 
 void SessionLog::Clear() {
   beginResetModel();
-  ring_.clear();
-  first_ = count_ = 0;
+  entries_.clear();
+  payload_.clear();
+  payloadStart_ = 0;
+  links_.clear();
   dropped_ = 0;
   endResetModel();
 }
 
-const LogEntry& SessionLog::At(qsizetype index) const {
-  return ring_[(first_ + static_cast<std::size_t>(index)) % ring_.size()];
+LogEntry SessionLog::At(qsizetype index) const {
+  const Packed& p = entries_[static_cast<std::size_t>(index)];
+  const auto from = payload_.begin() + static_cast<std::ptrdiff_t>(p.start - payloadStart_);
+  QByteArray bytes(static_cast<qsizetype>(p.size), Qt::Uninitialized);
+  std::copy(from, from + p.size, bytes.begin());
+  const bool event = p.kind == LogEntry::Kind::Event;
+  return {QDateTime::fromMSecsSinceEpoch(p.msecs),
+          p.kind,
+          links_[p.link],
+          event ? QByteArray() : bytes,
+          event ? QString::fromUtf8(bytes) : QString(),
+          p.addressed,
+          p.asTyped};
+}
+
+void SessionLog::SetAsTypedNote(const QString& note) {
+  asTypedNote_ = note;
+  if (!entries_.empty()) emit dataChanged(index(0), index(static_cast<int>(entries_.size()) - 1));
 }
 
 void SessionLog::SetView(View view) {
   if (view_ == view) return;
   view_ = view;
-  if (count_ > 0) emit dataChanged(index(0), index(static_cast<int>(count_) - 1));
+  if (!entries_.empty()) emit dataChanged(index(0), index(static_cast<int>(entries_.size()) - 1));
 }
 
 QString SessionLog::TextOf(QByteArrayView bytes, bool addressed) {
@@ -109,7 +137,8 @@ QString SessionLog::LineOf(const LogEntry& entry) const {
                        : view_ == View::Hex                ? HexOf(entry.bytes)
                                                            : TextOf(entry.bytes, entry.addressed);
   return entry.time.toString("yyyy-MM-dd HH:mm:ss.zzz") + "  " + entry.link + "  " +
-         QString::fromUtf8(DirectionOf(entry.kind)) + " " + what;
+         QString::fromUtf8(DirectionOf(entry.kind)) + " " + what +
+         (entry.asTyped && !asTypedNote_.isEmpty() ? "  " + asTypedNote_ : QString());
 }
 
 bool SessionLog::SaveText(QIODevice& device) const {
@@ -125,7 +154,7 @@ bool SessionLog::SaveCsv(QIODevice& device) const {
   out.setEncoding(QStringConverter::Utf8);
   out << "time,direction,link,bytes,text\n";
   for (qsizetype i = 0; i < Size(); ++i) {
-    const LogEntry& e = At(i);
+    const LogEntry e = At(i);
     const QString text = e.kind == LogEntry::Kind::Event ? e.text : TextOf(e.bytes, e.addressed);
     out << e.time.toString(Qt::ISODateWithMs) << ',' << CsvDirectionOf(e.kind) << ','
         << CsvField(e.link) << ',' << QString::fromLatin1(e.bytes.toHex()) << ',' << CsvField(text)
@@ -136,11 +165,12 @@ bool SessionLog::SaveCsv(QIODevice& device) const {
 }
 
 int SessionLog::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(count_);
+  return parent.isValid() ? 0 : static_cast<int>(entries_.size());
 }
 
 QVariant SessionLog::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= static_cast<int>(count_)) {
+  if (role != Qt::DisplayRole || !index.isValid() ||
+      index.row() >= static_cast<int>(entries_.size())) {
     return {};
   }
   return LineOf(At(index.row()));

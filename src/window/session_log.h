@@ -1,14 +1,17 @@
 // The session's record: every frame sent, every block received and what
 // happened to the links, each with its local time to the millisecond and
-// its link. It keeps the last `capacity` entries in a ring, so that an
-// append costs the same however long the session has run; older entries are
-// dropped and counted. A list model, for a view with uniform rows.
+// its link. It keeps the last `capacity` entries, so that an append costs
+// the same however long the session has run; older entries are dropped and
+// counted. Entries are kept packed (the time as milliseconds, the link as an
+// index into the few links of a session), so that a long session stays
+// small. A list model, for a view with uniform rows.
 #pragma once
 
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <deque>
 #include <vector>
 
 class QIODevice;
@@ -23,6 +26,7 @@ struct LogEntry {
   QByteArray bytes;        // what went out or came in; empty for an event
   QString text;            // an event: what happened
   bool addressed = false;  // a frame sent whose first byte is the address byte
+  bool asTyped = false;    // a serial frame sent without an address at its start
 };
 
 class SessionLog : public QAbstractListModel {
@@ -38,12 +42,14 @@ class SessionLog : public QAbstractListModel {
   void Clear();
   // How many entries were dropped to keep the bound, since the last Clear.
   qsizetype Dropped() const { return dropped_; }
-  qsizetype Size() const { return static_cast<qsizetype>(count_); }
+  qsizetype Size() const { return static_cast<qsizetype>(entries_.size()); }
   // The index-th entry kept, oldest first.
-  const LogEntry& At(qsizetype index) const;
+  LogEntry At(qsizetype index) const;
 
   View CurrentView() const { return view_; }
   void SetView(View view);
+  // What follows a frame that went out as typed, in the operator's language.
+  void SetAsTypedNote(const QString& note);
 
   // One line per entry, as the view shows it.
   QString LineOf(const LogEntry& entry) const;
@@ -61,12 +67,27 @@ class SessionLog : public QAbstractListModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
  private:
+  // An entry without its bytes, which follow one another in payload_ in
+  // the entries' order (both are first in, first out).
+  struct Packed {
+    qint64 msecs;   // since the epoch
+    quint64 start;  // of the bytes (or an event's text in UTF-8), counted over the session
+    quint32 size;
+    quint16 link;  // into links_
+    LogEntry::Kind kind;
+    bool addressed;
+    bool asTyped;
+  };
+  quint16 LinkIndex(const QString& link);
+
   const qsizetype capacity_;
-  std::vector<LogEntry> ring_;
-  std::size_t first_ = 0;  // the oldest entry's slot
-  std::size_t count_ = 0;
+  std::deque<Packed> entries_;
+  std::deque<char> payload_;
+  quint64 payloadStart_ = 0;  // where payload_'s first byte stands in the session's count
+  std::vector<QString> links_;
   qsizetype dropped_ = 0;
   View view_ = View::Text;
+  QString asTypedNote_;
 };
 
 }  // namespace zrt::window
