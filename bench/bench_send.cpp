@@ -148,27 +148,22 @@ int main(int argc, char** argv) {
   // The log shown and full: one more entry, drawn, costs what one did at first.
   form.SetLogShown(true);
   zrt::window::SessionLog& log = form.Log();
+  const zrt::window::LogEntry entry{QDateTime::currentDateTime(),
+                                    zrt::window::LogEntry::Kind::Received,
+                                    "COM1",
+                                    "CHA:AFREQ:1000HZ\n",
+                                    {},
+                                    false,
+                                    false};
   auto appendOne = [&] {
     const auto start = Clock::now();
-    log.Append({QDateTime::currentDateTime(),
-                zrt::window::LogEntry::Kind::Received,
-                "COM1",
-                "CHA:AFREQ:1000HZ\n",
-                {},
-                false});
+    log.Append(entry);
     QCoreApplication::processEvents();
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
   };
   std::vector<double> appendsEarly;
   for (int i = 0; i < 200; ++i) appendsEarly.push_back(appendOne());
-  while (log.Size() < zrt::window::SessionLog::kDefaultCapacity) {
-    log.Append({QDateTime::currentDateTime(),
-                zrt::window::LogEntry::Kind::Sent,
-                "COM1",
-                "XCHA:AFREQ?\n",
-                {},
-                true});
-  }
+  while (log.Size() < zrt::window::SessionLog::kDefaultCapacity) log.Append(entry);
   QCoreApplication::processEvents();
   std::vector<double> appendsFull;
   for (int i = 0; i < 1000; ++i) appendsFull.push_back(appendOne());

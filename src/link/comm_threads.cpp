@@ -212,22 +212,27 @@ WaitResult TWriteThread::WaitNoting(const std::function<WaitResult(Deadline)>& w
   return wait(std::nullopt);
 }
 
-bool TWriteThread::WaitUntilSent() {
-  const WaitResult sent = WaitNoting(
-      [this](Deadline deadline) { return context_.device.WaitUntilSent(deadline, context_.stop); });
-  switch (sent.kind) {
-    case WaitResult::Ready:
-      lastLeft_ = std::chrono::steady_clock::now();
-      return NoteHeld(false);
+bool TWriteThread::GoesOn(const WaitResult& wait) {
+  switch (wait.kind) {
+    case WaitResult::Stopped:
+      return false;
     case WaitResult::HungUp:
       context_.PostHangupRequest();
       return false;
     case WaitResult::Failed:
-      context_.ReportEnd(sent.error);
+      context_.ReportEnd(wait.error);
       return false;
     default:
-      return false;  // stopped
+      return true;
   }
+}
+
+bool TWriteThread::WaitUntilSent() {
+  const WaitResult sent = WaitNoting(
+      [this](Deadline deadline) { return context_.device.WaitUntilSent(deadline, context_.stop); });
+  if (!GoesOn(sent)) return false;
+  lastLeft_ = std::chrono::steady_clock::now();
+  return NoteHeld(false);
 }
 
 bool TWriteThread::WriteBlock(const QByteArray& block) {
@@ -244,15 +249,7 @@ bool TWriteThread::WriteBlock(const QByteArray& block) {
         const WaitResult wait = WaitNoting([this](Deadline deadline) {
           return context_.device.Wait(SerialDevice::Direction::Write, deadline, context_.stop);
         });
-        if (wait.kind == WaitResult::Stopped) return false;
-        if (wait.kind == WaitResult::HungUp) {
-          context_.PostHangupRequest();
-          return false;
-        }
-        if (wait.kind == WaitResult::Failed) {
-          context_.ReportEnd(wait.error);
-          return false;
-        }
+        if (!GoesOn(wait)) return false;
         break;
       }
       case IoResult::HungUp:

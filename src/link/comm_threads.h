@@ -96,6 +96,8 @@ class TWriteThread {
   // Waits as `wait` does; past kHeldAfter the device counts as holding output.
   WaitResult WaitNoting(const std::function<WaitResult(Deadline)>& wait);
   bool NoteHeld(bool held);
+  // Whether writing goes on after a wait; a hang-up or failure is reported.
+  bool GoesOn(const WaitResult& wait);
 
   PortContext context_;
   WriteQueue queue_;

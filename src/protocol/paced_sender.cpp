@@ -4,8 +4,8 @@
 
 namespace zrt::protocol {
 
-PacedSender::PacedSender(std::chrono::milliseconds interval, Gap gap, QObject* parent)
-    : QObject(parent), interval_(interval), gap_(gap) {
+PacedSender::PacedSender(std::chrono::milliseconds interval, QObject* parent)
+    : QObject(parent), interval_(interval) {
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &PacedSender::HandOverNext);
@@ -31,9 +31,8 @@ void PacedSender::Cancel() {
 void PacedSender::ByteLeft() {
   if (!awaitingLeave_) return;
   awaitingLeave_ = false;
-  if (gap_ == Gap::KeptBySink && next_ < frame_.size()) return HandOverNext();
-  // The whole interval from the moment the byte left: a late wake-up never
-  // makes the next byte follow sooner, as the instrument takes bytes no faster.
+  if (next_ < frame_.size()) return HandOverNext();
+  // The whole interval after the last byte left, before the frame counts as sent.
   timer_.start(interval_);
 }
 

@@ -2,10 +2,10 @@
 // window paints and takes replies between bytes. A byte is handed over only
 // once the byte before has left the computer, which the owner reports with
 // ByteLeft, so flow control that holds output back holds the frame where it
-// stands. The interval between bytes is kept either here, on the event
-// loop's timer, or by the sink itself (a port that times its writes, which
-// a busy machine's event loop does not delay); the end of the frame comes
-// the interval after the last byte left. One frame at a time.
+// stands. The interval between bytes is the sink's to keep (a port that
+// times its writes, which a busy machine's event loop does not delay); the
+// end of the frame comes the interval after the last byte left. One frame
+// at a time.
 #pragma once
 
 #include <QByteArray>
@@ -23,12 +23,7 @@ class PacedSender : public QObject {
   // Takes one byte; false when it cannot (the byte and the rest of the frame are dropped).
   using ByteSink = std::function<bool(char)>;
 
-  enum class Gap {
-    Here,        // the next byte is handed over the interval after ByteLeft
-    KeptBySink,  // the next byte is handed over at ByteLeft; the sink waits
-  };
-  explicit PacedSender(std::chrono::milliseconds interval, Gap gap = Gap::Here,
-                       QObject* parent = nullptr);
+  explicit PacedSender(std::chrono::milliseconds interval, QObject* parent = nullptr);
 
   // Hands over the first byte at once. False, and nothing starts, while
   // another frame is going out.
@@ -52,7 +47,6 @@ class PacedSender : public QObject {
   void Finish(bool everyByteHandedOver);
 
   const std::chrono::milliseconds interval_;
-  const Gap gap_;
   QTimer timer_;
   QByteArray frame_;
   ByteSink sink_;

@@ -88,8 +88,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
       keys_(Edit("Edit1")),
       composer_(keys_),
       comm1_(new link::TComm(this, serialPlatform)),
-      sender_(new PacedSender(std::chrono::milliseconds(kSerialByteIntervalMs),
-                              PacedSender::Gap::KeptBySink, this)),
+      sender_(new PacedSender(std::chrono::milliseconds(kSerialByteIntervalMs), this)),
       usb_(new UsbLink(usbLibrary, this)),
       storedPortCount_(qobject_cast<QComboBox*>(Control("cbo1"))->count()),
       dialogs_(this),
@@ -134,8 +133,6 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
   statusPanes_ = Control("StatusBar1")->findChildren<QLabel*>();
   log_ = new SessionLog(SessionLog::kDefaultCapacity, this);
-  logPanel_ = new LogPanel(*log_, this);
-  logPanel_->hide();
   logToggle_ = new QPushButton(this);
   logToggle_->setObjectName("LogToggle");
   logToggle_->setCheckable(true);
@@ -146,7 +143,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(logKey, &QShortcut::activated, logToggle_, &QPushButton::toggle);
   connect(usb_, &UsbLink::DeviceChanged, this, [this] {
     ShowLinkState();
-    Note(LogEntry::Kind::Event, "USB", {}, statusPanes_.value(1)->toolTip());
+    Note(LogEntry::Kind::Event, "USB", {}, UsbState());
   });
   connect(qobject_cast<QComboBox*>(Control("cob2")), &QComboBox::editTextChanged, this,
           &TForm1::ShowLinkState);
@@ -405,7 +402,7 @@ void TForm1::FinishClosing() {
 void TForm1::Comm1OutputHeld(bool held) {
   outputHeld_ = held;
   ShowLinkState();
-  Note(LogEntry::Kind::Event, SerialLinkName(), {}, statusPanes_.value(0)->toolTip());
+  Note(LogEntry::Kind::Event, SerialLinkName(), {}, SerialState());
   if (!sender_->Busy()) return;
   if (held) {
     textBeforeHold_ = Edit("Edit3")->text();
@@ -505,7 +502,7 @@ void TForm1::ShowPortState(bool open) {
   const bool changed = portOpen_ != open;
   portOpen_ = open;
   ShowLinkState();
-  if (changed) Note(LogEntry::Kind::Event, SerialLinkName(), {}, statusPanes_.value(0)->toolTip());
+  if (changed) Note(LogEntry::Kind::Event, SerialLinkName(), {}, SerialState());
 }
 
 QWidget* TForm1::LogPanelWidget() const { return logPanel_; }
@@ -514,7 +511,12 @@ void TForm1::SetLogShown(bool shown) {
   if (logToggle_->isChecked() != shown) logToggle_->setChecked(shown);  // comes back here
   if (logShown_ == shown) return;
   logShown_ = shown;
-  logPanel_->setVisible(shown);
+  if (shown && !logPanel_) {
+    // Made when first shown: a list view costs start-up half a megabyte.
+    logPanel_ = new LogPanel(*log_, this);
+    logPanel_->ApplyLanguage(CurrentLanguage());
+  }
+  if (logPanel_) logPanel_->setVisible(shown);
   if (shown) {
     const int height = logHeight_;  // the size limits below may resize the window first
     setMinimumSize(kClientWidth, kClientHeight + kLogMinHeight);
@@ -553,20 +555,25 @@ void TForm1::Tell(OperatorMessage message, std::function<void()> then) {
   messages_.Post(std::move(message), std::move(then));
 }
 
+QString TForm1::SerialState() const {
+  const OwnText port = !portOpen_    ? OwnText::PortClosed
+                       : outputHeld_ ? OwnText::PortHeld
+                                     : OwnText::PortOpen;
+  return TextIn(port, CurrentLanguage()).arg(Text("cbo1"), Text("cob2"));
+}
+
+QString TForm1::UsbState() const {
+  return TextIn(usb_->DeviceHandle() != link::kInvalidDeviceHandle ? OwnText::UsbOpened
+                                                                   : OwnText::UsbNotOpened,
+                CurrentLanguage());
+}
+
 void TForm1::ShowLinkState() {
   if (statusPanes_.size() < 2) return;
   const Language language = CurrentLanguage();
   logToggle_->setText(TextIn(OwnText::LogToggle, language));
-  logPanel_->ApplyLanguage(language);
-  const OwnText port = !portOpen_    ? OwnText::PortClosed
-                       : outputHeld_ ? OwnText::PortHeld
-                                     : OwnText::PortOpen;
-  const QString texts[] = {
-      TextIn(port, language).arg(Text("cbo1"), Text("cob2")),
-      TextIn(usb_->DeviceHandle() != link::kInvalidDeviceHandle ? OwnText::UsbOpened
-                                                                : OwnText::UsbNotOpened,
-             language),
-  };
+  if (logPanel_) logPanel_->ApplyLanguage(language);
+  const QString texts[] = {SerialState(), UsbState()};
   for (int i = 0; i < 2; ++i) {
     // The panes are narrow: the whole text is the tooltip.
     QLabel* pane = statusPanes_[i];

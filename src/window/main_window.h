@@ -84,7 +84,7 @@ class TForm1 : public QWidget {
   // (the window then grows by the log's height, which the operator may
   // change by resizing the window).
   SessionLog& Log() { return *log_; }
-  QWidget* LogPanelWidget() const;
+  QWidget* LogPanelWidget() const;  // nullptr until the log is first shown
   bool LogShown() const { return logShown_; }
   void SetLogShown(bool shown);
   int LogHeight() const { return logHeight_; }
@@ -132,6 +132,8 @@ class TForm1 : public QWidget {
   void ShowPortState(bool open);
   // The status line: the serial port and the USB device as they are now.
   void ShowLinkState();
+  QString SerialState() const;
+  QString UsbState() const;
   void RefreshPortList();
 
   // The send of one line, in its steps: on the serial link byte by byte,
@@ -169,10 +171,10 @@ class TForm1 : public QWidget {
   bool sentAsTyped_ = false;  // a serial line that did not begin with the address
   ReplyFlow replies_;
   CommandHistory history_;
-  QList<QLabel*> statusPanes_;  // the status bar's two panes, left to right
-  SessionLog* log_;             // owned as a child object
-  LogPanel* logPanel_;          // owned as a child widget
-  QPushButton* logToggle_;      // in the status bar
+  QList<QLabel*> statusPanes_;    // the status bar's two panes, left to right
+  SessionLog* log_;               // owned as a child object
+  LogPanel* logPanel_ = nullptr;  // a child widget, once the log is first shown
+  QPushButton* logToggle_;        // in the status bar
   bool logShown_ = false;
   int logHeight_ = 200;
   // The frame going out finishes before these: closing the window, and the

@@ -13,29 +13,14 @@ QString ValueOf(unsigned char byte) {
   return QStringLiteral("⟨%1⟩").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-const char* DirectionOf(LogEntry::Kind kind) {
-  switch (kind) {
-    case LogEntry::Kind::Sent:
-      return "→";
-    case LogEntry::Kind::Received:
-      return "←";
-    case LogEntry::Kind::Event:
-      break;
-  }
-  return "·";
-}
+// How each kind of entry reads, by LogEntry::Kind: in the view, and in CSV.
+struct Direction {
+  const char* arrow;
+  const char* word;
+};
+constexpr Direction kDirections[] = {{"→", "sent"}, {"←", "received"}, {"·", "event"}};
 
-const char* CsvDirectionOf(LogEntry::Kind kind) {
-  switch (kind) {
-    case LogEntry::Kind::Sent:
-      return "sent";
-    case LogEntry::Kind::Received:
-      return "received";
-    case LogEntry::Kind::Event:
-      break;
-  }
-  return "event";
-}
+const Direction& DirectionOf(LogEntry::Kind kind) { return kDirections[static_cast<int>(kind)]; }
 
 QString CsvField(const QString& field) {
   QString quoted = field;
@@ -137,7 +122,7 @@ QString SessionLog::LineOf(const LogEntry& entry) const {
                        : view_ == View::Hex                ? HexOf(entry.bytes)
                                                            : TextOf(entry.bytes, entry.addressed);
   return entry.time.toString("yyyy-MM-dd HH:mm:ss.zzz") + "  " + entry.link + "  " +
-         QString::fromUtf8(DirectionOf(entry.kind)) + " " + what +
+         QString::fromUtf8(DirectionOf(entry.kind).arrow) + " " + what +
          (entry.asTyped && !asTypedNote_.isEmpty() ? "  " + asTypedNote_ : QString());
 }
 
@@ -156,7 +141,7 @@ bool SessionLog::SaveCsv(QIODevice& device) const {
   for (qsizetype i = 0; i < Size(); ++i) {
     const LogEntry e = At(i);
     const QString text = e.kind == LogEntry::Kind::Event ? e.text : TextOf(e.bytes, e.addressed);
-    out << e.time.toString(Qt::ISODateWithMs) << ',' << CsvDirectionOf(e.kind) << ','
+    out << e.time.toString(Qt::ISODateWithMs) << ',' << DirectionOf(e.kind).word << ','
         << CsvField(e.link) << ',' << QString::fromLatin1(e.bytes.toHex()) << ',' << CsvField(text)
         << '\n';
   }
