@@ -3,12 +3,12 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include "window/log_view.h"
 #include "window/own_texts.h"
 
 namespace zrt::window {
@@ -16,21 +16,15 @@ namespace zrt::window {
 LogPanel::LogPanel(SessionLog& log, QWidget* parent)
     : QWidget(parent),
       log_(log),
-      view_(new QListView(this)),
+      view_(new LogView(this)),
       hex_(new QPushButton(this)),
       clear_(new QPushButton(this)),
       save_(new QPushButton(this)),
-      dropped_(new QLabel(this)) {
+      dropped_(new QLabel(this)),
+      droppedLater_(new QTimer(this)) {
   setObjectName("LogPanel");
   view_->setObjectName("LogView");
-  view_->setModel(&log_);
-  // Every row one line high, laid out in batches: appending costs about the
-  // same at any length.
-  view_->setUniformItemSizes(true);
-  view_->setLayoutMode(QListView::Batched);
-  view_->setBatchSize(1000);
-  view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view_->SetModel(&log_);
   view_->setFont(QFont("monospace", 9));
   hex_->setCheckable(true);
 
@@ -49,10 +43,13 @@ LogPanel::LogPanel(SessionLog& log, QWidget* parent)
           [this](bool hex) { log_.SetView(hex ? SessionLog::View::Hex : SessionLog::View::Text); });
   connect(clear_, &QPushButton::clicked, &log_, &SessionLog::Clear);
   connect(save_, &QPushButton::clicked, this, &LogPanel::AskWhereToSave);
-  // The newest entry in sight, unless the operator has scrolled back.
-  connect(&log_, &QAbstractItemModel::rowsInserted, this, [this] {
-    ShowDropped();
-    if (!view_->verticalScrollBar()->isSliderDown()) view_->scrollToBottom();
+  // A full log drops an entry with every one added: the count is said a few
+  // times a second, not relaid out with each.
+  droppedLater_->setSingleShot(true);
+  droppedLater_->setInterval(250);
+  connect(droppedLater_, &QTimer::timeout, this, &LogPanel::ShowDropped);
+  connect(&log_, &QAbstractItemModel::rowsRemoved, this, [this] {
+    if (!droppedLater_->isActive()) droppedLater_->start();
   });
   connect(&log_, &QAbstractItemModel::modelReset, this, &LogPanel::ShowDropped);
   ApplyLanguage(language_);
@@ -63,6 +60,8 @@ void LogPanel::ApplyLanguage(Language language) {
   hex_->setText(TextIn(OwnText::LogHex, language));
   clear_->setText(TextIn(OwnText::LogClear, language));
   save_->setText(TextIn(OwnText::LogSave, language));
+  view_->SetActionTexts(TextIn(OwnText::LogCopy, language),
+                        TextIn(OwnText::LogSelectAll, language));
   log_.SetAsTypedNote(TextIn(OwnText::SentAsTyped, language));
   ShowDropped();
 }

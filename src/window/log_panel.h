@@ -1,5 +1,5 @@
 // The session log as the operator sees it, below the window's original
-// area: the entries in a list that scrolls, read-only and selectable, a
+// area: the entries in a view that scrolls, read-only and selectable, a
 // switch between the text and the hex view, Clear, and Save (as text or as
 // CSV, by the file's name).
 #pragma once
@@ -10,10 +10,12 @@
 #include "window/session_log.h"
 
 class QLabel;
-class QListView;
 class QPushButton;
+class QTimer;
 
 namespace zrt::window {
+
+class LogView;
 
 class LogPanel : public QWidget {
   Q_OBJECT
@@ -21,7 +23,7 @@ class LogPanel : public QWidget {
  public:
   LogPanel(SessionLog& log, QWidget* parent = nullptr);
 
-  QListView* View() const { return view_; }
+  LogView* View() const { return view_; }
   // Writes the log to `path`: CSV when the name ends in ".csv", else text.
   bool SaveTo(const QString& path) const;
   void ApplyLanguage(Language language);
@@ -31,11 +33,12 @@ class LogPanel : public QWidget {
   void ShowDropped();
 
   SessionLog& log_;
-  QListView* view_;
+  LogView* view_;
   QPushButton* hex_;
   QPushButton* clear_;
   QPushButton* save_;
   QLabel* dropped_;
+  QTimer* droppedLater_;
   Language language_ = Language::English;
 };
 

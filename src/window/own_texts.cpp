@@ -31,6 +31,8 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {"Clear log", "清除日志", "清除日誌"},
         {"Save…", "保存…", "儲存…"},
         {"%1 older entries dropped", "已丢弃 %1 条较早的记录", "已丟棄 %1 筆較早的記錄"},
+        {"Copy", "复制", "複製"},
+        {"Select all", "全选", "全選"},
         {"cut: %1 of %2 bytes went out", "中断：已发送 %1/%2 字节", "中斷：已傳送 %1/%2 位元組"},
         {"The settings in %1 could not all be read; the panel's own are used where they could "
          "not.",

@@ -26,7 +26,9 @@ enum class OwnText {
   LogHex,
   LogClear,
   LogSave,
-  LogDropped,       // %1 entries
+  LogDropped,  // %1 entries
+  LogCopy,
+  LogSelectAll,
   FrameCut,         // %1 of %2 bytes went out
   SettingsDamaged,  // %1: the settings file
   // Why a port did not open. English says it in the system's own words.

@@ -189,10 +189,17 @@ TEST_F(PanelE2ETest, TypicalRequestThenAQuery) {
   EXPECT_TRUE(WaitForCopy("Edit3", "接收:1000HZ\n"));
   EXPECT_TRUE(Heard().filter("pacing:").isEmpty()) << Heard().join('\n').toStdString();
 
+  // The picture for the README: the session log shown below the panel.
+  const int heightWithoutLog = x.Size(window).height();
   Click("Edit1");  // the reply box's selection goes with its focus
-  QThread::msleep(200);
+  x.Keys("ctrl+l");
+  QElapsedTimer grown;
+  grown.start();
+  while (x.Size(window).height() <= heightWithoutLog && grown.elapsed() < 5000) QThread::msleep(50);
+  EXPECT_GT(x.Size(window).height(), heightWithoutLog) << "Ctrl+L did not show the log";
+  QThread::msleep(300);
   QDir().mkpath(ZRT_SCREENSHOT_DIR);
-  x.Grab({origin, QSize(801, 502)}).save(QString(ZRT_SCREENSHOT_DIR) + "/e2e.png");
+  EXPECT_TRUE(x.Grab({origin, x.Size(window)}).save(QString(ZRT_SCREENSHOT_DIR) + "/e2e.png"));
 
   x.RequestClose(window);
   ASSERT_TRUE(panel.waitForFinished(5000));

@@ -37,7 +37,7 @@ QByteArray RunTool(const QString& program, const QStringList& arguments,
 
 XSession::XSession() {
   // Xvfb picks a free display number and says which on the given descriptor.
-  server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+  server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
   if (!server_.waitForStarted(10000)) return;
   QElapsedTimer clock;
   clock.start();
@@ -103,6 +103,14 @@ QPoint XSession::Origin(unsigned long window) const {
   const QPoint origin = reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint();
   std::free(reply);
   return origin;
+}
+
+QSize XSession::Size(unsigned long window) const {
+  xcb_get_geometry_reply_t* reply = xcb_get_geometry_reply(
+      connection_, xcb_get_geometry(connection_, static_cast<xcb_window_t>(window)), nullptr);
+  const QSize size = reply ? QSize(reply->width, reply->height) : QSize();
+  std::free(reply);
+  return size;
 }
 
 void XSession::Click(QPoint p) const {

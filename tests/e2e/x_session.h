@@ -39,6 +39,7 @@ class XSession {
   int CountWindows(const QString& title) const;
   // The window's top-left corner on the screen.
   QPoint Origin(unsigned long window) const;
+  QSize Size(unsigned long window) const;
 
   void Click(QPoint screenPoint) const;
   void Type(const QString& text) const;
