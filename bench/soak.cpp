@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
   window::TForm1 form(nullptr, link::SystemSerialPlatform(), usb);
   form.SetMessagePresenter(answering);
   form.show();
+  form.SetLogShown(true);  // its memory counts too
   auto openSerial = [&] {
     Find<QComboBox>(form, "cbo1")->setEditText(QString::fromStdString(serial->TerminalPath()));
     Find<QPushButton>(form, "btn106")->click();
