@@ -1,0 +1,112 @@
+// Runs a sequence's steps through a link that sends lines as the window's
+// Send does. A line's step ends when the link may send again (its frame is
+// through and any hold after it has passed) and its reply has ended: the
+// instrument quiet for kReplyQuiet after its last byte, or nothing come
+// within the step's timeout. An expect looks at everything received since
+// the last line was sent, and waits for more up to its timeout.
+//
+// Pause and Stop take effect between steps, never inside a frame: Stop
+// during a frame ends the run once the frame is through.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <vector>
+
+#include "sequence/sequence.h"
+
+namespace zrt::sequence {
+
+// What a run sends through.
+class LineLink : public QObject {
+  Q_OBJECT
+
+ public:
+  using QObject::QObject;
+  // Whether a line may be sent now.
+  virtual bool Ready() const = 0;
+  // Sends a line as typed: FrameSent follows, at once when it could not start.
+  virtual void Send(const QString& line) = 0;
+
+ signals:
+  void FrameSent(bool sent);
+  void BecameReady();
+  void Received(const QByteArray& block);
+  // The link went away; the run ends.
+  void Lost();
+};
+
+class Runner : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr std::chrono::milliseconds kReplyQuiet{100};
+  enum class State { Idle, Running, Paused };
+  enum class Outcome { Completed, Stopped, ExpectMissed, NotSent, LinkLost };
+
+  explicit Runner(LineLink& link, QObject* parent = nullptr);
+
+  // A new sequence, from its first step; not while one runs.
+  void Load(std::vector<Step> steps);
+  const std::vector<Step>& Steps() const { return steps_; }
+  // The step under way or next, from 0.
+  int Current() const { return next_; }
+  State CurrentState() const { return state_; }
+  // Lines that had no reply so far.
+  int MissingReplies() const { return missing_; }
+  // Everything received since the last line was sent.
+  const QByteArray& Reply() const { return reply_; }
+
+  void Run();
+  // One step, then paused.
+  void StepOnce();
+  void Pause();
+  void Stop();
+
+ signals:
+  void StateChanged(State state);
+  void StepStarted(int index);
+  // A line's reply, whole; empty when none came.
+  void Replied(int index, const QByteArray& reply);
+  // The run ended at step `index` (Steps().size() when it completed).
+  void Finished(Outcome outcome, int index);
+
+ private:
+  void Start(State state);
+  void Advance();
+  void StartStep();
+  void StepDone();
+  void End(Outcome outcome);
+  void LinkReady();
+  void FrameOut(bool sent);
+  void Block(const QByteArray& block);
+  void ReplyTimerFired();
+  bool Matches() const;
+
+  LineLink& link_;
+  std::vector<Step> steps_;
+  int next_ = 0;
+  State state_ = State::Idle;
+  bool pauseAfterStep_ = false;
+  bool stopRequested_ = false;
+  // The step under way.
+  enum class Waiting { Nothing, Ready, Frame, Reply, Timer, Expect };
+  Waiting waiting_ = Waiting::Nothing;
+  bool replyEnded_ = false;
+  QByteArray reply_;
+  int missing_ = 0;
+  QTimer timer_;
+};
+
+// How a run ended, in the language of that index: "FILE:LINE: " and what
+// happened at the step where it ended (for an expect missed, what was
+// expected, how long it was waited for and what came).
+QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
+                QByteArrayView reply, int language = 0);
+
+// Bytes as one line of text: printable ASCII as it is, "\\", "\n", "\r",
+// "\t", and "\xNN" for every other byte.
+QString Escaped(QByteArrayView bytes);
+
+}  // namespace zrt::sequence

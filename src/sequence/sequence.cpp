@@ -1,0 +1,319 @@
+#include "sequence/sequence.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringList>
+#include <cmath>
+#include <map>
+#include <optional>
+
+namespace zrt::sequence {
+namespace {
+
+// A statement as written, before names are filled in.
+struct Node {
+  enum class Kind { Command, Wait, Expect, Timeout, Repeat, For, Set };
+  Kind kind = Kind::Command;
+  int line = 0;
+  int column = 0;  // where the argument starts
+  QString name;    // For, Set
+  QString argument;
+  std::vector<Node> body;  // Repeat, For
+};
+
+struct Keyword {
+  const char* word;
+  std::optional<Node::Kind> kind;  // none: "end"
+};
+constexpr Keyword kKeywords[] = {
+    {"wait", Node::Kind::Wait},
+    {"expect", Node::Kind::Expect},
+    {"timeout", Node::Kind::Timeout},
+    {"repeat", Node::Kind::Repeat},
+    {"for", Node::Kind::For},
+    {"set", Node::Kind::Set},
+    {"end", std::nullopt},
+};
+
+ParseError ErrorAt(const QString& file, int line, int column, Problem problem,
+                   QString detail = {}) {
+  return {file, line, column, problem, std::move(detail)};
+}
+
+bool IsName(const QString& name) {
+  static const QRegularExpression kName("^[A-Za-z_][A-Za-z0-9_]*$");
+  return kName.match(name).hasMatch();
+}
+
+std::optional<std::chrono::milliseconds> DurationOf(const QString& text) {
+  static const QRegularExpression kDuration(R"(^(\d{1,9}(?:\.\d{1,3})?)\s*(ms|s)$)");
+  const QRegularExpressionMatch match = kDuration.match(text);
+  if (!match.hasMatch()) return std::nullopt;
+  const double value = match.captured(1).toDouble() * (match.captured(2) == "s" ? 1000.0 : 1.0);
+  const std::chrono::milliseconds duration(std::llround(value));
+  if (duration > kLongestDuration) return std::nullopt;
+  return duration;
+}
+
+std::optional<int> CountOf(const QString& text) {
+  static const QRegularExpression kCount(R"(^\d{1,7}$)");
+  if (!kCount.match(text).hasMatch()) return std::nullopt;
+  const int count = text.toInt();
+  if (count > kMaxRepeat) return std::nullopt;
+  return count;
+}
+
+// Reads the lines into statements, blocks nested; checks what does not
+// depend on a name's value.
+class Reader {
+ public:
+  explicit Reader(const QString& file) : file_(file) {}
+
+  std::variant<std::vector<Node>, ParseError> Read(const QString& text) {
+    struct Open {
+      Node node;
+      QString keyword;
+    };
+    std::vector<Open> open;  // the blocks not yet ended, outermost first
+    std::vector<Node> top;
+    auto body = [&]() -> std::vector<Node>& { return open.empty() ? top : open.back().node.body; };
+    const QStringList lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+      QString raw = lines[i];
+      if (raw.endsWith('\r')) raw.chop(1);
+      const int line = i + 1;
+      const QString trimmed = raw.trimmed();
+      if (trimmed.isEmpty() || trimmed.startsWith('#')) continue;
+      const qsizetype start = raw.indexOf(QRegularExpression(R"(\S)"));
+      const qsizetype space = trimmed.indexOf(QRegularExpression(R"(\s)"));
+      const QString word = space < 0 ? trimmed : trimmed.left(space);
+      const QString rest = space < 0 ? QString() : trimmed.mid(space).trimmed();
+      const int restColumn = static_cast<int>(space < 0 ? start + trimmed.size() + 1
+                                                        : raw.indexOf(rest, start + space) + 1);
+      const Keyword* keyword = nullptr;
+      for (const Keyword& k : kKeywords) {
+        if (word == QLatin1String(k.word)) keyword = &k;
+      }
+      if (!keyword) {
+        body().push_back({Node::Kind::Command, line, static_cast<int>(start) + 1, {}, trimmed, {}});
+        continue;
+      }
+      if (!keyword->kind) {  // end
+        if (!rest.isEmpty()) return ErrorAt(file_, line, restColumn, Problem::NothingAfterEnd);
+        if (open.empty()) {
+          return ErrorAt(file_, line, static_cast<int>(start) + 1, Problem::EndWithoutBlock);
+        }
+        Node done = std::move(open.back().node);
+        open.pop_back();
+        body().push_back(std::move(done));
+        continue;
+      }
+      Node node{*keyword->kind, line, restColumn, {}, rest, {}};
+      if (auto error = Check(node)) return *error;
+      if (node.kind == Node::Kind::Repeat || node.kind == Node::Kind::For) {
+        if (static_cast<int>(open.size()) == kMaxDepth) {
+          return ErrorAt(file_, line, static_cast<int>(start) + 1, Problem::TooDeep);
+        }
+        open.push_back({std::move(node), word});
+      } else {
+        body().push_back(std::move(node));
+      }
+    }
+    if (!open.empty()) {
+      ParseError error =
+          ErrorAt(file_, static_cast<int>(lines.size()) + (lines.back().isEmpty() ? 0 : 1), 1,
+                  Problem::MissingEnd, open.back().keyword);
+      error.blockLine = open.back().node.line;
+      return error;
+    }
+    return top;
+  }
+
+ private:
+  // Splits "NAME ..." and "NAME in ..." and checks what can be checked now.
+  std::optional<ParseError> Check(Node& node) const {
+    const QString& argument = node.argument;
+    auto literal = [&] { return !argument.contains("${"); };
+    switch (node.kind) {
+      case Node::Kind::Wait:
+      case Node::Kind::Timeout:
+        if (argument.isEmpty() || (literal() && !DurationOf(argument))) {
+          return ErrorAt(file_, node.line, node.column, Problem::Duration);
+        }
+        return std::nullopt;
+      case Node::Kind::Repeat:
+        if (argument.isEmpty() || (literal() && !CountOf(argument))) {
+          return ErrorAt(file_, node.line, node.column, Problem::Count);
+        }
+        return std::nullopt;
+      case Node::Kind::Expect:
+        if (argument.isEmpty()) return ErrorAt(file_, node.line, node.column, Problem::ExpectText);
+        return std::nullopt;
+      case Node::Kind::Set:
+      case Node::Kind::For: {
+        const qsizetype space = argument.indexOf(QRegularExpression(R"(\s)"));
+        node.name = space < 0 ? argument : argument.left(space);
+        const QString rest = space < 0 ? QString() : argument.mid(space).trimmed();
+        if (!IsName(node.name)) return ErrorAt(file_, node.line, node.column, Problem::Name);
+        const int restColumn =
+            node.column +
+            static_cast<int>(space < 0 ? argument.size() : argument.indexOf(rest, space));
+        if (node.kind == Node::Kind::Set) {
+          if (rest.isEmpty()) return ErrorAt(file_, node.line, restColumn, Problem::Value);
+          node.argument = rest;
+          node.column = restColumn;
+          return std::nullopt;
+        }
+        const qsizetype inEnd = rest.indexOf(QRegularExpression(R"(\s|$)"));
+        if (rest.left(inEnd) != "in") return ErrorAt(file_, node.line, restColumn, Problem::In);
+        const QString values = rest.mid(inEnd).trimmed();
+        const int valuesColumn =
+            restColumn +
+            static_cast<int>(values.isEmpty() ? rest.size() : rest.indexOf(values, inEnd));
+        if (values.isEmpty()) return ErrorAt(file_, node.line, valuesColumn, Problem::Values);
+        node.argument = values;
+        node.column = valuesColumn;
+        return std::nullopt;
+      }
+      case Node::Kind::Command:
+        return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+  const QString& file_;
+};
+
+// Writes the statements out in the order a run takes them.
+class Expander {
+ public:
+  Expander(const QString& file, std::chrono::milliseconds timeout)
+      : file_(file), timeout_(timeout) {}
+
+  std::optional<ParseError> Expand(const std::vector<Node>& nodes) {
+    for (const Node& node : nodes) {
+      if (++work_ > kMaxSteps) return ErrorAt(file_, node.line, 1, Problem::TooManySteps);
+      auto filled = Fill(node);
+      if (auto* error = std::get_if<ParseError>(&filled)) return *error;
+      const QString& argument = std::get<QString>(filled);
+      if (auto error = Take(node, argument)) return error;
+    }
+    return std::nullopt;
+  }
+
+  std::vector<Step> steps;
+
+ private:
+  std::optional<ParseError> Take(const Node& node, const QString& argument) {
+    auto fail = [&](Problem problem, int column, QString detail = {}) {
+      return ErrorAt(file_, node.line, column, problem, std::move(detail));
+    };
+    switch (node.kind) {
+      case Node::Kind::Command:
+        steps.push_back({Step::Kind::Send, argument, false, timeout_, node.line});
+        break;
+      case Node::Kind::Wait:
+      case Node::Kind::Timeout: {
+        const auto duration = DurationOf(argument);
+        if (!duration) return fail(Problem::Duration, node.column);
+        if (node.kind == Node::Kind::Timeout) {
+          timeout_ = *duration;
+        } else {
+          steps.push_back({Step::Kind::Wait, {}, false, *duration, node.line});
+        }
+        break;
+      }
+      case Node::Kind::Expect: {
+        const bool pattern =
+            argument.size() >= 2 && argument.startsWith('/') && argument.endsWith('/');
+        const QString text = pattern ? argument.mid(1, argument.size() - 2) : argument;
+        if (pattern) {
+          const QRegularExpression compiled(text);
+          if (!compiled.isValid()) {
+            return fail(Problem::Pattern, node.column + 1 + compiled.patternErrorOffset(),
+                        compiled.errorString());
+          }
+        }
+        steps.push_back({Step::Kind::Expect, text, pattern, timeout_, node.line});
+        break;
+      }
+      case Node::Kind::Set:
+        values_[node.name] = argument;
+        break;
+      case Node::Kind::Repeat: {
+        const auto count = CountOf(argument);
+        if (!count) return fail(Problem::Count, node.column);
+        for (int i = 0; i < *count; ++i) {
+          if (++work_ > kMaxSteps) return fail(Problem::TooManySteps, 1);
+          if (auto error = Expand(node.body)) return error;
+        }
+        break;
+      }
+      case Node::Kind::For: {
+        const QStringList values = argument.split(QRegularExpression(R"(\s+)"), Qt::SkipEmptyParts);
+        if (values.isEmpty()) return fail(Problem::Values, node.column);
+        for (const QString& value : values) {
+          values_[node.name] = value;
+          if (auto error = Expand(node.body)) return error;
+        }
+        break;
+      }
+    }
+    if (static_cast<int>(steps.size()) > kMaxSteps) return fail(Problem::TooManySteps, 1);
+    return std::nullopt;
+  }
+
+  // The statement's argument with every ${NAME} replaced by its value.
+  std::variant<QString, ParseError> Fill(const Node& node) const {
+    const QString& text = node.argument;
+    QString filled;
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf("${"); at >= 0; at = text.indexOf("${", from)) {
+      const int column = node.column + static_cast<int>(at);
+      const qsizetype close = text.indexOf('}', at + 2);
+      if (close < 0) return ErrorAt(file_, node.line, column, Problem::Brace);
+      const QString name = text.mid(at + 2, close - at - 2);
+      const auto value = values_.find(name);
+      if (!IsName(name)) return ErrorAt(file_, node.line, column + 2, Problem::Name);
+      if (value == values_.end()) return ErrorAt(file_, node.line, column, Problem::Unset, name);
+      filled += QStringView(text).mid(from, at - from);
+      filled += value->second;
+      from = close + 1;
+      if (filled.size() > kLongestLine) break;
+    }
+    filled += QStringView(text).mid(from);
+    if (filled.size() > kLongestLine) {
+      return ErrorAt(file_, node.line, node.column, Problem::TooLong);
+    }
+    return filled;
+  }
+
+  const QString& file_;
+  std::map<QString, QString> values_;
+  std::chrono::milliseconds timeout_;
+  int work_ = 0;
+};
+
+}  // namespace
+
+Parsed Parse(const QString& text, const QString& file, std::chrono::milliseconds timeout) {
+  auto read = Reader(file).Read(text);
+  if (auto* error = std::get_if<ParseError>(&read)) return *error;
+  Expander expander(file, timeout);
+  if (auto error = expander.Expand(std::get<std::vector<Node>>(read))) return *error;
+  return std::move(expander.steps);
+}
+
+Parsed ParseBytes(const QByteArray& bytes, const QString& file, std::chrono::milliseconds timeout) {
+  QStringDecoder decoder(QStringDecoder::Utf8);
+  const QString text = decoder.decode(bytes);
+  if (decoder.hasError()) {
+    const qsizetype bad = text.indexOf(QChar::ReplacementCharacter);
+    const QString before = text.left(std::max<qsizetype>(bad, 0));
+    return ErrorAt(file, static_cast<int>(before.count('\n')) + 1,
+                   static_cast<int>(before.size() - before.lastIndexOf('\n')), Problem::NotText);
+  }
+  return Parse(text, file, timeout);
+}
+
+}  // namespace zrt::sequence
