@@ -55,6 +55,11 @@ LogPanel::LogPanel(SessionLog& log, QWidget* parent)
   ApplyLanguage(language_);
 }
 
+void LogPanel::AddRow(QWidget* row) {
+  auto* rows = qobject_cast<QVBoxLayout*>(layout());
+  rows->insertWidget(rows->count() - 1, row);
+}
+
 void LogPanel::ApplyLanguage(Language language) {
   language_ = language;
   hex_->setText(TextIn(OwnText::LogHex, language));

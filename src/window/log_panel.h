@@ -27,6 +27,8 @@ class LogPanel : public QWidget {
   // Writes the log to `path`: CSV when the name ends in ".csv", else text.
   bool SaveTo(const QString& path) const;
   void ApplyLanguage(Language language);
+  // Adds a row of controls above the entries.
+  void AddRow(QWidget* row);
 
  private:
   void AskWhereToSave();

@@ -2,10 +2,13 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShortcut>
@@ -23,6 +26,7 @@
 #include "window/own_texts.h"
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
+#include "window/sequence_bar.h"
 #include "window/window_builder.h"
 
 namespace zrt::window {
@@ -152,8 +156,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   sweepTriggerHold_.setSingleShot(true);
   sweepTriggerHold_.setTimerType(Qt::PreciseTimer);
   sweepTriggerHold_.setInterval(kSweepTriggerHoldMs);
-  connect(&sweepTriggerHold_, &QTimer::timeout, Control("btn96"),
-          [this] { Control("btn96")->setEnabled(true); });
+  connect(&sweepTriggerHold_, &QTimer::timeout, this, [this] { SetSendReady(true); });
 
   const std::pair<const char*, void (TForm1::*)()> buttonHandlers[] = {
       {"btn96", &TForm1::btn96Click},
@@ -173,6 +176,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(ports, &QComboBox::editTextChanged, this, &TForm1::cbo1Change);
   connect(ports, &PopupComboBox::AboutToPopup, this, &TForm1::RefreshPortList);
   connect(qobject_cast<RadioGroup*>(Control("rg3")), &RadioGroup::Clicked, this, &TForm1::rg3Click);
+  setAcceptDrops(true);  // a sequence file
 
   FormCreate();
 }
@@ -288,15 +292,17 @@ void TForm1::Guarded(const std::function<void()>& action) {
   }
 }
 
-void TForm1::btn96Click() {
-  Guarded([this] {
-    const QString text = Text("Edit1");
+void TForm1::btn96Click() { SendText(Text("Edit1"), true); }
+
+bool TForm1::SendText(const QString& text, bool byOperator) {
+  bool started = false;
+  Guarded([&] {
     const int link = qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex();
     if (link == kUsbInterface) {
       if (text.isEmpty()) return;
-      history_.Add(text);
-      emit LineSent();
+      if (byOperator) Remember(text);
       SendOverUsb(ToLine(text));  // as typed: no address byte
+      started = true;
       return;
     }
     if (link != kRs232Interface) return;
@@ -312,9 +318,9 @@ void TForm1::btn96Click() {
     const bool addressed = StartsWithAddress(line, addressText);
     line = SubstituteAddress(line, addressText, addressByte);
     if (text.isEmpty()) return;
-    if (text.size() <= kLongLineChars) {
-      history_.Add(text);
-      emit LineSent();
+    started = true;
+    if (!byOperator || text.size() <= kLongLineChars) {
+      if (byOperator) Remember(text);
       return SendLine(line, addressByte, addressed);
     }
     // Minutes of sending deserve a second thought.
@@ -322,11 +328,16 @@ void TForm1::btn96Click() {
         LongLineQuestion(windowTitle(), line.size() + 1, kSerialByteIntervalMs, CurrentLanguage()),
         [this, text, line, addressByte, addressed](bool yes) {
           if (!yes) return;
-          history_.Add(text);
-          emit LineSent();
+          Remember(text);
           SendLine(line, addressByte, addressed);
         });
   });
+  return started;
+}
+
+void TForm1::Remember(const QString& text) {
+  history_.Add(text);
+  emit LineSent();
 }
 
 void TForm1::SendLine(const QByteArray& line, char addressByte, bool addressed) {
@@ -344,14 +355,14 @@ void TForm1::SendLine(const QByteArray& line, char addressByte, bool addressed) 
                 !addressed});
   // One frame at a time: Send comes back once the line is through and any
   // hold after it has passed.
-  Control("btn96")->setEnabled(false);
+  SetSendReady(false);
   sender_->Start(FrameOf(line), [this](char byte) { return comm1_->SendData(&byte, 1); });
 }
 
 void TForm1::SendOverUsb(const QByteArray& line) {
   sentLine_ = line;
   sentAddressByte_.reset();
-  Control("btn96")->setEnabled(false);
+  SetSendReady(false);
   Note(LogEntry::Kind::Sent, "USB", FrameOf(line));
   usb_->Transfer(FrameOf(line), line);
 }
@@ -359,6 +370,8 @@ void TForm1::SendOverUsb(const QByteArray& line) {
 void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line) {
   const QByteArray sent = std::exchange(sentLine_, line);
   Note(LogEntry::Kind::Received, "USB", reply);
+  if (!reply.isEmpty()) emit BlockReceived(reply);
+  const auto done = qScopeGuard([this, written] { emit FrameDone(written); });
   auto showReply = [this, reply] {
     Edit("Edit3")->setText(replies_.Fetched(reply));
     SweepTriggerPause();
@@ -372,6 +385,8 @@ void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteAr
 }
 
 void TForm1::FrameSent(bool everyByteHandedOver) {
+  const auto done =
+      qScopeGuard([this, everyByteHandedOver] { emit FrameDone(everyByteHandedOver); });
   Edit("Edit3")->clear();
   if (everyByteHandedOver) {
     QString echo = SentEcho(sentLine_);
@@ -428,12 +443,24 @@ void TForm1::SweepTriggerPause() {
   if (hold) {
     sweepTriggerHold_.start();
   } else {
-    Control("btn96")->setEnabled(true);
+    SetSendReady(true);
   }
+}
+
+void TForm1::SetSendReady(bool ready) {
+  sendReady_ = ready;
+  Control("btn96")->setEnabled(ready && !sequenceRunning_);
+  if (ready) emit SendReady();
+}
+
+void TForm1::SetSequenceRunning(bool running) {
+  sequenceRunning_ = running;
+  Control("btn96")->setEnabled(sendReady_ && !sequenceRunning_);
 }
 
 void TForm1::Comm1ReceiveData(const QByteArray& block) {
   Note(LogEntry::Kind::Received, SerialLinkName(), block);
+  emit BlockReceived(block);
   if (const auto shown = replies_.Received(block, ReplyFlow::Clock::now())) {
     Edit("Edit3")->setText(*shown);
   }
@@ -476,6 +503,7 @@ void TForm1::Comm1RequestHangup() {
   if (!comm1_->IsOpen()) return;
   comm1_->ClosePort();
   ShowPortState(false);
+  emit SerialLinkLost();
   if (sender_->Busy()) {
     // The device is gone: the frame ends here, and the notice below says so;
     // "open the port" would only repeat it.
@@ -507,15 +535,43 @@ void TForm1::ShowPortState(bool open) {
 
 QWidget* TForm1::LogPanelWidget() const { return logPanel_; }
 
+// Made when first needed: the log's panel costs start-up half a megabyte.
+void TForm1::EnsureLogPanel() {
+  if (logPanel_) return;
+  logPanel_ = new LogPanel(*log_, this);
+  sequenceBar_ = new SequenceBar(*this, logPanel_);
+  logPanel_->AddRow(sequenceBar_);
+  logPanel_->ApplyLanguage(CurrentLanguage());
+  sequenceBar_->ApplyLanguage(CurrentLanguage());
+  logPanel_->setVisible(logShown_);
+}
+
+SequenceBar& TForm1::Sequences() {
+  EnsureLogPanel();
+  return *sequenceBar_;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->urls().size() == 1 && event->mimeData()->urls()[0].isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+// A sequence file dropped on the window is loaded, and the log shown with
+// the sequence controls.
+void TForm1::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls[0].isLocalFile()) return;
+  event->acceptProposedAction();
+  SetLogShown(true);
+  Sequences().Load(urls[0].toLocalFile());
+}
+
 void TForm1::SetLogShown(bool shown) {
   if (logToggle_->isChecked() != shown) logToggle_->setChecked(shown);  // comes back here
   if (logShown_ == shown) return;
   logShown_ = shown;
-  if (shown && !logPanel_) {
-    // Made when first shown: a list view costs start-up half a megabyte.
-    logPanel_ = new LogPanel(*log_, this);
-    logPanel_->ApplyLanguage(CurrentLanguage());
-  }
+  if (shown) EnsureLogPanel();
   if (logPanel_) logPanel_->setVisible(shown);
   if (shown) {
     const int height = logHeight_;  // the size limits below may resize the window first
@@ -573,6 +629,7 @@ void TForm1::ShowLinkState() {
   const Language language = CurrentLanguage();
   logToggle_->setText(TextIn(OwnText::LogToggle, language));
   if (logPanel_) logPanel_->ApplyLanguage(language);
+  if (sequenceBar_) sequenceBar_->ApplyLanguage(language);
   const QString texts[] = {SerialState(), UsbState()};
   for (int i = 0; i < 2; ++i) {
     // The panes are narrow: the whole text is the tooltip.

@@ -33,6 +33,7 @@ class PacedSender;
 namespace zrt::window {
 
 class LogPanel;
+class SequenceBar;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -89,10 +90,31 @@ class TForm1 : public QWidget {
   void SetLogShown(bool shown);
   int LogHeight() const { return logHeight_; }
   void SetLogHeight(int height);
+  // The sequence controls, beside the log.
+  SequenceBar& Sequences();
 
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
 
+  // Sends a line as Send sends the command line, on the interface chosen,
+  // but neither remembers it in the history nor asks about a long line.
+  // False when it did not begin (the reason is told as Send tells it);
+  // otherwise FrameDone follows.
+  bool SendFromSequence(const QString& line) { return SendText(line, false); }
+  // Whether a line may go out now: no frame going out, no hold after one.
+  bool ReadyToSend() const { return sendReady_ && !Sending(); }
+  // Send stays disabled while a sequence runs.
+  void SetSequenceRunning(bool running);
+
  signals:
+  // A line's frame is through (false: it did not all go out) and, on USB,
+  // its reply fetched.
+  void FrameDone(bool sent);
+  // Send may be used again.
+  void SendReady();
+  // Bytes from the instrument, on either link.
+  void BlockReceived(const QByteArray& block);
+  // The serial port's device went away.
+  void SerialLinkLost();
   // A line went out (or began to): History() has it.
   void LineSent();
   // The log was shown or hidden, or its height changed.
@@ -106,6 +128,8 @@ class TForm1 : public QWidget {
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private slots:
   void btn96Click();
@@ -120,6 +144,7 @@ class TForm1 : public QWidget {
 
  private:
   void FormCreate();
+  void EnsureLogPanel();
   void FormClose();
   // Starts the USB link's monitor and device, once.
   void StartUsb();
@@ -137,7 +162,10 @@ class TForm1 : public QWidget {
   void RefreshPortList();
 
   // The send of one line, in its steps: on the serial link byte by byte,
-  // on USB in one write with the reply fetched after it.
+  // on USB in one write with the reply fetched after it. True when it began.
+  bool SendText(const QString& text, bool byOperator);
+  void Remember(const QString& text);
+  void SetSendReady(bool ready);
   void SendLine(const QByteArray& line, char addressByte, bool addressed);
   void FrameSent(bool everyByteHandedOver);
   void SendOverUsb(const QByteArray& line);
@@ -171,10 +199,11 @@ class TForm1 : public QWidget {
   bool sentAsTyped_ = false;  // a serial line that did not begin with the address
   ReplyFlow replies_;
   CommandHistory history_;
-  QList<QLabel*> statusPanes_;    // the status bar's two panes, left to right
-  SessionLog* log_;               // owned as a child object
-  LogPanel* logPanel_ = nullptr;  // a child widget, once the log is first shown
-  QPushButton* logToggle_;        // in the status bar
+  QList<QLabel*> statusPanes_;          // the status bar's two panes, left to right
+  SessionLog* log_;                     // owned as a child object
+  LogPanel* logPanel_ = nullptr;        // a child widget, once the log is first shown
+  SequenceBar* sequenceBar_ = nullptr;  // in the log's panel
+  QPushButton* logToggle_;              // in the status bar
   bool logShown_ = false;
   int logHeight_ = 200;
   // The frame going out finishes before these: closing the window, and the
@@ -182,7 +211,9 @@ class TForm1 : public QWidget {
   bool closeAfterFrame_ = false;
   std::function<void()> afterFrame_;
   bool outputHeld_ = false;  // the instrument holds output back (XOFF)
-  QString textBeforeHold_;   // the reply box before it said so
+  bool sendReady_ = true;
+  bool sequenceRunning_ = false;
+  QString textBeforeHold_;  // the reply box before it said so
   QTimer closeHoldLimit_;
 };
 

@@ -29,8 +29,17 @@ enum class OwnText {
   LogDropped,  // %1 entries
   LogCopy,
   LogSelectAll,
-  FrameCut,         // %1 of %2 bytes went out
-  SettingsDamaged,  // %1: the settings file
+  // Sequences.
+  SequenceLoad,
+  SequenceRun,
+  SequenceStep,
+  SequencePause,
+  SequenceStop,
+  SequenceLoaded,      // %1 the file, %2 its steps
+  SequenceUnreadable,  // %1 the file, %2 why
+  SequenceStepOf,      // %1 of %2 steps, %3 the file, %4 its line, %5 what
+  FrameCut,            // %1 of %2 bytes went out
+  SettingsDamaged,     // %1: the settings file
   // Why a port did not open. English says it in the system's own words.
   NoSuchDevice,
   PortBusy,

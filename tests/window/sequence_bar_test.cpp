@@ -1,0 +1,123 @@
+// Sequences run from the window against the simulated instrument and a
+// pseudo-terminal: the lines on the wire, Send held while a run goes, Stop
+// between frames, a refused file.
+#include "window/sequence_bar.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <mutex>
+
+#include "pty_pair.h"
+#include "sim/pty_instrument.h"
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+using sequence::Runner;
+
+class SequenceBarTest : public WindowTest {
+ protected:
+  QString Write(const char* name, const QByteArray& text) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    return path;
+  }
+  void OpenPort(const std::string& path) {
+    Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(path));
+    Click("btn106");
+    ASSERT_TRUE(form->PortOpen());
+  }
+  bool WaitForEnd(std::optional<Runner::Outcome>& outcome, int timeoutMs = 20000) {
+    QObject::connect(&form->Sequences().Runner(), &Runner::Finished,
+                     [&](Runner::Outcome o, int) { outcome = o; });
+    return QTest::qWaitFor([&] { return outcome.has_value(); }, timeoutMs);
+  }
+  QPushButton* Bar(const char* name) const { return form->findChild<QPushButton*>(name); }
+  QString Where() const { return form->findChild<QLabel*>("SequenceWhere")->text(); }
+
+  QTemporaryDir dir;
+};
+
+TEST_F(SequenceBarTest, StepsAFrequencyThroughFiveValues) {
+  std::mutex mutex;
+  std::vector<std::string> heard;
+  sim::PtyInstrument instrument({88, {}, [&](const std::string& line) {
+                                   std::lock_guard lock(mutex);
+                                   heard.push_back(line);
+                                 }});
+  OpenPort(instrument.TerminalPath());
+  const QString path = Write("five.zrt",
+                             "# five frequencies\n"
+                             "for F in 1000 2000 5000 10000 20000\n"
+                             "  88CHA:AFREQ:${F}HZ\n"
+                             "  expect OK\n"
+                             "  CHA:AFREQ?\n"
+                             "  expect /^${F}HZ/\n"
+                             "end\n");
+  // Dropped on the window: the log opens with the sequence loaded.
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &drop);
+  ASSERT_TRUE(form->LogShown());
+  ASSERT_EQ(form->Sequences().Runner().Steps().size(), 20u) << Where().toStdString();
+
+  std::optional<Runner::Outcome> outcome;
+  Bar("SequenceRun")->click();
+  EXPECT_FALSE(Button("btn96")->isEnabled()) << "Send is free during a run";
+  ASSERT_TRUE(WaitForEnd(outcome)) << Where().toStdString();
+  EXPECT_EQ(outcome, Runner::Outcome::Completed) << Where().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Button("btn96")->isEnabled(); }));
+  std::lock_guard lock(mutex);
+  std::vector<std::string> frames;
+  for (const std::string& line : heard) {
+    if (line.rfind("<- ", 0) == 0) frames.push_back(line.substr(3));
+  }
+  EXPECT_EQ(frames, (std::vector<std::string>{
+                        "XCHA:AFREQ:1000HZ", "CHA:AFREQ?", "XCHA:AFREQ:2000HZ", "CHA:AFREQ?",
+                        "XCHA:AFREQ:5000HZ", "CHA:AFREQ?", "XCHA:AFREQ:10000HZ", "CHA:AFREQ?",
+                        "XCHA:AFREQ:20000HZ", "CHA:AFREQ?"}));
+  EXPECT_TRUE(form->History().Lines().isEmpty()) << "a sequence's lines went into the history";
+}
+
+TEST_F(SequenceBarTest, StopEndsAfterTheFrameGoingOut) {
+  link::testing::PtyPair pty;
+  OpenPort(pty.TerminalPath());
+  const QString path = Write("many.zrt", "timeout 100ms\nrepeat 50\n  CHA:AFREQ:1000HZ\nend\n");
+  ASSERT_TRUE(form->Sequences().Load(path)) << Where().toStdString();
+  std::optional<Runner::Outcome> outcome;
+  Bar("SequenceRun")->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sending(); }));
+  QTest::qWait(50);  // into the frame
+  Bar("SequenceStop")->click();
+  ASSERT_TRUE(WaitForEnd(outcome));
+  EXPECT_EQ(outcome, Runner::Outcome::Stopped);
+  EXPECT_FALSE(form->Sending()) << "ended inside a frame";
+  const QByteArray wire = pty.Receive(17, 1000);
+  EXPECT_EQ(wire, "CHA:AFREQ:1000HZ\n");
+  EXPECT_TRUE(pty.Receive(1, 300).isEmpty()) << "more went out after Stop";
+}
+
+TEST_F(SequenceBarTest, ARefusedFileSendsNothingAndSaysWhere) {
+  link::testing::PtyPair pty;
+  OpenPort(pty.TerminalPath());
+  form->SelectLanguage(Language::SimplifiedChinese);
+  const QString path = Write("bad.zrt", "CHA:AFREQ:1000HZ\nrepeat 3\n  wait 5 minutes\nend\n");
+  EXPECT_FALSE(form->Sequences().Load(path));
+  EXPECT_EQ(Where(), "bad.zrt:3:8: 应为时长，例如 500ms 或 2s");
+  EXPECT_TRUE(form->Log().LineOf(form->Log().At(form->Log().Size() - 1)).endsWith(Where()));
+  EXPECT_FALSE(Bar("SequenceRun")->isEnabled());
+  EXPECT_TRUE(pty.Receive(1, 200).isEmpty());
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
