@@ -45,16 +45,6 @@ bool IsName(const QString& name) {
   return kName.match(name).hasMatch();
 }
 
-std::optional<std::chrono::milliseconds> DurationOf(const QString& text) {
-  static const QRegularExpression kDuration(R"(^(\d{1,9}(?:\.\d{1,3})?)\s*(ms|s)$)");
-  const QRegularExpressionMatch match = kDuration.match(text);
-  if (!match.hasMatch()) return std::nullopt;
-  const double value = match.captured(1).toDouble() * (match.captured(2) == "s" ? 1000.0 : 1.0);
-  const std::chrono::milliseconds duration(std::llround(value));
-  if (duration > kLongestDuration) return std::nullopt;
-  return duration;
-}
-
 std::optional<int> CountOf(const QString& text) {
   static const QRegularExpression kCount(R"(^\d{1,7}$)");
   if (!kCount.match(text).hasMatch()) return std::nullopt;
@@ -295,6 +285,16 @@ class Expander {
 };
 
 }  // namespace
+
+std::optional<std::chrono::milliseconds> DurationOf(const QString& text) {
+  static const QRegularExpression kDuration(R"(^(\d{1,9}(?:\.\d{1,3})?)\s*(ms|s)$)");
+  const QRegularExpressionMatch match = kDuration.match(text);
+  if (!match.hasMatch()) return std::nullopt;
+  const double value = match.captured(1).toDouble() * (match.captured(2) == "s" ? 1000.0 : 1.0);
+  const std::chrono::milliseconds duration(std::llround(value));
+  if (duration > kLongestDuration) return std::nullopt;
+  return duration;
+}
 
 Parsed Parse(const QString& text, const QString& file, std::chrono::milliseconds timeout) {
   auto read = Reader(file).Read(text);

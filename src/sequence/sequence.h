@@ -16,6 +16,7 @@
 
 #include <QString>
 #include <chrono>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -75,6 +76,9 @@ struct ParseError {
 QString Describe(const ParseError& error, int language = 0);
 
 using Parsed = std::variant<std::vector<Step>, ParseError>;
+
+// A duration as a file writes it: "500ms", "2s", "1.5s"; at most a day.
+std::optional<std::chrono::milliseconds> DurationOf(const QString& text);
 
 // Expands the text of a sequence file named `file` (for the messages);
 // `timeout` stands until the file's first "timeout".

@@ -52,14 +52,7 @@ TEST_F(SequenceBarTest, StepsAFrequencyThroughFiveValues) {
                                    heard.push_back(line);
                                  }});
   OpenPort(instrument.TerminalPath());
-  const QString path = Write("five.zrt",
-                             "# five frequencies\n"
-                             "for F in 1000 2000 5000 10000 20000\n"
-                             "  88CHA:AFREQ:${F}HZ\n"
-                             "  expect OK\n"
-                             "  CHA:AFREQ?\n"
-                             "  expect /^${F}HZ/\n"
-                             "end\n");
+  const QString path = ZRT_EXAMPLES "/step-frequency.zrt";
   // Dropped on the window: the log opens with the sequence loaded.
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(path)});

@@ -1,0 +1,150 @@
+// zrt-send: command lines and sequence files sent from a shell or a test
+// script, as the panel's Send sends them, with each reply printed.
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "cli/line_links.h"
+#include "cli/reply_output.h"
+#include "cli/send_options.h"
+#include "link/ecomms_error.h"
+#include "protocol/send_steps.h"
+#include "sim/pty_instrument.h"
+#include "sim/simulated_ch375.h"
+
+namespace {
+
+using namespace zrt;
+using sequence::Runner;
+
+enum Status { kSent = 0, kUnanswered = 1, kUsage = 2, kCannotOpen = 3, kGone = 4 };
+
+int Fail(int status, const QString& text) {
+  std::fprintf(stderr, "zrt-send: %s\n", text.toLocal8Bit().constData());
+  return status;
+}
+
+// The steps: the lines given, one step each, or a sequence file.
+std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& options,
+                                                       QString& source) {
+  if (!options.lines.isEmpty()) {
+    std::vector<sequence::Step> steps;
+    for (int i = 0; i < options.lines.size(); ++i) {
+      steps.push_back(
+          {sequence::Step::Kind::Send, options.lines[i], false, options.timeout, i + 1});
+    }
+    source = "argument";
+    return steps;
+  }
+  QFile file;
+  if (options.stdinFile) {
+    source = "<stdin>";
+    if (!file.open(stdin, QIODevice::ReadOnly)) return Fail(kUsage, "cannot read standard input");
+  } else {
+    source = options.file;
+    file.setFileName(options.file);
+    if (!file.open(QIODevice::ReadOnly)) {
+      return Fail(kUsage, options.file + ": " + file.errorString());
+    }
+  }
+  const sequence::Parsed parsed = sequence::ParseBytes(file.readAll(), source, options.timeout);
+  if (const auto* error = std::get_if<sequence::ParseError>(&parsed)) {
+    return Fail(kUsage, sequence::Describe(*error));
+  }
+  return std::get<std::vector<sequence::Step>>(parsed);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const auto parsed = cli::ParseSendOptions(app.arguments());
+  if (const auto* exit = std::get_if<cli::Exit>(&parsed)) {
+    std::fputs(exit->text.toLocal8Bit().constData(), exit->status == 0 ? stdout : stderr);
+    return exit->status;
+  }
+  const cli::SendOptions& options = std::get<cli::SendOptions>(parsed);
+  QString source;
+  auto steps = StepsOf(options, source);
+  if (const int* status = std::get_if<int>(&steps)) return *status;
+  if (std::get<std::vector<sequence::Step>>(steps).empty()) return kSent;
+
+  // The simulated instrument outlives the link that talks to it.
+  std::unique_ptr<sim::PtyInstrument> serialInstrument;
+  std::unique_ptr<sim::SimulatedCh375> usbInstrument;
+  std::unique_ptr<cli::AddressedLink> link;
+  try {
+    if (options.usb) {
+      if (options.simulate) usbInstrument = std::make_unique<sim::SimulatedCh375>();
+      auto usb = std::make_unique<cli::UsbLineLink>(
+          usbInstrument ? *usbInstrument : link::SystemCh375Library(), options.address);
+      if (!usb->Open()) {
+        return Fail(kCannotOpen,
+                    "the USB device could not be opened: is it plugged in, and may you use it "
+                    "(see zrt-panel(1))?");
+      }
+      link = std::move(usb);
+    } else {
+      QString port = options.port;
+      if (options.simulate) {
+        serialInstrument = std::make_unique<sim::PtyInstrument>(sim::PtyInstrument::Options{});
+        port = QString::fromStdString(serialInstrument->TerminalPath());
+      }
+      auto serial =
+          std::make_unique<cli::SerialLineLink>(link::SystemSerialPlatform(), options.address);
+      serial->Open(QFile::encodeName(port).toStdString(), options.baud);
+      link = std::move(serial);
+    }
+  } catch (const link::ECommsError& error) {
+    const QString reason = QString::fromStdString(error.Reason());
+    return Fail(kCannotOpen, QString::fromStdString(error.what()) +
+                                 (reason.isEmpty() ? QString() : ": " + reason));
+  } catch (const protocol::EConvertError& error) {
+    return Fail(kUsage, QString::fromStdString(error.what()));
+  }
+
+  Runner runner(*link);
+  runner.Load(std::move(std::get<std::vector<sequence::Step>>(steps)));
+  QObject::connect(&runner, &Runner::Replied, [&](int index, const QByteArray& reply) {
+    const sequence::Step& step = runner.Steps()[static_cast<std::size_t>(index)];
+    const QByteArray out = cli::Format(
+        options.format,
+        {QDateTime::currentDateTime(), step.text, link->LastFrame(), reply, !reply.isEmpty()});
+    std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+    std::fflush(stdout);
+    if (reply.isEmpty()) {
+      Fail(0, QString("%1:%2: no reply within %3 s")
+                  .arg(source)
+                  .arg(step.line)
+                  .arg(step.duration.count() / 1000.0));
+    }
+  });
+  QObject::connect(&runner, &Runner::Finished, [&](Runner::Outcome outcome, int index) {
+    int status = kSent;
+    switch (outcome) {
+      case Runner::Outcome::Completed:
+        status = runner.MissingReplies() > 0 ? kUnanswered : kSent;
+        break;
+      case Runner::Outcome::Stopped:
+      case Runner::Outcome::ExpectMissed:
+        status = kUnanswered;
+        break;
+      case Runner::Outcome::NotSent:
+      case Runner::Outcome::LinkLost:
+        status = kGone;
+        break;
+    }
+    if (outcome != Runner::Outcome::Completed) {
+      const auto& all = runner.Steps();
+      Fail(status,
+           sequence::Explain(outcome, source,
+                             all[static_cast<std::size_t>(std::min<int>(index, all.size() - 1))],
+                             runner.Reply()));
+    }
+    QCoreApplication::exit(status);
+  });
+  QTimer::singleShot(0, &runner, &Runner::Run);
+  return QCoreApplication::exec();
+}

@@ -1,0 +1,98 @@
+#include "cli/send_options.h"
+
+#include <variant>
+
+#include "sequence/sequence.h"
+
+namespace zrt::cli {
+
+const char* const kSendHelp =
+    "usage: zrt-send (--port PATH | --usb | --simulate [--usb]) [options] [LINE...]\n"
+    "       zrt-send ... --file STEPS.zrt\n"
+    "       zrt-send ... -          (the steps on standard input)\n"
+    "\n"
+    "Sends command lines to a ZRT10XX/ZRT30XX signal generator as the panel's\n"
+    "Send does (address byte, line feed, a byte every 10 ms, the hold after a\n"
+    "sweep trigger) and prints each reply, one a line.\n"
+    "\n"
+    "  --port PATH      the serial port (a serial terminal no other program holds)\n"
+    "  --usb            the USB bridge instead of a serial port\n"
+    "  --simulate       the simulated instrument instead of a device\n"
+    "  --baud N         the serial rate (default 19200)\n"
+    "  --address N      the instrument's address (default 88); a line starting\n"
+    "                   with it goes out with the address byte in its place\n"
+    "  --timeout T      how long a reply may take to begin (default 2s)\n"
+    "  --file FILE      a sequence file (see zrt-send(1)); \"-\" reads standard input\n"
+    "  --raw            print the replies' bytes as they came\n"
+    "  --hex            print the replies as hex bytes\n"
+    "  --json           print one JSON object per line: time, line, sent, reply\n"
+    "  --help           this text\n"
+    "\n"
+    "Exit status: 0 all sent and answered (every expect met), 1 a reply missing\n"
+    "or an expect missed, 2 usage or a sequence file refused, 3 the port or\n"
+    "device could not be opened, 4 the device went away.\n";
+
+namespace {
+
+Exit Usage(const QString& problem) {
+  return {2, "zrt-send: " + problem + "\nTry 'zrt-send --help'.\n"};
+}
+
+}  // namespace
+
+std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
+  SendOptions options;
+  int formats = 0;
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    auto value = [&](QString& into) {
+      if (i + 1 >= arguments.size()) return false;
+      into = arguments[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") return Exit{0, kSendHelp};
+    if (arg == "--usb") {
+      options.usb = true;
+    } else if (arg == "--simulate") {
+      options.simulate = true;
+    } else if (arg == "--raw" || arg == "--hex" || arg == "--json") {
+      ++formats;
+      options.format = arg == "--raw"   ? ReplyFormat::Raw
+                       : arg == "--hex" ? ReplyFormat::Hex
+                                        : ReplyFormat::Json;
+    } else if (arg == "--port") {
+      if (!value(options.port)) return Usage("--port needs a path");
+    } else if (arg == "--baud") {
+      if (!value(options.baud)) return Usage("--baud needs a rate");
+    } else if (arg == "--address") {
+      if (!value(options.address)) return Usage("--address needs a number");
+    } else if (arg == "--file") {
+      if (!value(options.file)) return Usage("--file needs a file");
+      if (options.file == "-") options.stdinFile = true;
+    } else if (arg == "--timeout") {
+      QString text;
+      if (!value(text)) return Usage("--timeout needs a time such as 500ms or 2s");
+      const auto timeout = sequence::DurationOf(text);
+      if (!timeout) return Usage("--timeout needs a time such as 500ms or 2s");
+      options.timeout = *timeout;
+    } else if (arg == "-") {
+      options.stdinFile = true;
+    } else if (arg.startsWith("--")) {
+      return Usage("unknown option " + arg);
+    } else {
+      options.lines << arg;
+    }
+  }
+  if (formats > 1) return Usage("choose one of --raw, --hex and --json");
+  const int links = (options.port.isEmpty() ? 0 : 1) + (options.usb ? 1 : 0);
+  if (links > 1) return Usage("choose --port or --usb, not both");
+  if (links == 0 && !options.simulate) return Usage("name a --port, --usb or --simulate");
+  const int sources = (options.lines.isEmpty() ? 0 : 1) +
+                      (options.file.isEmpty() || options.stdinFile ? 0 : 1) +
+                      (options.stdinFile ? 1 : 0);
+  if (sources == 0) return Usage("nothing to send: give lines, --file FILE or -");
+  if (sources > 1) return Usage("give lines, --file or -, one of them");
+  return options;
+}
+
+}  // namespace zrt::cli

@@ -1,0 +1,201 @@
+// zrt-send run as a script runs it: against the simulated instrument on a
+// pseudo-terminal (zrt-sim), and against a terminal the test answers on
+// itself; every exit status, the bytes on the wire, the JSON read back.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include "pty_pair.h"
+
+namespace {
+
+struct Result {
+  int status;
+  QByteArray out;
+  QString err;
+};
+
+// Starts zrt-send; Finish() waits for it.
+struct Send {
+  Send(const QStringList& arguments, const QByteArray& input = {}) {
+    process.start(ZRT_SEND, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+  }
+  Result Finish(int timeoutMs = 60000) {
+    if (!process.waitForFinished(timeoutMs)) process.kill();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+  }
+  QProcess process;
+};
+
+// zrt-sim on a pseudo-terminal: the frames it heard, and any pacing report.
+struct Simulator {
+  Simulator() {
+    process.start(ZRT_SIM, {"--check-pacing"});
+    EXPECT_TRUE(process.waitForReadyRead(10000));
+    port = QString::fromUtf8(process.readLine().trimmed());
+  }
+  ~Simulator() {
+    process.terminate();
+    process.waitForFinished();
+  }
+  QStringList Heard() {
+    process.waitForReadyRead(100);
+    while (process.canReadLine()) heard << QString::fromUtf8(process.readLine().trimmed());
+    return heard;
+  }
+  QStringList Frames() {
+    return Heard().filter(QRegularExpression("^<- ")).replaceInStrings("<- ", "");
+  }
+  QProcess process;
+  QString port;
+  QStringList heard;
+};
+
+// What zrt-send puts on the terminal, once it has opened it (before that,
+// the instrument's side reads nothing).
+QByteArray Wire(const zrt::link::testing::PtyPair& pty, std::size_t count) {
+  QByteArray bytes;
+  QElapsedTimer clock;
+  clock.start();
+  while (static_cast<std::size_t>(bytes.size()) < count && clock.elapsed() < 10000) {
+    bytes += pty.Receive(count - static_cast<std::size_t>(bytes.size()), 100);
+    if (bytes.isEmpty()) QThread::msleep(20);
+  }
+  return bytes;
+}
+
+QString Write(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
+  QFile file(dir.filePath(name));
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+  return file.fileName();
+}
+
+TEST(ZrtSend, ExitStatusSaysWhatHappened) {
+  QTemporaryDir dir;
+  const QString refused = Write(dir, "refused.zrt", "A\nrepeat 2\n  wait soon\nend\n");
+  struct Case {
+    QStringList arguments;
+    QByteArray input;
+    int status;
+    const char* said;  // on standard error
+  } cases[] = {
+      {{"--simulate", "CHA:AFREQ:1000HZ", "CHA:AFREQ?"}, {}, 0, ""},
+      {{"--simulate", "--timeout", "300ms", "-"},
+       "CHA:AFREQ?\nexpect 2000HZ\n",
+       1,
+       "<stdin>:2: no reply with \"2000HZ\" came within 0.3 s; received: \"0\\n\""},
+      {{"--port"}, {}, 2, "--port needs a path"},
+      {{"--simulate", "--file", refused}, {}, 2, "refused.zrt:3:8: expected a duration"},
+      {{"--simulate", "--address", "eighty", "A"}, {}, 2, "'eighty' is not a valid integer value"},
+      {{"--port", "/dev/null", "A"}, {}, 3, "/dev/null is not a serial terminal"},
+      {{"--port", dir.filePath("none"), "A"}, {}, 3, "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    Send send(c.arguments, c.input);
+    const Result result = send.Finish();
+    EXPECT_EQ(result.status, c.status) << c.arguments.join(' ').toStdString() << "\n"
+                                       << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
+  }
+}
+
+TEST(ZrtSend, PortHeldOrGoneMidRun) {
+  // A port another program holds is refused.
+  zrt::link::testing::PtyPair held;
+  Send first({"--port", QString::fromStdString(held.TerminalPath()), "--timeout", "10s", "A", "B"});
+  ASSERT_EQ(Wire(held, 2), "A\n");
+  Send second({"--port", QString::fromStdString(held.TerminalPath()), "C"});
+  const Result refused = second.Finish();
+  EXPECT_EQ(refused.status, 3) << refused.err.toStdString();
+  // The device goes away while the first waits for its reply.
+  held.CloseInstrument();
+  const Result gone = first.Finish();
+  EXPECT_EQ(gone.status, 4) << gone.err.toStdString();
+  EXPECT_TRUE(gone.err.contains("argument:1: the link went away")) << gone.err.toStdString();
+}
+
+// Twenty lines with waits, expects and a repeat: the frames the instrument
+// hears, every byte 10 ms or more after the one before (zrt-sim reports
+// closer ones), in about the time the frames and waits take.
+TEST(ZrtSend, ASequencePutsItsLinesOnTheWire) {
+  QTemporaryDir dir;
+  const QString steps = Write(dir, "twenty.zrt",
+                              "88CHA:AFREQ:1000HZ\nexpect OK\nwait 200ms\n"
+                              "repeat 6\n  CHA:AFREQ?\n  expect /^1000HZ/\n  X\n  wait 100ms\nend\n"
+                              "88CHA:AFREQ:2000HZ\nCHA:AFREQ?\nexpect 2000HZ\n"
+                              "for N in 1 2 3 4 5 6\n  N${N}\nend\n");
+  Simulator instrument;
+  QElapsedTimer clock;
+  clock.start();
+  Send send({"--port", instrument.port, "--file", steps});
+  const Result result = send.Finish();
+  const double seconds = clock.elapsed() / 1000.0;
+  ASSERT_EQ(result.status, 0) << result.err.toStdString();
+  QStringList expected{"XCHA:AFREQ:1000HZ"};
+  for (int i = 0; i < 6; ++i)
+    expected << "CHA:AFREQ?"
+             << "X";
+  expected << "XCHA:AFREQ:2000HZ"
+           << "CHA:AFREQ?";
+  for (int n = 1; n <= 6; ++n) expected << QString("N%1").arg(n);
+  QStringList frames;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (frames = instrument.Frames()).size() >= 20; }, 5000));
+  EXPECT_EQ(frames, expected);
+  EXPECT_TRUE(instrument.Heard().filter("pacing:").isEmpty())
+      << instrument.Heard().join('\n').toStdString();
+  // 182 bytes at 10 ms, 0.8 s of waits, and a reply's quiet time per line.
+  const double least = 1.82 + 0.8 + 20 * 0.1;
+  EXPECT_GE(seconds, least);
+  EXPECT_LT(seconds, least + 5) << "lines waited longer than their replies";
+}
+
+// The shipped example, as the window's test runs it too: the same frames.
+TEST(ZrtSend, TheExampleStepsAFrequency) {
+  Simulator instrument;
+  Send send({"--port", instrument.port, "--file", ZRT_EXAMPLES "/step-frequency.zrt"});
+  const Result result = send.Finish();
+  ASSERT_EQ(result.status, 0) << result.err.toStdString();
+  EXPECT_EQ(result.out,
+            "OK\\n\n1000HZ\\n\nOK\\n\n2000HZ\\n\nOK\\n\n5000HZ\\n\nOK\\n\n10000HZ\\n\n"
+            "OK\\n\n20000HZ\\n\n");
+  QStringList frames;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (frames = instrument.Frames()).size() >= 10; }, 5000));
+  EXPECT_EQ(frames,
+            QStringList({"XCHA:AFREQ:1000HZ", "CHA:AFREQ?", "XCHA:AFREQ:2000HZ", "CHA:AFREQ?",
+                         "XCHA:AFREQ:5000HZ", "CHA:AFREQ?", "XCHA:AFREQ:10000HZ", "CHA:AFREQ?",
+                         "XCHA:AFREQ:20000HZ", "CHA:AFREQ?"}));
+}
+
+TEST(ZrtSend, JsonCarriesEveryByteBack) {
+  zrt::link::testing::PtyPair instrument;
+  Send send(
+      {"--port", QString::fromStdString(instrument.TerminalPath()), "--json", "88CHA:AFREQ?"});
+  ASSERT_EQ(Wire(instrument, 12), "XCHA:AFREQ?\n");
+  // Every byte value but the two the port keeps for flow control (XON, XOFF).
+  QByteArray reply;
+  for (int byte = 0; byte < 256; ++byte) {
+    if (byte != 0x11 && byte != 0x13) reply += static_cast<char>(byte);
+  }
+  instrument.Send(reply);
+  const Result result = send.Finish();
+  ASSERT_EQ(result.status, 0) << result.err.toStdString();
+  const QJsonObject object = QJsonDocument::fromJson(result.out).object();
+  EXPECT_EQ(object["line"].toString(), "88CHA:AFREQ?");
+  EXPECT_EQ(QByteArray::fromHex(object["sent"].toString().toLatin1()), "XCHA:AFREQ?\n");
+  EXPECT_EQ(object["reply"].toString().toLatin1(), reply);
+  EXPECT_TRUE(object["answered"].toBool());
+  EXPECT_TRUE(QDateTime::fromString(object["time"].toString(), Qt::ISODateWithMs).isValid());
+}
+
+}  // namespace
