@@ -13,6 +13,7 @@ trap 'rm -rf "$scratch"' EXIT
 expected=(
   bin/zrt-panel
   bin/zrt-sim
+  bin/zrt-send
   lib/udev/rules.d/70-zrt-panel.rules
   share/applications/$id.desktop
   share/metainfo/$id.metainfo.xml
@@ -22,6 +23,10 @@ expected=(
   share/icons/hicolor/256x256/apps/$id.png
   share/man/man1/zrt-panel.1
   share/man/man1/zrt-sim.1
+  share/man/man1/zrt-send.1
+  share/bash-completion/completions/zrt-send
+  share/doc/zrt-panel/examples/step-frequency.zrt
+  share/doc/zrt-panel/examples/sweep-setup.zrt
   share/doc/zrt-panel/copyright
   share/doc/zrt-panel/LICENSE
 )
@@ -58,6 +63,7 @@ dpkg_root -i "$deb" >/dev/null 2>&1
 [ "$(dpkg_root -s zrt-panel | sed -n 's/^Status: //p')" = "install ok installed" ]
 check_layout "$root/usr" || { echo "package layout differs"; exit 1; }
 "$root/usr/bin/zrt-panel" --version | grep -q '^zrt-panel '
+"$root/usr/bin/zrt-send" --help | grep -q '^usage: zrt-send'
 dpkg_root -r zrt-panel >/dev/null 2>&1
 left=$(find "$root" -type f ! -path "$root/var/*" | wc -l)
 [ "$left" -eq 0 ] || { echo "removal left $left files"; exit 1; }
