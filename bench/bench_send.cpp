@@ -5,7 +5,8 @@
 //   processes (one per core by default) keep the cores busy, and the
 //   instrument's side reads at real-time priority where it may (as root),
 //   so that the spacing is the panel's and not the reader's. Last, with the
-//   load let go, the cost of an entry added to the shown session log. Last, with the
+//   load let go, the cost of an entry added to the shown session log, and
+//   what a sequence's run adds to each line. Last, with the
 //   load let go, the cost of an entry added to the shown session log.
 //
 //   bench-send [--json] [--sends N] [--load N]
@@ -21,6 +22,7 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -30,6 +32,7 @@
 #include <thread>
 
 #include "bench_support.h"
+#include "window/sequence_bar.h"
 #include "window_driving.h"
 
 namespace {
@@ -82,8 +85,11 @@ class WireClock {
             if (poll(&p, 1, 20) != 1 || !(p.revents & POLLIN)) continue;
             char byte;
             if (read(fd, &byte, 1) != 1) continue;
-            std::lock_guard lock(mutex_);
-            arrivals_.push_back(Clock::now());
+            {
+              std::lock_guard lock(mutex_);
+              arrivals_.push_back(Clock::now());
+            }
+            if (byte == '\n' && answer_) zrt::bench::WriteAll(fd, "0\n", 2);
           }
         }) {}
 
@@ -93,13 +99,44 @@ class WireClock {
     return std::exchange(arrivals_, {});
   }
   bool RealTime() const { return realTime_.load(); }
+  // Plays the instrument from now on: "0" and a line feed to every line.
+  void AnswerEachLine() { answer_ = true; }
 
  private:
   std::atomic<bool> realTime_{false};
+  std::atomic<bool> answer_{false};
   std::mutex mutex_;
   std::vector<Clock::time_point> arrivals_;
   std::jthread thread_;
 };
+
+// Runs 100 lines of "X?" from a sequence file, the wire's side answering
+// each at once, and returns the mean time between one line's last byte and
+// the next line's first beyond the reply's quiet time (the port's read
+// interval): what a sequence adds to each line. -1 when the run did not
+// complete.
+double SequenceOverheadMs(zrt::window::TForm1& form, WireClock& wire) {
+  using zrt::sequence::Runner;
+  QTemporaryFile file;
+  if (!file.open()) return -1;
+  file.write("repeat 100\n  X?\nend\n");
+  file.close();
+  if (!form.Sequences().Load(file.fileName())) return -1;
+  wire.Take();
+  wire.AnswerEachLine();
+  std::optional<Runner::Outcome> outcome;
+  QObject::connect(&form.Sequences().Runner(), &Runner::Finished,
+                   [&](Runner::Outcome o, int) { outcome = o; });
+  form.Sequences().Runner().Run();
+  while (!outcome) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  const std::vector<Clock::time_point> bytes = wire.Take();
+  if (outcome != Runner::Outcome::Completed || bytes.size() != 300) return -1;
+  double between = 0;
+  for (std::size_t line = 0; line + 1 < 100; ++line) {
+    between += Ms(bytes[3 * line + 3] - bytes[3 * line + 2]);
+  }
+  return between / 99 - form.Comm1().ReadIntervalTimeout();
+}
 
 }  // namespace
 
@@ -177,6 +214,10 @@ int main(int argc, char** argv) {
   const double appendEarlyP99 = Percentile(appendsEarly, 0.99);
   const double appendFullP99 = Percentile(appendsFull, 0.99);
 
+  // A sequence of 100 short queries: what it adds between one line and the
+  // next, beyond the reply's quiet time.
+  const double sequenceOverhead = SequenceOverheadMs(form, wire);
+
   const double gapMean = std::accumulate(gaps.begin(), gaps.end(), 0.0) / gaps.size();
   const double gapMin = *std::min_element(gaps.begin(), gaps.end());
   const double gapP99 = Percentile(gaps, 0.99);
@@ -186,9 +227,10 @@ int main(int argc, char** argv) {
         "{\"gap_min_ms\": %.2f, \"gap_mean_ms\": %.2f, \"gap_p99_ms\": %.2f, "
         "\"frame_ms_mean\": %.1f, \"ui_stall_ms_max\": %.1f, \"sends\": %d, "
         "\"lost_bytes\": %lld, \"busy_processes\": %d, \"reader_realtime\": %s, "
-        "\"log_append_us_p99_at_200\": %.0f, \"log_append_us_p99\": %.0f}\n",
+        "\"log_append_us_p99_at_200\": %.0f, \"log_append_us_p99\": %.0f, "
+        "\"sequence_overhead_ms\": %.2f}\n",
         gapMin, gapMean, gapP99, frameMean, stallMax, sends, lost, busyCount,
-        wire.RealTime() ? "true" : "false", appendEarlyP99, appendFullP99);
+        wire.RealTime() ? "true" : "false", appendEarlyP99, appendFullP99, sequenceOverhead);
   } else {
     std::printf("load:     %d busy processes; instrument's side read %s\n", busyCount,
                 wire.RealTime() ? "at real-time priority" : "at normal priority");
@@ -207,6 +249,10 @@ int main(int argc, char** argv) {
         "(target <= "
         "200), %.0f us at 200\n",
         appendFullP99, appendEarlyP99);
+    std::printf(
+        "sequence: %.2f ms per line between a line's last byte and the next's first, beyond "
+        "the reply's quiet time (target <= 2)\n",
+        sequenceOverhead);
   }
   return 0;
 }

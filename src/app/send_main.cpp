@@ -107,13 +107,17 @@ int main(int argc, char** argv) {
 
   Runner runner(*link);
   runner.Load(std::move(std::get<std::vector<sequence::Step>>(steps)));
-  QObject::connect(&runner, &Runner::Replied, [&](int index, const QByteArray& reply) {
+  auto print = [&](int index, const QByteArray& reply) {
     const sequence::Step& step = runner.Steps()[static_cast<std::size_t>(index)];
     const QByteArray out = cli::Format(
         options.format,
         {QDateTime::currentDateTime(), step.text, link->LastFrame(), reply, !reply.isEmpty()});
     std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
     std::fflush(stdout);
+    return step;
+  };
+  QObject::connect(&runner, &Runner::Replied, [&](int index, const QByteArray& reply) {
+    const sequence::Step& step = print(index, reply);
     if (reply.isEmpty()) {
       Fail(0, QString("%1:%2: no reply within %3 s")
                   .arg(source)
@@ -121,6 +125,8 @@ int main(int argc, char** argv) {
                   .arg(step.duration.count() / 1000.0));
     }
   });
+  // Bytes that came after a pause in a reply, on a line of their own.
+  QObject::connect(&runner, &Runner::RepliedLate, print);
   QObject::connect(&runner, &Runner::Finished, [&](Runner::Outcome outcome, int index) {
     int status = kSent;
     switch (outcome) {

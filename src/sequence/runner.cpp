@@ -43,6 +43,7 @@ void Runner::Start(State state) {
   if (state_ == State::Running) return;  // under way: Run and Step only change where it stops
   if (state_ == State::Idle) {
     missing_ = 0;
+    lastLine_ = -1;
     reply_.clear();
   }
   state_ = state;
@@ -104,6 +105,7 @@ void Runner::StartStep() {
         return;
       }
       reply_.clear();
+      lastLine_ = next_;
       waiting_ = Waiting::Frame;
       link_.Send(step.text);
       return;
@@ -142,9 +144,9 @@ void Runner::FrameOut(bool sent) {
   if (!sent) return End(Outcome::NotSent);
   if (stopRequested_) return End(Outcome::Stopped);
   waiting_ = Waiting::Reply;
-  // Bytes that came while the frame went out count; the quiet time runs
-  // from the frame's end.
-  timer_.start(reply_.isEmpty() ? steps_[static_cast<std::size_t>(next_)].duration : kReplyQuiet);
+  // A reply that came while the frame went out is the line's.
+  timer_.start(reply_.isEmpty() ? steps_[static_cast<std::size_t>(next_)].duration
+                                : std::chrono::milliseconds(0));
 }
 
 void Runner::Block(const QByteArray& block) {
@@ -152,8 +154,13 @@ void Runner::Block(const QByteArray& block) {
   reply_ += block;
   if (reply_.size() > kLongestReply) reply_.remove(0, reply_.size() - kLongestReply);
   if (waiting_ == Waiting::Reply) {
-    timer_.start(kReplyQuiet);
-  } else if (waiting_ == Waiting::Expect && Matches()) {
+    // Delivered once the line went quiet: the blocks delivered with it
+    // (a long reply fills several) are taken before it ends.
+    timer_.start(0);
+  } else if (waiting_ != Waiting::Frame && lastLine_ >= 0) {
+    emit RepliedLate(lastLine_, block);
+  }
+  if (waiting_ == Waiting::Expect && Matches()) {
     timer_.stop();
     Advance();
   }

@@ -1,9 +1,13 @@
 // Runs a sequence's steps through a link that sends lines as the window's
 // Send does. A line's step ends when the link may send again (its frame is
-// through and any hold after it has passed) and its reply has ended: the
-// instrument quiet for kReplyQuiet after its last byte, or nothing come
-// within the step's timeout. An expect looks at everything received since
-// the last line was sent, and waits for more up to its timeout.
+// through and any hold after it has passed) and its reply has ended. The
+// links deliver a reply once the instrument has been quiet for a while
+// (the serial port's read interval, the USB reply's quiet time: 100 ms
+// after the last byte), so the reply ends with the blocks delivered
+// together; when nothing comes within the step's timeout it is missing.
+// Bytes that come later, before the next line, are reported as late. An
+// expect looks at everything received since the last line was sent, and
+// waits for more up to its timeout.
 //
 // Pause and Stop take effect between steps, never inside a frame: Stop
 // during a frame ends the run once the frame is through.
@@ -41,7 +45,6 @@ class Runner : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr std::chrono::milliseconds kReplyQuiet{100};
   enum class State { Idle, Running, Paused };
   enum class Outcome { Completed, Stopped, ExpectMissed, NotSent, LinkLost };
 
@@ -69,6 +72,8 @@ class Runner : public QObject {
   void StepStarted(int index);
   // A line's reply, whole; empty when none came.
   void Replied(int index, const QByteArray& reply);
+  // Bytes that came after the reply to the line at `index` had ended.
+  void RepliedLate(int index, const QByteArray& bytes);
   // The run ended at step `index` (Steps().size() when it completed).
   void Finished(Outcome outcome, int index);
 
@@ -96,6 +101,7 @@ class Runner : public QObject {
   bool replyEnded_ = false;
   QByteArray reply_;
   int missing_ = 0;
+  int lastLine_ = -1;  // the step of the line sent last
   QTimer timer_;
 };
 

@@ -127,7 +127,7 @@ TEST(ZrtSend, PortHeldOrGoneMidRun) {
 
 // Twenty lines with waits, expects and a repeat: the frames the instrument
 // hears, every byte 10 ms or more after the one before (zrt-sim reports
-// closer ones), in about the time the frames and waits take.
+// closer ones), in about the time the frames, replies and waits take.
 TEST(ZrtSend, ASequencePutsItsLinesOnTheWire) {
   QTemporaryDir dir;
   const QString steps = Write(dir, "twenty.zrt",
@@ -154,8 +154,10 @@ TEST(ZrtSend, ASequencePutsItsLinesOnTheWire) {
   EXPECT_EQ(frames, expected);
   EXPECT_TRUE(instrument.Heard().filter("pacing:").isEmpty())
       << instrument.Heard().join('\n').toStdString();
-  // 182 bytes at 10 ms, 0.8 s of waits, and a reply's quiet time per line.
-  const double least = 1.82 + 0.8 + 20 * 0.1;
+  // Each line: its bytes (and line feed) 10 ms apart, then its reply
+  // delivered after 100 ms of quiet; and 0.8 s of waits.
+  double least = 0.8;
+  for (const QString& frame : expected) least += frame.size() * 0.010 + 0.100;
   EXPECT_GE(seconds, least);
   EXPECT_LT(seconds, least + 5) << "lines waited longer than their replies";
 }

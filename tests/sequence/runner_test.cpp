@@ -38,6 +38,9 @@ struct Trial {
       outcome = o;
       endedAt = index;
     });
+    QObject::connect(&runner, &Runner::RepliedLate, [this](int index, const QByteArray& bytes) {
+      late << QString("%1:%2").arg(index).arg(QString::fromLatin1(bytes));
+    });
     QObject::connect(&runner, &Runner::Replied, [this](int index, const QByteArray& reply) {
       replies << QString("%1:%2").arg(index).arg(QString::fromLatin1(reply));
     });
@@ -53,6 +56,7 @@ struct Trial {
   std::optional<Runner::Outcome> outcome;
   int endedAt = -1;
   QStringList replies;
+  QStringList late;
 };
 
 TEST(Runner, SendsEachLineAfterTheOneBeforeHasItsReply) {
@@ -69,6 +73,8 @@ TEST(Runner, SendsEachLineAfterTheOneBeforeHasItsReply) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return run.replies.contains("3:"); }));
   QCoreApplication::processEvents();
   EXPECT_EQ(run.link.sent.size(), 2) << "sent while the link was held";
+  emit run.link.Received("late");  // after B's reply ended: B's, late
+  EXPECT_EQ(run.late, QStringList{"3:late"});
   run.link.Release();
   ASSERT_TRUE(run.WaitForSent(3));
   run.link.FrameThrough();
