@@ -35,6 +35,24 @@ constexpr Keyword kKeywords[] = {
     {"end", std::nullopt},
 };
 
+// Blanks as QString::trimmed() takes them: Unicode's, not only ASCII's.
+QRegularExpression BlankPattern(const char* pattern) {
+  return QRegularExpression(QString::fromLatin1(pattern),
+                            QRegularExpression::UseUnicodePropertiesOption);
+}
+const QRegularExpression& Blank() {
+  static const QRegularExpression blank = BlankPattern(R"(\s)");
+  return blank;
+}
+const QRegularExpression& NonBlank() {
+  static const QRegularExpression nonBlank = BlankPattern(R"(\S)");
+  return nonBlank;
+}
+const QRegularExpression& Blanks() {
+  static const QRegularExpression blanks = BlankPattern(R"(\s+)");
+  return blanks;
+}
+
 ParseError ErrorAt(const QString& file, int line, int column, Problem problem,
                    QString detail = {}) {
   return {file, line, column, problem, std::move(detail)};
@@ -74,8 +92,8 @@ class Reader {
       const int line = i + 1;
       const QString trimmed = raw.trimmed();
       if (trimmed.isEmpty() || trimmed.startsWith('#')) continue;
-      const qsizetype start = raw.indexOf(QRegularExpression(R"(\S)"));
-      const qsizetype space = trimmed.indexOf(QRegularExpression(R"(\s)"));
+      const qsizetype start = raw.indexOf(NonBlank());
+      const qsizetype space = trimmed.indexOf(Blank());
       const QString word = space < 0 ? trimmed : trimmed.left(space);
       const QString rest = space < 0 ? QString() : trimmed.mid(space).trimmed();
       const int restColumn = static_cast<int>(space < 0 ? start + trimmed.size() + 1
@@ -141,7 +159,7 @@ class Reader {
         return std::nullopt;
       case Node::Kind::Set:
       case Node::Kind::For: {
-        const qsizetype space = argument.indexOf(QRegularExpression(R"(\s)"));
+        const qsizetype space = argument.indexOf(Blank());
         node.name = space < 0 ? argument : argument.left(space);
         const QString rest = space < 0 ? QString() : argument.mid(space).trimmed();
         if (!IsName(node.name)) return ErrorAt(file_, node.line, node.column, Problem::Name);
@@ -154,7 +172,8 @@ class Reader {
           node.column = restColumn;
           return std::nullopt;
         }
-        const qsizetype inEnd = rest.indexOf(QRegularExpression(R"(\s|$)"));
+        const qsizetype blank = rest.indexOf(Blank());
+        const qsizetype inEnd = blank < 0 ? rest.size() : blank;
         if (rest.left(inEnd) != "in") return ErrorAt(file_, node.line, restColumn, Problem::In);
         const QString values = rest.mid(inEnd).trimmed();
         const int valuesColumn =
@@ -240,7 +259,7 @@ class Expander {
         break;
       }
       case Node::Kind::For: {
-        const QStringList values = argument.split(QRegularExpression(R"(\s+)"), Qt::SkipEmptyParts);
+        const QStringList values = argument.split(Blanks(), Qt::SkipEmptyParts);
         if (values.isEmpty()) return fail(Problem::Values, node.column);
         for (const QString& value : values) {
           values_[node.name] = value;
