@@ -38,6 +38,8 @@ constexpr std::array<std::array<const char*, 3>, static_cast<std::size_t>(Proble
         {"expected nothing after 'end'", "'end' 后不应有内容", "'end' 後不應有內容"},
         {"expected UTF-8 text", "应为 UTF-8 文本", "應為 UTF-8 文字"},
         {"expected a line of at most %2 characters", "一行最多 %2 个字符", "一行最多 %2 個字元"},
+        {"the sequence comes to more than %2 characters", "序列展开后超过 %2 个字符",
+         "序列展開後超過 %2 個字元"},
     }};
 
 int LimitOf(const ParseError& error) {

@@ -205,6 +205,10 @@ class Expander {
       auto filled = Fill(node);
       if (auto* error = std::get_if<ParseError>(&filled)) return *error;
       const QString& argument = std::get<QString>(filled);
+      // Every statement written out counts, so that neither the steps nor
+      // the work of writing them out grows without bound.
+      characters_ += argument.size();
+      if (characters_ > kMaxCharacters) return ErrorAt(file_, node.line, 1, Problem::TooBig);
       if (auto error = Take(node, argument)) return error;
     }
     return std::nullopt;
@@ -269,6 +273,7 @@ class Expander {
       }
     }
     if (static_cast<int>(steps.size()) > kMaxSteps) return fail(Problem::TooManySteps, 1);
+
     return std::nullopt;
   }
 
@@ -301,6 +306,7 @@ class Expander {
   std::map<QString, QString> values_;
   std::chrono::milliseconds timeout_;
   int work_ = 0;
+  qsizetype characters_ = 0;
 };
 
 }  // namespace

@@ -27,7 +27,8 @@ inline constexpr int kMaxDepth = 16;        // blocks inside blocks
 inline constexpr int kMaxSteps = 100000;    // steps once expanded
 inline constexpr int kMaxRepeat = 1000000;  // times a block repeats
 inline constexpr std::chrono::hours kLongestDuration{24};
-inline constexpr int kLongestLine = 65536;  // characters, once names are filled in
+inline constexpr int kLongestLine = 65536;            // characters, once names are filled in
+inline constexpr qsizetype kMaxCharacters = 4 << 20;  // in all the statements written out
 
 struct Step {
   enum class Kind { Send, Wait, Expect };
@@ -59,6 +60,7 @@ enum class Problem {
   NothingAfterEnd,  // words after "end"
   NotText,          // the file is not UTF-8 text
   TooLong,          // a line longer than kLongestLine once names are filled in
+  TooBig,           // more than kMaxCharacters written out in all
   Count_,
 };
 

@@ -91,6 +91,7 @@ TEST(ZrtSend, ExitStatusSaysWhatHappened) {
     const char* said;  // on standard error
   } cases[] = {
       {{"--simulate", "CHA:AFREQ:1000HZ", "CHA:AFREQ?"}, {}, 0, ""},
+      {{"--simulate", "--usb", "CHA:AFREQ?"}, {}, 0, ""},
       {{"--simulate", "--timeout", "300ms", "-"},
        "CHA:AFREQ?\nexpect 2000HZ\n",
        1,

@@ -64,6 +64,7 @@ dpkg_root -i "$deb" >/dev/null 2>&1
 check_layout "$root/usr" || { echo "package layout differs"; exit 1; }
 "$root/usr/bin/zrt-panel" --version | grep -q '^zrt-panel '
 "$root/usr/bin/zrt-send" --help | grep -q '^usage: zrt-send'
+bash -c "source '$root/usr/share/bash-completion/completions/zrt-send' && complete -p zrt-send" >/dev/null
 dpkg_root -r zrt-panel >/dev/null 2>&1
 left=$(find "$root" -type f ! -path "$root/var/*" | wc -l)
 [ "$left" -eq 0 ] || { echo "removal left $left files"; exit 1; }

@@ -95,6 +95,7 @@ TEST(Sequence, RefusesWithLineColumnAndWhatWasExpected) {
       {"set A xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n" +
            QString("set A ${A}${A}\n").repeated(12),
        11, 7, Problem::TooLong},
+      {"set A " + QString(60000, 'x') + "\nrepeat 100\n${A}\nend", 3, 1, Problem::TooBig},
   };
   for (const Case& c : cases) {
     const Parsed parsed = Parse(c.text, "steps.zrt");
