@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/comm_settings.h"
 
@@ -105,6 +106,9 @@ class SerialDevice {
   }
   // The line-error flags (CE_*) gathered since the last call, clearing them.
   virtual std::uint32_t ClearErrors(SysError& error) = 0;
+  // What is worth telling the operator but no failure (a modem line that a
+  // network server left unanswered), since the last call.
+  virtual std::vector<std::string> TakeNotes() { return {}; }
 
   // The read and write timeouts. The reader frames blocks by them itself, so
   // they are kept here and take effect from the next block on.

@@ -2,6 +2,7 @@
 // has no constants for 14400 or 28800). <termios.h> cannot be included beside
 // <asm/termbits.h>, so every terminal call here is an ioctl.
 #include "link/serial_port_posix.h"
+#include "link/serial_port_net.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -502,7 +503,8 @@ std::jthread PosixSerialPlatform::StartThread(ThreadRole role, std::function<voi
 }
 
 SerialPlatform& SystemSerialPlatform() {
-  static PosixSerialPlatform platform;
+  static PosixSerialPlatform local;
+  static NetworkSerialPlatform platform(local);  // rfc2217:// and tcp:// names
   return platform;
 }
 

@@ -44,6 +44,11 @@ class TComm : public QObject {
   // Why the open port refused the line settings last applied to it (no
   // error when it took them, or when the port is closed).
   const SysError& SettingsError() const { return settingsError_; }
+  // What the open port noted that is no failure but worth telling (a modem
+  // line a network server left unanswered), since the last call.
+  std::vector<std::string> TakeNotes() {
+    return device_ ? device_->TakeNotes() : std::vector<std::string>{};
+  }
 
   // Every setting as a whole.
   const CommProperties& Properties() const { return properties_; }

@@ -486,6 +486,9 @@ void TForm1::btn106Click() {
       throw link::ECommsError("Error opening serial port", refused);
     }
     ShowPortState(true);
+    for (const std::string& note : comm1_->TakeNotes()) {
+      Note(LogEntry::Kind::Event, SerialLinkName(), {}, QString::fromStdString(note));
+    }
   });
 }
 

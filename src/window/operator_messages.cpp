@@ -29,6 +29,20 @@ QString ReasonIn(const link::SysError& error, Language language) {
     case ENOTTY:
       if (!error.path.empty()) text = OwnText::NotASerialTerminal;
       break;
+    case ECONNREFUSED:
+      text = OwnText::ConnectionRefused;
+      break;
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ETIMEDOUT:
+      text = OwnText::ServerUnreachable;
+      break;
+    case EADDRNOTAVAIL:
+      text = OwnText::NameNotResolved;
+      break;
+    case EPROTO:
+      text = OwnText::ServerDidNotAnswer;
+      break;
     default:
       break;
   }
@@ -37,7 +51,7 @@ QString ReasonIn(const link::SysError& error, Language language) {
   if (text == OwnText::JoinTheGroup) {
     return said.arg(QString::fromStdString(error.path), QString::fromStdString(error.group));
   }
-  return text == OwnText::NotASerialTerminal ? said.arg(QString::fromStdString(error.path)) : said;
+  return said.contains("%1") ? said.arg(QString::fromStdString(error.path)) : said;
 }
 
 QString WithFinalStop(QString message) {

@@ -55,6 +55,10 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
          "沒有權限：%1 屬於使用者群組「%2」。請把您的使用者加入該群組（sudo usermod -aG %2 "
          "$USER），然後重新登入。"},
         {nullptr, "%1 不是串口终端", "%1 不是串列埠終端"},
+        {nullptr, "%1 拒绝了连接（那里没有服务器在监听）", "%1 拒絕了連線（那裡沒有伺服器在監聽）"},
+        {nullptr, "无法连接到 %1", "無法連線到 %1"},
+        {nullptr, "找不到主机 %1", "找不到主機 %1"},
+        {nullptr, "%1 没有确认线路设置", "%1 沒有確認線路設定"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

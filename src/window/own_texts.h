@@ -46,6 +46,11 @@ enum class OwnText {
   PermissionDenied,
   JoinTheGroup,        // %1: the device, %2: its group
   NotASerialTerminal,  // %1: the device
+  // Why a network port did not open; %1: the server's address.
+  ConnectionRefused,
+  ServerUnreachable,
+  NameNotResolved,
+  ServerDidNotAnswer,
   Count,
 };
 

@@ -32,6 +32,24 @@ TEST(ErrorReport, PermissionNamesTheGroupToJoin) {
             "dialout $USER），然后重新登录。");
 }
 
+TEST(ErrorReport, NetworkPortsSayWhatWentWrongInTheLanguage) {
+  struct Case {
+    int code;
+    const char* traditional;
+  } cases[] = {
+      {ECONNREFUSED, "127.0.0.1:7000 拒絕了連線（那裡沒有伺服器在監聽）"},
+      {ETIMEDOUT, "無法連線到 127.0.0.1:7000"},
+      {EADDRNOTAVAIL, "找不到主機 127.0.0.1:7000"},
+      {EPROTO, "127.0.0.1:7000 沒有確認線路設定"},
+  };
+  for (const Case& c : cases) {
+    const link::ECommsError refused("Error opening serial port",
+                                    link::SysError{c.code, "the system's words", "127.0.0.1:7000"});
+    EXPECT_EQ(ErrorReport("T", refused, Language::English).detail, "the system's words");
+    EXPECT_EQ(ErrorReport("T", refused, Language::TraditionalChinese).detail, c.traditional);
+  }
+}
+
 // Answers when the test says so.
 class HeldPresenter : public MessagePresenter {
  public:

@@ -17,6 +17,8 @@
 #include "link_probe.h"
 #include "protocol/send_steps.h"
 #include "pty_pair.h"
+#include "ser2net_server.h"
+#include "sim/pty_instrument.h"
 #include "window/operator_messages.h"
 #include "window_fixture.h"
 
@@ -99,6 +101,31 @@ TEST_F(SerialSessionTest, TypicalRequestFromTheKeys) {
   EXPECT_GE(clock.elapsed(), protocol::kSweepTriggerHoldMs - 300);
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_FALSE(pty.Readable(0));
+}
+
+// A network serial server's port opens and answers as a local one; the
+// modem lines its pseudo-terminal lacks are said in the log.
+TEST_F(SerialSessionTest, ANetworkPortAsALocalOne) {
+  if (!link::testing::Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+  sim::PtyInstrument instrument({});
+  link::testing::Ser2netServer server(link::testing::Ser2netServer::Kind::Rfc2217,
+                                      QString::fromStdString(instrument.TerminalPath()));
+  ASSERT_TRUE(server.IsUp());
+  OpenPort(server.Address());
+  ASSERT_TRUE(form->PortOpen()) << (messages.shown.empty()
+                                        ? std::string()
+                                        : messages.shown[0].detail.toStdString());
+  Send("CHA:AFREQ:1000HZ");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:OK\n"; }, 5000))
+      << Reply().toStdString();
+  ASSERT_TRUE(WaitForSendEnabled());
+  Send("CHA:AFREQ?");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:1000HZ\n"; }, 5000))
+      << Reply().toStdString();
+  QStringList log;
+  for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().LineOf(form->Log().At(i));
+  EXPECT_EQ(log.filter("the server did not answer").size(), 2) << log.join('\n').toStdString();
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(SerialSessionTest, LinesOnTheWire) {

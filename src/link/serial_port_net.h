@@ -1,0 +1,49 @@
+// Serial ports on the network, behind the same platform interface as local
+// ones: "rfc2217://HOST:PORT" is a Telnet COM-PORT-OPTION server (RFC 2217,
+// as ser2net or a terminal server offers), which is sent the line settings
+// and must confirm them; "tcp://HOST:PORT" is a raw socket to a server whose
+// port is set up on its side. HOST is a name, an IPv4 literal or an IPv6
+// literal in brackets. Only the address given is contacted; nothing listens.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/serial_device.h"
+
+namespace zrt::link {
+
+struct NetworkAddress {
+  enum class Kind { Rfc2217, Raw };
+  Kind kind;
+  std::string host;
+  std::string port;
+};
+
+// The address a port name gives, or nothing for a local port's name. A
+// network name that does not parse gives an address with an empty host.
+std::optional<NetworkAddress> NetworkAddressOf(std::string_view name);
+
+// Opens network names itself and hands every other name, the stop events
+// and the threads to the local platform.
+class NetworkSerialPlatform : public SerialPlatform {
+ public:
+  explicit NetworkSerialPlatform(SerialPlatform& local) : local_(local) {}
+  OpenResult Open(const std::string& name) override;
+  std::unique_ptr<StopEvent> CreateStopEvent(SysError& error) override {
+    return local_.CreateStopEvent(error);
+  }
+  std::jthread StartThread(ThreadRole role, std::function<void()> body) override {
+    return local_.StartThread(role, std::move(body));
+  }
+
+ private:
+  SerialPlatform& local_;
+};
+
+// How long a server has to confirm the line settings, and a modem line.
+inline constexpr std::chrono::milliseconds kLineSettingsAnswer{3000};
+inline constexpr std::chrono::milliseconds kModemLineAnswer{1000};
+
+}  // namespace zrt::link

@@ -1,0 +1,113 @@
+// The Telnet framing and the COM-PORT requests, without a socket.
+#include "link/telnet.h"
+
+#include <gtest/gtest.h>
+
+#include "link/serial_port_net.h"
+
+namespace zrt::link {
+namespace {
+
+using telnet::Bytes;
+
+TEST(Telnet, TakesAStreamApartHoweverItIsCut) {
+  // Data with an escaped 0xFF, a negotiation, a COM-PORT answer (the baud
+  // rate 19200, whose bytes hold no 0xFF) with an escaped 0xFF inside, more data.
+  const Bytes stream{'A',
+                     0xFF,
+                     0xFF,
+                     'B',
+                     0xFF,
+                     telnet::kDo,
+                     telnet::kComPort,
+                     0xFF,
+                     telnet::kSb,
+                     telnet::kComPort,
+                     101,
+                     0,
+                     0,
+                     0x4B,
+                     0x00,
+                     0xFF,
+                     0xFF,
+                     0xFF,
+                     telnet::kSe,
+                     0xFF,
+                     241 /* NOP */,
+                     'C',
+                     '\n'};
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    telnet::Decoder decoder;
+    telnet::Decoder::Output out;
+    decoder.Feed(std::span(stream).first(cut), out);
+    decoder.Feed(std::span(stream).subspan(cut), out);
+    EXPECT_EQ(out.data, (Bytes{'A', 0xFF, 'B', 'C', '\n'})) << "cut at " << cut;
+    ASSERT_EQ(out.negotiations.size(), 1u);
+    EXPECT_EQ(out.negotiations[0].verb, telnet::kDo);
+    ASSERT_EQ(out.subnegotiations.size(), 1u);
+    EXPECT_EQ(out.subnegotiations[0].payload, (Bytes{101, 0, 0, 0x4B, 0x00, 0xFF}));
+  }
+  EXPECT_EQ(telnet::Escape(Bytes{1, 0xFF, 2}), (Bytes{1, 0xFF, 0xFF, 2}));
+  // The options a serial client wants are taken, others refused.
+  EXPECT_EQ(telnet::Answer({telnet::kDo, telnet::kBinary}), (Bytes{0xFF, telnet::kWill, 0}));
+  EXPECT_EQ(telnet::Answer({telnet::kDo, 24 /* terminal type */}),
+            (Bytes{0xFF, telnet::kWont, 24}));
+  EXPECT_EQ(telnet::Answer({telnet::kWill, 1 /* echo */}), (Bytes{0xFF, telnet::kDont, 1}));
+}
+
+TEST(Telnet, RequestsSetTheServersLine) {
+  CommState state;
+  state.baudRate = 115200;
+  state.byteSize = 7;
+  state.parity = 2;    // even
+  state.stopBits = 1;  // one and a half
+  state.flags = dcb::fOutX | (DTR_CONTROL_ENABLE << dcb::fDtrControlShift) |
+                (RTS_CONTROL_DISABLE << dcb::fRtsControlShift);
+  std::vector<Bytes> encoded;
+  for (const rfc2217::Request& r : rfc2217::RequestsFor(state))
+    encoded.push_back(rfc2217::Encode(r));
+  auto request = [](std::uint8_t command, Bytes value) {
+    Bytes out{0xFF, telnet::kSb, telnet::kComPort, command};
+    for (const std::uint8_t byte : value) out.push_back(byte);
+    out.push_back(0xFF);
+    out.push_back(telnet::kSe);
+    return out;
+  };
+  EXPECT_EQ(encoded,
+            (std::vector<Bytes>{
+                request(1, {0x00, 0x01, 0xC2, 0x00}),                                // 115200
+                request(2, {7}), request(3, {3}), request(4, {3}), request(5, {2}),  // XON/XOFF out
+                request(5, {14}),                                                    // nothing in
+                request(5, {8}),                                                     // DTR on
+                request(5, {12}),                                                    // RTS off
+            }));
+}
+
+TEST(Telnet, NetworkNames) {
+  struct Case {
+    const char* name;
+    bool network;
+    const char* host;
+    const char* port;
+  } cases[] = {
+      {"/dev/ttyUSB0", false, "", ""},
+      {"COM1", false, "", ""},
+      {"rfc2217://192.168.1.20:2000", true, "192.168.1.20", "2000"},
+      {"tcp://rack-7.lab:4001", true, "rack-7.lab", "4001"},
+      {"rfc2217://[fe80::1]:7000", true, "fe80::1", "7000"},
+      {"rfc2217://host", true, "", ""},
+      {"tcp://host:0", true, "", ""},
+      {"tcp://host:65536", true, "", ""},
+      {"tcp://fe80::1:7000", true, "", ""},
+  };
+  for (const Case& c : cases) {
+    const auto address = NetworkAddressOf(c.name);
+    EXPECT_EQ(address.has_value(), c.network) << c.name;
+    if (!address) continue;
+    EXPECT_EQ(address->host, c.host) << c.name;
+    EXPECT_EQ(address->port, c.port) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace zrt::link
