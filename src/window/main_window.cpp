@@ -1,5 +1,6 @@
 #include "window/main_window.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -15,6 +16,7 @@
 #include <QStatusBar>
 
 #include "compose/key_vocabulary.h"
+#include "link/port_watch.h"
 #include "link/serial_ports.h"
 #include "link/usb_link.h"
 #include "protocol/paced_sender.h"
@@ -143,6 +145,13 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   logToggle_->setFlat(true);
   qobject_cast<QStatusBar*>(Control("StatusBar1"))->addPermanentWidget(logToggle_);
   connect(logToggle_, &QPushButton::toggled, this, &TForm1::SetLogShown);
+  reopenToggle_ = new QCheckBox(this);
+  reopenToggle_->setObjectName("ReopenToggle");
+  reopenToggle_->setChecked(true);
+  qobject_cast<QStatusBar*>(Control("StatusBar1"))->insertPermanentWidget(0, reopenToggle_);
+  connect(reopenToggle_, &QCheckBox::toggled, this, &TForm1::SetReopenPorts);
+  portWatch_ = new link::PortWatch("/dev/serial/by-id", this);
+  connect(portWatch_, &link::PortWatch::Back, this, &TForm1::PortMayBeBack);
   auto* logKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
   connect(logKey, &QShortcut::activated, logToggle_, &QPushButton::toggle);
   connect(usb_, &UsbLink::DeviceChanged, this, [this] {
@@ -472,6 +481,8 @@ void TForm1::btn106Click() {
     afterFrame_ = [this] { btn106Click(); };
     return;
   }
+  portWatch_->Stop();  // the operator's own action ends any wait for a lost port
+  ShowLinkState();
   Guarded([this] {
     comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
     if (portOpen_) {
@@ -479,17 +490,50 @@ void TForm1::btn106Click() {
       comm1_->ClosePort();
       return;
     }
-    comm1_->OpenPort();  // raises when the port will not open: the controls stay closed
-    if (const link::SysError refused = comm1_->SettingsError()) {
-      // A port that takes no line settings is as good as not open.
-      comm1_->ClosePort();
-      throw link::ECommsError("Error opening serial port", refused);
-    }
-    ShowPortState(true);
-    for (const std::string& note : comm1_->TakeNotes()) {
-      Note(LogEntry::Kind::Event, SerialLinkName(), {}, QString::fromStdString(note));
-    }
+    OpenSerialPort();
   });
+}
+
+void TForm1::OpenSerialPort() {
+  comm1_->OpenPort();  // raises when the port will not open: the controls stay closed
+  if (const link::SysError refused = comm1_->SettingsError()) {
+    // A port that takes no line settings is as good as not open.
+    comm1_->ClosePort();
+    throw link::ECommsError("Error opening serial port", refused);
+  }
+  ShowPortState(true);
+  portWatch_->Opened(comm1_->CommName());
+  for (const std::string& note : comm1_->TakeNotes()) {
+    Note(LogEntry::Kind::Event, SerialLinkName(), {}, QString::fromStdString(note));
+  }
+}
+
+// The lost port may be back: it is opened quietly, by its stable name; a
+// try that fails waits for the next.
+void TForm1::PortMayBeBack(const QString& name) {
+  if (portOpen_ || sender_->Busy()) return;
+  const std::string previous = comm1_->CommName();
+  comm1_->SetCommName(QFile::encodeName(name).toStdString());
+  try {
+    OpenSerialPort();
+  } catch (const std::exception&) {
+    comm1_->SetCommName(previous);
+    return;
+  }
+  if (Text("cbo1") != name) {
+    const QSignalBlocker quiet(Control("cbo1"));  // no change of port
+    qobject_cast<QComboBox*>(Control("cbo1"))->setEditText(name);
+  }
+  Note(LogEntry::Kind::Event, name, {}, TextIn(OwnText::PortReopened, CurrentLanguage()).arg(name));
+  ShowLinkState();
+}
+
+bool TForm1::ReopenPorts() const { return reopenToggle_->isChecked(); }
+
+void TForm1::SetReopenPorts(bool reopen) {
+  if (reopenToggle_->isChecked() != reopen) reopenToggle_->setChecked(reopen);
+  if (!reopen) portWatch_->Stop();
+  ShowLinkState();
 }
 
 void TForm1::cbo1Change() {
@@ -497,6 +541,7 @@ void TForm1::cbo1Change() {
     afterFrame_ = [this] { cbo1Change(); };
     return;
   }
+  portWatch_->Stop();
   comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
   ShowPortState(false);
   comm1_->ClosePort();
@@ -522,6 +567,12 @@ void TForm1::Comm1RequestHangup() {
     if (closeAfterFrame_) return FinishClosing();  // nobody is left to tell
   }
   Tell(PortLostNotice(windowTitle(), SerialLinkName(), CurrentLanguage()));
+  if (reopenToggle_->isChecked() && portWatch_->Lost()) {
+    const QString stable = QString::fromStdString(portWatch_->StableName());
+    Note(LogEntry::Kind::Event, stable, {},
+         TextIn(OwnText::PortAwaited, CurrentLanguage()).arg(stable));
+    ShowLinkState();
+  }
 }
 
 // The caption names the state the port is in now; every language but
@@ -615,9 +666,10 @@ void TForm1::Tell(OperatorMessage message, std::function<void()> then) {
 }
 
 QString TForm1::SerialState() const {
-  const OwnText port = !portOpen_    ? OwnText::PortClosed
-                       : outputHeld_ ? OwnText::PortHeld
-                                     : OwnText::PortOpen;
+  const OwnText port = portWatch_->Watching() ? OwnText::PortComingBack
+                       : !portOpen_           ? OwnText::PortClosed
+                       : outputHeld_          ? OwnText::PortHeld
+                                              : OwnText::PortOpen;
   return TextIn(port, CurrentLanguage()).arg(Text("cbo1"), Text("cob2"));
 }
 
@@ -631,6 +683,7 @@ void TForm1::ShowLinkState() {
   if (statusPanes_.size() < 2) return;
   const Language language = CurrentLanguage();
   logToggle_->setText(TextIn(OwnText::LogToggle, language));
+  reopenToggle_->setText(TextIn(OwnText::ReopenToggle, language));
   if (logPanel_) logPanel_->ApplyLanguage(language);
   if (sequenceBar_) sequenceBar_->ApplyLanguage(language);
   const QString texts[] = {SerialState(), UsbState()};

@@ -19,13 +19,15 @@
 #include "window/session_log.h"
 #include "window/window_builder.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace zrt::link {
+class PortWatch;
 class UsbLink;
-}
+}  // namespace zrt::link
 namespace zrt::protocol {
 class PacedSender;
 }
@@ -93,6 +95,12 @@ class TForm1 : public QWidget {
   // The sequence controls, beside the log.
   SequenceBar& Sequences();
 
+  // Whether a serial port that went away is reopened when it comes back
+  // (the status bar's switch), and what watches for it.
+  bool ReopenPorts() const;
+  void SetReopenPorts(bool reopen);
+  link::PortWatch& PortWatcher() { return *portWatch_; }
+
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
 
   // Sends a line as Send sends the command line, on the interface chosen,
@@ -145,6 +153,9 @@ class TForm1 : public QWidget {
  private:
   void FormCreate();
   void EnsureLogPanel();
+  // Opens comm1_ under its name as it is set; raises as OpenPort does.
+  void OpenSerialPort();
+  void PortMayBeBack(const QString& name);
   void FormClose();
   // Starts the USB link's monitor and device, once.
   void StartUsb();
@@ -204,6 +215,8 @@ class TForm1 : public QWidget {
   LogPanel* logPanel_ = nullptr;        // a child widget, once the log is first shown
   SequenceBar* sequenceBar_ = nullptr;  // in the log's panel
   QPushButton* logToggle_;              // in the status bar
+  QCheckBox* reopenToggle_;             // in the status bar
+  link::PortWatch* portWatch_;          // owned as a child object
   bool logShown_ = false;
   int logHeight_ = 200;
   // The frame going out finishes before these: closing the window, and the

@@ -19,10 +19,14 @@ enum class OwnText {
   PortClosed,
   PortOpen,
   PortHeld,
+  PortComingBack,
   UsbOpened,
   UsbNotOpened,
   // The session log.
   LogToggle,
+  ReopenToggle,
+  PortAwaited,   // %1: the port's stable name
+  PortReopened,  // %1: the port's stable name
   LogHex,
   LogClear,
   LogSave,

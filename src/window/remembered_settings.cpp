@@ -1,5 +1,6 @@
 #include "window/remembered_settings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QEvent>
@@ -26,6 +27,7 @@ constexpr char kPosition[] = "windowPosition";
 constexpr char kHistory[] = "history";
 constexpr char kLogShown[] = "logShown";
 constexpr char kLogHeight[] = "logHeight";
+constexpr char kReopenPorts[] = "reopenPorts";
 // A log height a screen could show.
 constexpr int kTallestLog = 4000;
 
@@ -114,6 +116,12 @@ void RememberedSettings::Restore() {
     form_.SetLogShown(text == "true");
     return true;
   });
+  take(kReopenPorts, [&](const QVariant& v) {
+    const QString text = v.toString();
+    if (text != "true" && text != "false") return false;
+    form_.SetReopenPorts(text == "true");
+    return true;
+  });
   // Only where a screen still shows the window's corner.
   take(kPosition, [&](const QVariant& v) {
     const QPoint position = v.toPoint();
@@ -154,6 +162,8 @@ void RememberedSettings::Follow() {
     Store(kLogShown, form_.LogShown());
     Store(kLogHeight, form_.LogHeight());
   });
+  connect(form_.findChild<QCheckBox*>("ReopenToggle"), &QCheckBox::toggled, this,
+          [this](bool reopen) { Store(kReopenPorts, reopen); });
   form_.installEventFilter(this);
 }
 

@@ -1,6 +1,6 @@
 // The operator's settings kept between runs: the port, baud rate, address,
 // language, interface, the command history, the log's visibility and
-// height, and the window's position. They
+// height, whether lost ports are reopened, and the window's position. They
 // are restored once the window has come up as it always does (so a first
 // start is exactly the panel's own), and stored as they change. Every value
 // is checked as it is read, since the file is the user's to edit: one that

@@ -14,6 +14,7 @@
 
 #include "fake_serial.h"
 #include "faulty_serial.h"
+#include "link/port_watch.h"
 #include "link_probe.h"
 #include "protocol/send_steps.h"
 #include "pty_pair.h"
@@ -126,6 +127,52 @@ TEST_F(SerialSessionTest, ANetworkPortAsALocalOne) {
   for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().LineOf(form->Log().At(i));
   EXPECT_EQ(log.filter("the server did not answer").size(), 2) << log.join('\n').toStdString();
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// A port opened by its stable name (a link such as udev makes under
+// /dev/serial/by-id) that goes away is reopened when the link is made anew
+// for the device that comes back, and not for another device that merely
+// gets the old node.
+TEST_F(SerialSessionTest, ALostPortIsReopenedWhenItComesBack) {
+  QTemporaryDir byId;
+  form->PortWatcher().SetByIdDir(byId.path().toStdString());
+  const QString stable = byId.filePath("usb-ZRT_Generator_0001-if00-port0");
+  auto plug = [&](const PtyPair& device) {
+    QFile::remove(stable);
+    ASSERT_TRUE(QFile::link(QString::fromStdString(device.TerminalPath()), stable));
+  };
+  plug(pty);
+  OpenPort(stable);
+  ASSERT_TRUE(form->PortOpen());
+
+  pty.CloseInstrument();  // unplugged
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
+  EXPECT_TRUE(form->PortWatcher().Watching());
+  EXPECT_TRUE(
+      form->Control("StatusBar1")->findChildren<QLabel*>()[0]->toolTip().contains("waiting"));
+
+  // Another device on the old node, the link left as it was: not the port.
+  PtyPair other;
+  QTest::qWait(2 * link::PortWatch::kPeriod.count() + 200);
+  EXPECT_FALSE(form->PortOpen());
+
+  // The device back, its link made anew.
+  PtyPair back;
+  plug(back);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->PortOpen(); }, 5000));
+  EXPECT_FALSE(form->PortWatcher().Watching());
+  Send("CHA:AFREQ?");
+  ASSERT_TRUE(WaitForSendEnabled());  // the window paces the bytes through its event loop
+  EXPECT_EQ(back.Receive(11), "CHA:AFREQ?\n");
+  QStringList log;
+  for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().LineOf(form->Log().At(i));
+  EXPECT_EQ(log.filter("came back and was reopened").size(), 1) << log.join('\n').toStdString();
+
+  // The operator's own Close ends any watching; so does the switch.
+  form->SetReopenPorts(false);
+  back.CloseInstrument();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
+  EXPECT_FALSE(form->PortWatcher().Watching());
 }
 
 TEST_F(SerialSessionTest, LinesOnTheWire) {

@@ -1,0 +1,121 @@
+#include "link/port_watch.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "link/serial_port_net.h"
+
+namespace zrt::link {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Whether a server accepts a connection at `address` within a second.
+bool Accepts(const NetworkAddress& address) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found) != 0) return false;
+  bool accepted = false;
+  for (const addrinfo* a = found; a && !accepted; a = a->ai_next) {
+    const int fd =
+        socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+      accepted = true;
+    } else if (errno == EINPROGRESS) {
+      pollfd out{fd, POLLOUT, 0};
+      int error = 0;
+      socklen_t length = sizeof error;
+      accepted = poll(&out, 1, 1000) == 1 &&
+                 getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+    close(fd);
+  }
+  freeaddrinfo(found);
+  return accepted;
+}
+
+}  // namespace
+
+std::string StableNameOf(const std::string& name, const std::string& byIdDir) {
+  std::error_code ec;
+  const fs::path path(name);
+  if (path.parent_path() == fs::path(byIdDir) && fs::is_symlink(path, ec)) return name;
+  const fs::path device = fs::canonical(path, ec);
+  if (ec) return {};
+  for (const auto& entry : fs::directory_iterator(byIdDir, ec)) {
+    std::error_code resolved;
+    if (fs::canonical(entry.path(), resolved) == device && !resolved) return entry.path().string();
+  }
+  return {};
+}
+
+PortWatch::PortWatch(std::string byIdDir, QObject* parent)
+    : QObject(parent), byIdDir_(std::move(byIdDir)) {
+  timer_.setInterval(kPeriod);
+  connect(&timer_, &QTimer::timeout, this, &PortWatch::Look);
+}
+
+PortWatch::~PortWatch() = default;
+
+void PortWatch::Opened(const std::string& name) {
+  Stop();
+  network_ = NetworkAddressOf(name).has_value();
+  stableName_ = network_ ? name : StableNameOf(name, byIdDir_);
+}
+
+bool PortWatch::Lost() {
+  if (stableName_.empty()) return false;
+  struct stat link {};
+  linkGone_ = lstat(stableName_.c_str(), &link) != 0;
+  linkMade_ =
+      linkGone_ ? LinkStamp{} : LinkStamp{link.st_ino, link.st_ctim.tv_sec, link.st_ctim.tv_nsec};
+  timer_.start();
+  return true;
+}
+
+void PortWatch::Stop() {
+  timer_.stop();
+  ++generation_;  // a probe still out answers for nothing
+}
+
+void PortWatch::Look() {
+  if (network_) {
+    if (probing_) return;  // the last probe is still out
+    probing_ = true;
+    const NetworkAddress address = *NetworkAddressOf(stableName_);
+    const int generation = generation_;
+    // The probe is joined before this object goes, so its answer, posted
+    // to this object, is delivered or dropped with it.
+    probe_ = std::jthread([this, address, generation] {
+      const bool back = Accepts(address);
+      QMetaObject::invokeMethod(
+          this,
+          [this, back, generation] {
+            probing_ = false;
+            if (back && generation == generation_ && Watching()) {
+              emit Back(QString::fromStdString(stableName_));
+            }
+          },
+          Qt::QueuedConnection);
+    });
+    return;
+  }
+  struct stat link {};
+  if (lstat(stableName_.c_str(), &link) != 0) {
+    linkGone_ = true;
+    return;
+  }
+  // The link made anew, for the device that came back; the old link to a
+  // node another device now has is not it.
+  const LinkStamp now{link.st_ino, link.st_ctim.tv_sec, link.st_ctim.tv_nsec};
+  if (linkGone_ || now != linkMade_) emit Back(QString::fromStdString(stableName_));
+}
+
+}  // namespace zrt::link
