@@ -105,7 +105,8 @@ TEST_F(SerialSessionTest, TypicalRequestFromTheKeys) {
 }
 
 // A network serial server's port opens and answers as a local one; the
-// modem lines its pseudo-terminal lacks are said in the log.
+// modem lines its pseudo-terminal lacks are said in the log; a server that
+// stops and comes back is reconnected.
 TEST_F(SerialSessionTest, ANetworkPortAsALocalOne) {
   if (!link::testing::Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
   sim::PtyInstrument instrument({});
@@ -127,6 +128,16 @@ TEST_F(SerialSessionTest, ANetworkPortAsALocalOne) {
   for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().LineOf(form->Log().At(i));
   EXPECT_EQ(log.filter("the server did not answer").size(), 2) << log.join('\n').toStdString();
   EXPECT_TRUE(messages.shown.empty());
+
+  // The server stopped mid-session is a lost port; back, it is reopened.
+  server.Stop();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
+  EXPECT_EQ(messages.shown.size(), 1u);
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->PortOpen(); }, 5000));
+  Send("CHA:AFREQ?");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:1000HZ\n"; }, 5000))
+      << Reply().toStdString();
 }
 
 // A port opened by its stable name (a link such as udev makes under
