@@ -1,6 +1,8 @@
 // Measures the serial component on pseudo-terminals:
 //   throughput of received data against a plain read loop, reply latency,
-//   idle cost of an open port, and how long closing takes when busy.
+//   idle cost of an open port, and how long closing takes when busy; then,
+//   through ser2net on loopback (RFC 2217), the throughput and reply
+//   latency again and how soon a server that comes back is reopened.
 //
 //   bench-serial [--json] [--megabytes N] [--idle-seconds N]
 #include <fcntl.h>
@@ -18,14 +20,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "bench_support.h"
+#include "link/port_watch.h"
 #include "link/tcomm.h"
+#include "ser2net_server.h"
 
 namespace {
 
@@ -67,44 +73,65 @@ struct Throughput {
   long long lostBytes = 0;
 };
 
+// Where the component opens the instrument's terminal: the terminal itself,
+// or through ser2net on loopback (RFC 2217).
+class Route {
+ public:
+  explicit Route(bool network) : network_(network) {}
+  std::string NameFor(const Pty& pty) {
+    if (!network_) return pty.path;
+    server_.emplace(zrt::tools::Ser2netServer::Kind::Rfc2217, QString::fromStdString(pty.path));
+    return server_->Address().toStdString();
+  }
+
+ private:
+  bool network_;
+  std::optional<zrt::tools::Ser2netServer> server_;
+};
+
+// The rate at which `data`, sent as fast as the instrument's side can,
+// arrives through the component; the bytes that did not.
+std::pair<double, long long> ReceiveRate(const std::vector<char>& data, bool network) {
+  const std::size_t total = data.size();
+  Pty pty;
+  Route route(network);
+  TComm comm;
+  comm.SetCommName(route.NameFor(pty));
+  comm.SetBaudRate(115200);
+  std::size_t received = 0;
+  bool intact = true;
+  QObject::connect(&comm, &TComm::OnReceiveData, [&](const QByteArray& block) {
+    if (std::memcmp(block.constData(), data.data() + received,
+                    std::min<std::size_t>(block.size(), total - received)) != 0) {
+      intact = false;
+    }
+    received += static_cast<std::size_t>(block.size());
+  });
+  comm.OpenPort();
+  const auto start = Clock::now();
+  std::thread writer = Flood(pty.master, data);
+  QElapsedTimer quiet;
+  quiet.start();
+  std::size_t last = 0;
+  while (received < total && quiet.elapsed() < 5000) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (received != last) {
+      last = received;
+      quiet.restart();
+    }
+  }
+  const auto elapsed = Clock::now() - start;
+  writer.join();
+  comm.ClosePort();
+  if (!intact) std::fprintf(stderr, "bench-serial: received bytes differ from those sent\n");
+  return {MegabytesPerSecond(received, elapsed),
+          static_cast<long long>(total) - static_cast<long long>(received)};
+}
+
 Throughput MeasureThroughput(std::size_t total) {
   Throughput result;
   const std::vector<char> data = Pattern(total);
-
-  {  // Through the component.
-    Pty pty;
-    TComm comm;
-    comm.SetCommName(pty.path);
-    comm.SetBaudRate(115200);
-    std::size_t received = 0;
-    bool intact = true;
-    QObject::connect(&comm, &TComm::OnReceiveData, [&](const QByteArray& block) {
-      if (std::memcmp(block.constData(), data.data() + received,
-                      std::min<std::size_t>(block.size(), total - received)) != 0) {
-        intact = false;
-      }
-      received += static_cast<std::size_t>(block.size());
-    });
-    comm.OpenPort();
-    const auto start = Clock::now();
-    std::thread writer = Flood(pty.master, data);
-    QElapsedTimer quiet;
-    quiet.start();
-    std::size_t last = 0;
-    while (received < total && quiet.elapsed() < 5000) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-      if (received != last) {
-        last = received;
-        quiet.restart();
-      }
-    }
-    const auto elapsed = Clock::now() - start;
-    writer.join();
-    comm.ClosePort();
-    result.rxMbS = MegabytesPerSecond(received, elapsed);
-    result.lostBytes = static_cast<long long>(total) - static_cast<long long>(received);
-    if (!intact) std::fprintf(stderr, "bench-serial: received bytes differ from those sent\n");
-  }
+  std::tie(result.rxMbS, result.lostBytes) = ReceiveRate(data, false);
 
   {  // A plain read loop on the same kind of terminal, raw with XON/XOFF like the port.
     Pty pty;
@@ -136,10 +163,11 @@ struct Latency {
   double p50 = 0, p99 = 0;
 };
 
-Latency MeasureLatency(int replies) {
+Latency MeasureLatency(int replies, bool network) {
   Pty pty;
+  Route route(network);
   TComm comm;
-  comm.SetCommName(pty.path);
+  comm.SetCommName(route.NameFor(pty));
   comm.SetReadIntervalTimeout(100);
   Clock::time_point sent;
   std::vector<double> samples;
@@ -274,6 +302,44 @@ double MeasureCloses(int closes) {
   return longest;
 }
 
+// From a network server's return to the port reopened by the watch for it.
+double MeasureReconnect() {
+  Pty pty;
+  zrt::tools::Ser2netServer server(zrt::tools::Ser2netServer::Kind::Rfc2217,
+                                   QString::fromStdString(pty.path));
+  TComm comm;
+  comm.SetCommName(server.Address().toStdString());
+  bool lost = false;
+  QObject::connect(&comm, &TComm::OnRequestHangup, [&] { lost = true; });
+  comm.OpenPort();
+  zrt::link::PortWatch watch;
+  watch.Opened(comm.CommName());
+  server.Stop();
+  QElapsedTimer limit;
+  limit.start();
+  while (!lost && limit.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+  comm.ClosePort();
+  watch.Lost();
+  bool reopened = false;
+  QObject::connect(&watch, &zrt::link::PortWatch::Back, [&] {
+    try {
+      comm.OpenPort();
+      reopened = true;
+      watch.Stop();
+    } catch (const std::exception&) {
+    }
+  });
+  server.Start();
+  const auto back = Clock::now();
+  limit.restart();
+  while (!reopened && limit.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - back).count();
+  comm.ClosePort();
+  return reopened ? ms : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -289,7 +355,15 @@ int main(int argc, char** argv) {
 
   const Throughput throughput =
       MeasureThroughput(static_cast<std::size_t>(megabytes) * 1024 * 1024);
-  const Latency latency = MeasureLatency(50);
+  const Latency latency = MeasureLatency(50, false);
+  // Through ser2net (RFC 2217) on loopback, where it is installed.
+  const bool ser2net = zrt::tools::Ser2netServer::Installed();
+  const double netRx =
+      ser2net ? ReceiveRate(Pattern(static_cast<std::size_t>(megabytes) * 1024 * 1024), true).first
+              : 0;
+  const Latency netLatency = ser2net ? MeasureLatency(50, true) : Latency{};
+  const double reconnectMs = ser2net ? MeasureReconnect() : -1;
+  const double netRatio = throughput.rawMbS > 0 ? netRx / throughput.rawMbS : 0;
   const Idle idle = MeasureIdle(idleSeconds);
   const double closeMax = MeasureCloses(100);
   const double ratio = throughput.rawMbS > 0 ? throughput.rxMbS / throughput.rawMbS : 0;
@@ -298,9 +372,10 @@ int main(int argc, char** argv) {
     std::printf(
         "{\"rx_mb_s\": %.1f, \"raw_mb_s\": %.1f, \"rx_ratio\": %.3f, \"rx_lost_bytes\": %lld, "
         "\"latency_p50_ms\": %.2f, \"latency_p99_ms\": %.2f, \"idle_wakeups_per_s\": %.2f, "
-        "\"idle_cpu_ms\": %.1f, \"close_ms_max\": %.2f}\n",
+        "\"idle_cpu_ms\": %.1f, \"close_ms_max\": %.2f, \"net_rx_mb_s\": %.1f, "
+        "\"net_rx_ratio\": %.3f, \"net_latency_p99_ms\": %.2f, \"reconnect_ms\": %.0f}\n",
         throughput.rxMbS, throughput.rawMbS, ratio, throughput.lostBytes, latency.p50, latency.p99,
-        idle.wakeupsPerS, idle.cpuMs, closeMax);
+        idle.wakeupsPerS, idle.cpuMs, closeMax, netRx, netRatio, netLatency.p99, reconnectMs);
   } else {
     std::printf("receive:  %.1f MB/s through the component, %.1f MB/s plain read loop\n",
                 throughput.rxMbS, throughput.rawMbS);
@@ -311,6 +386,18 @@ int main(int argc, char** argv) {
     std::printf("idle:     %.2f wakeups/s (target <= 1), %.1f ms CPU in %d s (target <= 10)\n",
                 idle.wakeupsPerS, idle.cpuMs, idleSeconds);
     std::printf("close:    longest %.2f ms over 100 busy closes (target <= 50)\n", closeMax);
+    if (ser2net) {
+      std::printf(
+          "network:  %.1f MB/s through rfc2217:// (ser2net on loopback), ratio %.3f to the plain "
+          "read loop (target >= 0.5)\n",
+          netRx, netRatio);
+      std::printf("          reply latency p50 %.2f ms, p99 %.2f ms (target p99 <= 105)\n",
+                  netLatency.p50, netLatency.p99);
+      std::printf("          reopened %.0f ms after the server came back (target <= 1500)\n",
+                  reconnectMs);
+    } else {
+      std::printf("network:  not measured: ser2net is not installed\n");
+    }
   }
   return 0;
 }

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "link/comm_events.h"
 #include "link/telnet.h"
@@ -77,6 +78,7 @@ class NetworkSerialDevice : public SerialDevice {
     if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) {
       std::lock_guard lock(mutex_);
       data_.clear();
+      dataStart_ = 0;
       Drain(dataReady_.get());
     }
   }
@@ -134,7 +136,7 @@ class NetworkSerialDevice : public SerialDevice {
     for (;;) {
       if (reading) {
         std::lock_guard lock(mutex_);
-        if (!data_.empty()) return {WaitResult::Ready};
+        if (dataStart_ < data_.size()) return {WaitResult::Ready};
         if (closed_) return {WaitResult::HungUp};
       }
       pollfd fds[2] = {
@@ -158,14 +160,18 @@ class NetworkSerialDevice : public SerialDevice {
 
   IoResult Read(std::span<std::uint8_t> buffer) override {
     std::lock_guard lock(mutex_);
-    if (data_.empty()) {
+    if (dataStart_ == data_.size()) {
       Drain(dataReady_.get());
       return {closed_ ? IoResult::HungUp : IoResult::WouldBlock};
     }
-    const std::size_t count = std::min(buffer.size(), data_.size());
-    std::copy_n(data_.begin(), count, buffer.begin());
-    data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(count));
-    if (data_.empty() && !closed_) Drain(dataReady_.get());
+    const std::size_t count = std::min(buffer.size(), data_.size() - dataStart_);
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(dataStart_), count, buffer.begin());
+    dataStart_ += count;
+    if (dataStart_ == data_.size()) {
+      data_.clear();
+      dataStart_ = 0;
+      if (!closed_) Drain(dataReady_.get());
+    }
     return {IoResult::Done, count};
   }
 
@@ -233,7 +239,7 @@ class NetworkSerialDevice : public SerialDevice {
 
   void Pump(std::stop_token stop) {
     telnet::Decoder decoder;
-    std::uint8_t buffer[4096];
+    std::vector<std::uint8_t> buffer(64 * 1024);
     while (!stop.stop_requested()) {
       pollfd fds[2] = {{socket_.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}};
       if (poll(fds, 2, -1) < 0) {
@@ -241,10 +247,10 @@ class NetworkSerialDevice : public SerialDevice {
         break;
       }
       if (fds[1].revents) continue;  // the loop's condition says whether to end
-      const ssize_t n = recv(socket_.get(), buffer, sizeof buffer, 0);
+      const ssize_t n = recv(socket_.get(), buffer.data(), buffer.size(), 0);
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (n <= 0) break;
-      const std::span<const std::uint8_t> got(buffer, static_cast<std::size_t>(n));
+      const std::span<const std::uint8_t> got(buffer.data(), static_cast<std::size_t>(n));
       if (!telnet_) {
         Deliver(got, {});
         continue;
@@ -277,6 +283,10 @@ class NetworkSerialDevice : public SerialDevice {
     }
     if (!subs.empty()) answered_.notify_all();
     if (data.empty()) return;
+    if (dataStart_ > (1u << 20)) {  // what was read goes, now and then
+      data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(dataStart_));
+      dataStart_ = 0;
+    }
     data_.insert(data_.end(), data.begin(), data.end());
     Signal(dataReady_.get());
   }
@@ -289,7 +299,8 @@ class NetworkSerialDevice : public SerialDevice {
   std::mutex sendMutex_;
   std::mutex mutex_;  // guards what follows
   std::condition_variable answered_;
-  std::deque<std::uint8_t> data_;
+  std::vector<std::uint8_t> data_;  // from dataStart_ on, not yet read
+  std::size_t dataStart_ = 0;
   std::map<std::uint8_t, std::deque<telnet::Bytes>> answers_;
   std::vector<std::string> notes_;
   bool closed_ = false;

@@ -42,8 +42,10 @@ class NetworkSerialPlatform : public SerialPlatform {
   SerialPlatform& local_;
 };
 
-// How long a server has to confirm the line settings, and a modem line.
+// How long a server has to confirm the line settings, and the modem lines
+// (which a server without them never answers, so that every open would
+// wait this long: a server on the network answers within milliseconds).
 inline constexpr std::chrono::milliseconds kLineSettingsAnswer{3000};
-inline constexpr std::chrono::milliseconds kModemLineAnswer{1000};
+inline constexpr std::chrono::milliseconds kModemLineAnswer{250};
 
 }  // namespace zrt::link

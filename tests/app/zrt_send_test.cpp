@@ -186,11 +186,11 @@ TEST(ZrtSend, TheExampleStepsAFrequency) {
 // The same through a network serial server (ser2net) in front of the
 // simulator, in both of its modes: the same frames, paced as on a local port.
 TEST(ZrtSend, ThroughANetworkServer) {
-  if (!zrt::link::testing::Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
-  using Kind = zrt::link::testing::Ser2netServer::Kind;
+  if (!zrt::tools::Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+  using Kind = zrt::tools::Ser2netServer::Kind;
   for (const Kind kind : {Kind::Rfc2217, Kind::Raw}) {
     Simulator instrument;
-    zrt::link::testing::Ser2netServer server(kind, instrument.port);
+    zrt::tools::Ser2netServer server(kind, instrument.port);
     ASSERT_TRUE(server.IsUp());
     Send send({"--port", server.Address(), "--file", ZRT_EXAMPLES "/step-frequency.zrt"});
     const Result result = send.Finish();

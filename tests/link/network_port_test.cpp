@@ -16,6 +16,8 @@
 namespace zrt::link::testing {
 namespace {
 
+using tools::Ser2netServer;
+
 using Kind = Ser2netServer::Kind;
 
 // What reaches the instrument's side. The server opens its device a moment

@@ -15,6 +15,8 @@
 namespace zrt::link::testing {
 namespace {
 
+using tools::Ser2netServer;
+
 TEST(PortWatch, StableNames) {
   QTemporaryDir byId;
   PtyPair named;

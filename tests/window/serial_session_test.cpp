@@ -108,10 +108,10 @@ TEST_F(SerialSessionTest, TypicalRequestFromTheKeys) {
 // modem lines its pseudo-terminal lacks are said in the log; a server that
 // stops and comes back is reconnected.
 TEST_F(SerialSessionTest, ANetworkPortAsALocalOne) {
-  if (!link::testing::Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+  if (!tools::Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
   sim::PtyInstrument instrument({});
-  link::testing::Ser2netServer server(link::testing::Ser2netServer::Kind::Rfc2217,
-                                      QString::fromStdString(instrument.TerminalPath()));
+  tools::Ser2netServer server(tools::Ser2netServer::Kind::Rfc2217,
+                              QString::fromStdString(instrument.TerminalPath()));
   ASSERT_TRUE(server.IsUp());
   OpenPort(server.Address());
   ASSERT_TRUE(form->PortOpen()) << (messages.shown.empty()

@@ -9,7 +9,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
-namespace zrt::link::testing {
+namespace zrt::tools {
 namespace {
 
 // A port nothing listens on now: the kernel's choice for a socket bound to 0.
@@ -88,4 +88,4 @@ void Ser2netServer::Stop() {
   up_ = false;
 }
 
-}  // namespace zrt::link::testing
+}  // namespace zrt::tools

@@ -1,12 +1,12 @@
-// ser2net (the Debian package) started on loopback for a test: a network
-// serial server with a device of the test's behind it.
+// ser2net (the Debian package) started on loopback for a test or a
+// benchmark: a network serial server with a terminal of theirs behind it.
 #pragma once
 
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
-namespace zrt::link::testing {
+namespace zrt::tools {
 
 class Ser2netServer {
  public:
@@ -36,4 +36,4 @@ class Ser2netServer {
   bool up_ = false;
 };
 
-}  // namespace zrt::link::testing
+}  // namespace zrt::tools
