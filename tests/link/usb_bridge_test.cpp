@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QTest>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "bridge_emulator.h"
 #include "link/ch375_libusb.h"
+#include "link/usb_link.h"
 
 namespace zrt::link::testing {
 namespace {
@@ -109,6 +112,33 @@ TEST_F(UsbBridgeTest, ClosingEndsAReadUnderWay) {
   ASSERT_EQ(closing.wait_for(10s), std::future_status::ready) << "the close waited for the read";
   ASSERT_EQ(reading.wait_for(10s), std::future_status::ready) << "the read went on";
   EXPECT_TRUE(reading.get().isEmpty());
+}
+
+// The device state over the real library: a bridge pulled and plugged in
+// again is opened again by itself, and a line then goes out.
+TEST_F(UsbBridgeTest, ARepluggedBridgeIsReopenedAndTakesALine) {
+  bridge.Plug();
+  UsbLink usb(library);
+  ASSERT_TRUE(usb.Start());
+  ASSERT_NE(usb.DeviceHandle(), kInvalidDeviceHandle);
+  bridge.Unplug();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return usb.DeviceHandle() == kInvalidDeviceHandle; }, 5000));
+  bridge.Plug();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return usb.DeviceHandle() != kInvalidDeviceHandle; }, 5000));
+  bridge.QueueReply("1000HZ\n");
+  std::optional<bool> written;
+  QByteArray reply;
+  QObject::connect(&usb, &UsbLink::Transferred,
+                   [&](bool ok, const QByteArray& r, const QByteArray&) {
+                     written = ok;
+                     reply = r;
+                   });
+  usb.Transfer("CHA:AFREQ?\n", "CHA:AFREQ?");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 10000));
+  EXPECT_TRUE(*written);
+  EXPECT_EQ(reply, "1000HZ\n");
+  EXPECT_EQ(bridge.Written().back(), "CHA:AFREQ?\n");
+  usb.Close();
 }
 
 // Both ways of learning of plug events, with the device there at the start.
