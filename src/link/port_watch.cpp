@@ -60,6 +60,9 @@ PortWatch::PortWatch(std::string byIdDir, QObject* parent)
     : QObject(parent), byIdDir_(std::move(byIdDir)) {
   timer_.setInterval(kPeriod);
   connect(&timer_, &QTimer::timeout, this, &PortWatch::Look);
+  connect(&folder_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    if (Watching()) Look();
+  });
 }
 
 PortWatch::~PortWatch() = default;
@@ -77,11 +80,15 @@ bool PortWatch::Lost() {
   linkMade_ =
       linkGone_ ? LinkStamp{} : LinkStamp{link.st_ino, link.st_ctim.tv_sec, link.st_ctim.tv_nsec};
   timer_.start();
+  // udev makes the link: where the folder can be watched, its change is
+  // looked at at once; the timer covers a folder that is not there yet.
+  if (!network_) folder_.addPath(QString::fromStdString(byIdDir_));
   return true;
 }
 
 void PortWatch::Stop() {
   timer_.stop();
+  if (!folder_.directories().isEmpty()) folder_.removePaths(folder_.directories());
   ++generation_;  // a probe still out answers for nothing
 }
 

@@ -4,12 +4,14 @@
 // /dev/serial/by-id that led to it when it was opened; it counts as back
 // once that link has been made anew (udev removes it when the device goes
 // and makes it when the device comes). A network port is back once its
-// server accepts a connection. Looked at once a second; a server is probed
-// off the owner's thread, so that an unreachable one holds up nothing.
+// server accepts a connection. Looked at once a second, and at once when
+// the by-id folder changes; a server is probed off the owner's thread, so
+// that an unreachable one holds up nothing.
 #pragma once
 
 #include <sys/types.h>
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
 #include <string>
@@ -60,6 +62,7 @@ class PortWatch : public QObject {
   LinkStamp linkMade_;
   bool linkGone_ = false;
   QTimer timer_;
+  QFileSystemWatcher folder_;
   int generation_ = 0;  // of the watch; a probe answers for the one that started it
   bool probing_ = false;
   std::jthread probe_;  // last: joined before the rest goes

@@ -117,8 +117,10 @@ class NetworkSerialDevice : public SerialDevice {
       if (request.lineSetting && request.command != rfc2217::kSetControl &&
           value != request.value) {
         const rfc2217::Request taken{request.command, value};
-        return {EINVAL, "the server set " + rfc2217::Describe(taken) + " instead of " +
-                            rfc2217::Describe(request)};
+        return {EINVAL,
+                "the server set " + rfc2217::Describe(taken) + " instead of " +
+                    rfc2217::Describe(request),
+                address_};
       }
     }
     return {};

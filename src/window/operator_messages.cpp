@@ -43,6 +43,9 @@ QString ReasonIn(const link::SysError& error, Language language) {
     case EPROTO:
       text = OwnText::ServerDidNotAnswer;
       break;
+    case EINVAL:  // from a network server, which the path names
+      if (!error.path.empty()) text = OwnText::ServerRefusedSettings;
+      break;
     default:
       break;
   }

@@ -65,6 +65,7 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {nullptr, "无法连接到 %1", "無法連線到 %1"},
         {nullptr, "找不到主机 %1", "找不到主機 %1"},
         {nullptr, "%1 没有确认线路设置", "%1 沒有確認線路設定"},
+        {nullptr, "%1 不接受这些线路设置", "%1 不接受這些線路設定"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

@@ -55,6 +55,7 @@ enum class OwnText {
   ServerUnreachable,
   NameNotResolved,
   ServerDidNotAnswer,
+  ServerRefusedSettings,
   Count,
 };
 

@@ -41,6 +41,7 @@ TEST(ErrorReport, NetworkPortsSayWhatWentWrongInTheLanguage) {
       {ETIMEDOUT, "無法連線到 127.0.0.1:7000"},
       {EADDRNOTAVAIL, "找不到主機 127.0.0.1:7000"},
       {EPROTO, "127.0.0.1:7000 沒有確認線路設定"},
+      {EINVAL, "127.0.0.1:7000 不接受這些線路設定"},
   };
   for (const Case& c : cases) {
     const link::ECommsError refused("Error opening serial port",
