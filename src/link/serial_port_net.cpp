@@ -101,7 +101,7 @@ class NetworkSerialDevice : public SerialDevice {
       auto& answers = answers_[request.command + rfc2217::kServerOffset];
       if (!request.lineSetting && !modemLinesBy) modemLinesBy = Clock::now() + kModemLineAnswer;
       const Clock::time_point by = request.lineSetting ? settingsBy : *modemLinesBy;
-      if (!answered_.wait_until(lock, by, [&] { return !answers.empty() || closed_; })) {
+      if (!WaitUntil(lock, by, [&] { return !answers.empty() || closed_; })) {
         if (!request.lineSetting) {
           notes_.push_back("the server did not answer " + rfc2217::Describe(request));
           continue;
@@ -209,6 +209,18 @@ class NetworkSerialDevice : public SerialDevice {
   }
 
  private:
+  // A wait on the condition against the system clock, whose wait the
+  // thread sanitizer follows (it does not follow the steady clock's).
+  template <typename Predicate>
+  bool WaitUntil(std::unique_lock<std::mutex>& lock, Clock::time_point by, Predicate ready) {
+    while (!ready()) {
+      const auto left = by - Clock::now();
+      if (left <= Clock::duration::zero()) return ready();
+      answered_.wait_until(lock, std::chrono::system_clock::now() + left);
+    }
+    return true;
+  }
+
   static void Signal(int fd) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = write(fd, &one, sizeof one);
