@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -61,6 +60,7 @@ class NetworkSerialDevice : public SerialDevice {
         telnet_(telnet),
         address_(std::move(address)),
         dataReady_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        answered_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
         wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
         pump_([this](std::stop_token stop) { Pump(stop); }) {
     if (telnet_) SendRaw(telnet::Greeting());
@@ -96,12 +96,14 @@ class NetworkSerialDevice : public SerialDevice {
     // The server answers each request with the value it set, in order.
     const Clock::time_point settingsBy = Clock::now() + kLineSettingsAnswer;
     std::optional<Clock::time_point> modemLinesBy;  // one wait for them all
-    std::unique_lock lock(mutex_);
     for (const rfc2217::Request& request : requests) {
-      auto& answers = answers_[request.command + rfc2217::kServerOffset];
       if (!request.lineSetting && !modemLinesBy) modemLinesBy = Clock::now() + kModemLineAnswer;
-      const Clock::time_point by = request.lineSetting ? settingsBy : *modemLinesBy;
-      if (!WaitUntil(lock, by, [&] { return !answers.empty() || closed_; })) {
+      const std::optional<telnet::Bytes> value =
+          Answer(request.command + rfc2217::kServerOffset,
+                 request.lineSetting ? settingsBy : *modemLinesBy);
+      if (!value) {
+        std::lock_guard lock(mutex_);
+        if (closed_) return {EPIPE, "the server closed the connection"};
         if (!request.lineSetting) {
           notes_.push_back("the server did not answer " + rfc2217::Describe(request));
           continue;
@@ -111,12 +113,9 @@ class NetworkSerialDevice : public SerialDevice {
                     std::to_string(kLineSettingsAnswer.count() / 1000) + " s",
                 address_};
       }
-      if (answers.empty()) return {EPIPE, "the server closed the connection"};
-      const telnet::Bytes value = std::move(answers.front());
-      answers.pop_front();
       if (request.lineSetting && request.command != rfc2217::kSetControl &&
-          value != request.value) {
-        const rfc2217::Request taken{request.command, value};
+          *value != request.value) {
+        const rfc2217::Request taken{request.command, *value};
         return {EINVAL,
                 "the server set " + rfc2217::Describe(taken) + " instead of " +
                     rfc2217::Describe(request),
@@ -209,16 +208,27 @@ class NetworkSerialDevice : public SerialDevice {
   }
 
  private:
-  // A wait on the condition against the system clock, whose wait the
-  // thread sanitizer follows (it does not follow the steady clock's).
-  template <typename Predicate>
-  bool WaitUntil(std::unique_lock<std::mutex>& lock, Clock::time_point by, Predicate ready) {
-    while (!ready()) {
-      const auto left = by - Clock::now();
-      if (left <= Clock::duration::zero()) return ready();
-      answered_.wait_until(lock, std::chrono::system_clock::now() + left);
+  // The server's next answer with this code, waiting for it until `by`;
+  // nothing when it does not come or the connection closes. The pump says
+  // that answers came through an eventfd.
+  std::optional<telnet::Bytes> Answer(std::uint8_t code, Clock::time_point by) {
+    for (;;) {
+      {
+        std::lock_guard lock(mutex_);
+        auto& answers = answers_[code];
+        if (!answers.empty()) {
+          telnet::Bytes value = std::move(answers.front());
+          answers.pop_front();
+          return value;
+        }
+        if (closed_) return std::nullopt;
+      }
+      const int left = MillisecondsUntil(by);
+      if (left == 0) return std::nullopt;
+      pollfd answered{answered_.get(), POLLIN, 0};
+      poll(&answered, 1, left);
+      Drain(answered_.get());
     }
-    return true;
   }
 
   static void Signal(int fd) {
@@ -280,7 +290,7 @@ class NetworkSerialDevice : public SerialDevice {
     std::lock_guard lock(mutex_);
     closed_ = true;
     Signal(dataReady_.get());
-    answered_.notify_all();
+    Signal(answered_.get());
   }
 
   void Deliver(std::span<const std::uint8_t> data,
@@ -295,7 +305,7 @@ class NetworkSerialDevice : public SerialDevice {
       auto& answers = answers_[command];
       if (answers.size() < 16) answers.emplace_back(sub.payload.begin() + 1, sub.payload.end());
     }
-    if (!subs.empty()) answered_.notify_all();
+    if (!subs.empty()) Signal(answered_.get());
     if (data.empty()) return;
     if (dataStart_ > (1u << 20)) {  // what was read goes, now and then
       data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(dataStart_));
@@ -309,10 +319,10 @@ class NetworkSerialDevice : public SerialDevice {
   const bool telnet_;
   const std::string address_;  // HOST:PORT, for messages
   const Fd dataReady_;         // readable while data_ holds bytes or the connection is closed
+  const Fd answered_;          // readable when answers came or the connection closed
   const Fd wake_;              // ends the pump's wait
   std::mutex sendMutex_;
-  std::mutex mutex_;  // guards what follows
-  std::condition_variable answered_;
+  std::mutex mutex_;                // guards what follows
   std::vector<std::uint8_t> data_;  // from dataStart_ on, not yet read
   std::size_t dataStart_ = 0;
   std::map<std::uint8_t, std::deque<telnet::Bytes>> answers_;
