@@ -1,13 +1,19 @@
 #include "ser2net_server.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QThread>
+#include <string>
+#include <vector>
 
 namespace zrt::tools {
 namespace {
@@ -69,21 +75,43 @@ bool Ser2netServer::Start() {
                               ? "/usr/sbin/ser2net"
                               : QStandardPaths::findExecutable("ser2net");
   // -n: in the foreground; -d: no daemon, messages to standard error; -P:
-  // no pid file in /run.
-  process_.start(program, {"-n", "-d", "-P", dir_.filePath("pid"), "-c", config});
+  // no pid file in /run. Started with posix_spawn rather than QProcess: a
+  // fork inside Qt, which the thread sanitizer does not see into, would
+  // hide the synchronisation of the tests that follow from it.
+  const std::string programPath = program.toStdString();
+  const std::string pidFile = dir_.filePath("pid").toStdString();
+  const std::string configPath = config.toStdString();
+  std::vector<char*> argv = {const_cast<char*>(programPath.c_str()),
+                             const_cast<char*>("-n"),
+                             const_cast<char*>("-d"),
+                             const_cast<char*>("-P"),
+                             const_cast<char*>(pidFile.c_str()),
+                             const_cast<char*>("-c"),
+                             const_cast<char*>(configPath.c_str()),
+                             nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);  // mdns chatter
+  const int rc = posix_spawn(&pid_, programPath.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    pid_ = -1;
+    return false;
+  }
   QElapsedTimer clock;
   clock.start();
   while (!(up_ = Accepts(port_)) && clock.elapsed() < 5000 &&
-         process_.state() != QProcess::NotRunning) {
+         waitpid(pid_, nullptr, WNOHANG) == 0) {
     QThread::msleep(20);
   }
   return up_;
 }
 
 void Ser2netServer::Stop() {
-  if (process_.state() != QProcess::NotRunning) {
-    process_.kill();
-    process_.waitForFinished();
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
   up_ = false;
 }

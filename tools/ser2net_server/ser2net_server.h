@@ -2,7 +2,8 @@
 // benchmark: a network serial server with a terminal of theirs behind it.
 #pragma once
 
-#include <QProcess>
+#include <sys/types.h>
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -31,7 +32,7 @@ class Ser2netServer {
   Kind kind_;
   QString device_;
   QTemporaryDir dir_;
-  QProcess process_;
+  pid_t pid_ = -1;
   int port_ = 0;
   bool up_ = false;
 };
