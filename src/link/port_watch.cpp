@@ -1,8 +1,5 @@
 #include "link/port_watch.h"
 
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,28 +14,11 @@ namespace fs = std::filesystem;
 
 // Whether a server accepts a connection at `address` within a second.
 bool Accepts(const NetworkAddress& address) {
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found) != 0) return false;
-  bool accepted = false;
-  for (const addrinfo* a = found; a && !accepted; a = a->ai_next) {
-    const int fd =
-        socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-    if (fd < 0) continue;
-    if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
-      accepted = true;
-    } else if (errno == EINPROGRESS) {
-      pollfd out{fd, POLLOUT, 0};
-      int error = 0;
-      socklen_t length = sizeof error;
-      accepted = poll(&out, 1, 1000) == 1 &&
-                 getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-    }
-    close(fd);
-  }
-  freeaddrinfo(found);
-  return accepted;
+  SysError error;
+  const int fd = ConnectTo(address, std::chrono::seconds(1), error);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
 }
 
 }  // namespace

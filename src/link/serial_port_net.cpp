@@ -27,7 +27,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kConnectTimeout = std::chrono::seconds(5);
+constexpr std::chrono::milliseconds kConnectTimeout{5000};
 
 int MillisecondsUntil(Deadline deadline) {
   if (!deadline) return -1;
@@ -44,6 +44,7 @@ class Fd {
   Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   Fd& operator=(Fd&&) = delete;
   int get() const { return fd_; }
+  int Release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -376,59 +377,67 @@ std::optional<NetworkAddress> NetworkAddressOf(std::string_view name) {
   return address;
 }
 
+int ConnectTo(const NetworkAddress& address, std::chrono::milliseconds timeout, SysError& error) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (const int rc = getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found)) {
+    error = {EADDRNOTAVAIL, address.host + ": " + gai_strerror(rc), address.host};
+    return -1;
+  }
+  const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, freeaddrinfo);
+  const std::string where =
+      (address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host) +
+      ":" + address.port;
+  SysError last{ECONNREFUSED, "Connection refused"};
+  for (const addrinfo* a = found; a; a = a->ai_next) {
+    const int fd =
+        ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+    if (fd < 0) {
+      last = SysError::FromErrno(errno);
+      continue;
+    }
+    Fd socket(fd);
+    if (connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
+      last = SysError::FromErrno(errno);
+      continue;
+    }
+    pollfd out{fd, POLLOUT, 0};
+    const int n = poll(&out, 1, static_cast<int>(timeout.count()));
+    int failure = 0;
+    socklen_t length = sizeof failure;
+    if (n == 0) {
+      failure = ETIMEDOUT;
+    } else if (n < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) != 0) {
+      failure = errno;
+    }
+    if (failure != 0) {
+      last = SysError::FromErrno(failure);
+      continue;
+    }
+    return socket.Release();
+  }
+  error = {last.code, where + ": " + last.reason, where};
+  return -1;
+}
+
 SerialPlatform::OpenResult NetworkSerialPlatform::Open(const std::string& name) {
   const std::optional<NetworkAddress> address = NetworkAddressOf(name);
   if (!address) return local_.Open(name);
   if (address->host.empty()) {
     return Refused(EINVAL, name + " is not an address: rfc2217://HOST:PORT or tcp://HOST:PORT");
   }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (const int rc = getaddrinfo(address->host.c_str(), address->port.c_str(), &hints, &found)) {
-    return Refused(EADDRNOTAVAIL, address->host + ": " + gai_strerror(rc), address->host);
-  }
-  const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, freeaddrinfo);
-  const std::string where =
-      (address->host.find(':') != std::string::npos ? "[" + address->host + "]" : address->host) +
-      ":" + address->port;
-  SysError last{ECONNREFUSED, "Connection refused"};
-  for (const addrinfo* a = found; a; a = a->ai_next) {
-    Fd socket(
-        ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol));
-    if (socket.get() < 0) {
-      last = SysError::FromErrno(errno);
-      continue;
-    }
-    if (connect(socket.get(), a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
-      last = SysError::FromErrno(errno);
-      continue;
-    }
-    pollfd out{socket.get(), POLLOUT, 0};
-    const int n =
-        poll(&out, 1, static_cast<int>(std::chrono::milliseconds(kConnectTimeout).count()));
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (n == 0) {
-      error = ETIMEDOUT;
-    } else if (n < 0 || getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-      error = errno;
-    }
-    if (error != 0) {
-      last = SysError::FromErrno(error);
-      continue;
-    }
-    // Bytes leave one by one, 10 ms apart, as on a local port: no waiting
-    // to gather them into one segment.
-    const int one = 1;
-    setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return {std::make_unique<NetworkSerialDevice>(
-        std::move(socket), address->kind == NetworkAddress::Kind::Rfc2217, where)};
-  }
-  last.reason = where + ": " + last.reason;
-  last.path = where;
-  return {nullptr, OpenFailure::CannotOpen, last};
+  SysError error;
+  Fd socket(ConnectTo(*address, kConnectTimeout, error));
+  if (socket.get() < 0) return {nullptr, OpenFailure::CannotOpen, error};
+  // Bytes leave one by one, 10 ms apart, as on a local port: no waiting
+  // to gather them into one segment.
+  const int one = 1;
+  setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  const std::string where = error.path.empty() ? name.substr(name.find("//") + 2) : error.path;
+  return {std::make_unique<NetworkSerialDevice>(
+      std::move(socket), address->kind == NetworkAddress::Kind::Rfc2217, where)};
 }
 
 }  // namespace zrt::link
