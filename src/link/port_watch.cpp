@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "link/serial_port_net.h"
 
@@ -36,6 +37,27 @@ std::string StableNameOf(const std::string& name, const std::string& byIdDir) {
   return {};
 }
 
+std::string UsbIdentityOf(const std::string& name, const std::string& devDir,
+                          const std::string& sysDir) {
+  std::error_code ec;
+  const fs::path path(name);
+  // The terminal's name in the kernel: the node's own, even when a link led to it.
+  const std::string node = path.parent_path() == fs::path(devDir)
+                               ? path.filename().string()
+                               : fs::canonical(path, ec).filename().string();
+  if (ec || node.empty()) return {};
+  // From the terminal up to the USB device that holds it, which has a serial number.
+  fs::path device = fs::canonical(fs::path(sysDir) / "class/tty" / node / "device", ec);
+  for (; !ec && device.has_relative_path(); device = device.parent_path()) {
+    std::ifstream serial(device / "serial");
+    std::string number;
+    if (serial && std::getline(serial, number) && !number.empty()) {
+      return number + "@" + device.filename().string();
+    }
+  }
+  return {};
+}
+
 PortWatch::PortWatch(std::string byIdDir, QObject* parent)
     : QObject(parent), byIdDir_(std::move(byIdDir)) {
   timer_.setInterval(kPeriod);
@@ -51,9 +73,15 @@ void PortWatch::Opened(const std::string& name) {
   Stop();
   network_ = NetworkAddressOf(name).has_value();
   stableName_ = network_ ? name : StableNameOf(name, byIdDir_);
+  usbIdentity_ =
+      network_ || !stableName_.empty() ? std::string() : UsbIdentityOf(name, devDir_, sysDir_);
 }
 
 bool PortWatch::Lost() {
+  if (!usbIdentity_.empty()) {
+    timer_.start();
+    return true;
+  }
   if (stableName_.empty()) return false;
   struct stat link {};
   linkGone_ = lstat(stableName_.c_str(), &link) != 0;
@@ -92,6 +120,19 @@ void PortWatch::Look() {
           },
           Qt::QueuedConnection);
     });
+    return;
+  }
+  if (!usbIdentity_.empty()) {
+    // Whichever terminal now belongs to the same USB device (its serial
+    // number and its place on the bus).
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(fs::path(sysDir_) / "class/tty", ec)) {
+      const std::string node = (fs::path(devDir_) / entry.path().filename()).string();
+      if (UsbIdentityOf(node, devDir_, sysDir_) == usbIdentity_) {
+        emit Back(QString::fromStdString(node));
+        return;
+      }
+    }
     return;
   }
   struct stat link {};

@@ -3,7 +3,9 @@
 // device next takes its node. A local port is known by the link under
 // /dev/serial/by-id that led to it when it was opened; it counts as back
 // once that link has been made anew (udev removes it when the device goes
-// and makes it when the device comes). A network port is back once its
+// and makes it when the device comes). A port without such a link is known
+// by its USB device's serial number and place on the bus, and is back on
+// whichever node that device's terminal then has. A network port is back once its
 // server accepts a connection. Looked at once a second, and at once when
 // the by-id folder changes; a server is probed off the owner's thread, so
 // that an unreachable one holds up nothing.
@@ -27,8 +29,13 @@ class PortWatch : public QObject {
 
   explicit PortWatch(std::string byIdDir = "/dev/serial/by-id", QObject* parent = nullptr);
   ~PortWatch() override;
-  // Where the stable names are (tests give a folder of their own).
+  // Where the stable names, the device nodes and the kernel's device tree
+  // are (tests give folders of their own).
   void SetByIdDir(std::string byIdDir) { byIdDir_ = std::move(byIdDir); }
+  void SetSystemDirs(std::string devDir, std::string sysDir) {
+    devDir_ = std::move(devDir);
+    sysDir_ = std::move(sysDir);
+  }
 
   // The port open now under `name`: how to know it again, if it can be known.
   void Opened(const std::string& name);
@@ -37,7 +44,8 @@ class PortWatch : public QObject {
   // The operator closed or changed the port: nothing more to watch for.
   void Stop();
   bool Watching() const { return timer_.isActive(); }
-  // The stable name of the port last opened; empty when it has none.
+  // The stable name of the port last opened (or, without one, its node);
+  // empty when it has neither.
   const std::string& StableName() const { return stableName_; }
 
  signals:
@@ -49,7 +57,10 @@ class PortWatch : public QObject {
   void Look();
 
   std::string byIdDir_;
+  std::string devDir_ = "/dev";
+  std::string sysDir_ = "/sys";
   std::string stableName_;
+  std::string usbIdentity_;  // "SERIAL@BUS-PATH" of a port without a stable name
   bool network_ = false;
   // The by-id link when the port was lost. A link made anew may get the
   // same inode, never the same change time.
@@ -71,5 +82,10 @@ class PortWatch : public QObject {
 // The link under `byIdDir` that leads to the same device as `name`, or
 // `name` itself when it is such a link; empty when there is none.
 std::string StableNameOf(const std::string& name, const std::string& byIdDir);
+// "SERIAL@BUS-PATH" of the USB device whose terminal `name` (a node under
+// `devDir`) is, read from the device tree under `sysDir`; empty when it is
+// no USB device's or the device has no serial number.
+std::string UsbIdentityOf(const std::string& name, const std::string& devDir,
+                          const std::string& sysDir);
 
 }  // namespace zrt::link

@@ -568,7 +568,9 @@ void TForm1::Comm1RequestHangup() {
   }
   Tell(PortLostNotice(windowTitle(), SerialLinkName(), CurrentLanguage()));
   if (reopenToggle_->isChecked() && portWatch_->Lost()) {
-    const QString stable = QString::fromStdString(portWatch_->StableName());
+    const QString stable = portWatch_->StableName().empty()
+                               ? SerialLinkName()
+                               : QString::fromStdString(portWatch_->StableName());
     Note(LogEntry::Kind::Event, stable, {},
          TextIn(OwnText::PortAwaited, CurrentLanguage()).arg(stable));
     ShowLinkState();
