@@ -127,7 +127,10 @@ void PortWatch::Look() {
     // number and its place on the bus).
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(fs::path(sysDir_) / "class/tty", ec)) {
-      const std::string node = (fs::path(devDir_) / entry.path().filename()).string();
+      // Only USB terminals, not the dozens of consoles and UARTs.
+      const std::string name = entry.path().filename().string();
+      if (!name.starts_with("ttyUSB") && !name.starts_with("ttyACM")) continue;
+      const std::string node = (fs::path(devDir_) / name).string();
       if (UsbIdentityOf(node, devDir_, sysDir_) == usbIdentity_) {
         emit Back(QString::fromStdString(node));
         return;

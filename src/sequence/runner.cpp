@@ -114,6 +114,8 @@ void Runner::StartStep() {
       timer_.start(step.duration);
       return;
     case Step::Kind::Expect:
+      // Compiled once for the step, however many blocks it looks at.
+      if (step.pattern) pattern_.setPattern(step.text);
       if (Matches()) return Advance();
       waiting_ = Waiting::Expect;
       timer_.start(step.duration);
@@ -188,7 +190,7 @@ bool Runner::Matches() const {
   const Step& step = steps_[static_cast<std::size_t>(next_)];
   const QString reply = QString::fromLatin1(reply_);
   if (!step.pattern) return reply.contains(step.text);
-  return QRegularExpression(step.text).match(reply).hasMatch();
+  return pattern_.match(reply).hasMatch();
 }
 
 }  // namespace zrt::sequence

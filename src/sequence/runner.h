@@ -15,6 +15,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QRegularExpression>
 #include <QTimer>
 #include <vector>
 
@@ -100,6 +101,7 @@ class Runner : public QObject {
   Waiting waiting_ = Waiting::Nothing;
   bool replyEnded_ = false;
   QByteArray reply_;
+  QRegularExpression pattern_;  // of the expect under way
   int missing_ = 0;
   int lastLine_ = -1;  // the step of the line sent last
   QTimer timer_;
