@@ -89,18 +89,6 @@ TEST_F(NetworkPortTest, SettingsReachThePortBehindTheServer) {
                                              "the server did not answer RTS on"}));
 }
 
-TEST_F(NetworkPortTest, AServerThatGoesAwayIsAHangUp) {
-  PtyPair pty;
-  Ser2netServer server(Kind::Rfc2217, QString::fromStdString(pty.TerminalPath()));
-  ASSERT_TRUE(server.IsUp());
-  TComm comm;
-  CommRecorder recorder(comm);
-  comm.SetCommName(server.Address().toStdString());
-  comm.OpenPort();
-  server.Stop();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.Count(CommEvent::Hangup) == 1; }, 5000));
-}
-
 TEST_F(NetworkPortTest, OpenFailuresSayWhy) {
   PtyPair pty;
   Ser2netServer server(Kind::Raw, QString::fromStdString(pty.TerminalPath()));

@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QClipboard>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QTest>
 
 #include "window/session_log.h"
