@@ -9,7 +9,7 @@
 #include "cli/line_links.h"
 #include "cli/reply_output.h"
 #include "cli/send_options.h"
-#include "link/ecomms_error.h"
+#include "link/port/ecomms_error.h"
 #include "protocol/send_steps.h"
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "link/serial_port_net.h"
+#include "link/port/serial_port_net.h"
 
 namespace zrt::link {
 namespace {

@@ -9,10 +9,10 @@
 #include <chrono>
 #include <memory>
 
-#include "link/comm_settings.h"
-#include "link/comm_threads.h"
-#include "link/ecomms_error.h"
-#include "link/serial_device.h"
+#include "link/port/comm_port.h"
+#include "link/port/comm_settings.h"
+#include "link/port/ecomms_error.h"
+#include "link/port/serial_device.h"
 
 namespace zrt::link {
 
@@ -36,7 +36,7 @@ class TComm : public QObject {
   // Queues a copy of the bytes for the writer; false (nothing queued) when
   // the port is closed, the writer has ended or `length` is 0. Never waits.
   bool SendData(const void* buffer, std::uint16_t length);
-  bool IsOpen() const { return device_ != nullptr; }
+  bool IsOpen() const { return port_ != nullptr; }
   // Each block SendData queues goes out no sooner than `gap` after the block
   // before has left the computer, timed by the writer (0, the default: as
   // soon as it can). For an instrument that takes bytes no faster.
@@ -47,7 +47,7 @@ class TComm : public QObject {
   // What the open port noted that is no failure but worth telling (a modem
   // line a network server left unanswered), since the last call.
   std::vector<std::string> TakeNotes() {
-    return device_ ? device_->TakeNotes() : std::vector<std::string>{};
+    return port_ ? port_->TakeNotes() : std::vector<std::string>{};
   }
 
   // Every setting as a whole.
@@ -148,31 +148,20 @@ class TComm : public QObject {
   void DeliverNotifications();
 
  private:
-  class Notifier;
-
   template <typename T>
   void SetLine(T CommProperties::*field, T value) {
     if (properties_.*field == value) return;
     properties_.*field = value;
-    if (device_) ApplyCommState();
+    if (port_) ApplyCommState();
   }
   void SetTimeout(std::uint32_t CommTimeouts::*field, std::uint32_t value);
   void ApplyCommState();
-  void ApplyCommTimeouts();
-  void StopReader();
-  void StopWriter();
 
   SerialPlatform& platform_;
   CommProperties properties_;
-  std::unique_ptr<Notifier> notifier_;
+  std::unique_ptr<NotificationQueue> notifications_;  // outlives every opening
   SysError settingsError_;
-  // One opening: the port, its stop event, the shared hang-up report and the
-  // threads, declared so that the threads go first.
-  std::unique_ptr<SerialDevice> device_;
-  std::unique_ptr<StopEvent> stop_;
-  std::unique_ptr<HangupLatch> hangup_;
-  std::unique_ptr<TReadThread> reader_;
-  std::unique_ptr<TWriteThread> writer_;
+  std::unique_ptr<CommPort> port_;  // while the port is open
   std::uint32_t queuedBlocks_ = 0;  // since the port opened
   std::chrono::microseconds minimumGap_{0};
 };

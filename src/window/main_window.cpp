@@ -16,8 +16,8 @@
 #include <QStatusBar>
 
 #include "compose/key_vocabulary.h"
+#include "link/port/serial_ports.h"
 #include "link/port_watch.h"
-#include "link/serial_ports.h"
 #include "link/usb_link.h"
 #include "protocol/paced_sender.h"
 #include "protocol/send_steps.h"

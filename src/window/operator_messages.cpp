@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "link/ecomms_error.h"
+#include "link/port/ecomms_error.h"
 #include "window/own_texts.h"
 
 namespace zrt::window {

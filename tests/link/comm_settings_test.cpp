@@ -1,4 +1,4 @@
-#include "link/comm_settings.h"
+#include "link/port/comm_settings.h"
 
 #include <gtest/gtest.h>
 

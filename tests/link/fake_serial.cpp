@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "link/comm_events.h"
-#include "link/serial_port_posix.h"
+#include "link/port/comm_events.h"
+#include "link/port/serial_port_posix.h"
 
 namespace zrt::link::testing {
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "link/serial_device.h"
+#include "link/port/serial_device.h"
 
 namespace zrt::link::testing {
 

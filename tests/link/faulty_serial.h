@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "link/serial_device.h"
+#include "link/port/serial_device.h"
 
 namespace zrt::link::testing {
 

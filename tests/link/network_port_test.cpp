@@ -8,7 +8,7 @@
 #include <chrono>
 
 #include "comm_recorder.h"
-#include "link/ecomms_error.h"
+#include "link/port/ecomms_error.h"
 #include "link/tcomm.h"
 #include "pty_pair.h"
 #include "ser2net_server.h"

@@ -11,9 +11,9 @@
 #include <fstream>
 
 #include "comm_recorder.h"
-#include "link/serial_port_posix.h"
+#include "link/port/serial_port_posix.h"
+#include "link/port/terminal_checks.h"
 #include "link/tcomm.h"
-#include "link/terminal_checks.h"
 #include "pty_pair.h"
 
 namespace zrt::link::testing {

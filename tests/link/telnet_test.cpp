@@ -1,9 +1,9 @@
 // The Telnet framing and the COM-PORT requests, without a socket.
-#include "link/telnet.h"
+#include "link/port/telnet.h"
 
 #include <gtest/gtest.h>
 
-#include "link/serial_port_net.h"
+#include "link/port/serial_port_net.h"
 
 namespace zrt::link {
 namespace {

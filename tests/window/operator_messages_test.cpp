@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "link/ecomms_error.h"
+#include "link/port/ecomms_error.h"
 
 namespace zrt::window::testing {
 namespace {

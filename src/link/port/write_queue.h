@@ -2,20 +2,21 @@
 // has ended, so nothing is queued that nobody would write.
 #pragma once
 
-#include <QByteArray>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
+
+#include "link/port/comm_events.h"
 
 namespace zrt::link {
 
 class WriteQueue {
  public:
   // False when the queue is closed; the block is then dropped.
-  bool Push(QByteArray block);
+  bool Push(ByteBlock block);
   // The oldest block, if any, without waiting.
-  std::optional<QByteArray> TryPop();
+  std::optional<ByteBlock> TryPop();
   // Whether no block waits (at the moment of asking).
   bool Empty();
   // Waits until a block is queued (true) or a stop is requested (false).
@@ -28,7 +29,7 @@ class WriteQueue {
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<QByteArray> blocks_;
+  std::deque<ByteBlock> blocks_;
   bool stopRequested_ = false;
   bool closed_ = false;
 };

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "link/serial_device.h"
+#include "link/port/serial_device.h"
 
 namespace zrt::link {
 

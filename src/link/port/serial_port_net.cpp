@@ -1,4 +1,4 @@
-#include "link/serial_port_net.h"
+#include "link/port/serial_port_net.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "link/comm_events.h"
-#include "link/telnet.h"
+#include "link/port/comm_events.h"
+#include "link/port/telnet.h"
 
 namespace zrt::link {
 namespace {

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zrt::link {
+
+// A block of bytes as it travels between the component and the threads; a
+// string, because receivers of a block rely on the 0 byte after its data.
+using ByteBlock = std::string;
 
 // Line events a port can report (the reader asks for all three).
 inline constexpr std::uint32_t EV_RLSD = 0x0020;  // carrier detect changed

@@ -1,4 +1,4 @@
-#include "link/serial_device.h"
+#include "link/port/serial_device.h"
 
 #include <system_error>
 

@@ -1,8 +1,7 @@
 // Linux terminals through termios2, so that any baud rate can be set (Linux
 // has no constants for 14400 or 28800). <termios.h> cannot be included beside
 // <asm/termbits.h>, so every terminal call here is an ioctl.
-#include "link/serial_port_posix.h"
-#include "link/serial_port_net.h"
+#include "link/port/serial_port_posix.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -29,9 +28,10 @@
 #include <sstream>
 #include <utility>
 
-#include "link/comm_events.h"
-#include "link/serial_ports.h"
-#include "link/terminal_checks.h"
+#include "link/port/comm_events.h"
+#include "link/port/serial_port_net.h"
+#include "link/port/serial_ports.h"
+#include "link/port/terminal_checks.h"
 
 namespace zrt::link {
 namespace {

@@ -1,8 +1,8 @@
-#include "link/write_queue.h"
+#include "link/port/write_queue.h"
 
 namespace zrt::link {
 
-bool WriteQueue::Push(QByteArray block) {
+bool WriteQueue::Push(ByteBlock block) {
   {
     std::lock_guard lock(mutex_);
     if (closed_) return false;
@@ -12,10 +12,10 @@ bool WriteQueue::Push(QByteArray block) {
   return true;
 }
 
-std::optional<QByteArray> WriteQueue::TryPop() {
+std::optional<ByteBlock> WriteQueue::TryPop() {
   std::lock_guard lock(mutex_);
   if (blocks_.empty()) return std::nullopt;
-  QByteArray block = std::move(blocks_.front());
+  ByteBlock block = std::move(blocks_.front());
   blocks_.pop_front();
   return block;
 }
@@ -40,7 +40,7 @@ void WriteQueue::RequestStop() {
 }
 
 void WriteQueue::Close() {
-  std::deque<QByteArray> dropped;
+  std::deque<ByteBlock> dropped;
   std::lock_guard lock(mutex_);
   closed_ = true;
   dropped.swap(blocks_);

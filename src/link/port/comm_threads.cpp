@@ -1,4 +1,4 @@
-#include "link/comm_threads.h"
+#include "link/port/comm_threads.h"
 
 #include <cerrno>
 #include <limits>
@@ -12,7 +12,9 @@ constexpr std::uint32_t kReadAtOnce = std::numeric_limits<std::uint32_t>::max();
 }  // namespace
 
 void PortContext::PostHangupRequest() const {
-  if (hangup.Trip()) sink.Post({UM_REQUEST_HANGUP});
+  // Once the stop is requested the owner is closing the port, and whatever
+  // fails now (an operation the close cancels) is no hang-up.
+  if (!stop.IsSet() && hangup.Trip()) sink.Post({UM_REQUEST_HANGUP});
 }
 
 void PortContext::ReportEnd(const SysError& error) const {
@@ -102,8 +104,7 @@ bool TReadThread::CompleteRead() {
 
 bool TReadThread::DeliverBytes() {
   if (count_ == 0) return false;
-  // QByteArray keeps a 0 byte after its data, as receivers of a block expect.
-  QByteArray block(reinterpret_cast<const char*>(buffer_.data()), static_cast<qsizetype>(count_));
+  ByteBlock block(reinterpret_cast<const char*>(buffer_.data()), count_);
   count_ = 0;
   if (!context_.sink.Post({UM_RECEIVE_DATA, 0, std::move(block)})) {
     context_.PostHangupRequest();
@@ -168,7 +169,7 @@ void TWriteThread::Start(SerialPlatform& platform) {
 void TWriteThread::Execute() {
   bool reportEmpty = true;
   for (;;) {
-    std::optional<QByteArray> block = queue_.TryPop();
+    std::optional<ByteBlock> block = queue_.TryPop();
     if (!block) {
       if (reportEmpty && !context_.sink.Post({UM_SEND_DATA_EMPTY, written_})) {
         context_.PostHangupRequest();
@@ -235,9 +236,8 @@ bool TWriteThread::WaitUntilSent() {
   return NoteHeld(false);
 }
 
-bool TWriteThread::WriteBlock(const QByteArray& block) {
-  auto rest = std::span(reinterpret_cast<const std::uint8_t*>(block.constData()),
-                        static_cast<std::size_t>(block.size()));
+bool TWriteThread::WriteBlock(const ByteBlock& block) {
+  auto rest = std::span(reinterpret_cast<const std::uint8_t*>(block.data()), block.size());
   while (!rest.empty()) {
     const IoResult write = context_.device.Write(rest);
     switch (write.status) {

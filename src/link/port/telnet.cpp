@@ -1,4 +1,4 @@
-#include "link/telnet.h"
+#include "link/port/telnet.h"
 
 namespace zrt::link::telnet {
 

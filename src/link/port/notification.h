@@ -1,18 +1,17 @@
 // What the port's threads tell the component, and the channel they tell it by.
 #pragma once
 
-#include <QByteArray>
 #include <atomic>
 #include <cstdint>
 
-#include "link/comm_events.h"
+#include "link/port/comm_events.h"
 
 namespace zrt::link {
 
 struct Notification {
   Notify kind;              // UM_RECEIVE_DATA ... UM_SEND_DATA_EMPTY
   std::uint32_t value = 0;  // UM_RECEIVE_ERROR: CE_* flags; UM_MODEM_STATE_CHANGE: modem bits
-  QByteArray block{};       // UM_RECEIVE_DATA: the bytes received (a 0 byte follows them)
+  ByteBlock block{};        // UM_RECEIVE_DATA: the bytes received (a 0 byte follows them)
 };
 
 // Delivers notifications on the component's thread in the order they were

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/serial_device.h"
+#include "link/port/serial_device.h"
 
 namespace zrt::link {
 

@@ -1,4 +1,4 @@
-#include "link/terminal_checks.h"
+#include "link/port/terminal_checks.h"
 
 #include <charconv>
 #include <sstream>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/serial_device.h"
+#include "link/port/serial_device.h"
 
 namespace zrt::link {
 

@@ -3,7 +3,6 @@
 // order. Neither touches the component: both only post notifications.
 #pragma once
 
-#include <QByteArray>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -12,9 +11,9 @@
 #include <optional>
 #include <thread>
 
-#include "link/notification.h"
-#include "link/serial_device.h"
-#include "link/write_queue.h"
+#include "link/port/notification.h"
+#include "link/port/serial_device.h"
+#include "link/port/write_queue.h"
 
 namespace zrt::link {
 
@@ -26,7 +25,8 @@ struct PortContext {
   NotificationSink& sink;
   HangupLatch& hangup;
 
-  // Posts UM_REQUEST_HANGUP, once per opening; its own failure is ignored.
+  // Posts UM_REQUEST_HANGUP, once per opening and not once the stop is
+  // requested; its own failure is ignored.
   void PostHangupRequest() const;
   // A thread ends on `error`: reported as a hang-up, unless the port was
   // closed underneath the thread (an invalid handle), which ends it quietly.
@@ -82,7 +82,7 @@ class TWriteThread {
   void Start(SerialPlatform& platform);
 
   // Queues a block for writing; false once the writer has ended.
-  bool Post(QByteArray block) { return queue_.Push(std::move(block)); }
+  bool Post(ByteBlock block) { return queue_.Push(std::move(block)); }
   // Each block goes out no sooner than this after the one before has left
   // the computer (0: at once).
   void SetMinimumGap(std::chrono::microseconds gap) { minimumGap_.store(gap.count()); }
@@ -91,7 +91,7 @@ class TWriteThread {
 
  private:
   void Execute();
-  bool WriteBlock(const QByteArray& block);
+  bool WriteBlock(const ByteBlock& block);
   bool WaitUntilSent();
   // Waits as `wait` does; past kHeldAfter the device counts as holding output.
   WaitResult WaitNoting(const std::function<WaitResult(Deadline)>& wait);

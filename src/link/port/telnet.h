@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/comm_settings.h"
+#include "link/port/comm_settings.h"
 
 namespace zrt::link::telnet {
 

@@ -1,5 +1,6 @@
-// The simulated instrument: its answers, and its pseudo-terminal with the
-// pacing check.
+// The simulated instrument on a pseudo-terminal, with the pacing check.
+#include "sim/pty_instrument.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -9,38 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "sim/instrument_model.h"
-#include "sim/pty_instrument.h"
-
 namespace zrt::sim {
 namespace {
-
-TEST(InstrumentModel, AnswersInTurn) {
-  InstrumentModel model;  // address 88: the byte "X"
-  const std::pair<const char*, const char*> exchange[] = {
-      {"XCHA:AFREQ?", "0\n"},
-      {"XCHA:AFREQ:1000HZ", "OK\n"},
-      {"XCHA:AFREQ?", "1000HZ\n"},
-      {"88CHA:AFREQ?", "1000HZ\n"},  // the address written out, as on USB
-      {"CHA:AFREQ?", "1000HZ\n"},    // no address
-      {"XCHA:AFREQ:-2.5", "OK\n"},
-      {"XCHA:AFREQ?", "-2.5\n"},
-      {"XASWP:TRIGG", "OK\n"},
-      {"XASWP?", "0\n"},
-      {"XCHA:AFREQ1000Hz", "OK\n"},  // the keys put no separator before the value
-      {"XCHA:AFREQ?", "1000Hz\n"},
-      {"XCHB:VPP 2.5V", "OK\n"},  // after a blank, and per channel
-      {"XCHBVPP?", "2.5V\n"},
-      {"Xcha:afreq?", "1000Hz\n"},
-      {"", "OK\n"},
-  };
-  for (const auto& [frame, answer] : exchange) EXPECT_EQ(model.Answer(frame), answer) << frame;
-
-  InstrumentModel other(300);  // address byte 0x2C, ","
-  EXPECT_EQ(other.LineOf(",SYS?"), "SYS?");
-  EXPECT_EQ(other.LineOf("300SYS?"), "SYS?");
-  EXPECT_EQ(other.LineOf("3000?"), "3000?") << "digits that follow are no address";
-}
 
 // Reads what the instrument answers, within a few seconds.
 std::string ReadAnswer(int fd, std::size_t size) {

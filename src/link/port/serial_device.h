@@ -1,6 +1,7 @@
 // The platform layer under the serial component: opening a port by name, and
 // the few operations the component and its threads need on an open port. A
-// POSIX implementation serves Linux; tests use a fake behind the same interface.
+// POSIX implementation serves Linux, a Win32 one Windows; tests use a fake
+// behind the same interface.
 #pragma once
 
 #include <chrono>
@@ -15,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/comm_settings.h"
+#include "link/port/comm_settings.h"
 
 namespace zrt::link {
 
@@ -111,8 +112,9 @@ class SerialDevice {
   virtual std::vector<std::string> TakeNotes() { return {}; }
 
   // The read and write timeouts. The reader frames blocks by them itself, so
-  // they are kept here and take effect from the next block on.
-  void ApplyTimeouts(const CommTimeouts& timeouts) {
+  // they are kept here and take effect from the next block on; a platform
+  // that has write timeouts of its own also applies those.
+  virtual void ApplyTimeouts(const CommTimeouts& timeouts) {
     std::lock_guard lock(timeoutsMutex_);
     timeouts_ = timeouts;
   }

@@ -1,0 +1,225 @@
+// A port joined back to back with another (tools/port_pair/run names them):
+// the port opened as the component opens it, the other end opened the same
+// way and played as the instrument, on whichever system the tests run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+
+#include "link/port/comm_events.h"
+#include "link/port/comm_port.h"
+#include "sim/frame_reader.h"
+#include "sim/instrument_model.h"
+
+namespace zrt::link {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Notifications kept for the test, which waits for the one it expects.
+class Notifications {
+ public:
+  NotificationSink& Sink() { return queue_; }
+
+  // The first notification of `kind` not taken yet, waiting up to `timeout`
+  // for it; those of other kinds are kept in `seen` meanwhile.
+  std::optional<Notification> Next(Notify kind, std::chrono::milliseconds timeout = 5s) {
+    const auto until = Clock::now() + timeout;
+    if (auto kept = std::find_if(seen.begin(), seen.end(),
+                                 [&](const Notification& n) { return n.kind == kind; });
+        kept != seen.end()) {
+      Notification n = std::move(*kept);
+      seen.erase(kept);
+      return n;
+    }
+    for (;;) {
+      while (std::optional<Notification> n = queue_.Take()) {
+        if (n->kind == kind) return n;
+        seen.push_back(std::move(*n));
+      }
+      std::unique_lock lock(mutex_);
+      if (!posted_.wait_until(lock, until, [&] { return std::exchange(woken_, false); })) {
+        return std::nullopt;
+      }
+    }
+  }
+
+  std::vector<Notification> seen;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  bool woken_ = false;
+  NotificationQueue queue_{[this] {
+    {
+      std::lock_guard lock(mutex_);
+      woken_ = true;
+    }
+    posted_.notify_all();
+    return true;
+  }};
+};
+
+// The instrument's end: read and written directly, without threads.
+class Peer {
+ public:
+  explicit Peer(const std::string& name) {
+    SerialPlatform::OpenResult opened = SystemSerialPlatform().Open(name);
+    device_ = std::move(opened.device);
+    if (!device_) return;
+    CommProperties raw;
+    raw.outxXonXoffFlow = raw.inxXonXoffFlow = false;  // XON and XOFF are sent as bytes
+    device_->ApplyState(BuildCommState(raw));
+    SysError error;
+    stop_ = SystemSerialPlatform().CreateStopEvent(error);
+  }
+  bool IsOpen() const { return device_ != nullptr; }
+  void Close() { device_.reset(); }
+
+  // The frames that arrive until `count` are complete or `timeout` passes.
+  std::vector<sim::FrameReader::Frame> Frames(std::size_t count,
+                                              std::chrono::milliseconds timeout) {
+    std::vector<sim::FrameReader::Frame> frames;
+    const auto until = Clock::now() + timeout;
+    std::uint8_t buffer[256];
+    while (frames.size() < count) {
+      const WaitResult wait = device_->Wait(SerialDevice::Direction::Read, until, *stop_);
+      if (wait.kind != WaitResult::Ready && wait.kind != WaitResult::LineEvent) break;
+      const IoResult read = device_->Read(buffer);
+      if (read.status != IoResult::Done) continue;
+      const auto now = Clock::now();
+      for (auto& frame :
+           reader_.Take(std::string_view(reinterpret_cast<const char*>(buffer), read.count), now)) {
+        frames.push_back(std::move(frame));
+      }
+    }
+    return frames;
+  }
+
+  // Whether any byte arrives within `timeout`.
+  bool Quiet(std::chrono::milliseconds timeout) {
+    const WaitResult wait =
+        device_->Wait(SerialDevice::Direction::Read, Clock::now() + timeout, *stop_);
+    return wait.kind == WaitResult::Timeout;
+  }
+
+  void Send(std::string_view bytes) {
+    auto rest = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    while (!rest.empty()) {
+      const IoResult write = device_->Write(rest);
+      if (write.status == IoResult::Done) {
+        rest = rest.subspan(write.count);
+      } else if (write.status == IoResult::WouldBlock) {
+        device_->Wait(SerialDevice::Direction::Write, Clock::now() + 2s, *stop_);
+      } else {
+        ADD_FAILURE() << "the peer cannot write";
+        return;
+      }
+    }
+    device_->WaitUntilSent(Clock::now() + 2s, *stop_);
+  }
+
+ private:
+  std::unique_ptr<SerialDevice> device_;
+  std::unique_ptr<StopEvent> stop_;
+  sim::FrameReader reader_;
+};
+
+class PortPairTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* port = std::getenv("ZRT_TEST_PORT");
+    const char* peer = std::getenv("ZRT_TEST_PEER");
+    if (!port || !peer || !std::getenv("ZRT_TEST_HANGUP")) {
+      GTEST_SKIP() << "run through tools/port_pair/run";
+    }
+    properties.commName = port;
+    properties.baudRate = 19200;
+    this->peer = std::make_unique<Peer>(peer);
+    ASSERT_TRUE(this->peer->IsOpen()) << "the peer " << peer << " does not open";
+  }
+
+  void Open(std::chrono::microseconds gap = 0us) {
+    port = CommPort::Open(SystemSerialPlatform(), properties, notifications.Sink(), gap);
+    ASSERT_FALSE(port->OpenSettingsError()) << port->OpenSettingsError().reason;
+  }
+  void PostBytewise(std::string_view frame) {
+    for (char c : frame) ASSERT_TRUE(port->Post(ByteBlock(1, c)));
+  }
+
+  CommProperties properties;
+  Notifications notifications;
+  std::unique_ptr<Peer> peer;
+  std::unique_ptr<CommPort> port;
+};
+
+// The request goes out a byte at a time, 10 ms apart, as the panel sends it;
+// the instrument's reply comes back as one block once the line is quiet.
+TEST_F(PortPairTest, PacedRequestsAndTheirReplies) {
+  Open(10ms);
+  sim::InstrumentModel instrument;
+  const std::pair<std::string_view, std::string_view> exchanges[] = {
+      {"XCHA:AFREQ:1000HZ\n", "OK\n"},
+      {"XCHA:AFREQ?\n", "1000HZ\n"},
+  };
+  std::uint32_t blocks = 0;
+  for (const auto& [request, reply] : exchanges) {
+    const auto start = Clock::now();
+    PostBytewise(request);
+    blocks += static_cast<std::uint32_t>(request.size());
+    const auto frames = peer->Frames(1, 5s);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].bytes + "\n", request);
+    // Unpaced bytes come together; paced ones at least several ms apart
+    // whatever the machine's load does to the reads.
+    EXPECT_GE(frames[0].closest, 4ms) << request;
+    EXPECT_GE(Clock::now() - start, (request.size() - 1) * 10ms);
+
+    peer->Send(instrument.Answer(frames[0].bytes));
+    const auto data = notifications.Next(UM_RECEIVE_DATA);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->block, reply) << "one block after the line is quiet";
+  }
+  std::optional<Notification> empty;
+  while ((empty = notifications.Next(UM_SEND_DATA_EMPTY, 2s)) && empty->value != blocks) {
+  }
+  ASSERT_TRUE(empty) << "every block is reported sent";
+}
+
+// The instrument's XOFF holds output back, and it is said; XON lets it go.
+TEST_F(PortPairTest, XoffHoldsOutputUntilXon) {
+  Open();
+  peer->Send("\x13");
+  EXPECT_TRUE(peer->Quiet(200ms));
+  PostBytewise("XSYS?\n");
+  const auto held = notifications.Next(UM_OUTPUT_HELD);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->value, 1u);
+  EXPECT_TRUE(peer->Quiet(300ms)) << "nothing leaves while held";
+
+  peer->Send("\x11");
+  const auto frames = peer->Frames(1, 5s);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].bytes, "XSYS?");
+  const auto going = notifications.Next(UM_OUTPUT_HELD);
+  ASSERT_TRUE(going);
+  EXPECT_EQ(going->value, 0u);
+}
+
+// The line going away is a hang-up, said once.
+TEST_F(PortPairTest, TheLineGoingIsAHangUp) {
+  Open();
+  PostBytewise("XSYS?\n");
+  ASSERT_EQ(peer->Frames(1, 5s).size(), 1u);
+  std::ofstream(std::getenv("ZRT_TEST_HANGUP")).put('\n');
+  ASSERT_TRUE(notifications.Next(UM_REQUEST_HANGUP, 10s));
+  EXPECT_FALSE(notifications.Next(UM_REQUEST_HANGUP, 300ms)) << "said once";
+  port.reset();  // closes without waiting on the gone port
+}
+
+}  // namespace
+}  // namespace zrt::link
