@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "app/display_guard.h"
 #include "app/font_config_preload.h"
@@ -30,8 +31,12 @@ int main(int argc, char** argv) {
   std::unique_ptr<zrt::sim::PtyInstrument> serialInstrument;
   std::unique_ptr<zrt::sim::SimulatedCh375> usbInstrument;
   if (options.simulate) {
-    serialInstrument =
-        std::make_unique<zrt::sim::PtyInstrument>(zrt::sim::PtyInstrument::Options{});
+    try {
+      serialInstrument =
+          std::make_unique<zrt::sim::PtyInstrument>(zrt::sim::PtyInstrument::Options{});
+    } catch (const std::runtime_error& error) {
+      qWarning("zrt-panel: %s", error.what());  // the USB one is still there
+    }
     usbInstrument = std::make_unique<zrt::sim::SimulatedCh375>();
   }
   // In ~/.config/zrt-panel/zrt-panel.conf; outlives the window that writes it.

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSysInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -141,7 +142,8 @@ Options ParseOptions(int argc, char** argv) {
 }
 
 bool DisplayNamed(const Options& options) {
-  if (options.displayGiven) return true;
+  // A Windows session always has its desktop; elsewhere a display must be named.
+  if (options.displayGiven || QSysInfo::productType() == "windows") return true;
   for (const char* variable : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
     if (!qEnvironmentVariableIsEmpty(variable)) return true;
   }

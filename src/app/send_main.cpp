@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 
 #include "cli/line_links.h"
 #include "cli/reply_output.h"
@@ -103,6 +104,8 @@ int main(int argc, char** argv) {
                                  (reason.isEmpty() ? QString() : ": " + reason));
   } catch (const protocol::EConvertError& error) {
     return Fail(kUsage, QString::fromStdString(error.what()));
+  } catch (const std::runtime_error& error) {  // no simulated instrument here
+    return Fail(kCannotOpen, QString::fromStdString(error.what()));
   }
 
   Runner runner(*link);

@@ -7,10 +7,11 @@ namespace {
 
 QFont SansFont(int pixelSize, bool bold) {
   QFont font;
-  // The first family that fontconfig finds installed wins; all of them
-  // carry CJK glyphs, and "sans-serif" leaves the rest to fontconfig.
-  font.setFamilies(
-      {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Droid Sans Fallback", "sans-serif"});
+  // The first family found installed wins; all of them carry CJK glyphs
+  // (Microsoft YaHei is Windows' own), and "sans-serif" leaves the rest to
+  // the system.
+  font.setFamilies({"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Droid Sans Fallback",
+                    "Microsoft YaHei", "sans-serif"});
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelSize);
   font.setBold(bold);
