@@ -11,7 +11,7 @@ set(CMAKE_RC_COMPILER ${ZRT_MINGW_TRIPLE}-windres)
 # Libraries and headers come from the MinGW sysroot and from whatever the
 # caller names in CMAKE_PREFIX_PATH (our own Qt and libusb builds); programs
 # run at build time come from the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${ZRT_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH /usr/${ZRT_MINGW_TRIPLE} ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

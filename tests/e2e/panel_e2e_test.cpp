@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -94,11 +95,16 @@ class PanelE2ETest : public ::testing::Test {
     port = QString::fromUtf8(simulator.readLine().trimmed());
     ASSERT_TRUE(port.startsWith("/dev/pts/")) << port.toStdString();
 
-    panel.setProcessEnvironment(x.Environment());
-    panel.start(ZRT_PANEL, {});
-    window = x.WaitForWindow(kTitle);
+    StartPanel();
+    if (IsSkipped() || HasFatalFailure()) return;
+    window = x.WaitForWindow(kTitle, 60000);
     ASSERT_NE(window, 0u) << "the panel's window did not show";
     origin = x.Origin(window);
+  }
+
+  virtual void StartPanel() {
+    panel.setProcessEnvironment(x.Environment());
+    panel.start(ZRT_PANEL, {});
   }
 
   void TearDown() override {
@@ -162,6 +168,55 @@ class PanelE2ETest : public ::testing::Test {
   unsigned long window = 0;
   QPoint origin;
 };
+
+// The Windows build, unpacked from its zip (ZRT_WINDOWS_PANEL names its
+// zrt-panel.exe; scripts/test-windows), under wine on the same display. Its
+// port is a COM port linked to the simulator's terminal in the wine prefix
+// ZRT_WINEPREFIX, with the modem-line shim ZRT_WINE_SHIM preloaded.
+class WinePanelE2ETest : public PanelE2ETest {
+ protected:
+  void StartPanel() override {
+    const QString program = qEnvironmentVariable("ZRT_WINDOWS_PANEL");
+    const QString prefix = qEnvironmentVariable("ZRT_WINEPREFIX");
+    if (program.isEmpty() || prefix.isEmpty()) GTEST_SKIP() << "scripts/test-windows runs this";
+    for (int n = 20; n < 250 && comLink.isEmpty(); ++n) {
+      const QString link = prefix + "/dosdevices/com" + QString::number(n);
+      if (QFile::link(port, link)) {
+        comLink = link;
+        port = "COM" + QString::number(n);
+      }
+    }
+    ASSERT_FALSE(comLink.isEmpty()) << "no free COM number";
+    QProcessEnvironment environment = x.Environment();
+    environment.remove("QT_QPA_PLATFORM");  // Qt for Windows has its own
+    environment.insert("WINEPREFIX", prefix);
+    environment.insert("WINEDEBUG", "-all");
+    environment.insert("LD_PRELOAD", qEnvironmentVariable("ZRT_WINE_SHIM"));
+    panel.setProcessEnvironment(environment);
+    panel.start("wine", {program});
+  }
+  void TearDown() override {
+    PanelE2ETest::TearDown();
+    if (!comLink.isEmpty()) QFile::remove(comLink);
+  }
+
+  QString comLink;
+};
+
+TEST_F(WinePanelE2ETest, TheTypicalRequestReachesAComPort) {
+  OpenSimulatorPort();
+  for (const char* key : {"btn101", "Button4", "Button94", "Button37"}) Click(key);
+  Click("btn96");
+  ASSERT_TRUE(WaitToHear("<- XASWP:TRIGG", 10000)) << Heard().join('\n').toStdString();
+  EXPECT_TRUE(WaitForCopy("Edit3", "接收:OK\n"));
+  EXPECT_TRUE(Heard().filter("pacing:").isEmpty()) << Heard().join('\n').toStdString();
+  QDir().mkpath(ZRT_SCREENSHOT_DIR);
+  x.Grab({origin, x.Size(window)}).save(QString(ZRT_SCREENSHOT_DIR) + "/windows.png");
+
+  x.RequestClose(window);
+  ASSERT_TRUE(panel.waitForFinished(10000));
+  EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
+}
 
 TEST_F(PanelE2ETest, TypicalRequestThenAQuery) {
   OpenSimulatorPort();
