@@ -3,16 +3,20 @@
 // counters) fail, and with them EscapeCommFunction, GetCommModemStatus and
 // WaitCommEvent. For a pseudo-terminal this answers those requests as a
 // port with a cable would: DSR, CTS and carrier on, DTR and RTS as last set,
-// no line errors. Every other descriptor and request goes to the system.
+// no line errors. The carrier drops while the file that
+// ZRT_SHIM_CARRIER_OFF names exists, so that a test can make line events.
+// Every other descriptor and request goes to the system.
 #include <dlfcn.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -36,11 +40,16 @@ IoctlFunction SystemIoctl() {
 // which is all a test needs.
 std::atomic<int> outputLines{TIOCM_DTR | TIOCM_RTS};
 
+bool CarrierOn() {
+  const char* off = std::getenv("ZRT_SHIM_CARRIER_OFF");
+  return !off || access(off, F_OK) != 0;
+}
+
 int Answer(unsigned long request, void* argument) {
   int* bits = static_cast<int*>(argument);
   switch (request) {
     case TIOCMGET:
-      *bits = outputLines.load() | TIOCM_DSR | TIOCM_CTS | TIOCM_CAR;
+      *bits = outputLines.load() | TIOCM_DSR | TIOCM_CTS | (CarrierOn() ? TIOCM_CAR : 0);
       return 0;
     case TIOCMSET:
       outputLines = *bits & (TIOCM_DTR | TIOCM_RTS);

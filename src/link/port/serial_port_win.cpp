@@ -204,6 +204,7 @@ class Win32SerialDevice : public SerialDevice {
   SysError SetEventMask(std::uint32_t mask) override {
     lineEvents_.store(mask, std::memory_order_relaxed);
     if (!SetCommMask(port_.get(), mask | EV_RXCHAR)) return Win32Error(GetLastError());
+    modemKnown_ = GetCommModemStatus(port_.get(), &modemLines_);
     return {};
   }
 
@@ -313,6 +314,10 @@ class Win32SerialDevice : public SerialDevice {
         return {WaitResult::LineEvent, EV_ERR};
       }
       if (status.cbInQue > 0) return {WaitResult::Ready};
+      // A line that changed while no wait was out, or just before the wait
+      // took its view of the lines, would go unseen where the driver keeps
+      // no history of it (wine): the lines are looked at on each wake too.
+      if (const DWORD missed = ModemChanges()) return {WaitResult::LineEvent, missed};
 
       if (!commEvent_.pending) {
         commEvent_.Restart();
@@ -348,11 +353,24 @@ class Win32SerialDevice : public SerialDevice {
     }
   }
 
-  WaitResult LineEventFrom(DWORD events) const {
+  WaitResult LineEventFrom(DWORD events) {
     const DWORD line =
         events & lineEvents_.load(std::memory_order_relaxed) & (EV_RLSD | EV_ERR | EV_RING);
     if (line == 0) return {WaitResult::Ready};
+    if (line & (EV_RLSD | EV_RING)) ModemChanges();  // told now; not again
     return {WaitResult::LineEvent, line};
+  }
+
+  // The carrier and ring changes since the modem lines were last looked at
+  // (EV_RLSD, EV_RING of the mask).
+  DWORD ModemChanges() {
+    DWORD now = 0;
+    if (!modemKnown_ || !GetCommModemStatus(port_.get(), &now)) return 0;
+    const DWORD changed = now ^ std::exchange(modemLines_, now);
+    DWORD events = 0;
+    if (changed & MS_RLSD_ON) events |= EV_RLSD;
+    if (changed & MS_RING_ON) events |= EV_RING;
+    return events & lineEvents_.load(std::memory_order_relaxed);
   }
 
   WaitResult WaitForWrite(const Deadline& deadline, const StopEvent& stop) {
@@ -386,6 +404,8 @@ class Win32SerialDevice : public SerialDevice {
   std::atomic<std::uint32_t> lineEvents_{0};  // set by the owner, read by the reader
   std::atomic<std::uint32_t> lineErrors_{0};  // CE_* flags not yet taken
   // Reader only:
+  DWORD modemLines_ = 0;  // MS_* as last looked at
+  bool modemKnown_ = false;
   Overlapped read_;
   Overlapped commEvent_;
   DWORD events_ = 0;

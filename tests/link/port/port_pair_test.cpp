@@ -3,14 +3,13 @@
 // way and played as the instrument, on whichever system the tests run.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 
 #include "link/port/comm_events.h"
 #include "link/port/comm_port.h"
+#include "notifications.h"
 #include "sim/frame_reader.h"
 #include "sim/instrument_model.h"
 
@@ -19,50 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Notifications kept for the test, which waits for the one it expects.
-class Notifications {
- public:
-  NotificationSink& Sink() { return queue_; }
-
-  // The first notification of `kind` not taken yet, waiting up to `timeout`
-  // for it; those of other kinds are kept in `seen` meanwhile.
-  std::optional<Notification> Next(Notify kind, std::chrono::milliseconds timeout = 5s) {
-    const auto until = Clock::now() + timeout;
-    if (auto kept = std::find_if(seen.begin(), seen.end(),
-                                 [&](const Notification& n) { return n.kind == kind; });
-        kept != seen.end()) {
-      Notification n = std::move(*kept);
-      seen.erase(kept);
-      return n;
-    }
-    for (;;) {
-      while (std::optional<Notification> n = queue_.Take()) {
-        if (n->kind == kind) return n;
-        seen.push_back(std::move(*n));
-      }
-      std::unique_lock lock(mutex_);
-      if (!posted_.wait_until(lock, until, [&] { return std::exchange(woken_, false); })) {
-        return std::nullopt;
-      }
-    }
-  }
-
-  std::vector<Notification> seen;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  bool woken_ = false;
-  NotificationQueue queue_{[this] {
-    {
-      std::lock_guard lock(mutex_);
-      woken_ = true;
-    }
-    posted_.notify_all();
-    return true;
-  }};
-};
 
 // The instrument's end: read and written directly, without threads.
 class Peer {
@@ -208,6 +163,28 @@ TEST_F(PortPairTest, XoffHoldsOutputUntilXon) {
   const auto going = notifications.Next(UM_OUTPUT_HELD);
   ASSERT_TRUE(going);
   EXPECT_EQ(going->value, 0u);
+}
+
+// The carrier dropping and coming back are line events. Only where the
+// runner can drop it (wine, through the modem-line shim: ZRT_TEST_CARRIER_OFF
+// names the file that drops it); a pseudo-terminal has none.
+TEST_F(PortPairTest, CarrierChangesAreLineEvents) {
+  const char* carrierOff = std::getenv("ZRT_TEST_CARRIER_OFF");
+  if (!carrierOff) GTEST_SKIP() << "this system's runner cannot drop the carrier";
+  Open();
+  peer->Send("OK\n");  // the reader is running once this arrives
+  ASSERT_TRUE(notifications.Next(UM_RECEIVE_DATA));
+  for (bool drop : {true, false}) {
+    if (drop) {
+      std::ofstream(carrierOff).put('\n');
+    } else {
+      std::remove(carrierOff);
+    }
+    const auto change = notifications.Next(UM_MODEM_STATE_CHANGE);
+    ASSERT_TRUE(change) << (drop ? "dropped" : "back");
+    EXPECT_EQ(change->value, kModemCarrier);
+  }
+  EXPECT_FALSE(notifications.Next(UM_MODEM_STATE_CHANGE, 200ms)) << "each change said once";
 }
 
 // The line going away is a hang-up, said once.

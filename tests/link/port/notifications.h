@@ -1,0 +1,61 @@
+// The notifications a port posts, kept for a test that waits for the one
+// it expects.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "link/port/comm_port.h"
+
+namespace zrt::link {
+
+class Notifications {
+ public:
+  NotificationSink& Sink() { return queue_; }
+
+  // The first notification of `kind` not taken yet, waiting up to `timeout`
+  // for it; those of other kinds are kept in `seen` meanwhile.
+  std::optional<Notification> Next(Notify kind,
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    if (auto kept = std::find_if(seen.begin(), seen.end(),
+                                 [&](const Notification& n) { return n.kind == kind; });
+        kept != seen.end()) {
+      Notification n = std::move(*kept);
+      seen.erase(kept);
+      return n;
+    }
+    for (;;) {
+      while (std::optional<Notification> n = queue_.Take()) {
+        if (n->kind == kind) return n;
+        seen.push_back(std::move(*n));
+      }
+      std::unique_lock lock(mutex_);
+      if (!posted_.wait_until(lock, until, [&] { return std::exchange(woken_, false); })) {
+        return std::nullopt;
+      }
+    }
+  }
+
+  std::vector<Notification> seen;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  bool woken_ = false;
+  NotificationQueue queue_{[this] {
+    {
+      std::lock_guard lock(mutex_);
+      woken_ = true;
+    }
+    posted_.notify_all();
+    return true;
+  }};
+};
+
+}  // namespace zrt::link
