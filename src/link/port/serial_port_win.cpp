@@ -26,9 +26,9 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <mutex>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace zrt::link {
 namespace {
@@ -267,15 +267,11 @@ class Win32SerialDevice : public SerialDevice {
     for (;;) {
       COMSTAT status{};
       if (DWORD error = 0; !ClearErrorsInto(status, error)) return WaitFailure(error);
-      if (status.cbOutQue == 0 && !write_.pending) return {WaitResult::Ready};
+      if (status.cbOutQue == 0) return {WaitResult::Ready};
       if (deadline && Clock::now() >= *deadline) return {WaitResult::Timeout};
-      const DWORD wait = std::min(step, MillisecondsUntil(deadline, step));
-      if (WaitForSingleObject(StopHandle(stop), wait) == WAIT_OBJECT_0) {
+      if (WaitForSingleObject(StopHandle(stop), MillisecondsUntil(deadline, step)) ==
+          WAIT_OBJECT_0) {
         return {WaitResult::Stopped};
-      }
-      if (write_.pending && HasOverlappedIoCompleted(&write_.ov)) {
-        // A write that timed out or ended is collected by the next Write.
-        return {WaitResult::Ready};
       }
       step = std::min<DWORD>(step * 2, 20);
     }
@@ -525,8 +521,12 @@ std::jthread Win32SerialPlatform::StartThread(ThreadRole role, std::function<voi
 
 std::vector<std::string> PresentSerialPorts() {
   // Every DOS device name of a COM port, in number order.
-  std::vector<wchar_t> names(64 * 1024);
-  const DWORD length = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
+  std::vector<wchar_t> names(16 * 1024);
+  DWORD length = 0;
+  while ((length = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()))) == 0 &&
+         GetLastError() == ERROR_INSUFFICIENT_BUFFER && names.size() < 4 * 1024 * 1024) {
+    names.resize(names.size() * 2);
+  }
   std::vector<std::pair<int, std::string>> ports;
   for (const wchar_t* name = names.data(); length > 0 && *name; name += wcslen(name) + 1) {
     const std::wstring_view wide(name);
