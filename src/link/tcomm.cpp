@@ -12,7 +12,7 @@ namespace zrt::link {
 TComm::TComm(QObject* parent, SerialPlatform& platform)
     : QObject(parent),
       platform_(platform),
-      notifications_(std::make_unique<NotificationQueue>([this] {
+      notifications_(std::make_unique<NotificationQueue<QByteArray>>([this] {
         static const QMetaMethod deliver = TComm::staticMetaObject.method(
             TComm::staticMetaObject.indexOfMethod("DeliverNotifications()"));
         return deliver.invoke(this, Qt::QueuedConnection);
@@ -57,10 +57,11 @@ void TComm::ApplyCommState() {
 }
 
 void TComm::DeliverNotifications() {
-  while (std::optional<Notification> n = notifications_->Take()) {
+  while (auto item = notifications_->Take()) {
+    const Notification* n = &item->notification;
     switch (n->kind) {
       case UM_RECEIVE_DATA:
-        emit OnReceiveData(QByteArray(n->block.data(), static_cast<qsizetype>(n->block.size())));
+        emit OnReceiveData(item->block);
         break;
       case UM_RECEIVE_ERROR:
         emit OnReceiveError(n->value);

@@ -159,7 +159,7 @@ class TComm : public QObject {
 
   SerialPlatform& platform_;
   CommProperties properties_;
-  std::unique_ptr<NotificationQueue> notifications_;  // outlives every opening
+  std::unique_ptr<NotificationQueue<QByteArray>> notifications_;  // outlives every opening
   SysError settingsError_;
   std::unique_ptr<CommPort> port_;  // while the port is open
   std::uint32_t queuedBlocks_ = 0;  // since the port opened

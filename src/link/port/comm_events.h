@@ -7,8 +7,7 @@
 
 namespace zrt::link {
 
-// A block of bytes as it travels between the component and the threads; a
-// string, because receivers of a block rely on the 0 byte after its data.
+// A block of bytes for the writer.
 using ByteBlock = std::string;
 
 // Line events a port can report (the reader asks for all three).

@@ -81,20 +81,4 @@ void CommPort::StopWriter() {
   writer_.reset();
 }
 
-bool NotificationQueue::Post(Notification notification) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(notification));
-  }
-  return wake_();
-}
-
-std::optional<Notification> NotificationQueue::Take() {
-  std::lock_guard lock(mutex_);
-  if (queue_.empty()) return std::nullopt;
-  Notification next = std::move(queue_.front());
-  queue_.pop_front();
-  return next;
-}
-
 }  // namespace zrt::link

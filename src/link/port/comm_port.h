@@ -61,20 +61,47 @@ class CommPort {
 };
 
 // The notifications of a port, kept in posting order for the owner's
-// thread to take. Each post also calls `wake` (the owner schedules a
-// delivery); should that fail, the notification stays and goes out with the
-// next delivery, and the poster hears of the failure.
+// thread to take, with the bytes received in a container of the owner's
+// choosing (std::string, QByteArray: one made from a pointer and a size,
+// which keeps a 0 byte after its data). Each post also calls `wake` (the
+// owner schedules a delivery); should that fail, the notification stays and
+// goes out with the next delivery, and the poster hears of the failure.
+template <typename Block>
 class NotificationQueue : public NotificationSink {
  public:
+  struct Item {
+    Notification notification;
+    Block block{};  // UM_RECEIVE_DATA: the bytes
+  };
+
   explicit NotificationQueue(std::function<bool()> wake) : wake_(std::move(wake)) {}
 
-  bool Post(Notification notification) override;
-  std::optional<Notification> Take();
+  bool Post(Notification notification) override { return Push({notification}); }
+  bool PostReceived(std::span<const std::uint8_t> bytes) override {
+    return Push(
+        {{UM_RECEIVE_DATA}, Block(reinterpret_cast<const char*>(bytes.data()), bytes.size())});
+  }
+
+  std::optional<Item> Take() {
+    std::lock_guard lock(mutex_);
+    if (items_.empty()) return std::nullopt;
+    Item next = std::move(items_.front());
+    items_.pop_front();
+    return next;
+  }
 
  private:
+  bool Push(Item item) {
+    {
+      std::lock_guard lock(mutex_);
+      items_.push_back(std::move(item));
+    }
+    return wake_();
+  }
+
   std::function<bool()> wake_;
   std::mutex mutex_;
-  std::deque<Notification> queue_;
+  std::deque<Item> items_;
 };
 
 }  // namespace zrt::link

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <utility>
 
 namespace zrt::link {
 namespace {
@@ -104,9 +105,8 @@ bool TReadThread::CompleteRead() {
 
 bool TReadThread::DeliverBytes() {
   if (count_ == 0) return false;
-  ByteBlock block(reinterpret_cast<const char*>(buffer_.data()), count_);
-  count_ = 0;
-  if (!context_.sink.Post({UM_RECEIVE_DATA, 0, std::move(block)})) {
+  const std::size_t count = std::exchange(count_, 0);
+  if (!context_.sink.PostReceived(std::span(buffer_).first(count))) {
     context_.PostHangupRequest();
     return false;
   }

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 
 #include "link/port/comm_events.h"
 
@@ -11,7 +12,6 @@ namespace zrt::link {
 struct Notification {
   Notify kind;              // UM_RECEIVE_DATA ... UM_SEND_DATA_EMPTY
   std::uint32_t value = 0;  // UM_RECEIVE_ERROR: CE_* flags; UM_MODEM_STATE_CHANGE: modem bits
-  ByteBlock block{};        // UM_RECEIVE_DATA: the bytes received (a 0 byte follows them)
 };
 
 // Delivers notifications on the component's thread in the order they were
@@ -20,8 +20,11 @@ class NotificationSink {
  public:
   virtual ~NotificationSink() = default;
   // False when the owner could not be told; the poster then ends with a
-  // hang-up request. The sink owns the notification (and its block) either way.
+  // hang-up request.
   virtual bool Post(Notification notification) = 0;
+  // UM_RECEIVE_DATA with the bytes received, which the sink copies into a
+  // container of its owner's (so that the bytes are copied once); as Post.
+  virtual bool PostReceived(std::span<const std::uint8_t> bytes) = 0;
 };
 
 // Shared by the reader and the writer of one opening, so that a device that

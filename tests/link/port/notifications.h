@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,24 +17,27 @@ namespace zrt::link {
 
 class Notifications {
  public:
+  using Queue = NotificationQueue<std::string>;
+  using Item = Queue::Item;
+
   NotificationSink& Sink() { return queue_; }
 
   // The first notification of `kind` not taken yet, waiting up to `timeout`
   // for it; those of other kinds are kept in `seen` meanwhile.
-  std::optional<Notification> Next(Notify kind,
-                                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+  std::optional<Item> Next(Notify kind,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
     const auto until = std::chrono::steady_clock::now() + timeout;
     if (auto kept = std::find_if(seen.begin(), seen.end(),
-                                 [&](const Notification& n) { return n.kind == kind; });
+                                 [&](const Item& item) { return item.notification.kind == kind; });
         kept != seen.end()) {
-      Notification n = std::move(*kept);
+      Item item = std::move(*kept);
       seen.erase(kept);
-      return n;
+      return item;
     }
     for (;;) {
-      while (std::optional<Notification> n = queue_.Take()) {
-        if (n->kind == kind) return n;
-        seen.push_back(std::move(*n));
+      while (std::optional<Item> item = queue_.Take()) {
+        if (item->notification.kind == kind) return item;
+        seen.push_back(std::move(*item));
       }
       std::unique_lock lock(mutex_);
       if (!posted_.wait_until(lock, until, [&] { return std::exchange(woken_, false); })) {
@@ -42,13 +46,13 @@ class Notifications {
     }
   }
 
-  std::vector<Notification> seen;
+  std::vector<Item> seen;
 
  private:
   std::mutex mutex_;
   std::condition_variable posted_;
   bool woken_ = false;
-  NotificationQueue queue_{[this] {
+  Queue queue_{[this] {
     {
       std::lock_guard lock(mutex_);
       woken_ = true;

@@ -139,8 +139,9 @@ TEST_F(PortPairTest, PacedRequestsAndTheirReplies) {
     ASSERT_TRUE(data);
     EXPECT_EQ(data->block, reply) << "one block after the line is quiet";
   }
-  std::optional<Notification> empty;
-  while ((empty = notifications.Next(UM_SEND_DATA_EMPTY, 2s)) && empty->value != blocks) {
+  std::optional<Notifications::Item> empty;
+  while ((empty = notifications.Next(UM_SEND_DATA_EMPTY, 2s)) &&
+         empty->notification.value != blocks) {
   }
   ASSERT_TRUE(empty) << "every block is reported sent";
 }
@@ -153,7 +154,7 @@ TEST_F(PortPairTest, XoffHoldsOutputUntilXon) {
   PostBytewise("XSYS?\n");
   const auto held = notifications.Next(UM_OUTPUT_HELD);
   ASSERT_TRUE(held);
-  EXPECT_EQ(held->value, 1u);
+  EXPECT_EQ(held->notification.value, 1u);
   EXPECT_TRUE(peer->Quiet(300ms)) << "nothing leaves while held";
 
   peer->Send("\x11");
@@ -162,7 +163,7 @@ TEST_F(PortPairTest, XoffHoldsOutputUntilXon) {
   EXPECT_EQ(frames[0].bytes, "XSYS?");
   const auto going = notifications.Next(UM_OUTPUT_HELD);
   ASSERT_TRUE(going);
-  EXPECT_EQ(going->value, 0u);
+  EXPECT_EQ(going->notification.value, 0u);
 }
 
 // The carrier dropping and coming back are line events. Only where the
@@ -182,7 +183,7 @@ TEST_F(PortPairTest, CarrierChangesAreLineEvents) {
     }
     const auto change = notifications.Next(UM_MODEM_STATE_CHANGE);
     ASSERT_TRUE(change) << (drop ? "dropped" : "back");
-    EXPECT_EQ(change->value, kModemCarrier);
+    EXPECT_EQ(change->notification.value, kModemCarrier);
   }
   EXPECT_FALSE(notifications.Next(UM_MODEM_STATE_CHANGE, 200ms)) << "each change said once";
 }

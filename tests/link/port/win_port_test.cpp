@@ -56,7 +56,7 @@ TEST(Win32Port, SettingsLandInTheDcb) {
          p.xoffChar = 0x16;
        }},
   };
-  NotificationQueue queue([] { return true; });
+  NotificationQueue<std::string> queue([] { return true; });
   for (const Case& c : cases) {
     CommProperties properties;
     properties.commName = name;
