@@ -19,7 +19,26 @@ fetch_debian_source() {
   local options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=/dev/null"
     -o "Dir::State::Lists=$apt/lists" -o "Debug::NoLocking=1")
   [ -n "$(ls "$apt/lists" 2>/dev/null | grep Sources)" ] || apt-get "${options[@]}" update -qq
-  (cd "$CACHE/src" && apt-get "${options[@]}" source -qq "$package" 2>&1 | grep -v '^W: Download')
+  # apt warns that root downloads unsandboxed: true, and nothing to act on.
+  (cd "$CACHE/src" && apt-get "${options[@]}" source -qq "$package") 2>&1 |
+    { grep -v '^W: Download' || true; }
+}
+
+# source_of PACKAGE PATTERN: the folder of PACKAGE's unpacked source, the
+# first under $CACHE/src that PATTERN matches, fetched first if there is none.
+source_of() {
+  local package=$1 pattern=$2 dir attempt
+  for attempt in 1 2; do
+    for dir in "$CACHE"/src/$pattern; do
+      if [ -d "$dir" ]; then
+        echo "$dir"
+        return 0
+      fi
+    done
+    [ "$attempt" = 1 ] && fetch_debian_source "$package" >&2
+  done
+  echo "no source of $package in $CACHE/src" >&2
+  return 1
 }
 
 # Qt's base (Core, Gui, Widgets, the windows platform plugin and styles)
@@ -28,11 +47,7 @@ fetch_debian_source() {
 build_qt_mingw() {
   [ -f "$QT_MINGW/lib/cmake/Qt6/Qt6Config.cmake" ] && return 0
   local source
-  source=$(ls -d "$CACHE"/src/qt6-base-6.4.2* 2>/dev/null | head -1)
-  if [ -z "$source" ]; then
-    fetch_debian_source qt6-base
-    source=$(ls -d "$CACHE"/src/qt6-base-6.4.2* | head -1)
-  fi
+  source=$(source_of qt6-base 'qt6-base-6.4.2*')
   # Without OpenGL the windows plugin must not reach for its GL context.
   sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(opengl) \&\& QT_CONFIG(dynamicgl)/' \
     "$source/src/plugins/platforms/windows/qwindowswindow.cpp"
@@ -54,16 +69,16 @@ build_qt_mingw() {
 build_libusb_mingw() {
   [ -f "$LIBUSB_MINGW/lib/pkgconfig/libusb-1.0.pc" ] && return 0
   local source
-  source=$(ls -d "$CACHE"/src/libusb-1.0-* 2>/dev/null | head -1)
-  if [ -z "$source" ]; then
-    fetch_debian_source libusb-1.0
-    source=$(ls -d "$CACHE"/src/libusb-1.0-* | head -1)
-  fi
-  (
+  source=$(source_of libusb-1.0 'libusb-1.0-*')
+  local log=$CACHE/libusb-build.log
+  if ! (
     cd "$source"
     CC=x86_64-w64-mingw32-gcc-posix ./configure --host=x86_64-w64-mingw32 \
-      --prefix="$LIBUSB_MINGW" --disable-static >/dev/null
-    make -j"$(nproc)" >/dev/null
-    make install >/dev/null
-  )
+      --prefix="$LIBUSB_MINGW" --disable-static
+    make -j"$(nproc)"
+    make install
+  ) >"$log" 2>&1; then
+    tail -40 "$log"
+    return 1
+  fi
 }
