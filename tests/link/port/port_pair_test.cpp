@@ -33,7 +33,6 @@ class Peer {
     stop_ = SystemSerialPlatform().CreateStopEvent(error);
   }
   bool IsOpen() const { return device_ != nullptr; }
-  void Close() { device_.reset(); }
 
   // The frames that arrive until `count` are complete or `timeout` passes.
   std::vector<sim::FrameReader::Frame> Frames(std::size_t count,
