@@ -28,7 +28,6 @@ void PortWatch::Opened(const std::string& name) {
 
 bool PortWatch::Lost() {
   if (stableName_.empty()) return false;
-  linkGone_ = true;
   timer_.start();
   return true;
 }

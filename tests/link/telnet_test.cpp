@@ -11,31 +11,18 @@ namespace {
 using telnet::Bytes;
 
 TEST(Telnet, TakesAStreamApartHoweverItIsCut) {
-  // Data with an escaped 0xFF, a negotiation, a COM-PORT answer (the baud
-  // rate 19200, whose bytes hold no 0xFF) with an escaped 0xFF inside, more data.
-  const Bytes stream{'A',
-                     0xFF,
-                     0xFF,
-                     'B',
-                     0xFF,
-                     telnet::kDo,
-                     telnet::kComPort,
-                     0xFF,
-                     telnet::kSb,
-                     telnet::kComPort,
-                     101,
-                     0,
-                     0,
-                     0x4B,
-                     0x00,
-                     0xFF,
-                     0xFF,
-                     0xFF,
-                     telnet::kSe,
-                     0xFF,
-                     241 /* NOP */,
-                     'C',
-                     '\n'};
+  constexpr std::uint8_t kNop = 241;
+  Bytes stream;
+  for (const Bytes& piece : std::initializer_list<Bytes>{
+           {'A', 0xFF, 0xFF, 'B'},                 // data with an escaped 0xFF
+           {0xFF, telnet::kDo, telnet::kComPort},  // a negotiation
+           // A COM-PORT answer, the rate 19200 (no 0xFF in it) with an escaped 0xFF after it.
+           {0xFF, telnet::kSb, telnet::kComPort, 101, 0, 0, 0x4B, 0x00, 0xFF, 0xFF, 0xFF,
+            telnet::kSe},
+           {0xFF, kNop, 'C', '\n'},  // a command with no option, more data
+       }) {
+    stream.insert(stream.end(), piece.begin(), piece.end());
+  }
   for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
     telnet::Decoder decoder;
     telnet::Decoder::Output out;
