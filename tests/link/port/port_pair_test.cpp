@@ -1,14 +1,17 @@
-// A port joined back to back with another (tools/port_pair/run names them):
-// the port opened as the component opens it, the other end opened the same
-// way and played as the instrument, on whichever system the tests run.
+// The port under the component, on whichever system the tests run: when its
+// threads report a hang-up, and a port joined back to back with another
+// (tools/port_pair/run names them), opened as the component opens it, the
+// other end opened the same way and played as the instrument.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
 #include "link/port/comm_events.h"
 #include "link/port/comm_port.h"
+#include "link/port/comm_threads.h"
 #include "notifications.h"
 #include "sim/frame_reader.h"
 #include "sim/instrument_model.h"
@@ -18,6 +21,52 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+
+// A port the threads never get to use.
+class UnusedDevice : public SerialDevice {
+  SysError SetupQueues(std::size_t, std::size_t) override { return {}; }
+  void Purge(std::uint32_t) override {}
+  SysError ApplyState(const CommState&) override { return {}; }
+  SysError SetEventMask(std::uint32_t) override { return {}; }
+  WaitResult Wait(Direction, Deadline, const StopEvent&) override { return {WaitResult::Stopped}; }
+  IoResult Read(std::span<std::uint8_t>) override { return {IoResult::WouldBlock}; }
+  IoResult Write(std::span<const std::uint8_t>) override { return {IoResult::WouldBlock}; }
+  std::uint32_t ClearErrors(SysError&) override { return 0; }
+};
+
+// When a thread's failure is a hang-up: once per opening, and never once the
+// owner has asked the threads to stop (the close itself cancels what they
+// were doing, as PurgeComm does to an overlapped write on Windows).
+TEST(HangupReport, OncePerOpeningAndNotWhileClosing) {
+  struct Case {
+    const char* what;
+    bool stopRequested;
+    int error;
+    bool reported;
+  };
+  const Case cases[] = {
+      {"an I/O error", false, EIO, true},
+      {"a port closed underneath", false, EBADF, false},
+      {"an I/O error while closing", true, EIO, false},
+  };
+  for (const Case& c : cases) {
+    SysError error;
+    const auto stop = SystemSerialPlatform().CreateStopEvent(error);
+    ASSERT_TRUE(stop) << error.reason;
+    if (c.stopRequested) stop->Set();
+    Notifications notifications;
+    HangupLatch latch;
+    UnusedDevice device;
+    const PortContext context{device, *stop, notifications.Sink(), latch};
+    context.ReportEnd(SysError::FromErrno(c.error));
+    context.ReportEnd(SysError::FromErrno(c.error));  // the other thread
+    EXPECT_EQ(notifications.Next(UM_REQUEST_HANGUP, std::chrono::milliseconds(0)).has_value(),
+              c.reported)
+        << c.what;
+    EXPECT_FALSE(notifications.Next(UM_REQUEST_HANGUP, std::chrono::milliseconds(0)))
+        << c.what << ": said once";
+  }
+}
 
 // The instrument's end: read and written directly, without threads.
 class Peer {
