@@ -45,9 +45,10 @@ class TComm : public QObject {
   // error when it took them, or when the port is closed).
   const SysError& SettingsError() const { return settingsError_; }
   // What the open port noted that is no failure but worth telling (a modem
-  // line a network server left unanswered), since the last call.
-  std::vector<std::string> TakeNotes() {
-    return port_ ? port_->TakeNotes() : std::vector<std::string>{};
+  // line a network server left unanswered, why a connection ended), since
+  // the last call.
+  std::vector<PortNote> TakeNotes() {
+    return port_ ? port_->TakeNotes() : std::vector<PortNote>{};
   }
 
   // Every setting as a whole.

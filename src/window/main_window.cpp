@@ -503,8 +503,14 @@ void TForm1::OpenSerialPort() {
   }
   ShowPortState(true);
   portWatch_->Opened(comm1_->CommName());
-  for (const std::string& note : comm1_->TakeNotes()) {
-    Note(LogEntry::Kind::Event, SerialLinkName(), {}, QString::fromStdString(note));
+  LogPortNotes();
+}
+
+void TForm1::LogPortNotes() {
+  for (const link::PortNote& note : comm1_->TakeNotes()) {
+    Note(LogEntry::Kind::Event, SerialLinkName(), {},
+         QString::fromStdString(
+             link::SayPortNote(note, static_cast<std::size_t>(CurrentLanguage()))));
   }
 }
 
@@ -549,6 +555,7 @@ void TForm1::cbo1Change() {
 
 void TForm1::Comm1RequestHangup() {
   if (!comm1_->IsOpen()) return;
+  LogPortNotes();  // why a network server's connection ended
   comm1_->ClosePort();
   ShowPortState(false);
   emit SerialLinkLost();
@@ -672,7 +679,10 @@ QString TForm1::SerialState() const {
                        : !portOpen_           ? OwnText::PortClosed
                        : outputHeld_          ? OwnText::PortHeld
                                               : OwnText::PortOpen;
-  return TextIn(port, CurrentLanguage()).arg(Text("cbo1"), Text("cob2"));
+  // An open port runs at the rate it was last given, whatever the box says
+  // meanwhile.
+  const QString rate = portOpen_ ? QString::number(comm1_->BaudRate()) : Text("cob2");
+  return TextIn(port, CurrentLanguage()).arg(Text("cbo1"), rate);
 }
 
 QString TForm1::UsbState() const {

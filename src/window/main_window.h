@@ -156,6 +156,8 @@ class TForm1 : public QWidget {
   // Opens comm1_ under its name as it is set; raises as OpenPort does.
   void OpenSerialPort();
   void PortMayBeBack(const QString& name);
+  // Logs what the port noted since it was last asked.
+  void LogPortNotes();
   void FormClose();
   // Starts the USB link's monitor and device, once.
   void StartUsb();

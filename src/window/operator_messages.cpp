@@ -12,6 +12,10 @@ namespace {
 
 // The system's reason for a failed open, in the operator's language.
 QString ReasonIn(const link::SysError& error, Language language) {
+  if (error.note.why != link::PortReason::System) {
+    return QString::fromStdString(
+        link::SayPortNote(error.note, static_cast<std::size_t>(language)));
+  }
   OwnText text = OwnText::Count;
   switch (error.code) {
     case ENOENT:

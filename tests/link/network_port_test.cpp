@@ -6,10 +6,14 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
 
 #include "comm_recorder.h"
 #include "link/port/ecomms_error.h"
 #include "link/tcomm.h"
+#include "misbehaving_server.h"
 #include "pty_pair.h"
 #include "ser2net_server.h"
 
@@ -84,9 +88,9 @@ TEST_F(NetworkPortTest, SettingsReachThePortBehindTheServer) {
   EXPECT_EQ(ReadLineSettings(pty.InstrumentFd()).ospeed, 9600u);
   // A pseudo-terminal has no modem lines: the server leaves them
   // unanswered, which is said, and no failure.
-  const std::vector<std::string> notes = comm.TakeNotes();
-  EXPECT_EQ(notes, (std::vector<std::string>{"the server did not answer DTR on",
-                                             "the server did not answer RTS on"}));
+  const std::vector<PortNote> notes = comm.TakeNotes();
+  EXPECT_EQ(notes, (std::vector<PortNote>{{PortReason::ModemLineUnanswered, {"DTR on"}},
+                                          {PortReason::ModemLineUnanswered, {"RTS on"}}}));
 }
 
 TEST_F(NetworkPortTest, OpenFailuresSayWhy) {
@@ -114,6 +118,105 @@ TEST_F(NetworkPortTest, OpenFailuresSayWhy) {
     EXPECT_FALSE(comm.IsOpen());
   }
 }
+
+
+// ---- Servers that misbehave -------------------------------------------------
+
+namespace misbehaving {
+
+using tools::MisbehavingServer;
+using tools::Misbehaviour;
+
+// Runs `action` on a thread of its own; false when it has not returned
+// within `limit` (it is then left behind: the process ends with the test run).
+bool ReturnsWithin(std::function<void()> action, std::chrono::seconds limit) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> returned = done->get_future();
+  std::thread([action = std::move(action), done] {
+    action();
+    done->set_value();
+  }).detach();
+  return returned.wait_for(limit) == std::future_status::ready;
+}
+
+// A server that stops reading while it floods negotiations: its connection
+// is dropped within the stall limit, said why, and the port closes.
+TEST(MisbehavingServer, OneThatStopsReadingIsDroppedAndSaidSo) {
+  MisbehavingServer server(Misbehaviour::StopsReading);
+  auto comm = std::make_unique<TComm>();
+  CommRecorder recorder(*comm);
+  comm->SetCommName(server.Address(true));
+  comm->OpenPort();
+  ASSERT_FALSE(comm->SettingsError()) << comm->SettingsError().reason;
+  ASSERT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Hangup) > 0; }));
+  const std::vector<PortNote> notes = comm->TakeNotes();
+  ASSERT_FALSE(notes.empty());
+  EXPECT_EQ(notes.back().why, PortReason::ServerStalled);
+  EXPECT_TRUE(ReturnsWithin([&comm] { comm.reset(); }, std::chrono::seconds(5)));
+}
+
+// Each server is opened and closed; what follows says what was wrong.
+TEST(MisbehavingServer, OpenAndCloseStayBounded) {
+  const struct {
+    Misbehaviour misbehaviour;
+    PortReason openFailure;  // System: it opens
+  } cases[] = {
+      {Misbehaviour::FloodsNegotiations, PortReason::System},
+      {Misbehaviour::AcknowledgesEverything, PortReason::System},
+      {Misbehaviour::ClosesAtOnce, PortReason::ServerClosedAtOnce},
+      {Misbehaviour::NeverConfirms, PortReason::SettingUnanswered},
+  };
+  for (const auto& c : cases) {
+    MisbehavingServer server(c.misbehaviour);
+    auto comm = std::make_unique<TComm>();
+    comm->SetCommName(server.Address(true));
+    comm->OpenPort();
+    EXPECT_EQ(comm->SettingsError().note.why, c.openFailure) << comm->SettingsError().reason;
+    const char byte = 'A';
+    comm->SendData(&byte, 1);
+    EXPECT_TRUE(ReturnsWithin([&comm] { comm.reset(); }, std::chrono::seconds(5)))
+        << server.Address(true);
+    // Acknowledgements are not answered again: no loop.
+    if (c.misbehaviour == Misbehaviour::AcknowledgesEverything) {
+      EXPECT_LT(server.Negotiations(), 20);
+    }
+  }
+}
+
+// Through a relay 150 ms away, bytes the network has not yet acknowledged
+// are no hold: only the instrument's XOFF is.
+TEST(MisbehavingServer, ASlowNetworkIsNoHold) {
+  if (!Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+  PtyPair pty;
+  Ser2netServer ser2net(Kind::Raw, QString::fromStdString(pty.TerminalPath()));
+  ASSERT_TRUE(ser2net.IsUp());
+  MisbehavingServer relay(Misbehaviour::Delays, "127.0.0.1:" + std::to_string(ser2net.Port()));
+  TComm comm;
+  CommRecorder recorder(comm);
+  comm.SetCommName(relay.Address(false));
+  comm.OpenPort();
+  const QByteArray line = "CHA:AFREQ?\n";
+  comm.SetMinimumGap(std::chrono::milliseconds(10));
+  for (char c : line) comm.SendData(&c, 1);
+  EXPECT_EQ(Receive(pty, line.size()), line);
+  // More than the relay takes in a while, all at once.
+  comm.SetMinimumGap(std::chrono::microseconds(0));
+  const QByteArray burst(16 * 1024, 'x');
+  const int emptyBefore = recorder.Count(CommEvent::Empty);
+  comm.SendData(burst.constData(), static_cast<std::uint16_t>(burst.size()));
+  ASSERT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Empty) > emptyBefore; }));
+  EXPECT_EQ(recorder.Count(CommEvent::Held), 0);
+  // The instrument's XOFF holds, and XON lets go; the mark after XOFF says
+  // it has come.
+  pty.Send(QByteArray("\x13M"));
+  ASSERT_TRUE(CommRecorder::WaitFor([&] { return recorder.Received().endsWith('M'); }));
+  comm.SendData("y", 1);
+  EXPECT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Held) == 1; }));
+  pty.Send(QByteArray("\x11"));
+  EXPECT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Held) == 2; }));
+}
+
+}  // namespace misbehaving
 
 }  // namespace
 }  // namespace zrt::link::testing

@@ -35,11 +35,35 @@ TEST(Telnet, TakesAStreamApartHoweverItIsCut) {
     EXPECT_EQ(out.subnegotiations[0].payload, (Bytes{101, 0, 0, 0x4B, 0x00, 0xFF}));
   }
   EXPECT_EQ(telnet::Escape(Bytes{1, 0xFF, 2}), (Bytes{1, 0xFF, 0xFF, 2}));
-  // The options a serial client wants are taken, others refused.
-  EXPECT_EQ(telnet::Answer({telnet::kDo, telnet::kBinary}), (Bytes{0xFF, telnet::kWill, 0}));
-  EXPECT_EQ(telnet::Answer({telnet::kDo, 24 /* terminal type */}),
-            (Bytes{0xFF, telnet::kWont, 24}));
-  EXPECT_EQ(telnet::Answer({telnet::kWill, 1 /* echo */}), (Bytes{0xFF, telnet::kDont, 1}));
+}
+
+// Only a change of state is answered: the server's answers to our greeting,
+// and its repeats, get nothing back; what we do not want is refused.
+TEST(Telnet, AnswersOnlyAChangeOfState) {
+  using telnet::kDo, telnet::kDont, telnet::kWill, telnet::kWont, telnet::kIac;
+  constexpr std::uint8_t kEcho = 1, kTerminalType = 24;
+  telnet::OptionStates options;
+  options.Greeting();
+  const struct {
+    telnet::Decoder::Negotiation server;
+    Bytes answer;
+  } steps[] = {
+      {{kDo, telnet::kComPort}, {}},  // agrees to what we offered
+      {{kDo, telnet::kComPort}, {}},  // and again: no loop
+      {{kWill, telnet::kBinary}, {}},
+      {{kWill, telnet::kBinary}, {}},
+      {{kDo, kTerminalType}, {kIac, kWont, kTerminalType}},
+      {{kWill, kEcho}, {kIac, kDont, kEcho}},
+      {{kWont, kEcho}, {}},  // already off
+      {{kDont, telnet::kSuppressGoAhead}, {}},  // refuses what we asked
+      {{kDo, telnet::kSuppressGoAhead}, {kIac, kWill, telnet::kSuppressGoAhead}},
+      {{kDont, telnet::kComPort}, {kIac, kWont, telnet::kComPort}},  // turns an agreed one off
+      {{kDont, telnet::kComPort}, {}},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(options.Answer(step.server), step.answer)
+        << int(step.server.verb) << " " << int(step.server.option);
+  }
 }
 
 TEST(Telnet, RequestsSetTheServersLine) {

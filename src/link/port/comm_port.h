@@ -43,7 +43,7 @@ class CommPort {
   // Applies the line settings; the port keeps its old ones when it refuses.
   SysError ApplyState(const CommProperties& properties);
   void ApplyTimeouts(const CommTimeouts& timeouts) { device_->ApplyTimeouts(timeouts); }
-  std::vector<std::string> TakeNotes() { return device_->TakeNotes(); }
+  std::vector<PortNote> TakeNotes() { return device_->TakeNotes(); }
   // Why the port refused the settings it was opened with (no error when it took them).
   const SysError& OpenSettingsError() const { return openSettingsError_; }
 

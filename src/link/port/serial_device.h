@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "link/port/comm_settings.h"
+#include "link/port/port_reasons.h"
 
 namespace zrt::link {
 
@@ -31,9 +32,17 @@ struct SysError {
   std::string reason;
   std::string path;   // the device concerned, where the text names it
   std::string group;  // a device refused for want of permission: its group
+  // Said in words of the port's own (reason holds them in English), or System.
+  PortNote note;
 
   explicit operator bool() const { return code != 0; }
   static SysError FromErrno(int code);
+  // A failure in the port's own words, `reason` their English.
+  static SysError Noted(int code, PortNote note, std::string path = {}) {
+    SysError error(code, SayPortNote(note), std::move(path));
+    error.note = std::move(note);
+    return error;
+  }
 };
 
 // A manual-reset event that tells the port's threads to end. Once set it
@@ -108,8 +117,9 @@ class SerialDevice {
   // The line-error flags (CE_*) gathered since the last call, clearing them.
   virtual std::uint32_t ClearErrors(SysError& error) = 0;
   // What is worth telling the operator but no failure (a modem line that a
-  // network server left unanswered), since the last call.
-  virtual std::vector<std::string> TakeNotes() { return {}; }
+  // network server left unanswered, why a connection ended), since the
+  // last call.
+  virtual std::vector<PortNote> TakeNotes() { return {}; }
 
   // The read and write timeouts. The reader frames blocks by them itself, so
   // they are kept here and take effect from the next block on; a platform

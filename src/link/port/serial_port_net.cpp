@@ -28,6 +28,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kConnectTimeout{5000};
+// Data the socket has not taken that the writer may add to; past it the
+// writer waits. Answers to negotiations stop being queued at the smaller
+// bound (a server that floods them and reads nothing gets no more).
+constexpr std::size_t kOutgoingLimit = 64 * 1024;
+constexpr std::size_t kAnswerBacklog = 4 * 1024;
 
 int MillisecondsUntil(Deadline deadline) {
   if (!deadline) return -1;
@@ -50,10 +55,13 @@ class Fd {
   int fd_;
 };
 
-// An open connection. A thread of its own reads the socket: it takes the
+// An open connection. A thread of its own runs the socket: it takes the
 // Telnet framing apart, answers the server's negotiations, keeps the data
-// for Read and the server's answers for ApplyState, and wakes Wait through
-// an eventfd.
+// for Read and the server's answers for ApplyState, and sends what waits
+// to go out whenever the socket takes more. No call ever blocks on the
+// socket: every wait is on a descriptor beside the stop event, and a
+// server that takes nothing for kServerStallLimit has its connection
+// dropped, with a note that says so.
 class NetworkSerialDevice : public SerialDevice {
  public:
   NetworkSerialDevice(Fd socket, bool telnet, std::string address)
@@ -62,10 +70,9 @@ class NetworkSerialDevice : public SerialDevice {
         address_(std::move(address)),
         dataReady_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
         answered_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        flow_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
         wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-        pump_([this](std::stop_token stop) { Pump(stop); }) {
-    if (telnet_) SendRaw(telnet::Greeting());
-  }
+        pump_([this](std::stop_token stop) { Pump(stop); }) {}
 
   ~NetworkSerialDevice() override {
     pump_.request_stop();
@@ -76,15 +83,25 @@ class NetworkSerialDevice : public SerialDevice {
   SysError SetupQueues(std::size_t, std::size_t) override { return {}; }
 
   void Purge(std::uint32_t flags) override {
+    std::lock_guard lock(mutex_);
     if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) {
-      std::lock_guard lock(mutex_);
       data_.clear();
       dataStart_ = 0;
       Drain(dataReady_.get());
     }
+    // What the socket has not taken goes; only a closing port asks, so a
+    // Telnet command cut by it is never followed by more.
+    if (flags & (PURGE_TXABORT | PURGE_TXCLEAR)) outgoing_.clear();
   }
 
   SysError ApplyState(const CommState& state) override {
+    {
+      std::lock_guard lock(mutex_);
+      xonXoff_ = (state.flags & dcb::fOutX) != 0;
+      xonChar_ = static_cast<std::uint8_t>(state.xonChar);
+      xoffChar_ = static_cast<std::uint8_t>(state.xoffChar);
+      if (!xonXoff_ && heldByXoff_) SetHeld(heldByXoff_, false);
+    }
     if (!telnet_) return {};  // a raw server's port is set up on its side
     const std::vector<rfc2217::Request> requests = rfc2217::RequestsFor(state);
     {
@@ -92,7 +109,7 @@ class NetworkSerialDevice : public SerialDevice {
       answers_.clear();
     }
     for (const rfc2217::Request& request : requests) {
-      if (!SendRaw(rfc2217::Encode(request))) return {EPIPE, "the server closed the connection"};
+      if (!Queue(rfc2217::Encode(request))) return ClosedByServer();
     }
     // The server answers each request with the value it set, in order.
     const Clock::time_point settingsBy = Clock::now() + kLineSettingsAnswer;
@@ -104,29 +121,30 @@ class NetworkSerialDevice : public SerialDevice {
                  request.lineSetting ? settingsBy : *modemLinesBy);
       if (!value) {
         std::lock_guard lock(mutex_);
-        if (closed_) return {EPIPE, "the server closed the connection"};
+        if (closed_) return ClosedByServerLocked();
         if (!request.lineSetting) {
-          notes_.push_back("the server did not answer " + rfc2217::Describe(request));
+          notes_.push_back({PortReason::ModemLineUnanswered, {rfc2217::Describe(request)}});
           continue;
         }
-        return {EPROTO,
-                "the server did not answer " + rfc2217::Describe(request) + " within " +
-                    std::to_string(kLineSettingsAnswer.count() / 1000) + " s",
-                address_};
+        return SysError::Noted(EPROTO,
+                               {PortReason::SettingUnanswered,
+                                {rfc2217::Describe(request),
+                                 std::to_string(kLineSettingsAnswer.count() / 1000)}},
+                               address_);
       }
       if (request.lineSetting && request.command != rfc2217::kSetControl &&
           *value != request.value) {
         const rfc2217::Request taken{request.command, *value};
-        return {EINVAL,
-                "the server set " + rfc2217::Describe(taken) + " instead of " +
-                    rfc2217::Describe(request),
-                address_};
+        return SysError::Noted(
+            EINVAL,
+            {PortReason::SettingChanged, {rfc2217::Describe(taken), rfc2217::Describe(request)}},
+            address_);
       }
     }
     return {};
   }
 
-  std::vector<std::string> TakeNotes() override {
+  std::vector<PortNote> TakeNotes() override {
     std::lock_guard lock(mutex_);
     return std::exchange(notes_, {});
   }
@@ -134,29 +152,15 @@ class NetworkSerialDevice : public SerialDevice {
   SysError SetEventMask(std::uint32_t) override { return {}; }
 
   WaitResult Wait(Direction direction, Deadline deadline, const StopEvent& stop) override {
-    const bool reading = direction == Direction::Read;
+    if (direction == Direction::Write) return WaitForRoom(stop);
     for (;;) {
-      if (reading) {
+      {
         std::lock_guard lock(mutex_);
         if (dataStart_ < data_.size()) return {WaitResult::Ready};
         if (closed_) return {WaitResult::HungUp};
       }
-      pollfd fds[2] = {
-          {static_cast<int>(stop.NativeHandle()), POLLIN, 0},
-          {reading ? dataReady_.get() : socket_.get(),
-           static_cast<short>(reading ? POLLIN : POLLOUT), 0},
-      };
-      const int n = poll(fds, 2, MillisecondsUntil(deadline));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return {WaitResult::Failed, 0, SysError::FromErrno(errno)};
-      }
-      if (fds[0].revents) return {WaitResult::Stopped};
-      if (!reading) {
-        if (fds[1].revents & POLLOUT) return {WaitResult::Ready};
-        if (fds[1].revents & (POLLHUP | POLLERR)) return {WaitResult::HungUp};
-      }
-      if (n == 0 && deadline && Clock::now() >= *deadline) return {WaitResult::Timeout};
+      const WaitResult waited = WaitOn(dataReady_.get(), deadline, stop);
+      if (waited.kind != WaitResult::Ready) return waited;
     }
   }
 
@@ -178,28 +182,32 @@ class NetworkSerialDevice : public SerialDevice {
   }
 
   IoResult Write(std::span<const std::uint8_t> bytes) override {
+    std::lock_guard lock(mutex_);
+    if (closed_) return {IoResult::HungUp};
+    if (outgoing_.size() >= kOutgoingLimit) return {IoResult::WouldBlock};
     const telnet::Bytes wire =
         telnet_ ? telnet::Escape(bytes) : telnet::Bytes(bytes.begin(), bytes.end());
-    if (!SendRaw(wire)) return {IoResult::HungUp};
+    QueueLocked(wire);
     return {IoResult::Done, bytes.size()};
   }
 
+  // Sent is handed to the socket: how soon the server acknowledges it is
+  // the network's business, not a sign of the instrument holding output.
+  // Only the instrument's XOFF or the server's flow-control suspend holds.
   WaitResult WaitUntilSent(Deadline deadline, const StopEvent& stop) override {
-    // What the socket has not yet seen acknowledged; the kernel wakes no
-    // one when it reaches 0, so it is looked at, soon at first.
-    auto step = std::chrono::microseconds(500);
-    pollfd stopFd{static_cast<int>(stop.NativeHandle()), POLLIN, 0};
     for (;;) {
-      int queued = 0;
-      if (ioctl(socket_.get(), TIOCOUTQ, &queued) != 0) {
-        return {WaitResult::Failed, 0, SysError::FromErrno(errno)};
+      Drain(flow_.get());
+      bool held = false;
+      {
+        std::lock_guard lock(mutex_);
+        if (closed_) return {WaitResult::HungUp};
+        held = heldByXoff_ || heldByServer_;
+        if (outgoing_.empty() && !held) return {WaitResult::Ready};
       }
-      if (queued == 0) return {WaitResult::Ready};
-      if (deadline && Clock::now() >= *deadline) return {WaitResult::Timeout};
-      const int wait = static_cast<int>(std::max<std::int64_t>(1, step.count() / 1000));
-      const int n = poll(&stopFd, 1, deadline ? std::min(wait, MillisecondsUntil(deadline)) : wait);
-      if (n > 0) return {WaitResult::Stopped};
-      step = std::min<std::chrono::microseconds>(step * 2, std::chrono::milliseconds(20));
+      // Bytes the socket has not taken yet are the pump's to send, within
+      // its stall limit; only a hold is waited for against the deadline.
+      const WaitResult waited = WaitOn(flow_.get(), held ? deadline : Deadline{}, stop);
+      if (waited.kind != WaitResult::Ready) return waited;
     }
   }
 
@@ -209,6 +217,34 @@ class NetworkSerialDevice : public SerialDevice {
   }
 
  private:
+  // Waits for `fd` to become readable: Ready, Timeout, Stopped or Failed.
+  static WaitResult WaitOn(int fd, Deadline deadline, const StopEvent& stop) {
+    for (;;) {
+      pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0}, {fd, POLLIN, 0}};
+      const int n = poll(fds, 2, MillisecondsUntil(deadline));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return {WaitResult::Failed, 0, SysError::FromErrno(errno)};
+      }
+      if (fds[0].revents) return {WaitResult::Stopped};
+      if (fds[1].revents) return {WaitResult::Ready};
+      if (deadline && Clock::now() >= *deadline) return {WaitResult::Timeout};
+    }
+  }
+
+  WaitResult WaitForRoom(const StopEvent& stop) {
+    for (;;) {
+      Drain(flow_.get());
+      {
+        std::lock_guard lock(mutex_);
+        if (closed_) return {WaitResult::HungUp};
+        if (outgoing_.size() < kOutgoingLimit) return {WaitResult::Ready};
+      }
+      const WaitResult waited = WaitOn(flow_.get(), std::nullopt, stop);
+      if (waited.kind != WaitResult::Ready) return waited;
+    }
+  }
+
   // The server's next answer with this code, waiting for it until `by`;
   // nothing when it does not come or the connection closes. The pump says
   // that answers came through an eventfd.
@@ -232,6 +268,14 @@ class NetworkSerialDevice : public SerialDevice {
     }
   }
 
+  SysError ClosedByServer() {
+    std::lock_guard lock(mutex_);
+    return ClosedByServerLocked();
+  }
+  SysError ClosedByServerLocked() const {
+    return SysError::Noted(EPIPE, {PortReason::ServerClosedAtOnce, {address_}}, address_);
+  }
+
   static void Signal(int fd) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = write(fd, &one, sizeof one);
@@ -241,40 +285,86 @@ class NetworkSerialDevice : public SerialDevice {
     [[maybe_unused]] const ssize_t n = read(fd, &count, sizeof count);
   }
 
-  // All of it, from any thread: the writer's data, our requests, the
-  // answers to the server's negotiations. False when the connection is gone.
-  bool SendRaw(const telnet::Bytes& bytes) {
-    std::lock_guard lock(sendMutex_);
+  void SetHeld(bool& flag, bool held) {
+    if (flag == held) return;
+    flag = held;
+    Signal(flow_.get());
+  }
+
+  // Queues bytes to go out after what waits already; false when the
+  // connection is gone.
+  bool Queue(const telnet::Bytes& bytes) {
+    std::lock_guard lock(mutex_);
+    if (closed_) return false;
+    QueueLocked(bytes);
+    return true;
+  }
+  void QueueLocked(const telnet::Bytes& bytes) {
+    if (outgoing_.empty()) lastProgress_ = Clock::now();
+    outgoing_.insert(outgoing_.end(), bytes.begin(), bytes.end());
+    Flush();
+    if (!outgoing_.empty()) Signal(wake_.get());  // the pump watches for room
+  }
+
+  // Hands the socket what it takes now, never waiting.
+  void Flush() {
     std::size_t sent = 0;
-    while (sent < bytes.size()) {
-      const ssize_t n = send(socket_.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    while (sent < outgoing_.size()) {
+      const ssize_t n = send(socket_.get(), outgoing_.data() + sent, outgoing_.size() - sent,
+                             MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n > 0) {
         sent += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
         continue;
+      } else {
+        break;  // full (the pump waits for room) or failed (the pump sees it)
       }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno == EAGAIN) {
-        pollfd out{socket_.get(), POLLOUT, 0};
-        if (poll(&out, 1, 1000) >= 0) continue;
-      }
-      return false;
     }
-    return true;
+    if (sent == 0) return;
+    outgoing_.erase(outgoing_.begin(), outgoing_.begin() + static_cast<std::ptrdiff_t>(sent));
+    lastProgress_ = Clock::now();
+    Signal(flow_.get());
   }
 
   void Pump(std::stop_token stop) {
     telnet::Decoder decoder;
+    telnet::OptionStates options;
+    if (telnet_) Queue(options.Greeting());
     std::vector<std::uint8_t> buffer(64 * 1024);
+    std::optional<PortReason> why;
     while (!stop.stop_requested()) {
-      pollfd fds[2] = {{socket_.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}};
-      if (poll(fds, 2, -1) < 0) {
+      Deadline stallBy;
+      {
+        std::lock_guard lock(mutex_);
+        if (!outgoing_.empty()) stallBy = lastProgress_ + kServerStallLimit;
+      }
+      pollfd fds[2] = {{socket_.get(), static_cast<short>(POLLIN | (stallBy ? POLLOUT : 0)), 0},
+                       {wake_.get(), POLLIN, 0}};
+      if (poll(fds, 2, MillisecondsUntil(stallBy)) < 0) {
         if (errno == EINTR) continue;
+        why = PortReason::ConnectionFailed;
         break;
       }
-      if (fds[1].revents) continue;  // the loop's condition says whether to end
-      const ssize_t n = recv(socket_.get(), buffer.data(), buffer.size(), 0);
+      if (fds[1].revents) Drain(wake_.get());
+      if (fds[0].revents & POLLOUT) {
+        std::lock_guard lock(mutex_);
+        Flush();
+      }
+      if (stallBy && Clock::now() >= *stallBy) {
+        std::lock_guard lock(mutex_);
+        if (!outgoing_.empty() && Clock::now() >= lastProgress_ + kServerStallLimit) {
+          why = PortReason::ServerStalled;
+          shutdown(socket_.get(), SHUT_RDWR);
+          break;
+        }
+      }
+      if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      const ssize_t n = recv(socket_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (n <= 0) break;
+      if (n <= 0) {
+        why = PortReason::ServerClosed;
+        break;
+      }
       const std::span<const std::uint8_t> got(buffer.data(), static_cast<std::size_t>(n));
       if (!telnet_) {
         Deliver(got, {});
@@ -282,16 +372,33 @@ class NetworkSerialDevice : public SerialDevice {
       }
       telnet::Decoder::Output out;
       decoder.Feed(got, out);
+      telnet::Bytes answers;
       for (const auto& negotiation : out.negotiations) {
-        if (const telnet::Bytes answer = telnet::Answer(negotiation); !answer.empty())
-          SendRaw(answer);
+        const telnet::Bytes answer = options.Answer(negotiation);
+        answers.insert(answers.end(), answer.begin(), answer.end());
       }
+      if (!answers.empty()) QueueAnswers(answers);
       Deliver(out.data, out.subnegotiations);
     }
     std::lock_guard lock(mutex_);
     closed_ = true;
+    if (why && !stop.stop_requested()) {
+      PortNote note{*why, {address_}};
+      if (*why == PortReason::ServerStalled) {
+        note.args.push_back(std::to_string(kServerStallLimit.count() / 1000));
+      }
+      notes_.push_back(std::move(note));
+    }
     Signal(dataReady_.get());
     Signal(answered_.get());
+    Signal(flow_.get());
+  }
+
+  // Answers to a server that keeps negotiating while it reads nothing are
+  // dropped past a bound rather than kept.
+  void QueueAnswers(const telnet::Bytes& answers) {
+    std::lock_guard lock(mutex_);
+    if (outgoing_.size() < kAnswerBacklog) QueueLocked(answers);
   }
 
   void Deliver(std::span<const std::uint8_t> data,
@@ -300,6 +407,11 @@ class NetworkSerialDevice : public SerialDevice {
     for (const auto& sub : subs) {
       if (sub.option != telnet::kComPort || sub.payload.empty()) continue;
       const std::uint8_t command = sub.payload.front();
+      if (command == rfc2217::kServerOffset + rfc2217::kFlowControlSuspend) {
+        SetHeld(heldByServer_, true);
+      } else if (command == rfc2217::kServerOffset + rfc2217::kFlowControlResume) {
+        SetHeld(heldByServer_, false);
+      }
       if (command <= rfc2217::kServerOffset) continue;
       // Notifications of line and modem state (106, 107) are not asked
       // for, and so kept no more than a few.
@@ -312,8 +424,16 @@ class NetworkSerialDevice : public SerialDevice {
       data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(dataStart_));
       dataStart_ = 0;
     }
-    data_.insert(data_.end(), data.begin(), data.end());
-    Signal(dataReady_.get());
+    const std::size_t before = data_.size();
+    for (const std::uint8_t byte : data) {
+      // The instrument's XOFF and XON, as a local port's driver takes them.
+      if (xonXoff_ && (byte == xoffChar_ || byte == xonChar_)) {
+        SetHeld(heldByXoff_, byte == xoffChar_);
+        continue;
+      }
+      data_.push_back(byte);
+    }
+    if (data_.size() != before) Signal(dataReady_.get());
   }
 
   const Fd socket_;
@@ -321,22 +441,23 @@ class NetworkSerialDevice : public SerialDevice {
   const std::string address_;  // HOST:PORT, for messages
   const Fd dataReady_;         // readable while data_ holds bytes or the connection is closed
   const Fd answered_;          // readable when answers came or the connection closed
-  const Fd wake_;              // ends the pump's wait
-  std::mutex sendMutex_;
+  const Fd flow_;  // readable when output moved, a hold changed or the connection closed
+  const Fd wake_;  // ends the pump's wait
   std::mutex mutex_;                // guards what follows
   std::vector<std::uint8_t> data_;  // from dataStart_ on, not yet read
   std::size_t dataStart_ = 0;
+  std::vector<std::uint8_t> outgoing_;  // what the socket has not taken yet
+  Clock::time_point lastProgress_;      // when the socket last took some of it
   std::map<std::uint8_t, std::deque<telnet::Bytes>> answers_;
-  std::vector<std::string> notes_;
+  std::vector<PortNote> notes_;
+  bool xonXoff_ = false;
+  std::uint8_t xonChar_ = 17;
+  std::uint8_t xoffChar_ = 19;
+  bool heldByXoff_ = false;
+  bool heldByServer_ = false;
   bool closed_ = false;
   std::jthread pump_;  // last: it starts once the rest is there
 };
-
-SerialPlatform::OpenResult Refused(int code, std::string reason, std::string address = {}) {
-  return {nullptr,
-          SerialPlatform::OpenFailure::CannotOpen,
-          {code, std::move(reason), std::move(address)}};
-}
 
 }  // namespace
 
@@ -426,7 +547,8 @@ SerialPlatform::OpenResult NetworkSerialPlatform::Open(const std::string& name) 
   const std::optional<NetworkAddress> address = NetworkAddressOf(name);
   if (!address) return local_.Open(name);
   if (address->host.empty()) {
-    return Refused(EINVAL, name + " is not an address: rfc2217://HOST:PORT or tcp://HOST:PORT");
+    return {nullptr, OpenFailure::CannotOpen,
+            SysError::Noted(EINVAL, {PortReason::NotAnAddress, {name}})};
   }
   SysError error;
   Fd socket(ConnectTo(*address, kConnectTimeout, error));

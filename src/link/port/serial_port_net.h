@@ -52,5 +52,9 @@ class NetworkSerialPlatform : public SerialPlatform {
 // wait this long: a server on the network answers within milliseconds).
 inline constexpr std::chrono::milliseconds kLineSettingsAnswer{3000};
 inline constexpr std::chrono::milliseconds kModemLineAnswer{250};
+// How long a server may take nothing that waits to go out before its
+// connection is dropped (a server that stopped reading): a frame under way
+// ends then, with a note that says why, and nothing waits on it for ever.
+inline constexpr std::chrono::milliseconds kServerStallLimit{2000};
 
 }  // namespace zrt::link

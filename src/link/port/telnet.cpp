@@ -73,20 +73,43 @@ bool Wanted(std::uint8_t option) {
 
 }  // namespace
 
-Bytes Answer(const Decoder::Negotiation& n) {
-  switch (n.verb) {
-    case kDo:
-      return {kIac, static_cast<std::uint8_t>(Wanted(n.option) ? kWill : kWont), n.option};
-    case kWill:
-      return {kIac, static_cast<std::uint8_t>(Wanted(n.option) ? kDo : kDont), n.option};
-    default:
-      return {};  // WONT and DONT need no answer
-  }
-}
-
-Bytes Greeting() {
+Bytes OptionStates::Greeting() {
+  for (const std::uint8_t option : {kComPort, kBinary, kSuppressGoAhead}) us_[option] = State::Asked;
+  for (const std::uint8_t option : {kBinary, kSuppressGoAhead}) him_[option] = State::Asked;
   return {kIac, kWill, kComPort,         kIac, kWill, kBinary,         kIac, kDo, kBinary,
           kIac, kWill, kSuppressGoAhead, kIac, kDo,   kSuppressGoAhead};
+}
+
+Bytes OptionStates::Answer(const Decoder::Negotiation& n) {
+  const bool enable = n.verb == kDo || n.verb == kWill;
+  const bool aboutUs = n.verb == kDo || n.verb == kDont;
+  State& state = aboutUs ? us_[n.option] : him_[n.option];
+  const std::uint8_t yes = aboutUs ? kWill : kDo;
+  const std::uint8_t no = aboutUs ? kWont : kDont;
+  if (enable) {
+    switch (state) {
+      case State::Yes:
+        return {};  // already agreed: an acknowledgement, not a request
+      case State::Asked:
+        state = State::Yes;  // the answer to our own request
+        return {};
+      case State::No:
+        if (!Wanted(n.option)) return {kIac, no, n.option};
+        state = State::Yes;
+        return {kIac, yes, n.option};
+    }
+  }
+  switch (state) {
+    case State::No:
+      return {};  // already off
+    case State::Asked:
+      state = State::No;  // our request refused
+      return {};
+    case State::Yes:
+      state = State::No;
+      return {kIac, no, n.option};
+  }
+  return {};
 }
 
 }  // namespace zrt::link::telnet
@@ -146,20 +169,20 @@ std::string Describe(const Request& r) {
     case kSetBaudRate: {
       std::uint32_t rate = 0;
       for (const std::uint8_t b : r.value) rate = (rate << 8) | b;
-      return "the baud rate " + std::to_string(rate);
+      return "BAUDRATE " + std::to_string(rate);
     }
     case kSetDataSize:
-      return std::to_string(first) + " data bits";
+      return "DATASIZE " + std::to_string(first);
     case kSetParity:
-      return "the parity setting " + std::to_string(first);
+      return "PARITY " + std::to_string(first);
     case kSetStopSize:
-      return "the stop bits setting " + std::to_string(first);
+      return "STOPSIZE " + std::to_string(first);
     case kSetControl:
       if (first == 8 || first == 9) return first == 8 ? "DTR on" : "DTR off";
       if (first == 11 || first == 12) return first == 11 ? "RTS on" : "RTS off";
-      return "the flow control setting " + std::to_string(first);
+      return "CONTROL " + std::to_string(first);
     default:
-      return "the setting " + std::to_string(r.command);
+      return "COM-PORT " + std::to_string(r.command);
   }
 }
 

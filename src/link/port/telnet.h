@@ -60,13 +60,24 @@ class Decoder {
   static constexpr std::size_t kLongestSub = 1024;
 };
 
-// Our answer to the server's negotiation: the options a serial client
-// wants (binary both ways, no go-ahead, the COM port) are taken, any other
-// refused; nothing for an answer to our own request already agreed.
-Bytes Answer(const Decoder::Negotiation& negotiation);
-// What a client says first: it will speak the COM port option, and asks
-// for binary data and no go-ahead both ways.
-Bytes Greeting();
+// Where each option stands on both sides, and our answers to the server's
+// negotiations (RFC 1143): the options a serial client wants (binary both
+// ways, no go-ahead, the COM port) are taken, any other refused, and only a
+// change of state is answered, so that a server that acknowledges every
+// answer does not start a loop.
+class OptionStates {
+ public:
+  // What a client says first: it will speak the COM port option, and asks
+  // for binary data and no go-ahead both ways; those become asked for.
+  Bytes Greeting();
+  // The answer to one negotiation, empty where none is due.
+  Bytes Answer(const Decoder::Negotiation& negotiation);
+
+ private:
+  enum class State : std::uint8_t { No, Yes, Asked };
+  State us_[256] = {};   // whether we perform the option
+  State him_[256] = {};  // whether the server does
+};
 
 }  // namespace zrt::link::telnet
 
@@ -79,6 +90,8 @@ enum Command : std::uint8_t {
   kSetParity = 3,
   kSetStopSize = 4,
   kSetControl = 5,
+  kFlowControlSuspend = 8,  // either side: hold output
+  kFlowControlResume = 9,
   kPurgeData = 12,
 };
 inline constexpr std::uint8_t kServerOffset = 100;
@@ -96,7 +109,8 @@ struct Request {
 std::vector<Request> RequestsFor(const CommState& state);
 // IAC SB COM-PORT-OPTION command value IAC SE, the value escaped.
 telnet::Bytes Encode(const Request& request);
-// What a request is, for a message: "the baud rate 19200".
+// What a request is, for a message in any language, in RFC 2217's own
+// names: "BAUDRATE 19200", "DTR on".
 std::string Describe(const Request& request);
 
 }  // namespace zrt::link::rfc2217
