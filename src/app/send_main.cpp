@@ -50,7 +50,7 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
       return Fail(kUsage, options.file + ": " + file.errorString());
     }
   }
-  const sequence::Parsed parsed = sequence::ParseBytes(file.readAll(), source, options.timeout);
+  const sequence::Parsed parsed = sequence::ParseDevice(file, source, options.timeout);
   if (const auto* error = std::get_if<sequence::ParseError>(&parsed)) {
     return Fail(kUsage, sequence::Describe(*error));
   }
@@ -122,10 +122,8 @@ int main(int argc, char** argv) {
   QObject::connect(&runner, &Runner::Replied, [&](int index, const QByteArray& reply) {
     const sequence::Step& step = print(index, reply);
     if (reply.isEmpty()) {
-      Fail(0, QString("%1:%2: no reply within %3 s")
-                  .arg(source)
-                  .arg(step.line)
-                  .arg(step.duration.count() / 1000.0));
+      Fail(0, source + ":" + QString::number(step.line) + ": no reply within " +
+                  QString::number(step.duration.count() / 1000.0) + " s");
     }
   });
   // Bytes that came after a pause in a reply, on a line of their own.

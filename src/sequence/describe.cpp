@@ -40,6 +40,7 @@ constexpr std::array<std::array<const char*, 3>, static_cast<std::size_t>(Proble
         {"expected a line of at most %2 characters", "一行最多 %2 个字符", "一行最多 %2 個字元"},
         {"the sequence comes to more than %2 characters", "序列展开后超过 %2 个字符",
          "序列展開後超過 %2 個字元"},
+        {"the file is larger than %2 bytes", "文件大于 %2 字节", "檔案大於 %2 位元組"},
     }};
 
 int LimitOf(const ParseError& error) {
@@ -54,6 +55,8 @@ int LimitOf(const ParseError& error) {
       return kMaxSteps;
     case Problem::TooLong:
       return kLongestLine;
+    case Problem::FileTooLarge:
+      return static_cast<int>(kMaxFileBytes);
     default:
       return 0;
   }
@@ -72,6 +75,22 @@ constexpr std::array<std::array<const char*, 3>, 5> kOutcomes = {{
 }};
 
 int LanguageIndex(int language) { return language < 0 || language > 2 ? 0 : language; }
+
+// The text with each %1..%9 replaced by its argument in one pass, so that
+// a file name or a detail with a % in it is shown as it is.
+QString Filled(const QString& text, const QStringList& args) {
+  QString out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == u'%' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
+      const qsizetype arg = text[i + 1].unicode() - u'1';
+      if (arg < args.size()) out += args[arg];
+      ++i;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -107,20 +126,18 @@ QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
                 QByteArrayView reply, int language) {
   QString what = QString::fromUtf8(kOutcomes[static_cast<std::size_t>(outcome)]
                                             [static_cast<std::size_t>(LanguageIndex(language))]);
-  const QString where = QString("%1:%2").arg(file).arg(step.line);
-  if (what.contains("%2")) {
-    return what.arg(where, step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"",
-                    QString::number(step.duration.count() / 1000.0), Escaped(reply));
-  }
-  return what.contains("%1") ? what.arg(where) : what;
+  const QString where = file + ":" + QString::number(step.line);
+  return Filled(what, {where, step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"",
+                       QString::number(step.duration.count() / 1000.0), Escaped(reply)});
 }
 
 QString Describe(const ParseError& error, int language) {
   const auto& row = kExpected[static_cast<std::size_t>(error.problem)];
-  QString what = QString::fromUtf8(row[static_cast<std::size_t>(LanguageIndex(language))]);
-  if (what.contains("%1")) what = what.arg(error.detail);
-  if (what.contains("%2")) what = what.arg(LimitOf(error));
-  return QString("%1:%2:%3: %4").arg(error.file).arg(error.line).arg(error.column).arg(what);
+  const QString what =
+      Filled(QString::fromUtf8(row[static_cast<std::size_t>(LanguageIndex(language))]),
+             {error.detail, QString::number(LimitOf(error))});
+  return error.file + ":" + QString::number(error.line) + ":" + QString::number(error.column) +
+         ": " + what;
 }
 
 }  // namespace zrt::sequence

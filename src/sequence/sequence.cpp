@@ -85,13 +85,20 @@ class Reader {
     std::vector<Open> open;  // the blocks not yet ended, outermost first
     std::vector<Node> top;
     auto body = [&]() -> std::vector<Node>& { return open.empty() ? top : open.back().node.body; };
-    const QStringList lines = text.split('\n');
-    for (int i = 0; i < lines.size(); ++i) {
-      QString raw = lines[i];
+    // Line by line, without a copy of the whole text split up, and no
+    // further than a file of too many statements needs.
+    int line = 0;
+    int statements = 0;
+    for (qsizetype from = 0; from <= text.size();) {
+      qsizetype end = text.indexOf('\n', from);
+      if (end < 0) end = text.size();
+      QString raw = text.mid(from, end - from);
+      from = end + 1;
       if (raw.endsWith('\r')) raw.chop(1);
-      const int line = i + 1;
+      ++line;
       const QString trimmed = raw.trimmed();
       if (trimmed.isEmpty() || trimmed.startsWith('#')) continue;
+      if (++statements > kMaxSteps) return ErrorAt(file_, line, 1, Problem::TooManySteps);
       const qsizetype start = raw.indexOf(NonBlank());
       const qsizetype space = trimmed.indexOf(Blank());
       const QString word = space < 0 ? trimmed : trimmed.left(space);
@@ -128,9 +135,8 @@ class Reader {
       }
     }
     if (!open.empty()) {
-      ParseError error =
-          ErrorAt(file_, static_cast<int>(lines.size()) + (lines.back().isEmpty() ? 0 : 1), 1,
-                  Problem::MissingEnd, open.back().keyword);
+      ParseError error = ErrorAt(file_, line + (text.endsWith('\n') || text.isEmpty() ? 0 : 1),
+                                 1, Problem::MissingEnd, open.back().keyword);
       error.blockLine = open.back().node.line;
       return error;
     }
@@ -256,7 +262,15 @@ class Expander {
       case Node::Kind::Repeat: {
         const auto count = CountOf(argument);
         if (!count) return fail(Problem::Count, node.column);
-        for (int i = 0; i < *count; ++i) {
+        // A body that never runs is checked all the same, as if it ran once.
+        const int times = checkOnly_ ? std::min(*count, 1) : *count;
+        if (times == 0) {
+          Expander check(file_, timeout_);
+          check.checkOnly_ = true;
+          check.values_ = values_;
+          if (auto error = check.Expand(node.body)) return error;
+        }
+        for (int i = 0; i < times; ++i) {
           if (++work_ > kMaxSteps) return fail(Problem::TooManySteps, 1);
           if (auto error = Expand(node.body)) return error;
         }
@@ -307,6 +321,7 @@ class Expander {
   std::chrono::milliseconds timeout_;
   int work_ = 0;
   qsizetype characters_ = 0;
+  bool checkOnly_ = false;  // a body that never runs: each repeat taken once
 };
 
 }  // namespace
@@ -339,6 +354,20 @@ Parsed ParseBytes(const QByteArray& bytes, const QString& file, std::chrono::mil
                    static_cast<int>(before.size() - before.lastIndexOf('\n')), Problem::NotText);
   }
   return Parse(text, file, timeout);
+}
+
+Parsed ParseDevice(QIODevice& device, const QString& file, std::chrono::milliseconds timeout) {
+  if (!device.isSequential() && device.size() > kMaxFileBytes) {
+    return ErrorAt(file, 1, 1, Problem::FileTooLarge);
+  }
+  QByteArray bytes;
+  while (bytes.size() <= kMaxFileBytes) {
+    const QByteArray more = device.read(kMaxFileBytes + 1 - bytes.size());
+    if (more.isEmpty() && !device.waitForReadyRead(-1)) break;
+    bytes += more;
+  }
+  if (bytes.size() > kMaxFileBytes) return ErrorAt(file, 1, 1, Problem::FileTooLarge);
+  return ParseBytes(bytes, file, timeout);
 }
 
 }  // namespace zrt::sequence

@@ -14,6 +14,8 @@
 //   set NAME VALUE              a named value for ${NAME} in later lines
 #pragma once
 
+#include <QIODevice>
+
 #include <QString>
 #include <chrono>
 #include <optional>
@@ -29,6 +31,7 @@ inline constexpr int kMaxRepeat = 1000000;  // times a block repeats
 inline constexpr std::chrono::hours kLongestDuration{24};
 inline constexpr int kLongestLine = 65536;            // characters, once names are filled in
 inline constexpr qsizetype kMaxCharacters = 4 << 20;  // in all the statements written out
+inline constexpr qint64 kMaxFileBytes = 8 << 20;      // a file larger is refused unread
 
 struct Step {
   enum class Kind { Send, Wait, Expect };
@@ -61,6 +64,7 @@ enum class Problem {
   NotText,          // the file is not UTF-8 text
   TooLong,          // a line longer than kLongestLine once names are filled in
   TooBig,           // more than kMaxCharacters written out in all
+  FileTooLarge,     // the file is larger than kMaxFileBytes
   Count_,
 };
 
@@ -89,5 +93,9 @@ Parsed Parse(const QString& text, const QString& file,
 // The same from the file's bytes, which must be UTF-8.
 Parsed ParseBytes(const QByteArray& bytes, const QString& file,
                   std::chrono::milliseconds timeout = kDefaultTimeout);
+// The same from an open file or stream, of which no more than
+// kMaxFileBytes is read: a larger one is refused before it is read whole.
+Parsed ParseDevice(QIODevice& device, const QString& file,
+                   std::chrono::milliseconds timeout = kDefaultTimeout);
 
 }  // namespace zrt::sequence

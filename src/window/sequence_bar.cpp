@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
+#include <QScopeGuard>
+#include <QThread>
+#include <memory>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -85,29 +88,55 @@ void SequenceBar::AskForFile() {
 }
 
 bool SequenceBar::Load(const QString& path) {
-  if (runner_.CurrentState() != Runner::State::Idle) return false;
-  QFile file(path);
-  const QString name = QFileInfo(path).fileName();
-  if (!file.open(QIODevice::ReadOnly)) {
-    Say(TextIn(OwnText::SequenceUnreadable, language_).arg(path, file.errorString()), true);
-    return false;
+  if (runner_.CurrentState() != Runner::State::Idle || loading_) return false;
+  loading_ = true;
+  ShowState();
+  // A large file takes a while to read and expand: the window goes on
+  // meanwhile, and hears of the result on its own thread.
+  auto result = std::make_shared<std::pair<QString, sequence::Parsed>>();
+  reader_.reset(QThread::create([path, result] {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+      result->first = file.errorString();
+    } else {
+      result->second = sequence::ParseDevice(file, QFileInfo(path).fileName());
+    }
+  }));
+  connect(reader_.get(), &QThread::finished, this,
+          [this, path, result] { Loaded(path, result->first, result->second); });
+  reader_->start();
+  return true;
+}
+
+SequenceBar::~SequenceBar() {
+  if (reader_) reader_->wait();  // reading is bounded by the file limit
+}
+
+void SequenceBar::Loaded(const QString& path, const QString& unreadable,
+                         const sequence::Parsed& parsed) {
+  loading_ = false;
+  const auto finish = qScopeGuard([this] { ShowState(); });
+  if (!unreadable.isEmpty()) {
+    Say(TextIn(OwnText::SequenceUnreadable, language_).arg(path, unreadable), true);
+    return emit LoadFinished(false);
   }
-  const sequence::Parsed parsed = sequence::ParseBytes(file.readAll(), name);
   if (const auto* error = std::get_if<sequence::ParseError>(&parsed)) {
     Say(sequence::Describe(*error, static_cast<int>(language_)), true);
-    return false;
+    return emit LoadFinished(false);
   }
+  const QString name = QFileInfo(path).fileName();
   file_ = name;
   runner_.Load(std::get<std::vector<sequence::Step>>(parsed));
-  Say(TextIn(OwnText::SequenceLoaded, language_).arg(name).arg(runner_.Steps().size()), false);
-  ShowState();
-  return true;
+  Say(TextIn(OwnText::SequenceLoaded, language_)
+          .arg(name, QString::number(runner_.Steps().size())),
+      false);
+  emit LoadFinished(true);
 }
 
 void SequenceBar::ShowState() {
   const Runner::State state = runner_.CurrentState();
   const bool loaded = !runner_.Steps().empty();
-  load_->setEnabled(state == Runner::State::Idle);
+  load_->setEnabled(state == Runner::State::Idle && !loading_);
   run_->setEnabled(loaded && state != Runner::State::Running);
   step_->setEnabled(loaded && state != Runner::State::Running);
   pause_->setEnabled(state == Runner::State::Running);
@@ -130,12 +159,10 @@ void SequenceBar::ShowStep(int index) {
       break;
   }
   where_->setStyleSheet({});
+  // One pass, so that a % in the file's name or the line is shown as it is.
   where_->setText(TextIn(OwnText::SequenceStepOf, language_)
-                      .arg(index + 1)
-                      .arg(runner_.Steps().size())
-                      .arg(file_)
-                      .arg(step.line)
-                      .arg(what));
+                      .arg(QString::number(index + 1), QString::number(runner_.Steps().size()),
+                           file_, QString::number(step.line), what));
 }
 
 void SequenceBar::Ended(Runner::Outcome outcome, int index) {

@@ -6,7 +6,9 @@
 // log.
 #pragma once
 
+#include <QThread>
 #include <QWidget>
+#include <memory>
 
 #include "sequence/runner.h"
 #include "window/caption_table.h"
@@ -36,15 +38,21 @@ class SequenceBar : public QWidget {
 
  public:
   SequenceBar(TForm1& form, QWidget* parent = nullptr);
+  ~SequenceBar() override;
 
-  // Reads a sequence file; false, and said, when it is refused. Not while
-  // a run is under way.
+  // Reads a sequence file off the window's thread; LoadFinished says
+  // whether it was taken, and a refusal is said. False, and nothing read,
+  // while a run is under way or another file is being read.
   bool Load(const QString& path);
   sequence::Runner& Runner() { return runner_; }
   void ApplyLanguage(Language language);
 
+ signals:
+  void LoadFinished(bool taken);
+
  private:
   void AskForFile();
+  void Loaded(const QString& path, const QString& unreadable, const sequence::Parsed& parsed);
   void ShowState();
   void ShowStep(int index);
   void Ended(sequence::Runner::Outcome outcome, int index);
@@ -54,6 +62,8 @@ class SequenceBar : public QWidget {
   FormLink link_;
   sequence::Runner runner_;
   QString file_;
+  bool loading_ = false;
+  std::unique_ptr<QThread> reader_;  // the file being read, or the last one read
   QPushButton* load_;
   QPushButton* run_;
   QPushButton* step_;

@@ -96,6 +96,11 @@ TEST(Sequence, RefusesWithLineColumnAndWhatWasExpected) {
            QString("set A ${A}${A}\n").repeated(12),
        11, 7, Problem::TooLong},
       {"set A " + QString(60000, 'x') + "\nrepeat 100\n${A}\nend", 3, 1, Problem::TooBig},
+      // What never runs is checked all the same.
+      {"repeat 0\n  expect /a(b/\nend", 2, 14, Problem::Pattern},
+      {"repeat 0\n  CHA:${NOPE}\nend", 2, 7, Problem::Unset},
+      {"repeat 0\n  repeat 1000000\n    wait 5 sec\n  end\nend", 3, 10, Problem::Duration},
+      {QString("wait 1ms\n").repeated(kMaxSteps + 1), kMaxSteps + 1, 1, Problem::TooManySteps},
   };
   for (const Case& c : cases) {
     const Parsed parsed = Parse(c.text, "steps.zrt");
@@ -114,6 +119,10 @@ TEST(Sequence, SaysWhereAndWhatInEachLanguage) {
   EXPECT_EQ(Describe(missing, 1), "steps.zrt:3:1: 应有 'end' 结束第 1 行的 'repeat'");
   const ParseError unset = std::get<ParseError>(Parse("A${F}", "s"));
   EXPECT_EQ(Describe(unset, 2), "s:1:2: '${F}' 在 'set F' 之前使用");
+  // A file's name and a detail are shown as they are, % and all.
+  const ParseError percent = std::get<ParseError>(Parse("A${%2x}", "bad%3x%2y.zrt"));
+  EXPECT_EQ(Describe(percent), "bad%3x%2y.zrt:1:4: expected a name (letters, digits and _, not "
+                               "starting with a digit)");
   // A file that is not UTF-8 is refused where it stops being text.
   const ParseError bytes = std::get<ParseError>(ParseBytes("A\nCH\xff", "b"));
   EXPECT_EQ(std::make_tuple(bytes.line, bytes.column, bytes.problem),

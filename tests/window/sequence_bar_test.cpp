@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <mutex>
 
@@ -38,6 +39,11 @@ class SequenceBarTest : public WindowTest {
                      [&](Runner::Outcome o, int) { outcome = o; });
     return QTest::qWaitFor([&] { return outcome.has_value(); }, timeoutMs);
   }
+  // Loads the file and waits until it is read: whether it was taken.
+  bool Load(const QString& path) {
+    QSignalSpy finished(&form->Sequences(), &SequenceBar::LoadFinished);
+    return form->Sequences().Load(path) && finished.wait(20000) && finished[0][0].toBool();
+  }
   QPushButton* Bar(const char* name) const { return form->findChild<QPushButton*>(name); }
   QString Where() const { return form->findChild<QLabel*>("SequenceWhere")->text(); }
 
@@ -62,7 +68,9 @@ TEST_F(SequenceBarTest, StepsAFrequencyThroughFiveValues) {
   QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(form.get(), &drop);
   ASSERT_TRUE(form->LogShown());
-  ASSERT_EQ(form->Sequences().Runner().Steps().size(), 20u) << Where().toStdString();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return form->Sequences().Runner().Steps().size() == 20u; }))
+      << Where().toStdString();
 
   std::optional<Runner::Outcome> outcome;
   Bar("SequenceRun")->click();
@@ -86,7 +94,7 @@ TEST_F(SequenceBarTest, StopEndsAfterTheFrameGoingOut) {
   link::testing::PtyPair pty;
   OpenPort(pty.TerminalPath());
   const QString path = Write("many.zrt", "timeout 100ms\nrepeat 50\n  CHA:AFREQ:1000HZ\nend\n");
-  ASSERT_TRUE(form->Sequences().Load(path)) << Where().toStdString();
+  ASSERT_TRUE(Load(path)) << Where().toStdString();
   std::optional<Runner::Outcome> outcome;
   Bar("SequenceRun")->click();
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sending(); }));
@@ -105,11 +113,23 @@ TEST_F(SequenceBarTest, ARefusedFileSendsNothingAndSaysWhere) {
   OpenPort(pty.TerminalPath());
   form->SelectLanguage(Language::SimplifiedChinese);
   const QString path = Write("bad.zrt", "CHA:AFREQ:1000HZ\nrepeat 3\n  wait 5 minutes\nend\n");
-  EXPECT_FALSE(form->Sequences().Load(path));
+  EXPECT_FALSE(Load(path));
   EXPECT_EQ(Where(), "bad.zrt:3:8: 应为时长，例如 500ms 或 2s");
   EXPECT_TRUE(form->Log().LineOf(form->Log().At(form->Log().Size() - 1)).endsWith(Where()));
   EXPECT_FALSE(Bar("SequenceRun")->isEnabled());
   EXPECT_TRUE(pty.Receive(1, 200).isEmpty());
+}
+
+// A file over the limit is refused unread, off the window's thread: the
+// window answers meanwhile.
+TEST_F(SequenceBarTest, AHugeFileIsRefusedWithoutFreezingTheWindow) {
+  QByteArray text;
+  text.reserve(sequence::kMaxFileBytes + 16);
+  while (text.size() <= sequence::kMaxFileBytes) text += "wait 1ms\n";
+  const QString path = Write("huge%2.zrt", text);
+  EXPECT_FALSE(Load(path));
+  EXPECT_EQ(Where(), "huge%2.zrt:1:1: the file is larger than 8388608 bytes");
+  EXPECT_FALSE(Bar("SequenceRun")->isEnabled());
 }
 
 }  // namespace
