@@ -20,8 +20,6 @@ namespace {
 using namespace zrt;
 using sequence::Runner;
 
-enum Status { kSent = 0, kUnanswered = 1, kUsage = 2, kCannotOpen = 3, kGone = 4 };
-
 int Fail(int status, const QString& text) {
   std::fprintf(stderr, "zrt-send: %s\n", text.toLocal8Bit().constData());
   return status;
@@ -42,17 +40,17 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
   QFile file;
   if (options.stdinFile) {
     source = "<stdin>";
-    if (!file.open(stdin, QIODevice::ReadOnly)) return Fail(kUsage, "cannot read standard input");
+    if (!file.open(stdin, QIODevice::ReadOnly)) return Fail(cli::kUsage, "cannot read standard input");
   } else {
     source = options.file;
     file.setFileName(options.file);
     if (!file.open(QIODevice::ReadOnly)) {
-      return Fail(kUsage, options.file + ": " + file.errorString());
+      return Fail(cli::kUsage, options.file + ": " + file.errorString());
     }
   }
   const sequence::Parsed parsed = sequence::ParseDevice(file, source, options.timeout);
   if (const auto* error = std::get_if<sequence::ParseError>(&parsed)) {
-    return Fail(kUsage, sequence::Describe(*error));
+    return Fail(cli::kUsage, sequence::Describe(*error));
   }
   return std::get<std::vector<sequence::Step>>(parsed);
 }
@@ -70,7 +68,7 @@ int main(int argc, char** argv) {
   QString source;
   auto steps = StepsOf(options, source);
   if (const int* status = std::get_if<int>(&steps)) return *status;
-  if (std::get<std::vector<sequence::Step>>(steps).empty()) return kSent;
+  if (std::get<std::vector<sequence::Step>>(steps).empty()) return cli::kSent;
 
   // The simulated instrument outlives the link that talks to it.
   std::unique_ptr<sim::PtyInstrument> serialInstrument;
@@ -82,7 +80,7 @@ int main(int argc, char** argv) {
       auto usb = std::make_unique<cli::UsbLineLink>(
           usbInstrument ? *usbInstrument : link::SystemCh375Library(), options.address);
       if (!usb->Open()) {
-        return Fail(kCannotOpen,
+        return Fail(cli::kCannotOpen,
                     "the USB device could not be opened: is it plugged in, and may you use it "
                     "(see zrt-panel(1))?");
       }
@@ -95,20 +93,30 @@ int main(int argc, char** argv) {
       }
       auto serial =
           std::make_unique<cli::SerialLineLink>(link::SystemSerialPlatform(), options.address);
+      serial->SetHoldLimit(options.holdLimit);
       serial->Open(QFile::encodeName(port).toStdString(), options.baud);
       link = std::move(serial);
     }
   } catch (const link::ECommsError& error) {
     const QString reason = QString::fromStdString(error.Reason());
-    return Fail(kCannotOpen, QString::fromStdString(error.what()) +
+    return Fail(cli::kCannotOpen, QString::fromStdString(error.what()) +
                                  (reason.isEmpty() ? QString() : ": " + reason));
   } catch (const protocol::EConvertError& error) {
-    return Fail(kUsage, QString::fromStdString(error.what()));
+    return Fail(cli::kUsage, QString::fromStdString(error.what()));
   } catch (const std::runtime_error& error) {  // no simulated instrument here
-    return Fail(kCannotOpen, QString::fromStdString(error.what()));
+    return Fail(cli::kCannotOpen, QString::fromStdString(error.what()));
   }
 
+  if (options.format != cli::ReplyFormat::Escaped) cli::SetBinaryOutput();
   Runner runner(*link);
+  QObject::connect(link.get(), &cli::AddressedLink::HeldTooLong, [&] {
+    const double seconds = static_cast<double>(options.holdLimit.count()) / 1000.0;
+    Fail(cli::kHeldTooLong,
+         QString("the instrument held output back (XOFF) for more than %1 s: the line was not "
+                 "sent whole")
+             .arg(seconds));
+    QCoreApplication::exit(cli::kHeldTooLong);
+  });
   runner.Load(std::move(std::get<std::vector<sequence::Step>>(steps)));
   auto print = [&](int index, const QByteArray& reply) {
     const sequence::Step& step = runner.Steps()[static_cast<std::size_t>(index)];
@@ -129,18 +137,24 @@ int main(int argc, char** argv) {
   // Bytes that came after a pause in a reply, on a line of their own.
   QObject::connect(&runner, &Runner::RepliedLate, print);
   QObject::connect(&runner, &Runner::Finished, [&](Runner::Outcome outcome, int index) {
-    int status = kSent;
+    int status = cli::kSent;
     switch (outcome) {
       case Runner::Outcome::Completed:
-        status = runner.MissingReplies() > 0 ? kUnanswered : kSent;
+        status = runner.MissingReplies() > 0 ? cli::kUnanswered : cli::kSent;
         break;
       case Runner::Outcome::Stopped:
       case Runner::Outcome::ExpectMissed:
-        status = kUnanswered;
+        status = cli::kUnanswered;
         break;
       case Runner::Outcome::NotSent:
       case Runner::Outcome::LinkLost:
-        status = kGone;
+        status = cli::kGone;
+        // A server that closed before the first line went out never gave
+        // the port: the port is busy with someone else, most likely.
+        if (link->ClosedBeforeFirstLine()) {
+          return void(QCoreApplication::exit(Fail(cli::kCannotOpen, link->LostReason())));
+        }
+        if (const QString why = link->LostReason(); !why.isEmpty()) Fail(0, why);
         break;
     }
     if (outcome != Runner::Outcome::Completed) {

@@ -33,12 +33,35 @@ SerialLineLink::SerialLineLink(link::SerialPlatform& platform, const QString& ad
   connect(&comm_, &link::TComm::OnOutputSent, &sender_, &PacedSender::ByteLeft);
   connect(&comm_, &link::TComm::OnReceiveData, this, &SerialLineLink::Received);
   connect(&comm_, &link::TComm::OnRequestHangup, this, [this] {
+    for (const link::PortNote& note : comm_.TakeNotes()) {
+      lostReason_ = QString::fromStdString(link::SayPortNote(note));
+      closedBeforeFirstLine_ = note.why == link::PortReason::ServerClosed && !anythingSent_;
+      if (closedBeforeFirstLine_) {
+        lostReason_ = QString::fromStdString(
+            link::SayPortNote({link::PortReason::ServerClosedAtOnce, note.args}));
+      }
+    }
+    holdLimit_.stop();
     sender_.Cancel();
     comm_.ClosePort();
     emit Lost();
   });
-  connect(&sender_, &PacedSender::Finished, this,
-          [this](bool everyByte) { FrameDone(everyByte, line_); });
+  // A hold is bounded: an instrument that never lets go ends the run.
+  holdLimit_.setSingleShot(true);
+  holdLimit_.setInterval(std::chrono::seconds(10));
+  connect(&comm_, &link::TComm::OnOutputHeld, this, [this](bool held) {
+    if (!held) return holdLimit_.stop();
+    if (sender_.Busy()) holdLimit_.start();
+  });
+  connect(&holdLimit_, &QTimer::timeout, this, [this] {
+    sender_.Cancel();
+    comm_.ClosePort();
+    emit HeldTooLong();
+  });
+  connect(&sender_, &PacedSender::Finished, this, [this](bool everyByte) {
+    holdLimit_.stop();
+    FrameDone(everyByte, line_);
+  });
 }
 
 void SerialLineLink::Open(const std::string& port, const QString& baudRate) {
@@ -57,7 +80,11 @@ void SerialLineLink::Send(const QString& text) {
   const QByteArray typed = ToLine(text);
   line_ = SubstituteAddress(typed, addressText_, addressByte_);
   frame_ = FrameOf(line_);
-  if (!sender_.Start(frame_, [this](char byte) { return comm_.SendData(&byte, 1); })) {
+  if (!sender_.Start(frame_, [this](char byte) {
+        const bool taken = comm_.SendData(&byte, 1);
+        anythingSent_ = anythingSent_ || taken;
+        return taken;
+      })) {
     emit FrameSent(false);
   }
 }

@@ -25,6 +25,16 @@ class AddressedLink : public sequence::LineLink {
   explicit AddressedLink(const QString& address);
   // The bytes of the frame last sent.
   const QByteArray& LastFrame() const { return frame_; }
+  // Why the link went away, where it said (in English), else empty.
+  virtual QString LostReason() const { return {}; }
+  // The server closed the connection before any line went out: it never
+  // really gave the port (another connection holds it, most likely).
+  virtual bool ClosedBeforeFirstLine() const { return false; }
+
+ signals:
+  // The instrument held output back (XOFF) for longer than the hold limit:
+  // the frame was given up.
+  void HeldTooLong();
 
  protected:
   // The frame is through (or not): the hold, if any, then ready again.
@@ -49,11 +59,19 @@ class SerialLineLink : public AddressedLink {
   void Open(const std::string& port, const QString& baudRate);
   bool Ready() const override;
   void Send(const QString& line) override;
+  QString LostReason() const override { return lostReason_; }
+  bool ClosedBeforeFirstLine() const override { return closedBeforeFirstLine_; }
+  // How long a hold may last before HeldTooLong.
+  void SetHoldLimit(std::chrono::milliseconds limit) { holdLimit_.setInterval(limit); }
 
  private:
   link::TComm comm_;
   protocol::PacedSender sender_;
   QByteArray line_;
+  QTimer holdLimit_;
+  bool anythingSent_ = false;
+  bool closedBeforeFirstLine_ = false;
+  QString lostReason_;
 };
 
 class UsbLineLink : public AddressedLink {

@@ -23,6 +23,8 @@ const char* const kSendHelp =
     "  --address N      the instrument's address (default 88); a line starting\n"
     "                   with it goes out with the address byte in its place\n"
     "  --timeout T      how long a reply may take to begin (default 2s)\n"
+    "  --hold-limit T   how long the instrument may hold output back with XOFF\n"
+    "                   before the run ends (default 10s)\n"
     "  --file FILE      a sequence file (see zrt-send(1)); \"-\" reads standard input\n"
     "  --raw            print the replies' bytes as they came\n"
     "  --hex            print the replies as hex bytes\n"
@@ -31,7 +33,9 @@ const char* const kSendHelp =
     "\n"
     "Exit status: 0 all sent and answered (every expect met), 1 a reply missing\n"
     "or an expect missed, 2 usage or a sequence file refused, 3 the port or\n"
-    "device could not be opened, 4 the device went away.\n";
+    "device could not be opened (or a server closed the connection before the\n"
+    "first line went out), 4 the device went away, 5 the instrument held output\n"
+    "back (XOFF) for longer than the hold limit.\n";
 
 namespace {
 
@@ -70,6 +74,13 @@ std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
     } else if (arg == "--file") {
       if (!value(options.file)) return Usage("--file needs a file");
       if (options.file == "-") options.stdinFile = true;
+    } else if (arg == "--hold-limit") {
+      QString text;
+      const auto limit = value(text) ? sequence::DurationOf(text) : std::nullopt;
+      if (!limit || limit->count() == 0) {
+        return Usage("--hold-limit needs a time such as 500ms or 10s");
+      }
+      options.holdLimit = *limit;
     } else if (arg == "--timeout") {
       QString text;
       if (!value(text)) return Usage("--timeout needs a time such as 500ms or 2s");

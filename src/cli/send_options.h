@@ -17,6 +17,8 @@ struct SendOptions {
   QString baud = "19200";
   QString address = "88";
   std::chrono::milliseconds timeout{2000};
+  // How long the instrument may hold output (XOFF) before the run ends.
+  std::chrono::milliseconds holdLimit{10000};
   ReplyFormat format = ReplyFormat::Escaped;
   QString file;            // a sequence file
   bool stdinFile = false;  // "-": the sequence comes on standard input
@@ -32,5 +34,19 @@ struct Exit {
 std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments);
 
 extern const char* const kSendHelp;
+
+// The exit statuses, as the help and the man page give them.
+enum SendStatus {
+  kSent = 0,
+  kUnanswered = 1,
+  kUsage = 2,
+  kCannotOpen = 3,
+  kGone = 4,
+  kHeldTooLong = 5,
+};
+
+// Puts standard output in binary mode where the system has a text mode
+// (Windows), so that the replies' bytes go out as they came.
+void SetBinaryOutput();
 
 }  // namespace zrt::cli

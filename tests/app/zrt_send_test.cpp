@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "pty_pair.h"
+#include "misbehaving_server.h"
 #include "ser2net_server.h"
 
 namespace {
@@ -90,6 +91,7 @@ QString Write(const QTemporaryDir& dir, const char* name, const QByteArray& text
 TEST(ZrtSend, ExitStatusSaysWhatHappened) {
   QTemporaryDir dir;
   const QString refused = Write(dir, "refused.zrt", "A\nrepeat 2\n  wait soon\nend\n");
+  const QString percent = Write(dir, "bad%3x%2y.zrt", "A\nrepeat 0\n  expect /a(b/\nend\n");
   struct Case {
     QStringList arguments;
     QByteArray input;
@@ -104,6 +106,7 @@ TEST(ZrtSend, ExitStatusSaysWhatHappened) {
        "<stdin>:2: no reply with \"2000HZ\" came within 0.3 s; received: \"0\\n\""},
       {{"--port"}, {}, 2, "--port needs a path"},
       {{"--simulate", "--file", refused}, {}, 2, "refused.zrt:3:8: expected a duration"},
+      {{"--simulate", "--file", percent}, {}, 2, "bad%3x%2y.zrt:3:14: the pattern does not"},
       {{"--simulate", "--address", "eighty", "A"}, {}, 2, "'eighty' is not a valid integer value"},
       {{"--port", "/dev/null", "A"}, {}, 3, "/dev/null is not a serial terminal"},
       {{"--port", dir.filePath("none"), "A"}, {}, 3, "No such file or directory"},
@@ -220,6 +223,45 @@ TEST(ZrtSend, JsonCarriesEveryByteBack) {
   EXPECT_EQ(object["reply"].toString().toLatin1(), reply);
   EXPECT_TRUE(object["answered"].toBool());
   EXPECT_TRUE(QDateTime::fromString(object["time"].toString(), Qt::ISODateWithMs).isValid());
+}
+
+// Servers and instruments that never let go: each run ends, with a status
+// and a message of its own.
+TEST(ZrtSend, NothingHoldsARunForEver) {
+  using zrt::tools::MisbehavingServer;
+  using zrt::tools::Misbehaviour;
+  QTemporaryDir dir;
+  const QString wait = Write(dir, "wait.zrt", "wait 25s\n");
+  const struct {
+    Misbehaviour misbehaviour;
+    bool rfc2217;
+    QStringList arguments;
+    int status;
+    const char* said;
+  } cases[] = {
+      {Misbehaviour::StopsReading, true, {"--file", wait}, 4, "took nothing for 2 s"},
+      {Misbehaviour::ClosesAtOnce, false, {"A"}, 3, "closed the connection at once"},
+      {Misbehaviour::ClosesAtOnce, true, {"A"}, 3, "closed the connection at once"},
+  };
+  for (const auto& c : cases) {
+    MisbehavingServer server(c.misbehaviour);
+    Send send(QStringList{"--port", QString::fromStdString(server.Address(c.rfc2217))} +
+              c.arguments);
+    const Result result = send.Finish(40000);
+    EXPECT_EQ(result.status, c.status) << server.Address(c.rfc2217) << ": "
+                                       << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
+  }
+  // An instrument that sends XOFF and never XON.
+  zrt::link::testing::PtyPair instrument;
+  Send held({"--port", QString::fromStdString(instrument.TerminalPath()), "--hold-limit",
+             "300ms", "ABCDEFGH"});
+  ASSERT_TRUE(Wire(instrument, 1).startsWith("A"));
+  instrument.Send("\x13");
+  const Result result = held.Finish(30000);
+  EXPECT_EQ(result.status, 5) << result.err.toStdString();
+  EXPECT_TRUE(result.err.contains("held output back (XOFF) for more than 0.3 s"))
+      << result.err.toStdString();
 }
 
 }  // namespace
