@@ -87,7 +87,8 @@ bool LogPanel::SaveTo(const QString& path) const {
 
 void LogPanel::AskWhereToSave() {
   const QString path = QFileDialog::getSaveFileName(
-      this, TextIn(OwnText::LogSave, language_), "zrt-panel-log.txt", "Text (*.txt);;CSV (*.csv)");
+      this, TextIn(OwnText::LogSave, language_), "zrt-panel-log.txt",
+      TextIn(OwnText::LogFilter, language_));
   if (!path.isEmpty()) SaveTo(path);
 }
 

@@ -35,7 +35,6 @@ namespace zrt::window {
 
 using link::UsbLink;
 using protocol::AddressByte;
-using protocol::BaudRateOf;
 using protocol::FrameOf;
 using protocol::IsSweepTrigger;
 using protocol::kSerialByteIntervalMs;
@@ -305,8 +304,11 @@ void TForm1::btn96Click() { SendText(Text("Edit1"), true); }
 
 bool TForm1::SendText(const QString& text, bool byOperator) {
   bool started = false;
+  // A sequence keeps the settings it started with, whatever the boxes say.
+  const LineSettings settings =
+      sequenceRunning_ && !byOperator ? runSettings_ : CurrentLineSettings();
   Guarded([&] {
-    const int link = qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex();
+    const int link = settings.link;
     if (link == kUsbInterface) {
       if (text.isEmpty()) return;
       if (byOperator) Remember(text);
@@ -316,14 +318,21 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
     }
     if (link != kRs232Interface) return;
     QByteArray line = ToLine(text);
-    comm1_->SetBaudRate(BaudRateOf(Text("cob2")));
+    // Not a number is said in the instrument's own words; a rate that is
+    // none, or one the port refuses, in the operator's language.
+    const std::int32_t rate = StrToInt(settings.rate);
+    if (rate <= 0) {
+      throw protocol::EConvertError(
+          TextIn(OwnText::BaudRateInvalid, CurrentLanguage()).arg(settings.rate).toStdString());
+    }
+    comm1_->SetBaudRate(static_cast<std::uint32_t>(rate));
     if (const link::SysError& refused = comm1_->SettingsError()) {
       throw link::ECommsError(
-          "The serial port does not take the baud rate " + Text("cob2").toStdString(),
-          refused.reason);
+          TextIn(OwnText::BaudRateRefused, CurrentLanguage()).arg(settings.rate).toStdString(),
+          refused);
     }
-    const QByteArray addressText = ToLine(Text("Edit2"));
-    const char addressByte = AddressByte(StrToInt(Text("Edit2")));
+    const QByteArray addressText = ToLine(settings.address);
+    const char addressByte = AddressByte(StrToInt(settings.address));
     const bool addressed = StartsWithAddress(line, addressText);
     line = SubstituteAddress(line, addressText, addressByte);
     if (text.isEmpty()) return;
@@ -462,8 +471,15 @@ void TForm1::SetSendReady(bool ready) {
   if (ready) emit SendReady();
 }
 
+TForm1::LineSettings TForm1::CurrentLineSettings() const {
+  return {qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex(), Text("cob2"), Text("Edit2")};
+}
+
 void TForm1::SetSequenceRunning(bool running) {
+  if (running && !sequenceRunning_) runSettings_ = CurrentLineSettings();
   sequenceRunning_ = running;
+  // The interface, rate and address stay as the run took them.
+  for (const char* name : {"rg2", "cob2", "Edit2"}) Control(name)->setEnabled(!running);
   Control("btn96")->setEnabled(sendReady_ && !sequenceRunning_);
 }
 

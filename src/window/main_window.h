@@ -174,6 +174,13 @@ class TForm1 : public QWidget {
   QString UsbState() const;
   void RefreshPortList();
 
+  // What a line is sent with: the interface, the rate and the address.
+  struct LineSettings {
+    int link;
+    QString rate;
+    QString address;
+  };
+  LineSettings CurrentLineSettings() const;
   // The send of one line, in its steps: on the serial link byte by byte,
   // on USB in one write with the reply fetched after it. True when it began.
   bool SendText(const QString& text, bool byOperator);
@@ -228,6 +235,7 @@ class TForm1 : public QWidget {
   bool outputHeld_ = false;  // the instrument holds output back (XOFF)
   bool sendReady_ = true;
   bool sequenceRunning_ = false;
+  LineSettings runSettings_;  // taken when the run started
   QString textBeforeHold_;  // the reply box before it said so
   QTimer closeHoldLimit_;
 };

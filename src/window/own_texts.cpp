@@ -66,6 +66,12 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {nullptr, "找不到主机 %1", "找不到主機 %1"},
         {nullptr, "%1 没有确认线路设置", "%1 沒有確認線路設定"},
         {nullptr, "%1 不接受这些线路设置", "%1 不接受這些線路設定"},
+        {"The serial port does not take the baud rate %1", "串口不接受波特率 %1",
+         "串列埠不接受鮑率 %1"},
+        {"'%1' is not a valid baud rate", "'%1' 不是有效的波特率", "'%1' 不是有效的鮑率"},
+        {"Sequences (*.zrt *.txt);;All (*)", "序列 (*.zrt *.txt);;全部 (*)",
+         "序列 (*.zrt *.txt);;全部 (*)"},
+        {"Text (*.txt);;CSV (*.csv)", "文本 (*.txt);;CSV (*.csv)", "文字 (*.txt);;CSV (*.csv)"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

@@ -56,6 +56,12 @@ enum class OwnText {
   NameNotResolved,
   ServerDidNotAnswer,
   ServerRefusedSettings,
+  // The serial rate.
+  BaudRateRefused,  // %1: the rate
+  BaudRateInvalid,  // %1: the text
+  // File dialogs' filters.
+  SequenceFilter,
+  LogFilter,
   Count,
 };
 

@@ -83,7 +83,7 @@ void SequenceBar::ApplyLanguage(Language language) {
 
 void SequenceBar::AskForFile() {
   const QString path = QFileDialog::getOpenFileName(this, TextIn(OwnText::SequenceLoad, language_),
-                                                    {}, "Sequences (*.zrt *.txt);;All (*)");
+                                                    {}, TextIn(OwnText::SequenceFilter, language_));
   if (!path.isEmpty()) Load(path);
 }
 

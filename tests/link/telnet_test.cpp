@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "link/port/serial_port_net.h"
 
 namespace zrt::link {
@@ -121,4 +123,20 @@ TEST(Telnet, NetworkNames) {
 }
 
 }  // namespace
+// Every reason a port gives in words of its own reads in each language,
+// its arguments in their places and taken as they are.
+TEST(PortReasons, EachHasItsThreeTexts) {
+  for (int why = 1; why < static_cast<int>(PortReason::Count); ++why) {
+    const PortNote note{static_cast<PortReason>(why), {"h%2st:1", "7"}};
+    std::set<std::string> texts;
+    for (std::size_t language = 0; language < 3; ++language) {
+      const std::string text = SayPortNote(note, language);
+      EXPECT_NE(text.find("h%2st:1"), std::string::npos) << why << "/" << language << ": " << text;
+      EXPECT_EQ(text.find("%1"), std::string::npos) << text;
+      texts.insert(text);
+    }
+    EXPECT_GE(texts.size(), 2u) << "reason " << why << " is not translated";
+  }
+}
+
 }  // namespace zrt::link

@@ -132,5 +132,25 @@ TEST_F(SequenceBarTest, AHugeFileIsRefusedWithoutFreezingTheWindow) {
   EXPECT_FALSE(Bar("SequenceRun")->isEnabled());
 }
 
+// A run keeps the interface, rate and address it started with: the boxes
+// are locked, and what they are made to say meanwhile changes nothing.
+TEST_F(SequenceBarTest, ARunKeepsItsSettings) {
+  link::testing::PtyPair pty;
+  OpenPort(pty.TerminalPath());
+  const QString path = Write("three.zrt", "timeout 100ms\nrepeat 3\n  88A\nend\n");
+  ASSERT_TRUE(Load(path)) << Where().toStdString();
+  std::optional<Runner::Outcome> outcome;
+  Bar("SequenceRun")->click();
+  for (const char* name : {"rg2", "cob2", "Edit2"}) {
+    EXPECT_FALSE(form->Control(name)->isEnabled()) << name;
+  }
+  Get<QLineEdit>("Edit2")->setText("77");
+  Get<QComboBox>("cob2")->setEditText("96");
+  ASSERT_TRUE(WaitForEnd(outcome));
+  EXPECT_EQ(outcome, Runner::Outcome::Completed) << Where().toStdString();
+  EXPECT_EQ(pty.Receive(6, 1000), "XA\nXA\nXA\n");
+  EXPECT_TRUE(form->Control("Edit2")->isEnabled());
+}
+
 }  // namespace
 }  // namespace zrt::window::testing
