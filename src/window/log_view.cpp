@@ -1,6 +1,7 @@
 #include "window/log_view.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -11,6 +12,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
+
+#include "window/log_view_accessible.h"
 
 namespace zrt::window {
 namespace {
@@ -28,6 +31,7 @@ LogView::LogView(QWidget* parent)
       copy_(new QAction(this)),
       selectAll_(new QAction(this)),
       syncLater_(new QTimer(this)) {
+  LogViewAccessible::Install();
   setFocusPolicy(Qt::StrongFocus);
   syncLater_->setSingleShot(true);
   syncLater_->setInterval(kScrollBarPeriodMs);
@@ -133,6 +137,18 @@ void LogView::RowsAdded(int first, int last) {
     viewport()->update(0, std::max(0, y), viewport()->width(), viewport()->height());
   }
   SyncScrollBars(true);
+  Announce(first, last, true);
+}
+
+void LogView::Announce(int first, int last, bool added) {
+  if (!added && accessible_) accessible_->Forget();  // the rows after moved up
+  if (!QAccessible::isActive()) return;
+  QAccessibleTableModelChangeEvent event(this, added
+                                                   ? QAccessibleTableModelChangeEvent::RowsInserted
+                                                   : QAccessibleTableModelChangeEvent::RowsRemoved);
+  event.setFirstRow(first);
+  event.setLastRow(last);
+  QAccessible::updateAccessibility(&event);
 }
 
 void LogView::RowsDropped(int first, int last) {
@@ -158,9 +174,11 @@ void LogView::RowsDropped(int first, int last) {
   top_ = std::min(top_, LastTop());
   if (shown) viewport()->update();
   SyncScrollBars(true);
+  Announce(first, last, false);
 }
 
 void LogView::Reset() {
+  if (accessible_) accessible_->Forget();
   anchor_ = cursor_ = -1;
   widestChars_ = 0;
   for (int row = std::max(0, RowCount() - 16); row < RowCount(); ++row) {

@@ -15,6 +15,10 @@ class QAction;
 class QTimer;
 
 namespace zrt::window {
+class LogViewAccessible;
+}
+
+namespace zrt::window {
 
 class LogView : public QAbstractScrollArea {
   Q_OBJECT
@@ -43,6 +47,11 @@ class LogView : public QAbstractScrollArea {
   void changeEvent(QEvent* event) override;
 
  private:
+  friend class LogViewAccessible;
+  friend class LogRowAccessible;
+  // Tells assistive technologies that rows came or went.
+  void Announce(int first, int last, bool added);
+
   int RowCount() const;
   int RowHeight() const;
   int RowsInSight() const;
@@ -72,6 +81,7 @@ class LogView : public QAbstractScrollArea {
   QAction* copy_;
   QAction* selectAll_;
   QTimer* syncLater_;
+  LogViewAccessible* accessible_ = nullptr;  // while assistive technology has asked
 };
 
 }  // namespace zrt::window

@@ -1,0 +1,36 @@
+// What assistive technologies (AT-SPI, UI Automation) see of the log view:
+// a list whose items are the rows in sight and the newest row, each with
+// its text, time included; new rows and dropped ones are announced as a
+// list view announces them.
+#pragma once
+
+#include <QAccessibleWidget>
+#include <map>
+
+namespace zrt::window {
+
+class LogView;
+
+class LogViewAccessible : public QAccessibleWidget {
+ public:
+  explicit LogViewAccessible(LogView* view);
+  ~LogViewAccessible() override;
+
+  int childCount() const override;
+  QAccessibleInterface* child(int index) const override;
+  int indexOfChild(const QAccessibleInterface* child) const override;
+  QAccessibleInterface* childAt(int x, int y) const override;
+
+  // Rows were dropped from the front: what was said of them is no more.
+  void Forget();
+  // Installs the factory that gives each LogView this interface; once.
+  static void Install();
+
+ private:
+  std::vector<int> Exposed() const;
+  LogView* View() const;
+
+  mutable std::map<int, QAccessible::Id> rows_;  // row -> its interface
+};
+
+}  // namespace zrt::window
