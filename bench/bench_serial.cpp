@@ -31,6 +31,7 @@
 #include "bench_support.h"
 #include "link/port_watch.h"
 #include "link/tcomm.h"
+#include "misbehaving_server.h"
 #include "ser2net_server.h"
 
 namespace {
@@ -340,6 +341,31 @@ double MeasureReconnect() {
   return reopened ? ms : -1;
 }
 
+// The longest close of a network port whose server has stopped reading,
+// with as much queued as the writer takes: each opening fills the socket
+// until the writer waits, then closes.
+double MeasureStalledCloses(int count) {
+  double longest = 0;
+  for (int i = 0; i < count; ++i) {
+    zrt::tools::MisbehavingServer server(zrt::tools::Misbehaviour::StopsReading);
+    zrt::link::TComm comm;
+    comm.SetCommName(server.Address(true));
+    comm.OpenPort();
+    const QByteArray block(60000, 'x');
+    for (int b = 0; b < 64; ++b) {
+      comm.SendData(block.constData(), static_cast<std::uint16_t>(block.size()));
+    }
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QElapsedTimer clock;
+    clock.start();
+    comm.ClosePort();
+    longest = std::max(longest, static_cast<double>(clock.nsecsElapsed()) / 1e6);
+  }
+  return longest;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -366,6 +392,7 @@ int main(int argc, char** argv) {
   const double netRatio = throughput.rawMbS > 0 ? netRx / throughput.rawMbS : 0;
   const Idle idle = MeasureIdle(idleSeconds);
   const double closeMax = MeasureCloses(100);
+  const double stalledCloseMax = MeasureStalledCloses(5);
   const double ratio = throughput.rawMbS > 0 ? throughput.rxMbS / throughput.rawMbS : 0;
 
   if (json) {
@@ -373,9 +400,11 @@ int main(int argc, char** argv) {
         "{\"rx_mb_s\": %.1f, \"raw_mb_s\": %.1f, \"rx_ratio\": %.3f, \"rx_lost_bytes\": %lld, "
         "\"latency_p50_ms\": %.2f, \"latency_p99_ms\": %.2f, \"idle_wakeups_per_s\": %.2f, "
         "\"idle_cpu_ms\": %.1f, \"close_ms_max\": %.2f, \"net_rx_mb_s\": %.1f, "
-        "\"net_rx_ratio\": %.3f, \"net_latency_p99_ms\": %.2f, \"reconnect_ms\": %.0f}\n",
+        "\"net_rx_ratio\": %.3f, \"net_latency_p99_ms\": %.2f, \"reconnect_ms\": %.0f, "
+        "\"stalled_close_ms_max\": %.2f}\n",
         throughput.rxMbS, throughput.rawMbS, ratio, throughput.lostBytes, latency.p50, latency.p99,
-        idle.wakeupsPerS, idle.cpuMs, closeMax, netRx, netRatio, netLatency.p99, reconnectMs);
+        idle.wakeupsPerS, idle.cpuMs, closeMax, netRx, netRatio, netLatency.p99, reconnectMs,
+        stalledCloseMax);
   } else {
     std::printf("receive:  %.1f MB/s through the component, %.1f MB/s plain read loop\n",
                 throughput.rxMbS, throughput.rawMbS);
@@ -386,6 +415,9 @@ int main(int argc, char** argv) {
     std::printf("idle:     %.2f wakeups/s (target <= 1), %.1f ms CPU in %d s (target <= 10)\n",
                 idle.wakeupsPerS, idle.cpuMs, idleSeconds);
     std::printf("close:    longest %.2f ms over 100 busy closes (target <= 50)\n", closeMax);
+    std::printf("          longest %.2f ms over 5 closes of a network port whose server stopped "
+                "reading (target <= 2500)\n",
+                stalledCloseMax);
     if (ser2net) {
       std::printf(
           "network:  %.1f MB/s through rfc2217:// (ser2net on loopback), ratio %.3f to the plain "
