@@ -35,7 +35,7 @@ SerialLineLink::SerialLineLink(link::SerialPlatform& platform, const QString& ad
   connect(&comm_, &link::TComm::OnRequestHangup, this, [this] {
     for (const link::PortNote& note : comm_.TakeNotes()) {
       lostReason_ = QString::fromStdString(link::SayPortNote(note));
-      closedBeforeFirstLine_ = note.why == link::PortReason::ServerClosed && !anythingSent_;
+      closedBeforeFirstLine_ = note.why == link::PortReason::ServerClosed && !lineSent_;
       if (closedBeforeFirstLine_) {
         lostReason_ = QString::fromStdString(
             link::SayPortNote({link::PortReason::ServerClosedAtOnce, note.args}));
@@ -60,6 +60,7 @@ SerialLineLink::SerialLineLink(link::SerialPlatform& platform, const QString& ad
   });
   connect(&sender_, &PacedSender::Finished, this, [this](bool everyByte) {
     holdLimit_.stop();
+    lineSent_ = lineSent_ || everyByte;
     FrameDone(everyByte, line_);
   });
 }
@@ -80,11 +81,7 @@ void SerialLineLink::Send(const QString& text) {
   const QByteArray typed = ToLine(text);
   line_ = SubstituteAddress(typed, addressText_, addressByte_);
   frame_ = FrameOf(line_);
-  if (!sender_.Start(frame_, [this](char byte) {
-        const bool taken = comm_.SendData(&byte, 1);
-        anythingSent_ = anythingSent_ || taken;
-        return taken;
-      })) {
+  if (!sender_.Start(frame_, [this](char byte) { return comm_.SendData(&byte, 1); })) {
     emit FrameSent(false);
   }
 }

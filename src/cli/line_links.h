@@ -69,7 +69,7 @@ class SerialLineLink : public AddressedLink {
   protocol::PacedSender sender_;
   QByteArray line_;
   QTimer holdLimit_;
-  bool anythingSent_ = false;
+  bool lineSent_ = false;  // a whole line has gone out since the link opened
   bool closedBeforeFirstLine_ = false;
   QString lostReason_;
 };

@@ -72,7 +72,11 @@ class NetworkSerialDevice : public SerialDevice {
         answered_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
         flow_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
         wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-        pump_([this](std::stop_token stop) { Pump(stop); }) {}
+        greeting_(telnet ? options_.Greeting() : telnet::Bytes{}),
+        pump_([this](std::stop_token stop) { Pump(stop); }) {
+    // Before anything else goes out, the line settings included.
+    Queue(greeting_);
+  }
 
   ~NetworkSerialDevice() override {
     pump_.request_stop();
@@ -328,8 +332,6 @@ class NetworkSerialDevice : public SerialDevice {
 
   void Pump(std::stop_token stop) {
     telnet::Decoder decoder;
-    telnet::OptionStates options;
-    if (telnet_) Queue(options.Greeting());
     std::vector<std::uint8_t> buffer(64 * 1024);
     std::optional<PortReason> why;
     while (!stop.stop_requested()) {
@@ -374,7 +376,7 @@ class NetworkSerialDevice : public SerialDevice {
       decoder.Feed(got, out);
       telnet::Bytes answers;
       for (const auto& negotiation : out.negotiations) {
-        const telnet::Bytes answer = options.Answer(negotiation);
+        const telnet::Bytes answer = options_.Answer(negotiation);
         answers.insert(answers.end(), answer.begin(), answer.end());
       }
       if (!answers.empty()) QueueAnswers(answers);
@@ -456,6 +458,8 @@ class NetworkSerialDevice : public SerialDevice {
   bool heldByXoff_ = false;
   bool heldByServer_ = false;
   bool closed_ = false;
+  telnet::OptionStates options_;  // the pump's, once the greeting is made
+  const telnet::Bytes greeting_;
   std::jthread pump_;  // last: it starts once the rest is there
 };
 
