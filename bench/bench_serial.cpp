@@ -415,9 +415,10 @@ int main(int argc, char** argv) {
     std::printf("idle:     %.2f wakeups/s (target <= 1), %.1f ms CPU in %d s (target <= 10)\n",
                 idle.wakeupsPerS, idle.cpuMs, idleSeconds);
     std::printf("close:    longest %.2f ms over 100 busy closes (target <= 50)\n", closeMax);
-    std::printf("          longest %.2f ms over 5 closes of a network port whose server stopped "
-                "reading (target <= 2500)\n",
-                stalledCloseMax);
+    std::printf(
+        "          longest %.2f ms over 5 closes of a network port whose server stopped "
+        "reading (target <= 2500)\n",
+        stalledCloseMax);
     if (ser2net) {
       std::printf(
           "network:  %.1f MB/s through rfc2217:// (ser2net on loopback), ratio %.3f to the plain "

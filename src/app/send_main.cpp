@@ -40,7 +40,8 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
   QFile file;
   if (options.stdinFile) {
     source = "<stdin>";
-    if (!file.open(stdin, QIODevice::ReadOnly)) return Fail(cli::kUsage, "cannot read standard input");
+    if (!file.open(stdin, QIODevice::ReadOnly))
+      return Fail(cli::kUsage, "cannot read standard input");
   } else {
     source = options.file;
     file.setFileName(options.file);
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
   } catch (const link::ECommsError& error) {
     const QString reason = QString::fromStdString(error.Reason());
     return Fail(cli::kCannotOpen, QString::fromStdString(error.what()) +
-                                 (reason.isEmpty() ? QString() : ": " + reason));
+                                      (reason.isEmpty() ? QString() : ": " + reason));
   } catch (const protocol::EConvertError& error) {
     return Fail(cli::kUsage, QString::fromStdString(error.what()));
   } catch (const std::runtime_error& error) {  // no simulated instrument here
@@ -111,11 +112,10 @@ int main(int argc, char** argv) {
   Runner runner(*link);
   QObject::connect(link.get(), &cli::AddressedLink::HeldTooLong, [&] {
     const double seconds = static_cast<double>(options.holdLimit.count()) / 1000.0;
-    Fail(cli::kHeldTooLong,
-         QString("the instrument held output back (XOFF) for more than %1 s: the line was not "
-                 "sent whole")
-             .arg(seconds));
-    QCoreApplication::exit(cli::kHeldTooLong);
+    QCoreApplication::exit(
+        Fail(cli::kHeldTooLong, QString("the instrument held output back (XOFF) for more than %1 "
+                                        "s: the line was not sent whole")
+                                    .arg(seconds)));
   });
   runner.Load(std::move(std::get<std::vector<sequence::Step>>(steps)));
   auto print = [&](int index, const QByteArray& reply) {

@@ -1,5 +1,6 @@
 #include "cli/line_links.h"
 
+#include "cli/send_options.h"
 #include "protocol/send_steps.h"
 
 namespace zrt::cli {
@@ -48,7 +49,7 @@ SerialLineLink::SerialLineLink(link::SerialPlatform& platform, const QString& ad
   });
   // A hold is bounded: an instrument that never lets go ends the run.
   holdLimit_.setSingleShot(true);
-  holdLimit_.setInterval(std::chrono::seconds(10));
+  holdLimit_.setInterval(kDefaultHoldLimit);
   connect(&comm_, &link::TComm::OnOutputHeld, this, [this](bool held) {
     if (!held) return holdLimit_.stop();
     if (sender_.Busy()) holdLimit_.start();

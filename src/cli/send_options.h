@@ -10,6 +10,8 @@ namespace zrt::cli {
 
 enum class ReplyFormat { Escaped, Raw, Hex, Json };
 
+inline constexpr std::chrono::milliseconds kDefaultHoldLimit{10000};
+
 struct SendOptions {
   QString port;  // a serial port's path
   bool usb = false;
@@ -18,7 +20,7 @@ struct SendOptions {
   QString address = "88";
   std::chrono::milliseconds timeout{2000};
   // How long the instrument may hold output (XOFF) before the run ends.
-  std::chrono::milliseconds holdLimit{10000};
+  std::chrono::milliseconds holdLimit = kDefaultHoldLimit;
   ReplyFormat format = ReplyFormat::Escaped;
   QString file;            // a sequence file
   bool stdinFile = false;  // "-": the sequence comes on standard input

@@ -47,9 +47,7 @@ class TComm : public QObject {
   // What the open port noted that is no failure but worth telling (a modem
   // line a network server left unanswered, why a connection ended), since
   // the last call.
-  std::vector<PortNote> TakeNotes() {
-    return port_ ? port_->TakeNotes() : std::vector<PortNote>{};
-  }
+  std::vector<PortNote> TakeNotes() { return port_ ? port_->TakeNotes() : std::vector<PortNote>{}; }
 
   // Every setting as a whole.
   const CommProperties& Properties() const { return properties_; }

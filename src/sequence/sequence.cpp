@@ -135,8 +135,8 @@ class Reader {
       }
     }
     if (!open.empty()) {
-      ParseError error = ErrorAt(file_, line + (text.endsWith('\n') || text.isEmpty() ? 0 : 1),
-                                 1, Problem::MissingEnd, open.back().keyword);
+      ParseError error = ErrorAt(file_, line + (text.endsWith('\n') || text.isEmpty() ? 0 : 1), 1,
+                                 Problem::MissingEnd, open.back().keyword);
       error.blockLine = open.back().node.line;
       return error;
     }

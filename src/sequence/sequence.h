@@ -15,7 +15,6 @@
 #pragma once
 
 #include <QIODevice>
-
 #include <QString>
 #include <chrono>
 #include <optional>

@@ -86,9 +86,9 @@ bool LogPanel::SaveTo(const QString& path) const {
 }
 
 void LogPanel::AskWhereToSave() {
-  const QString path = QFileDialog::getSaveFileName(
-      this, TextIn(OwnText::LogSave, language_), "zrt-panel-log.txt",
-      TextIn(OwnText::LogFilter, language_));
+  const QString path =
+      QFileDialog::getSaveFileName(this, TextIn(OwnText::LogSave, language_), "zrt-panel-log.txt",
+                                   TextIn(OwnText::LogFilter, language_));
   if (!path.isEmpty()) SaveTo(path);
 }
 

@@ -141,7 +141,6 @@ void LogView::RowsAdded(int first, int last) {
 }
 
 void LogView::Announce(int first, int last, bool added) {
-  if (!added && accessible_) accessible_->Forget();  // the rows after moved up
   if (!QAccessible::isActive()) return;
   QAccessibleTableModelChangeEvent event(this, added
                                                    ? QAccessibleTableModelChangeEvent::RowsInserted
@@ -174,6 +173,7 @@ void LogView::RowsDropped(int first, int last) {
   top_ = std::min(top_, LastTop());
   if (shown) viewport()->update();
   SyncScrollBars(true);
+  if (accessible_) accessible_->Forget();  // the rows after moved up
   Announce(first, last, false);
 }
 

@@ -1,9 +1,8 @@
 #include "window/log_view_accessible.h"
 
 #include <QAbstractItemModel>
-#include <QScrollBar>
-#include <algorithm>
 #include <QPointer>
+#include <algorithm>
 #include <mutex>
 
 #include "window/log_view.h"

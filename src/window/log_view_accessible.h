@@ -6,6 +6,7 @@
 
 #include <QAccessibleWidget>
 #include <map>
+#include <vector>
 
 namespace zrt::window {
 

@@ -236,7 +236,7 @@ class TForm1 : public QWidget {
   bool sendReady_ = true;
   bool sequenceRunning_ = false;
   LineSettings runSettings_;  // taken when the run started
-  QString textBeforeHold_;  // the reply box before it said so
+  QString textBeforeHold_;    // the reply box before it said so
   QTimer closeHoldLimit_;
 };
 

@@ -3,13 +3,12 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
-#include <QScopeGuard>
-#include <QThread>
-#include <memory>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <memory>
 
 #include "window/main_window.h"
 #include "window/own_texts.h"
@@ -127,8 +126,7 @@ void SequenceBar::Loaded(const QString& path, const QString& unreadable,
   const QString name = QFileInfo(path).fileName();
   file_ = name;
   runner_.Load(std::get<std::vector<sequence::Step>>(parsed));
-  Say(TextIn(OwnText::SequenceLoaded, language_)
-          .arg(name, QString::number(runner_.Steps().size())),
+  Say(TextIn(OwnText::SequenceLoaded, language_).arg(name, QString::number(runner_.Steps().size())),
       false);
   emit LoadFinished(true);
 }

@@ -14,8 +14,8 @@
 #include <optional>
 #include <vector>
 
-#include "pty_pair.h"
 #include "misbehaving_server.h"
+#include "pty_pair.h"
 #include "ser2net_server.h"
 
 namespace {
@@ -248,14 +248,14 @@ TEST(ZrtSend, NothingHoldsARunForEver) {
     Send send(QStringList{"--port", QString::fromStdString(server.Address(c.rfc2217))} +
               c.arguments);
     const Result result = send.Finish(40000);
-    EXPECT_EQ(result.status, c.status) << server.Address(c.rfc2217) << ": "
-                                       << result.err.toStdString();
+    EXPECT_EQ(result.status, c.status)
+        << server.Address(c.rfc2217) << ": " << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
   }
   // An instrument that sends XOFF and never XON.
   zrt::link::testing::PtyPair instrument;
-  Send held({"--port", QString::fromStdString(instrument.TerminalPath()), "--hold-limit",
-             "300ms", "ABCDEFGH"});
+  Send held({"--port", QString::fromStdString(instrument.TerminalPath()), "--hold-limit", "300ms",
+             "ABCDEFGH"});
   ASSERT_TRUE(Wire(instrument, 1).startsWith("A"));
   instrument.Send("\x13");
   const Result result = held.Finish(30000);

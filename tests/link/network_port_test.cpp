@@ -119,7 +119,6 @@ TEST_F(NetworkPortTest, OpenFailuresSayWhy) {
   }
 }
 
-
 // ---- Servers that misbehave -------------------------------------------------
 
 namespace misbehaving {
@@ -204,7 +203,8 @@ TEST(MisbehavingServer, ASlowNetworkIsNoHold) {
   const QByteArray burst(16 * 1024, 'x');
   const int emptyBefore = recorder.Count(CommEvent::Empty);
   comm.SendData(burst.constData(), static_cast<std::uint16_t>(burst.size()));
-  ASSERT_TRUE(CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Empty) > emptyBefore; }));
+  ASSERT_TRUE(
+      CommRecorder::WaitFor([&] { return recorder.Count(CommEvent::Empty) > emptyBefore; }));
   EXPECT_EQ(recorder.Count(CommEvent::Held), 0);
   // The instrument's XOFF holds, and XON lets go; the mark after XOFF says
   // it has come.

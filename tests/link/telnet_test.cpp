@@ -56,7 +56,7 @@ TEST(Telnet, AnswersOnlyAChangeOfState) {
       {{kWill, telnet::kBinary}, {}},
       {{kDo, kTerminalType}, {kIac, kWont, kTerminalType}},
       {{kWill, kEcho}, {kIac, kDont, kEcho}},
-      {{kWont, kEcho}, {}},  // already off
+      {{kWont, kEcho}, {}},                     // already off
       {{kDont, telnet::kSuppressGoAhead}, {}},  // refuses what we asked
       {{kDo, telnet::kSuppressGoAhead}, {kIac, kWill, telnet::kSuppressGoAhead}},
       {{kDont, telnet::kComPort}, {kIac, kWont, telnet::kComPort}},  // turns an agreed one off

@@ -121,8 +121,9 @@ TEST(Sequence, SaysWhereAndWhatInEachLanguage) {
   EXPECT_EQ(Describe(unset, 2), "s:1:2: '${F}' 在 'set F' 之前使用");
   // A file's name and a detail are shown as they are, % and all.
   const ParseError percent = std::get<ParseError>(Parse("A${%2x}", "bad%3x%2y.zrt"));
-  EXPECT_EQ(Describe(percent), "bad%3x%2y.zrt:1:4: expected a name (letters, digits and _, not "
-                               "starting with a digit)");
+  EXPECT_EQ(Describe(percent),
+            "bad%3x%2y.zrt:1:4: expected a name (letters, digits and _, not "
+            "starting with a digit)");
   // A file that is not UTF-8 is refused where it stops being text.
   const ParseError bytes = std::get<ParseError>(ParseBytes("A\nCH\xff", "b"));
   EXPECT_EQ(std::make_tuple(bytes.line, bytes.column, bytes.problem),

@@ -142,28 +142,26 @@ TEST(LogView, ScrolledPixelsMatchAFullDrawing) {
 // An accessibility client finds the rows in sight and the newest, each
 // with its text and time, the oldest dropped.
 TEST(LogView, ScreenReadersSeeTheRows) {
-  {
-    Shown shown(50);
-    shown.Add(0, 120);  // the oldest dropped
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&shown.view);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->role(), QAccessible::List);
-    ASSERT_EQ(list->childCount(), shown.RowsInSight());
-    QAccessibleInterface* newest = list->child(list->childCount() - 1);
-    ASSERT_NE(newest, nullptr);
-    EXPECT_EQ(newest->role(), QAccessible::ListItem);
-    EXPECT_TRUE(newest->text(QAccessible::Name).endsWith("entry 119"))
-        << newest->text(QAccessible::Name).toStdString();
-    EXPECT_EQ(newest->text(QAccessible::Name), shown.log.data(shown.log.index(49)).toString());
-    EXPECT_EQ(list->indexOfChild(newest), list->childCount() - 1);
-    // Scrolled back, the newest is still there after the rows in sight.
-    QScrollBar* bar = shown.view.verticalScrollBar();
-    QTRY_COMPARE(bar->maximum(), shown.view.FirstVisibleRow());
-    bar->setValue(0);
-    EXPECT_EQ(list->childCount(), shown.RowsInSight() + 1);
-    EXPECT_TRUE(list->child(0)->text(QAccessible::Name).endsWith("entry 70"));
-    EXPECT_TRUE(list->child(list->childCount() - 1)->text(QAccessible::Name).endsWith("entry 119"));
-  }
+  Shown shown(50);
+  shown.Add(0, 120);  // the oldest dropped
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&shown.view);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->role(), QAccessible::List);
+  ASSERT_EQ(list->childCount(), shown.RowsInSight());
+  QAccessibleInterface* newest = list->child(list->childCount() - 1);
+  ASSERT_NE(newest, nullptr);
+  EXPECT_EQ(newest->role(), QAccessible::ListItem);
+  EXPECT_TRUE(newest->text(QAccessible::Name).endsWith("entry 119"))
+      << newest->text(QAccessible::Name).toStdString();
+  EXPECT_EQ(newest->text(QAccessible::Name), shown.log.data(shown.log.index(49)).toString());
+  EXPECT_EQ(list->indexOfChild(newest), list->childCount() - 1);
+  // Scrolled back, the newest is still there after the rows in sight.
+  QScrollBar* bar = shown.view.verticalScrollBar();
+  QTRY_COMPARE(bar->maximum(), shown.view.FirstVisibleRow());
+  bar->setValue(0);
+  EXPECT_EQ(list->childCount(), shown.RowsInSight() + 1);
+  EXPECT_TRUE(list->child(0)->text(QAccessible::Name).endsWith("entry 70"));
+  EXPECT_TRUE(list->child(list->childCount() - 1)->text(QAccessible::Name).endsWith("entry 119"));
 }
 
 }  // namespace

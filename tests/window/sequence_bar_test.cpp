@@ -68,8 +68,7 @@ TEST_F(SequenceBarTest, StepsAFrequencyThroughFiveValues) {
   QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(form.get(), &drop);
   ASSERT_TRUE(form->LogShown());
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return form->Sequences().Runner().Steps().size() == 20u; }))
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sequences().Runner().Steps().size() == 20u; }))
       << Where().toStdString();
 
   std::optional<Runner::Outcome> outcome;

@@ -100,9 +100,9 @@ Bytes Confirmations(const telnet::Decoder::Output& out) {
   Bytes answers;
   for (const auto& sub : out.subnegotiations) {
     if (sub.option != telnet::kComPort || sub.payload.empty() || sub.payload[0] >= 100) continue;
-    const Bytes confirmed = link::rfc2217::Encode(
-        {static_cast<std::uint8_t>(sub.payload[0] + 100),
-         Bytes(sub.payload.begin() + 1, sub.payload.end())});
+    const Bytes confirmed =
+        link::rfc2217::Encode({static_cast<std::uint8_t>(sub.payload[0] + 100),
+                               Bytes(sub.payload.begin() + 1, sub.payload.end())});
     answers.insert(answers.end(), confirmed.begin(), confirmed.end());
   }
   return answers;
@@ -211,9 +211,9 @@ void MisbehavingServer::Serve(std::stop_token stop) {
         Clock::now() - c->lastHeard >= kQuietBeforeStopping) {
       c->reading = false;
     }
-    const bool flooding = c->spokeTelnet && (misbehaviour_ == Misbehaviour::FloodsNegotiations ||
-                                             (misbehaviour_ == Misbehaviour::StopsReading &&
-                                              !c->reading));
+    const bool flooding =
+        c->spokeTelnet && (misbehaviour_ == Misbehaviour::FloodsNegotiations ||
+                           (misbehaviour_ == Misbehaviour::StopsReading && !c->reading));
     if (flooding) {
       Bytes flood;
       for (int i = 0; i < 1024; ++i) flood.insert(flood.end(), doEcho.begin(), doEcho.end());

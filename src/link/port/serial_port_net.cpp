@@ -104,7 +104,7 @@ class NetworkSerialDevice : public SerialDevice {
       xonXoff_ = (state.flags & dcb::fOutX) != 0;
       xonChar_ = static_cast<std::uint8_t>(state.xonChar);
       xoffChar_ = static_cast<std::uint8_t>(state.xoffChar);
-      if (!xonXoff_ && heldByXoff_) SetHeld(heldByXoff_, false);
+      if (!xonXoff_) SetHeld(heldByXoff_, false);
     }
     if (!telnet_) return {};  // a raw server's port is set up on its side
     const std::vector<rfc2217::Request> requests = rfc2217::RequestsFor(state);
@@ -113,7 +113,7 @@ class NetworkSerialDevice : public SerialDevice {
       answers_.clear();
     }
     for (const rfc2217::Request& request : requests) {
-      if (!Queue(rfc2217::Encode(request))) return ClosedByServer();
+      if (!Queue(rfc2217::Encode(request))) return ClosedAtOnce();
     }
     // The server answers each request with the value it set, in order.
     const Clock::time_point settingsBy = Clock::now() + kLineSettingsAnswer;
@@ -125,16 +125,16 @@ class NetworkSerialDevice : public SerialDevice {
                  request.lineSetting ? settingsBy : *modemLinesBy);
       if (!value) {
         std::lock_guard lock(mutex_);
-        if (closed_) return ClosedByServerLocked();
+        if (closed_) return ClosedAtOnce();
         if (!request.lineSetting) {
           notes_.push_back({PortReason::ModemLineUnanswered, {rfc2217::Describe(request)}});
           continue;
         }
-        return SysError::Noted(EPROTO,
-                               {PortReason::SettingUnanswered,
-                                {rfc2217::Describe(request),
-                                 std::to_string(kLineSettingsAnswer.count() / 1000)}},
-                               address_);
+        return SysError::Noted(
+            EPROTO,
+            {PortReason::SettingUnanswered,
+             {rfc2217::Describe(request), std::to_string(kLineSettingsAnswer.count() / 1000)}},
+            address_);
       }
       if (request.lineSetting && request.command != rfc2217::kSetControl &&
           *value != request.value) {
@@ -272,11 +272,8 @@ class NetworkSerialDevice : public SerialDevice {
     }
   }
 
-  SysError ClosedByServer() {
-    std::lock_guard lock(mutex_);
-    return ClosedByServerLocked();
-  }
-  SysError ClosedByServerLocked() const {
+  // The server closed while the port was being set up.
+  SysError ClosedAtOnce() const {
     return SysError::Noted(EPIPE, {PortReason::ServerClosedAtOnce, {address_}}, address_);
   }
 
@@ -443,9 +440,9 @@ class NetworkSerialDevice : public SerialDevice {
   const std::string address_;  // HOST:PORT, for messages
   const Fd dataReady_;         // readable while data_ holds bytes or the connection is closed
   const Fd answered_;          // readable when answers came or the connection closed
-  const Fd flow_;  // readable when output moved, a hold changed or the connection closed
-  const Fd wake_;  // ends the pump's wait
-  std::mutex mutex_;                // guards what follows
+  const Fd flow_;     // readable when output moved, a hold changed or the connection closed
+  const Fd wake_;     // ends the pump's wait
+  std::mutex mutex_;  // guards what follows
   std::vector<std::uint8_t> data_;  // from dataStart_ on, not yet read
   std::size_t dataStart_ = 0;
   std::vector<std::uint8_t> outgoing_;  // what the socket has not taken yet

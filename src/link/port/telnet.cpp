@@ -74,7 +74,8 @@ bool Wanted(std::uint8_t option) {
 }  // namespace
 
 Bytes OptionStates::Greeting() {
-  for (const std::uint8_t option : {kComPort, kBinary, kSuppressGoAhead}) us_[option] = State::Asked;
+  for (const std::uint8_t option : {kComPort, kBinary, kSuppressGoAhead})
+    us_[option] = State::Asked;
   for (const std::uint8_t option : {kBinary, kSuppressGoAhead}) him_[option] = State::Asked;
   return {kIac, kWill, kComPort,         kIac, kWill, kBinary,         kIac, kDo, kBinary,
           kIac, kWill, kSuppressGoAhead, kIac, kDo,   kSuppressGoAhead};
