@@ -37,25 +37,59 @@ std::string StableNameOf(const std::string& name, const std::string& byIdDir) {
   return {};
 }
 
-std::string UsbIdentityOf(const std::string& name, const std::string& devDir,
-                          const std::string& sysDir) {
+namespace {
+
+// The terminal's name in the kernel ("ttyUSB0") for a node under `devDir`
+// or a link that leads to one, however many links lie between.
+std::string NodeNameOf(const std::string& name, const std::string& devDir) {
   std::error_code ec;
-  const fs::path path(name);
-  // The terminal's name in the kernel: the node's own, even when a link led to it.
-  const std::string node = path.parent_path() == fs::path(devDir)
-                               ? path.filename().string()
-                               : fs::canonical(path, ec).filename().string();
-  if (ec || node.empty()) return {};
-  // From the terminal up to the USB device that holds it, which has a serial number.
+  fs::path path(name);
+  for (int hop = 0; hop < 16; ++hop) {
+    if (path.parent_path() == fs::path(devDir)) return path.filename().string();
+    if (!fs::is_symlink(path, ec)) break;
+    const fs::path target = fs::read_symlink(path, ec);
+    if (ec) return {};
+    path = (target.is_absolute() ? target : path.parent_path() / target).lexically_normal();
+  }
+  return fs::canonical(path, ec).filename().string();
+}
+
+struct UsbPlace {
+  std::string interface;  // "1-1:1.0": the bus path, configuration and interface
+  std::string serial;     // the USB device's serial number, if it has one
+};
+
+// From the terminal up the device tree to its USB interface and the device
+// that holds it.
+UsbPlace UsbPlaceOf(const std::string& name, const std::string& devDir, const std::string& sysDir) {
+  UsbPlace place;
+  const std::string node = NodeNameOf(name, devDir);
+  if (node.empty()) return place;
+  std::error_code ec;
   fs::path device = fs::canonical(fs::path(sysDir) / "class/tty" / node / "device", ec);
   for (; !ec && device.has_relative_path(); device = device.parent_path()) {
+    const std::string part = device.filename().string();
+    if (place.interface.empty() && part.find(':') != std::string::npos) place.interface = part;
     std::ifstream serial(device / "serial");
-    std::string number;
-    if (serial && std::getline(serial, number) && !number.empty()) {
-      return number + "@" + device.filename().string();
+    if (serial && std::getline(serial, place.serial) && !place.serial.empty()) {
+      if (place.interface.empty()) place.interface = part;
+      break;
     }
   }
-  return {};
+  return place;
+}
+
+}  // namespace
+
+std::string UsbInterfaceOf(const std::string& name, const std::string& devDir,
+                           const std::string& sysDir) {
+  return UsbPlaceOf(name, devDir, sysDir).interface;
+}
+
+std::string UsbIdentityOf(const std::string& name, const std::string& devDir,
+                          const std::string& sysDir) {
+  const UsbPlace place = UsbPlaceOf(name, devDir, sysDir);
+  return place.serial.empty() ? std::string() : place.serial + "@" + place.interface;
 }
 
 PortWatch::PortWatch(std::string byIdDir, QObject* parent)
@@ -75,6 +109,11 @@ void PortWatch::Opened(const std::string& name) {
   stableName_ = network_ ? name : StableNameOf(name, byIdDir_);
   usbIdentity_ =
       network_ || !stableName_.empty() ? std::string() : UsbIdentityOf(name, devDir_, sysDir_);
+  // Two adapters without serial numbers share one stable name, which udev
+  // may point at the other once ours is gone: where ours sat tells them apart.
+  stableInterface_ = network_ || stableName_.empty()
+                         ? std::string()
+                         : UsbInterfaceOf(stableName_, devDir_, sysDir_);
 }
 
 bool PortWatch::Lost() {
@@ -146,7 +185,12 @@ void PortWatch::Look() {
   // The link made anew, for the device that came back; the old link to a
   // node another device now has is not it.
   const LinkStamp now{link.st_ino, link.st_ctim.tv_sec, link.st_ctim.tv_nsec};
-  if (linkGone_ || now != linkMade_) emit Back(QString::fromStdString(stableName_));
+  if (!linkGone_ && now == linkMade_) return;
+  if (!stableInterface_.empty() &&
+      UsbInterfaceOf(stableName_, devDir_, sysDir_) != stableInterface_) {
+    return;  // the name now leads to another device
+  }
+  emit Back(QString::fromStdString(stableName_));
 }
 
 }  // namespace zrt::link

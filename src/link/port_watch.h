@@ -4,8 +4,9 @@
 // /dev/serial/by-id that led to it when it was opened; it counts as back
 // once that link has been made anew (udev removes it when the device goes
 // and makes it when the device comes). A port without such a link is known
-// by its USB device's serial number and place on the bus, and is back on
-// whichever node that device's terminal then has. A network port is back once its
+// by its USB device's serial number and interface (its place on the bus),
+// and is back on whichever node that interface's terminal then has; a
+// stable name that comes back leading to another place is not it. A network port is back once its
 // server accepts a connection. Looked at once a second, and at once when
 // the by-id folder changes; a server is probed off the owner's thread, so
 // that an unreachable one holds up nothing.
@@ -60,7 +61,8 @@ class PortWatch : public QObject {
   std::string devDir_ = "/dev";
   std::string sysDir_ = "/sys";
   std::string stableName_;
-  std::string usbIdentity_;  // "SERIAL@BUS-PATH" of a port without a stable name
+  std::string usbIdentity_;      // "SERIAL@INTERFACE" of a port without a stable name
+  std::string stableInterface_;  // the USB interface the stable name led to, if any
   bool network_ = false;
   // The by-id link when the port was lost. A link made anew may get the
   // same inode, never the same change time.
@@ -82,9 +84,15 @@ class PortWatch : public QObject {
 // The link under `byIdDir` that leads to the same device as `name`, or
 // `name` itself when it is such a link; empty when there is none.
 std::string StableNameOf(const std::string& name, const std::string& byIdDir);
-// "SERIAL@BUS-PATH" of the USB device whose terminal `name` (a node under
-// `devDir`) is, read from the device tree under `sysDir`; empty when it is
-// no USB device's or the device has no serial number.
+// The USB interface ("1-1:1.0": place on the bus, configuration and
+// interface) whose terminal `name` (a node under `devDir`, or a link to
+// one) is, read from the device tree under `sysDir`; empty when it is no
+// USB device's.
+std::string UsbInterfaceOf(const std::string& name, const std::string& devDir,
+                           const std::string& sysDir);
+// "SERIAL@INTERFACE": that interface with its USB device's serial number,
+// which both ports of a two-port adapter share; empty when the device has
+// no serial number.
 std::string UsbIdentityOf(const std::string& name, const std::string& devDir,
                           const std::string& sysDir);
 

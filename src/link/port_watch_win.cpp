@@ -11,6 +11,10 @@ namespace zrt::link {
 
 std::string StableNameOf(const std::string& name, const std::string&) { return name; }
 
+std::string UsbInterfaceOf(const std::string&, const std::string&, const std::string&) {
+  return {};
+}
+
 std::string UsbIdentityOf(const std::string&, const std::string&, const std::string&) { return {}; }
 
 PortWatch::PortWatch(std::string byIdDir, QObject* parent)
