@@ -22,13 +22,55 @@ TComm::~TComm() { ClosePort(); }
 
 void TComm::OpenPort() {
   if (port_) throw ECommsError("This serial port already opened");
+  if (opening_) openAbandoned_ = true;  // the operator's own open wins
   queuedBlocks_ = 0;
   port_ = CommPort::Open(platform_, properties_, *notifications_, minimumGap_);
   settingsError_ = port_->OpenSettingsError();
 }
 
+void TComm::OpenPortInBackground() {
+  if (port_ || opening_) return;
+  opening_ = true;
+  openAbandoned_ = false;
+  openError_.reset();
+  struct Result {
+    std::unique_ptr<CommPort> port;
+    std::optional<ECommsError> error;
+  };
+  auto result = std::make_shared<Result>();
+  opener_ = std::jthread([this, result, properties = properties_, gap = minimumGap_] {
+    try {
+      result->port = CommPort::Open(platform_, properties, *notifications_, gap);
+    } catch (const ECommsError& error) {
+      result->error = error;
+    }
+    // Delivered with this object or dropped with it: it joins this thread first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+          opening_ = false;
+          if (openAbandoned_ || port_) {
+            result->port.reset();  // the owner gave it up, or opened another meanwhile
+            if (!port_) {
+              while (notifications_->Take()) {  // what the given-up port said is no one's
+              }
+            }
+          } else {
+            port_ = std::move(result->port);
+            openError_ = result->error;
+            queuedBlocks_ = 0;
+            if (port_) settingsError_ = port_->OpenSettingsError();
+            emit OnOpenFinished();
+          }
+          DeliverNotifications();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
 void TComm::ClosePort() {
   settingsError_ = {};
+  if (opening_) openAbandoned_ = true;
   port_.reset();
 }
 
@@ -57,6 +99,9 @@ void TComm::ApplyCommState() {
 }
 
 void TComm::DeliverNotifications() {
+  // A port opening in the background may already have news (a hang-up):
+  // it waits until the port is the component's.
+  if (opening_) return;
   while (auto item = notifications_->Take()) {
     const Notification* n = &item->notification;
     switch (n->kind) {

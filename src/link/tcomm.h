@@ -8,6 +8,8 @@
 #include <QObject>
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "link/port/comm_port.h"
 #include "link/port/comm_settings.h"
@@ -30,7 +32,16 @@ class TComm : public QObject {
   // reader and the writer. Throws ECommsError on failure; the component then
   // holds nothing, unless the port was already open.
   void OpenPort();
+  // Opens the port as OpenPort does, on a thread of its own, so that a
+  // server slow to connect or to confirm the settings holds up nothing;
+  // OnOpenFinished follows on the owner's thread (IsOpen() and OpenError()
+  // say how it went). Does nothing while the port is open or opening.
+  void OpenPortInBackground();
+  bool Opening() const { return opening_; }
+  // Why the last background open failed (empty when it did not).
+  const std::optional<ECommsError>& OpenError() const { return openError_; }
   // Stops both threads and closes the port; queued output is discarded.
+  // A background open under way is given up (its port closed when it comes).
   // Does nothing when the port is closed. Never throws.
   void ClosePort();
   // Queues a copy of the bytes for the writer; false (nothing queued) when
@@ -142,6 +153,8 @@ class TComm : public QObject {
   void OnOutputSent();
   // The device holds output back (the other side sent XOFF), or goes on.
   void OnOutputHeld(bool held);
+  // A background open has ended, opened or not.
+  void OnOpenFinished();
 
  private slots:
   void DeliverNotifications();
@@ -161,8 +174,12 @@ class TComm : public QObject {
   std::unique_ptr<NotificationQueue<QByteArray>> notifications_;  // outlives every opening
   SysError settingsError_;
   std::unique_ptr<CommPort> port_;  // while the port is open
+  bool opening_ = false;            // a background open is under way
+  bool openAbandoned_ = false;      // and its port is to be closed when it comes
+  std::optional<ECommsError> openError_;
   std::uint32_t queuedBlocks_ = 0;  // since the port opened
   std::chrono::microseconds minimumGap_{0};
+  std::jthread opener_;  // last: joined before the rest goes (bounded by the open's own limits)
 };
 
 }  // namespace zrt::link

@@ -128,6 +128,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(comm1_, &link::TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
   connect(comm1_, &link::TComm::OnOutputSent, sender_, &PacedSender::ByteLeft);
   connect(comm1_, &link::TComm::OnOutputHeld, this, &TForm1::Comm1OutputHeld);
+  connect(comm1_, &link::TComm::OnOpenFinished, this, &TForm1::Comm1OpenFinished);
   closeHoldLimit_.setSingleShot(true);
   closeHoldLimit_.setInterval(kCloseHoldLimitMs);
   connect(&closeHoldLimit_, &QTimer::timeout, this, [this] {
@@ -530,18 +531,26 @@ void TForm1::LogPortNotes() {
   }
 }
 
-// The lost port may be back: it is opened quietly, by its stable name; a
-// try that fails waits for the next.
+// The lost port may be back: it is opened quietly, by its stable name, off
+// the window's thread (a server may take seconds to confirm the settings);
+// a try that fails waits for the next.
 void TForm1::PortMayBeBack(const QString& name) {
-  if (portOpen_ || sender_->Busy()) return;
-  const std::string previous = comm1_->CommName();
+  if (portOpen_ || sender_->Busy() || comm1_->Opening()) return;
+  nameBeforeReopen_ = comm1_->CommName();
   comm1_->SetCommName(QFile::encodeName(name).toStdString());
-  try {
-    OpenSerialPort();
-  } catch (const std::exception&) {
-    comm1_->SetCommName(previous);
+  comm1_->OpenPortInBackground();
+}
+
+void TForm1::Comm1OpenFinished() {
+  const QString name = QFile::decodeName(QByteArray::fromStdString(comm1_->CommName()));
+  if (!comm1_->IsOpen() || comm1_->SettingsError() || !portWatch_->Watching()) {
+    comm1_->ClosePort();  // refused, or no longer waited for
+    comm1_->SetCommName(nameBeforeReopen_);
     return;
   }
+  ShowPortState(true);
+  portWatch_->Opened(comm1_->CommName());
+  LogPortNotes();
   if (Text("cbo1") != name) {
     const QSignalBlocker quiet(Control("cbo1"));  // no change of port
     qobject_cast<QComboBox*>(Control("cbo1"))->setEditText(name);

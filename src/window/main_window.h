@@ -149,6 +149,7 @@ class TForm1 : public QWidget {
   void Comm1ReceiveData(const QByteArray& block);
   void Comm1RequestHangup();
   void Comm1OutputHeld(bool held);
+  void Comm1OpenFinished();
 
  private:
   void FormCreate();
@@ -230,6 +231,7 @@ class TForm1 : public QWidget {
   int logHeight_ = 200;
   // The frame going out finishes before these: closing the window, and the
   // last port action asked for meanwhile.
+  std::string nameBeforeReopen_;  // the port's name before a reopen was tried
   bool closeAfterFrame_ = false;
   std::function<void()> afterFrame_;
   bool outputHeld_ = false;  // the instrument holds output back (XOFF)

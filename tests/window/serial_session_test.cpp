@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -16,6 +17,7 @@
 #include "faulty_serial.h"
 #include "link/port_watch.h"
 #include "link_probe.h"
+#include "misbehaving_server.h"
 #include "protocol/send_steps.h"
 #include "pty_pair.h"
 #include "ser2net_server.h"
@@ -138,6 +140,33 @@ TEST_F(SerialSessionTest, ANetworkPortAsALocalOne) {
   Send("CHA:AFREQ?");
   EXPECT_TRUE(QTest::qWaitFor([&] { return Reply() == "接收:1000HZ\n"; }, 5000))
       << Reply().toStdString();
+}
+
+// A network server that comes back but never confirms the settings: the
+// reopening waits for it off the window's thread, try after try.
+TEST_F(SerialSessionTest, ReopeningWaitsForASlowServerOffTheWindowsThread) {
+  using tools::MisbehavingServer, tools::Misbehaviour;
+  auto server = std::make_unique<MisbehavingServer>(Misbehaviour::AcknowledgesEverything);
+  const int port = server->Port();
+  OpenPort(QString::fromStdString(server->Address(true)));
+  ASSERT_TRUE(form->PortOpen());
+  server.reset();  // gone
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
+  MisbehavingServer silent(Misbehaviour::NeverConfirms, {}, port);
+  QElapsedTimer clock;
+  qint64 longestGap = 0;
+  QTimer tick;
+  tick.setInterval(10);
+  QObject::connect(&tick, &QTimer::timeout,
+                   [&] { longestGap = std::max(longestGap, clock.restart()); });
+  clock.start();
+  tick.start();
+  // A try that has waited out the server's answer.
+  QSignalSpy tried(&form->Comm1(), &link::TComm::OnOpenFinished);
+  ASSERT_TRUE(tried.wait(15000));
+  EXPECT_LT(longestGap, 1000) << "the window stopped while the server was waited for";
+  EXPECT_FALSE(form->PortOpen());
+  EXPECT_TRUE(form->PortWatcher().Watching());
 }
 
 // A port opened by its stable name (a link such as udev makes under

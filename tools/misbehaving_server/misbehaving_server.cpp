@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "link/port/telnet.h"
@@ -76,9 +76,19 @@ struct DelayLine {
   }
 };
 
-// What a connection has seen, and the answers its misbehaviour gives.
-struct Connection {
-  int fd = -1;
+}  // namespace
+
+// What a connection has seen; its sockets close with it.
+struct MisbehavingServer::Connection {
+  explicit Connection(int socket) : fd(socket) {}
+  ~Connection() {
+    close(fd);
+    if (upstream >= 0) close(upstream);
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  int fd;
   int upstream = -1;  // Delays: the target
   telnet::Decoder decoder;
   bool spokeTelnet = false;
@@ -86,6 +96,8 @@ struct Connection {
   Clock::time_point lastHeard = Clock::now();
   DelayLine toTarget, toClient;
 };
+
+namespace {
 
 Bytes Acknowledgement(const telnet::Decoder::Negotiation& n) {
   const std::uint8_t verb = n.verb == telnet::kDo     ? telnet::kWill
@@ -110,7 +122,7 @@ Bytes Confirmations(const telnet::Decoder::Output& out) {
 
 }  // namespace
 
-MisbehavingServer::MisbehavingServer(Misbehaviour misbehaviour, std::string target)
+MisbehavingServer::MisbehavingServer(Misbehaviour misbehaviour, std::string target, int port)
     : misbehaviour_(misbehaviour), target_(std::move(target)) {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   const int one = 1;
@@ -121,6 +133,7 @@ MisbehavingServer::MisbehavingServer(Misbehaviour misbehaviour, std::string targ
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
   listen(listener_, 8);
   socklen_t length = sizeof address;
@@ -140,87 +153,80 @@ std::string MisbehavingServer::Address(bool rfc2217) const {
 }
 
 void MisbehavingServer::Serve(std::stop_token stop) {
-  const Bytes doEcho{telnet::kIac, telnet::kDo, 1};
-  std::optional<Connection> c;
-  auto drop = [&] {
-    if (!c) return;
-    close(c->fd);
-    if (c->upstream >= 0) close(c->upstream);
-    c.reset();
-  };
+  std::vector<std::unique_ptr<Connection>> open;
   std::vector<std::uint8_t> buffer(64 * 1024);
   while (!stop.stop_requested()) {
+    // The listener, then each connection's socket and, relaying, its target's.
     std::vector<pollfd> fds{{listener_, POLLIN, 0}};
-    if (c) {
+    for (const auto& c : open) {
       const bool relayWants = misbehaviour_ != Misbehaviour::Delays || c->toTarget.WantsMore();
       fds.push_back({c->fd, static_cast<short>(c->reading && relayWants ? POLLIN : 0), 0});
-      if (c->upstream >= 0) {
-        fds.push_back({c->upstream, static_cast<short>(c->toClient.WantsMore() ? POLLIN : 0), 0});
-      }
+      fds.push_back({c->upstream, static_cast<short>(c->toClient.WantsMore() ? POLLIN : 0), 0});
     }
     poll(fds.data(), fds.size(), 5);
-    if (fds[0].revents & POLLIN) {
-      const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-      if (fd >= 0) {
-        ++connections_;
-        if (misbehaviour_ == Misbehaviour::ClosesAtOnce) {
-          close(fd);
-        } else {
-          drop();  // one connection at a time: the newest
-          c.emplace();
-          c->fd = fd;
-          if (misbehaviour_ == Misbehaviour::Delays) c->upstream = ConnectTo(target_);
-        }
+    for (std::size_t i = 0; i < open.size(); ++i) {
+      if (!Serve(*open[i], fds[1 + 2 * i].revents, fds[2 + 2 * i].revents, buffer)) {
+        open[i].reset();
       }
+    }
+    std::erase(open, nullptr);
+    if (!(fds[0].revents & POLLIN)) continue;
+    const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) continue;
+    ++connections_;
+    if (misbehaviour_ == Misbehaviour::ClosesAtOnce) {
+      close(fd);
       continue;
     }
-    if (!c) continue;
-    if (misbehaviour_ == Misbehaviour::Delays) {
-      if (fds[1].revents & POLLIN) c->toTarget.Take(c->fd);
-      if (fds.size() > 2 && (fds[2].revents & POLLIN)) c->toClient.Take(c->upstream);
-      if (c->upstream >= 0) c->toTarget.Give(c->upstream);
-      c->toClient.Give(c->fd);
-      if (fds[1].revents & (POLLHUP | POLLERR)) drop();
-      continue;
-    }
-    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-      const ssize_t n = recv(c->fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
-      if (n == 0) {
-        drop();
-        continue;
-      }
-      if (n > 0) {
-        c->lastHeard = Clock::now();
-        const std::span<const std::uint8_t> got(buffer.data(), static_cast<std::size_t>(n));
-        c->spokeTelnet = c->spokeTelnet || got[0] == telnet::kIac;
-        telnet::Decoder::Output out;
-        c->decoder.Feed(got, out);
-        negotiations_ += static_cast<long>(out.negotiations.size());
-        Bytes answers;
-        if (misbehaviour_ != Misbehaviour::NeverConfirms) answers = Confirmations(out);
-        if (misbehaviour_ == Misbehaviour::AcknowledgesEverything) {
-          for (const auto& negotiation : out.negotiations) {
-            const Bytes ack = Acknowledgement(negotiation);
-            answers.insert(answers.end(), ack.begin(), ack.end());
-          }
+    open.push_back(std::make_unique<Connection>(fd));
+    if (misbehaviour_ == Misbehaviour::Delays) open.back()->upstream = ConnectTo(target_);
+  }
+}
+
+bool MisbehavingServer::Serve(Connection& c, short events, short upstreamEvents,
+                              std::vector<std::uint8_t>& buffer) {
+  if (misbehaviour_ == Misbehaviour::Delays) {
+    if (events & POLLIN) c.toTarget.Take(c.fd);
+    if (upstreamEvents & POLLIN) c.toClient.Take(c.upstream);
+    if (c.upstream >= 0) c.toTarget.Give(c.upstream);
+    c.toClient.Give(c.fd);
+    return !(events & (POLLHUP | POLLERR));
+  }
+  if (events & (POLLIN | POLLHUP | POLLERR)) {
+    const ssize_t n = recv(c.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (n == 0) return false;
+    if (n > 0) {
+      c.lastHeard = Clock::now();
+      const std::span<const std::uint8_t> got(buffer.data(), static_cast<std::size_t>(n));
+      c.spokeTelnet = c.spokeTelnet || got[0] == telnet::kIac;
+      telnet::Decoder::Output out;
+      c.decoder.Feed(got, out);
+      negotiations_ += static_cast<long>(out.negotiations.size());
+      Bytes answers;
+      if (misbehaviour_ != Misbehaviour::NeverConfirms) answers = Confirmations(out);
+      if (misbehaviour_ == Misbehaviour::AcknowledgesEverything) {
+        for (const auto& negotiation : out.negotiations) {
+          const Bytes ack = Acknowledgement(negotiation);
+          answers.insert(answers.end(), ack.begin(), ack.end());
         }
-        SendNow(c->fd, answers);
       }
-    }
-    if (misbehaviour_ == Misbehaviour::StopsReading && c->reading &&
-        Clock::now() - c->lastHeard >= kQuietBeforeStopping) {
-      c->reading = false;
-    }
-    const bool flooding =
-        c->spokeTelnet && (misbehaviour_ == Misbehaviour::FloodsNegotiations ||
-                           (misbehaviour_ == Misbehaviour::StopsReading && !c->reading));
-    if (flooding) {
-      Bytes flood;
-      for (int i = 0; i < 1024; ++i) flood.insert(flood.end(), doEcho.begin(), doEcho.end());
-      SendNow(c->fd, flood);
+      SendNow(c.fd, answers);
     }
   }
-  drop();
+  if (misbehaviour_ == Misbehaviour::StopsReading && c.reading &&
+      Clock::now() - c.lastHeard >= kQuietBeforeStopping) {
+    c.reading = false;
+  }
+  const bool flooding =
+      c.spokeTelnet && (misbehaviour_ == Misbehaviour::FloodsNegotiations ||
+                        (misbehaviour_ == Misbehaviour::StopsReading && !c.reading));
+  if (flooding) {
+    const Bytes doEcho{telnet::kIac, telnet::kDo, 1};
+    Bytes flood;
+    for (int i = 0; i < 1024; ++i) flood.insert(flood.end(), doEcho.begin(), doEcho.end());
+    SendNow(c.fd, flood);
+  }
+  return true;
 }
 
 }  // namespace zrt::tools

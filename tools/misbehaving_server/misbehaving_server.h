@@ -4,8 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace zrt::tools {
 
@@ -30,9 +32,9 @@ enum class Misbehaviour {
 
 class MisbehavingServer {
  public:
-  // Listens on a free loopback port; `target` ("HOST:PORT", for Delays) is
-  // where each connection is relayed to.
-  explicit MisbehavingServer(Misbehaviour misbehaviour, std::string target = {});
+  // Listens on loopback, on `port` or (0) a free one; `target`
+  // ("HOST:PORT", for Delays) is where each connection is relayed to.
+  explicit MisbehavingServer(Misbehaviour misbehaviour, std::string target = {}, int port = 0);
   ~MisbehavingServer();
   MisbehavingServer(const MisbehavingServer&) = delete;
   MisbehavingServer& operator=(const MisbehavingServer&) = delete;
@@ -48,7 +50,11 @@ class MisbehavingServer {
   static constexpr int kDelayMs = 150;
 
  private:
+  struct Connection;
   void Serve(std::stop_token stop);
+  // One connection's turn; false when it has ended.
+  bool Serve(Connection& connection, short events, short upstreamEvents,
+             std::vector<std::uint8_t>& buffer);
 
   const Misbehaviour misbehaviour_;
   const std::string target_;
