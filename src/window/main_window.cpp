@@ -518,6 +518,10 @@ void TForm1::OpenSerialPort() {
     comm1_->ClosePort();
     throw link::ECommsError("Error opening serial port", refused);
   }
+  SerialPortOpened();
+}
+
+void TForm1::SerialPortOpened() {
   ShowPortState(true);
   portWatch_->Opened(comm1_->CommName());
   LogPortNotes();
@@ -548,9 +552,7 @@ void TForm1::Comm1OpenFinished() {
     comm1_->SetCommName(nameBeforeReopen_);
     return;
   }
-  ShowPortState(true);
-  portWatch_->Opened(comm1_->CommName());
-  LogPortNotes();
+  SerialPortOpened();
   if (Text("cbo1") != name) {
     const QSignalBlocker quiet(Control("cbo1"));  // no change of port
     qobject_cast<QComboBox*>(Control("cbo1"))->setEditText(name);

@@ -156,6 +156,8 @@ class TForm1 : public QWidget {
   void EnsureLogPanel();
   // Opens comm1_ under its name as it is set; raises as OpenPort does.
   void OpenSerialPort();
+  // The port is open: shown, watched for and its notes logged.
+  void SerialPortOpened();
   void PortMayBeBack(const QString& name);
   // Logs what the port noted since it was last asked.
   void LogPortNotes();
