@@ -164,5 +164,31 @@ TEST(LogView, ScreenReadersSeeTheRows) {
   EXPECT_TRUE(list->child(list->childCount() - 1)->text(QAccessible::Name).endsWith("entry 119"));
 }
 
+// With an assistive technology listening (an AT-SPI bus, as
+// tests/window/with_atspi.sh gives), rows added and dropped are announced
+// as a list view announces them. Elsewhere accessibility is off: skipped.
+TEST(LogViewAnnouncements, RowsAddedAndDroppedAreAnnounced) {
+  if (qEnvironmentVariableIsEmpty("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ||
+      !QTest::qWaitFor([] { return QAccessible::isActive(); }, 3000)) {
+    GTEST_SKIP() << "no assistive technology is listening";
+  }
+  static std::vector<QAccessibleTableModelChangeEvent::ModelChangeType> heard;
+  heard.clear();
+  QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+    if (event->type() == QAccessible::TableModelChanged) {
+      heard.push_back(static_cast<QAccessibleTableModelChangeEvent*>(event)->modelChangeType());
+    }
+  });
+  {
+    Shown shown(3);
+    shown.Add(0, 4);  // the fourth drops the first
+  }
+  QAccessible::installUpdateHandler(nullptr);
+  using Change = QAccessibleTableModelChangeEvent;
+  EXPECT_EQ(heard, (std::vector<Change::ModelChangeType>{Change::RowsInserted, Change::RowsInserted,
+                                                         Change::RowsInserted, Change::RowsRemoved,
+                                                         Change::RowsInserted}));
+}
+
 }  // namespace
 }  // namespace zrt::window
