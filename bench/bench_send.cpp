@@ -121,7 +121,14 @@ double SequenceOverheadMs(zrt::window::TForm1& form, WireClock& wire) {
   if (!file.open()) return -1;
   file.write("repeat 100\n  X?\nend\n");
   file.close();
+  // The file is read off the window's thread: the run starts once it is in.
+  std::optional<bool> taken;
+  const auto loaded = QObject::connect(&form.Sequences(), &zrt::window::SequenceBar::LoadFinished,
+                                       [&](bool ok) { taken = ok; });
   if (!form.Sequences().Load(file.fileName())) return -1;
+  while (!taken) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  QObject::disconnect(loaded);
+  if (!*taken) return -1;
   wire.Take();
   wire.AnswerEachLine();
   std::optional<Runner::Outcome> outcome;
