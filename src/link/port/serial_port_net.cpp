@@ -424,13 +424,18 @@ class NetworkSerialDevice : public SerialDevice {
       dataStart_ = 0;
     }
     const std::size_t before = data_.size();
-    for (const std::uint8_t byte : data) {
-      // The instrument's XOFF and XON, as a local port's driver takes them.
-      if (xonXoff_ && (byte == xoffChar_ || byte == xonChar_)) {
-        SetHeld(heldByXoff_, byte == xoffChar_);
-        continue;
-      }
-      data_.push_back(byte);
+    // The instrument's XOFF and XON, as a local port's driver takes them;
+    // the data between goes in as it is.
+    for (auto from = data.begin(); from != data.end();) {
+      const auto flow = xonXoff_ ? std::find_if(from, data.end(),
+                                                [this](std::uint8_t byte) {
+                                                  return byte == xoffChar_ || byte == xonChar_;
+                                                })
+                                 : data.end();
+      data_.insert(data_.end(), from, flow);
+      if (flow == data.end()) break;
+      SetHeld(heldByXoff_, *flow == xoffChar_);
+      from = flow + 1;
     }
     if (data_.size() != before) Signal(dataReady_.get());
   }
