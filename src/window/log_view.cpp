@@ -82,6 +82,10 @@ int LogView::RowAt(int y) const {
   return std::clamp(row, 0, std::max(0, RowCount() - 1));
 }
 
+LogView::~LogView() {
+  if (accessible_) accessible_->Detach();
+}
+
 QString LogView::RowText(int row) const { return model_->data(model_->index(row, 0)).toString(); }
 
 std::pair<int, int> LogView::Selection() const {

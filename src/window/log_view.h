@@ -25,6 +25,7 @@ class LogView : public QAbstractScrollArea {
 
  public:
   explicit LogView(QWidget* parent = nullptr);
+  ~LogView() override;
 
   void SetModel(QAbstractItemModel* model);
   // The selected rows as text, one line each; empty when none is selected.

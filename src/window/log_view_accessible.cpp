@@ -62,13 +62,19 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
 
 }  // namespace
 
-LogViewAccessible::LogViewAccessible(LogView* view) : QAccessibleWidget(view, QAccessible::List) {
+LogViewAccessible::LogViewAccessible(LogView* view)
+    : QAccessibleWidget(view, QAccessible::List), view_(view) {
   view->accessible_ = this;
 }
 
 LogViewAccessible::~LogViewAccessible() {
-  if (widget()) View()->accessible_ = nullptr;
+  if (view_) view_->accessible_ = nullptr;
   Forget();
+}
+
+void LogViewAccessible::Detach() {
+  Forget();
+  view_ = nullptr;
 }
 
 void LogViewAccessible::Install() {
@@ -76,12 +82,11 @@ void LogViewAccessible::Install() {
   std::call_once(installed, [] { QAccessible::installFactory(Factory); });
 }
 
-LogView* LogViewAccessible::View() const { return static_cast<LogView*>(widget()); }
-
 // The rows in sight, then the newest if it is not among them.
 std::vector<int> LogViewAccessible::Exposed() const {
-  const LogView* view = View();
+  const LogView* view = view_;
   std::vector<int> rows;
+  if (!view) return rows;
   const int count = view->RowCount();
   const int end = std::min(count, view->top_ + view->RowsInSight());
   for (int row = std::max(0, view->top_); row < end; ++row) rows.push_back(row);
@@ -98,7 +103,7 @@ QAccessibleInterface* LogViewAccessible::child(int index) const {
   if (const auto known = rows_.find(row); known != rows_.end()) {
     return QAccessible::accessibleInterface(known->second);
   }
-  auto* item = new LogRowAccessible(View(), row);
+  auto* item = new LogRowAccessible(view_, row);
   rows_[row] = QAccessible::registerAccessibleInterface(item);
   return item;
 }
@@ -114,7 +119,8 @@ int LogViewAccessible::indexOfChild(const QAccessibleInterface* child) const {
 }
 
 QAccessibleInterface* LogViewAccessible::childAt(int x, int y) const {
-  const LogView* view = View();
+  const LogView* view = view_;
+  if (!view) return nullptr;
   const QPoint local = view->viewport()->mapFromGlobal(QPoint(x, y));
   const int row = view->RowAt(local.y());
   const std::vector<int> rows = Exposed();

@@ -24,12 +24,15 @@ class LogViewAccessible : public QAccessibleWidget {
 
   // Rows were dropped from the front: what was said of them is no more.
   void Forget();
+  // The view is going: nothing more is asked of it.
+  void Detach();
   // Installs the factory that gives each LogView this interface; once.
   static void Install();
 
  private:
   std::vector<int> Exposed() const;
-  LogView* View() const;
+
+  LogView* view_;  // until it goes; the widget() Qt keeps is a QWidget by then
 
   mutable std::map<int, QAccessible::Id> rows_;  // row -> its interface
 };
