@@ -48,6 +48,16 @@ std::optional<std::int32_t> ParseInteger(QStringView text) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(negative ? -value : value));
 }
 
+// The byte a character stands for; above 0xFF when it has none.
+char32_t ByteOf(char32_t c) {
+  constexpr char32_t kIdeographicSpace = 0x3000;
+  constexpr char32_t kFullWidthFirst = 0xFF01;  // "！"
+  constexpr char32_t kFullWidthLast = 0xFF5E;   // "～"
+  if (c == kIdeographicSpace) return u' ';
+  if (c >= kFullWidthFirst && c <= kFullWidthLast) return c - kFullWidthFirst + u'!';
+  return c;
+}
+
 char FoldCase(char byte) {
   const QChar c(static_cast<uchar>(byte));
   const QChar lower = c.toLower();
@@ -60,8 +70,27 @@ QByteArray ToLine(const QString& text) {
   QByteArray line;
   line.reserve(text.size());
   // By code point: a character beyond the basic plane is one "?", not two.
-  for (char32_t c : text.toUcs4()) line.append(c <= 0xFF ? static_cast<char>(c) : '?');
+  for (char32_t c : text.toUcs4()) {
+    const char32_t byte = ByteOf(c);
+    line.append(byte <= 0xFF ? static_cast<char>(byte) : '?');
+  }
   return line;
+}
+
+std::optional<NoByte> FirstWithoutByte(const QString& text) {
+  int position = 0;
+  for (char32_t c : text.toUcs4()) {
+    ++position;
+    if (ByteOf(c) > 0xFF) return NoByte{c, position};
+  }
+  return std::nullopt;
+}
+
+QString Describe(const NoByte& what) {
+  return QString("'%1' (U+%2) at position %3")
+      .arg(QString::fromUcs4(&what.character, 1),
+           QString::number(what.character, 16).toUpper().rightJustified(4, '0'),
+           QString::number(what.position));
 }
 
 QString FromLine(QByteArrayView bytes) { return QString::fromLatin1(bytes); }

@@ -6,13 +6,28 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 
 namespace zrt::protocol {
 
 // The instrument speaks 8-bit text: characters U+0000 to U+00FF become the
-// byte of the same value, every other character a "?".
+// byte of the same value. The full-width forms of ASCII (U+FF01 to U+FF5E)
+// and the ideographic space, which a Chinese input method types, become
+// their ASCII characters, as the keys with full-width captions send them.
+// Every other character becomes a "?": callers refuse such a line first
+// (FirstWithoutByte).
 QByteArray ToLine(const QString& text);
+
+// A character that has no byte, and where it stands in the line (from 1,
+// counted in characters).
+struct NoByte {
+  char32_t character;
+  int position;
+};
+std::optional<NoByte> FirstWithoutByte(const QString& text);
+// "'X' (U+XXXX) at position N", for messages.
+QString Describe(const NoByte& what);
 // One character per byte, U+0000 to U+00FF, every byte value kept.
 QString FromLine(QByteArrayView bytes);
 

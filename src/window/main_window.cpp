@@ -66,6 +66,18 @@ constexpr int kUsbStartLatestMs = 200;
 constexpr int kRs232Interface = 0;
 constexpr int kUsbInterface = 1;
 
+// How long a note stands in the status line before the port's state comes back.
+constexpr int kStatusNoteMs = 8000;
+
+// A port's name as its pane shows it: a local one without "/dev/", a
+// network one without its scheme.
+QString ShortPortName(const QString& name) {
+  for (const char* prefix : {"/dev/", "rfc2217://", "tcp://"}) {
+    if (name.startsWith(QLatin1String(prefix))) return name.mid(qsizetype(strlen(prefix)));
+  }
+  return name;
+}
+
 // The log's least height below the original area, when it is shown.
 constexpr int kLogMinHeight = 80;
 
@@ -138,6 +150,13 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
   connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
   statusPanes_ = Control("StatusBar1")->findChildren<QLabel*>();
+  statusText_ = new QLabel(this);
+  statusText_->setObjectName("StatusText");
+  statusText_->setMinimumWidth(0);
+  qobject_cast<QStatusBar*>(Control("StatusBar1"))->addWidget(statusText_, 1);
+  statusNote_.setSingleShot(true);
+  statusNote_.setInterval(kStatusNoteMs);
+  connect(&statusNote_, &QTimer::timeout, this, &TForm1::ShowLinkState);
   log_ = new SessionLog(SessionLog::kDefaultCapacity, this);
   reopenToggle_ = new QCheckBox(this);
   reopenToggle_->setObjectName("ReopenToggle");
@@ -178,7 +197,12 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   }
   // Enter sends, as Send does; Up, Down and Escape recall sent lines.
   connect(Edit("Edit1"), &QLineEdit::returnPressed, this, [this] {
-    if (Control("btn96")->isEnabled()) btn96Click();
+    if (Control("btn96")->isEnabled()) return btn96Click();
+    // The line stays for when the hold has passed.
+    if (sweepTriggerHold_.isActive() && !sequenceRunning_) {
+      const double left = std::max(sweepTriggerHold_.remainingTime(), 0) / 1000.0;
+      ShowStatusNote(TextIn(OwnText::SendHeld, CurrentLanguage()).arg(left, 0, 'f', 1));
+    }
   });
   Edit("Edit1")->installEventFilter(this);
   auto* ports = qobject_cast<PopupComboBox*>(Control("cbo1"));
@@ -310,14 +334,24 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
       sequenceRunning_ && !byOperator ? runSettings_ : CurrentLineSettings();
   Guarded([&] {
     const int link = settings.link;
+    if (link != kUsbInterface && link != kRs232Interface) return;
+    // A character the instrument has no byte for would go out as "?".
+    if (const auto missing = protocol::FirstWithoutByte(text)) {
+      const QString code = QString::number(missing->character, 16).toUpper().rightJustified(4, '0');
+      return RefuseLine(text, {OperatorMessage::Kind::Notice,
+                               windowTitle(),
+                               TextIn(OwnText::NoByte, CurrentLanguage())
+                                   .arg(QString::fromUcs4(&missing->character, 1), code,
+                                        QString::number(missing->position)),
+                               {}});
+    }
     if (link == kUsbInterface) {
       if (text.isEmpty()) return;
       if (byOperator) Remember(text);
-      SendOverUsb(ToLine(text));  // as typed: no address byte
+      SendOverUsb(text, ToLine(text));  // as typed: no address byte
       started = true;
       return;
     }
-    if (link != kRs232Interface) return;
     QByteArray line = ToLine(text);
     // Not a number is said in the instrument's own words; a rate that is
     // none, or one the port refuses, in the operator's language.
@@ -340,7 +374,7 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
     started = true;
     if (!byOperator || text.size() <= kLongLineChars) {
       if (byOperator) Remember(text);
-      return SendLine(line, addressByte, addressed);
+      return SendLine(text, line, addressByte, addressed);
     }
     // Minutes of sending deserve a second thought.
     messages_.Ask(
@@ -348,10 +382,18 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
         [this, text, line, addressByte, addressed](bool yes) {
           if (!yes) return;
           Remember(text);
-          SendLine(line, addressByte, addressed);
+          SendLine(text, line, addressByte, addressed);
         });
   });
   return started;
+}
+
+void TForm1::RefuseLine(const QString& text, OperatorMessage why, std::function<void()> then) {
+  const QString reason = why.detail.isEmpty() ? why.text : why.text + " " + why.detail;
+  Note(LogEntry::Kind::Event,
+       CurrentLineSettings().link == kUsbInterface ? "USB" : SerialLinkName(), {},
+       TextIn(OwnText::LineNotSent, CurrentLanguage()).arg(text, reason));
+  messages_.Post(std::move(why), std::move(then));
 }
 
 void TForm1::Remember(const QString& text) {
@@ -359,35 +401,46 @@ void TForm1::Remember(const QString& text) {
   emit LineSent();
 }
 
-void TForm1::SendLine(const QByteArray& line, char addressByte, bool addressed) {
+void TForm1::SendLine(const QString& text, const QByteArray& line, char addressByte,
+                      bool addressed) {
+  sentText_ = text;
   sentLine_ = line;
   sentAddressByte_ = addressByte;
   sentAsTyped_ = !addressed;
+  handedOver_ = 0;
   replies_.FrameStarted();
-  // The frame stands in the log before what the instrument answers to it.
-  log_->Append({QDateTime::currentDateTime(),
-                LogEntry::Kind::Sent,
-                SerialLinkName(),
-                FrameOf(line),
-                {},
-                addressed,
-                !addressed});
   // One frame at a time: Send comes back once the line is through and any
   // hold after it has passed.
   SetSendReady(false);
-  sender_->Start(FrameOf(line), [this](char byte) { return comm1_->SendData(&byte, 1); });
+  sender_->Start(FrameOf(line), [this](char byte) {
+    if (!comm1_->SendData(&byte, 1)) return false;
+    // The frame stands in the log once its first byte is out, before what
+    // the instrument answers to it; a frame refused whole never does.
+    if (handedOver_++ == 0) {
+      log_->Append({QDateTime::currentDateTime(),
+                    LogEntry::Kind::Sent,
+                    SerialLinkName(),
+                    FrameOf(sentLine_),
+                    {},
+                    !sentAsTyped_,
+                    sentAsTyped_});
+    }
+    return true;
+  });
 }
 
-void TForm1::SendOverUsb(const QByteArray& line) {
+void TForm1::SendOverUsb(const QString& text, const QByteArray& line) {
+  sentText_ = text;
   sentLine_ = line;
   sentAddressByte_.reset();
+  sentAt_ = QDateTime::currentDateTime();
   SetSendReady(false);
-  Note(LogEntry::Kind::Sent, "USB", FrameOf(line));
   usb_->Transfer(FrameOf(line), line);
 }
 
 void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line) {
   const QByteArray sent = std::exchange(sentLine_, line);
+  if (written) log_->Append({sentAt_, LogEntry::Kind::Sent, "USB", FrameOf(sent), {}});
   Note(LogEntry::Kind::Received, "USB", reply);
   if (!reply.isEmpty()) emit BlockReceived(reply);
   const auto done = qScopeGuard([this, written] { emit FrameDone(written); });
@@ -399,7 +452,7 @@ void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteAr
     Edit("Edit3")->setText(SentEcho(sent));
     showReply();
   } else {
-    Tell(SendFailure(QString::fromUtf16(kSendFailed)), showReply);
+    RefuseLine(sentText_, SendFailure(QString::fromUtf16(kSendFailed)), showReply);
   }
 }
 
@@ -416,7 +469,13 @@ void TForm1::FrameSent(bool everyByteHandedOver) {
     if (const QString shown = replies_.FrameEnded({}); !shown.isEmpty()) {
       Edit("Edit3")->setText(shown);
     }
-    Tell(SendFailure(QString::fromUtf16(kOpenThePortFirst)), [this] { SweepTriggerPause(); });
+    OperatorMessage failure = SendFailure(QString::fromUtf16(kOpenThePortFirst));
+    if (handedOver_ == 0) return RefuseLine(sentText_, failure, [this] { SweepTriggerPause(); });
+    // Part of it went out: the log and the message say how much.
+    failure.detail = TextIn(OwnText::PortLostFrameCut, CurrentLanguage())
+                         .arg(handedOver_)
+                         .arg(sentLine_.size() + 1);
+    Tell(failure, [this] { SweepTriggerPause(); });
   }
   RunWhatWaitedForTheFrame();
 }
@@ -522,6 +581,7 @@ void TForm1::OpenSerialPort() {
 }
 
 void TForm1::SerialPortOpened() {
+  lastPort_ = SerialLinkName();
   ShowPortState(true);
   portWatch_->Opened(comm1_->CommName());
   LogPortNotes();
@@ -558,6 +618,9 @@ void TForm1::Comm1OpenFinished() {
     qobject_cast<QComboBox*>(Control("cbo1"))->setEditText(name);
   }
   Note(LogEntry::Kind::Event, name, {}, TextIn(OwnText::PortReopened, CurrentLanguage()).arg(name));
+  // The notice that it was lost no longer holds.
+  messages_.Withdraw(std::exchange(lostNotice_, {}));
+  ShowStatusNote(TextIn(OwnText::PortReopened, CurrentLanguage()).arg(name));
   ShowLinkState();
 }
 
@@ -575,9 +638,15 @@ void TForm1::cbo1Change() {
     return;
   }
   portWatch_->Stop();
+  // The port that was open is the one closed, and the one named.
+  if (portOpen_) {
+    const QString closed = SerialLinkName();
+    comm1_->ClosePort();
+    ShowPortState(false);
+    ShowStatusNote(TextIn(OwnText::PortRenamed, CurrentLanguage()).arg(closed));
+  }
   comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
-  ShowPortState(false);
-  comm1_->ClosePort();
+  ShowLinkState();
 }
 
 void TForm1::Comm1RequestHangup() {
@@ -586,9 +655,13 @@ void TForm1::Comm1RequestHangup() {
   comm1_->ClosePort();
   ShowPortState(false);
   emit SerialLinkLost();
+  QString cut;
   if (sender_->Busy()) {
     // The device is gone: the frame ends here, and the notice below says so;
     // "open the port" would only repeat it.
+    cut = TextIn(OwnText::PortLostFrameCut, CurrentLanguage())
+              .arg(sender_->HandedOver())
+              .arg(sender_->FrameSize());
     Note(LogEntry::Kind::Event, SerialLinkName(), {},
          TextIn(OwnText::FrameCut, CurrentLanguage())
              .arg(sender_->HandedOver())
@@ -600,15 +673,25 @@ void TForm1::Comm1RequestHangup() {
     outputHeld_ = false;
     if (closeAfterFrame_) return FinishClosing();  // nobody is left to tell
   }
-  Tell(PortLostNotice(windowTitle(), SerialLinkName(), CurrentLanguage()));
-  if (reopenToggle_->isChecked() && portWatch_->Lost()) {
-    const QString stable = portWatch_->StableName().empty()
-                               ? SerialLinkName()
-                               : QString::fromStdString(portWatch_->StableName());
-    Note(LogEntry::Kind::Event, stable, {},
-         TextIn(OwnText::PortAwaited, CurrentLanguage()).arg(stable));
-    ShowLinkState();
+  lostNotice_ = PortLostNotice(windowTitle(), SerialLinkName(), CurrentLanguage());
+  if (link::IsNetworkPortName(comm1_->CommName())) {
+    lostNotice_.text = TextIn(OwnText::PortServerLost, CurrentLanguage()).arg(SerialLinkName());
   }
+  lostNotice_.detail = cut;
+  Tell(lostNotice_);
+  if (!reopenToggle_->isChecked()) return;
+  if (!portWatch_->Lost()) {
+    // A pseudo-terminal or a built-in port has nothing to know it again by.
+    Note(LogEntry::Kind::Event, SerialLinkName(), {},
+         TextIn(OwnText::PortNotAwaitable, CurrentLanguage()).arg(SerialLinkName()));
+    return;
+  }
+  const QString stable = portWatch_->StableName().empty()
+                             ? SerialLinkName()
+                             : QString::fromStdString(portWatch_->StableName());
+  Note(LogEntry::Kind::Event, stable, {},
+       TextIn(OwnText::PortAwaited, CurrentLanguage()).arg(stable));
+  ShowLinkState();
 }
 
 // The caption names the state the port is in now; every language but
@@ -701,15 +784,25 @@ void TForm1::Tell(OperatorMessage message, std::function<void()> then) {
   messages_.Post(std::move(message), std::move(then));
 }
 
-QString TForm1::SerialState() const {
+QString TForm1::SerialState(bool brief) const {
   const OwnText port = portWatch_->Watching() ? OwnText::PortComingBack
                        : !portOpen_           ? OwnText::PortClosed
                        : outputHeld_          ? OwnText::PortHeld
                                               : OwnText::PortOpen;
+  // The port open now, or the one last open, whatever the box says since.
+  const QString name = portOpen_ || portWatch_->Watching() ? SerialLinkName()
+                       : lastPort_.isEmpty()               ? Text("cbo1")
+                                                           : lastPort_;
+  if (brief) {
+    const auto row = static_cast<int>(port) - static_cast<int>(OwnText::PortClosed);
+    return TextIn(static_cast<OwnText>(static_cast<int>(OwnText::PaneClosed) + row),
+                  CurrentLanguage())
+        .arg(ShortPortName(name));
+  }
   // An open port runs at the rate it was last given, whatever the box says
   // meanwhile.
   const QString rate = portOpen_ ? QString::number(comm1_->BaudRate()) : Text("cob2");
-  return TextIn(port, CurrentLanguage()).arg(Text("cbo1"), rate);
+  return TextIn(port, CurrentLanguage()).arg(name, rate);
 }
 
 QString TForm1::UsbState() const {
@@ -725,14 +818,23 @@ void TForm1::ShowLinkState() {
   reopenToggle_->setText(TextIn(OwnText::ReopenToggle, language));
   if (logPanel_) logPanel_->ApplyLanguage(language);
   if (sequenceBar_) sequenceBar_->ApplyLanguage(language);
-  const QString texts[] = {SerialState(), UsbState()};
+  // The panes keep their width: a short form there, the whole text beside
+  // them and in their tooltips.
+  const QString whole[] = {SerialState(), UsbState()};
+  const QString brief[] = {SerialState(true), UsbState()};
   for (int i = 0; i < 2; ++i) {
-    // The panes are narrow: the whole text is the tooltip.
     QLabel* pane = statusPanes_[i];
     pane->setText(
-        pane->fontMetrics().elidedText(texts[i], Qt::ElideMiddle, pane->contentsRect().width()));
-    pane->setToolTip(texts[i]);
+        pane->fontMetrics().elidedText(brief[i], Qt::ElideMiddle, pane->contentsRect().width()));
+    pane->setToolTip(whole[i]);
   }
+  if (!statusNote_.isActive()) statusText_->setText(whole[0]);
+  statusText_->setToolTip(whole[0]);
+}
+
+void TForm1::ShowStatusNote(const QString& text) {
+  statusText_->setText(text);
+  statusNote_.start();
 }
 
 void TForm1::RefreshPortList() {

@@ -3,6 +3,7 @@
 // settings pages. Controls carry their design names as Qt object names.
 #pragma once
 
+#include <QDateTime>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -173,8 +174,11 @@ class TForm1 : public QWidget {
   void ShowPortState(bool open);
   // The status line: the serial port and the USB device as they are now.
   void ShowLinkState();
-  QString SerialState() const;
+  // The whole text (rate and all), or the pane's short form.
+  QString SerialState(bool brief = false) const;
   QString UsbState() const;
+  // Says something in the status line's free part for a while.
+  void ShowStatusNote(const QString& text);
   void RefreshPortList();
 
   // What a line is sent with: the interface, the rate and the address.
@@ -189,9 +193,12 @@ class TForm1 : public QWidget {
   bool SendText(const QString& text, bool byOperator);
   void Remember(const QString& text);
   void SetSendReady(bool ready);
-  void SendLine(const QByteArray& line, char addressByte, bool addressed);
+  void SendLine(const QString& text, const QByteArray& line, char addressByte, bool addressed);
   void FrameSent(bool everyByteHandedOver);
-  void SendOverUsb(const QByteArray& line);
+  void SendOverUsb(const QString& text, const QByteArray& line);
+  // A line that did not go out: one event in the log, naming it and why,
+  // and the message.
+  void RefuseLine(const QString& text, OperatorMessage why, std::function<void()> then = {});
   void UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line);
   void SweepTriggerPause();
   // Says it in the log, then shows it to the operator.
@@ -217,12 +224,19 @@ class TForm1 : public QWidget {
   bool usbStarted_ = false;
   // The line going out, for the echo and the sweep rule, and its address
   // byte on the serial link (on USB the rule reads the address afterwards).
+  QString sentText_;  // as given
   QByteArray sentLine_;
+  QDateTime sentAt_;          // a USB line's write
+  qsizetype handedOver_ = 0;  // bytes of the serial frame out so far
   std::optional<char> sentAddressByte_;
   bool sentAsTyped_ = false;  // a serial line that did not begin with the address
   ReplyFlow replies_;
   CommandHistory history_;
   QList<QLabel*> statusPanes_;          // the status bar's two panes, left to right
+  QLabel* statusText_;                  // the free part of the status bar to their right
+  QTimer statusNote_;                   // how long a note stands there
+  QString lastPort_;                    // the port last open, named once it is closed
+  OperatorMessage lostNotice_;          // while it may still show
   SessionLog* log_;                     // owned as a child object
   LogPanel* logPanel_ = nullptr;        // a child widget, once the log is first shown
   SequenceBar* sequenceBar_ = nullptr;  // in the log's panel

@@ -119,6 +119,13 @@ void DialogPresenter::Ask(const OperatorMessage& question, std::function<void(bo
        [answered = std::move(answered)](int button) { answered(button == QMessageBox::Yes); });
 }
 
+void DialogPresenter::Withdraw(const OperatorMessage& message) {
+  for (QMessageBox* box : std::vector<QMessageBox*>(open_)) {
+    if (box->windowTitle() == message.title && box->text() == message.text)
+      box->done(QMessageBox::Ok);
+  }
+}
+
 void DialogPresenter::Show(const OperatorMessage& message,
                            QFlags<QMessageBox::StandardButton> buttons,
                            std::function<void(int)> answered) {
@@ -153,11 +160,17 @@ void MessageQueue::Ask(OperatorMessage question, std::function<void(bool)> then)
   if (!showing_) ShowNext();
 }
 
+void MessageQueue::Withdraw(const OperatorMessage& message) {
+  std::erase_if(waiting_, [&](const Waiting& w) { return !w.thenAsked && w.message == message; });
+  if (showing_ && shown_ == message) presenter_->Withdraw(message);
+}
+
 void MessageQueue::ShowNext() {
   if (waiting_.empty()) return;
   Waiting next = std::move(waiting_.front());
   waiting_.pop_front();
   showing_ = true;
+  shown_ = next.message;
   if (next.thenAsked) {
     presenter_->Ask(next.message, [this, then = std::move(next.thenAsked)](bool yes) {
       showing_ = false;

@@ -25,7 +25,7 @@ struct OperatorMessage {
     Information,   // no icon, one OK button, titled "信息提示"
     Question,      // question icon, Yes and No, titled as the window
   };
-  Kind kind;
+  Kind kind = Kind::Notice;
   QString title;
   QString text;
   QString detail;  // the system's reason and what to do; may be empty
@@ -65,6 +65,9 @@ class MessagePresenter {
   virtual void Ask(const OperatorMessage& question, std::function<void(bool)> answered) {
     Present(question, [answered = std::move(answered)] { answered(true); });
   }
+  // Closes the message if it is showing, as if the operator had: it no
+  // longer holds (a port it said was lost is back).
+  virtual void Withdraw(const OperatorMessage& message) { (void)message; }
 };
 
 // Message boxes over the window; the window stays responsive (it paints and
@@ -76,6 +79,7 @@ class DialogPresenter : public MessagePresenter {
   ~DialogPresenter() override;
   void Present(const OperatorMessage& message, std::function<void()> answered) override;
   void Ask(const OperatorMessage& question, std::function<void(bool)> answered) override;
+  void Withdraw(const OperatorMessage& message) override;
 
  private:
   // Shows a box; `answered` gets the button the operator pressed.
@@ -95,6 +99,8 @@ class MessageQueue {
   void Post(OperatorMessage message, std::function<void()> then = {});
   // Asks the question after the messages before it; `then` gets the answer.
   void Ask(OperatorMessage question, std::function<void(bool)> then);
+  // Drops the message if it still waits, and closes it if it shows.
+  void Withdraw(const OperatorMessage& message);
 
  private:
   void ShowNext();
@@ -107,6 +113,7 @@ class MessageQueue {
   MessagePresenter* presenter_;
   std::deque<Waiting> waiting_;
   bool showing_ = false;
+  OperatorMessage shown_;
 };
 
 }  // namespace zrt::window

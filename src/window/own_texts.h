@@ -20,6 +20,11 @@ enum class OwnText {
   PortOpen,
   PortHeld,
   PortComingBack,
+  // Their short forms, in the same order, for the narrow panes; %1 the port.
+  PaneClosed,
+  PaneOpen,
+  PaneHeld,
+  PaneComingBack,
   UsbOpened,
   UsbNotOpened,
   // The session log.
@@ -62,6 +67,26 @@ enum class OwnText {
   // File dialogs' filters.
   SequenceFilter,
   LogFilter,
+  // What happened to a line.
+  LineNotSent,  // %1 the line, %2 why
+  NoByte,       // %1 the character, %2 its code, %3 its position
+  SendHeld,     // %1 seconds left of the hold
+  // What happened to a port.
+  PortRenamed,       // %1 the port that was open
+  PortServerLost,    // %1 the port's name
+  PortNotAwaitable,  // %1 the port's name
+  PortLostFrameCut,  // %1 of %2 bytes went out
+  LogToFile,         // the switch
+  LogFileFailed,     // %1 the file, %2 why
+  LogSearch,         // the filter field's placeholder
+  LogMatches,        // %1 of %2 entries
+  // A run's record.
+  ExpectMet,     // %1 the expect
+  ExpectMissed,  // %1 the expect
+  RunSummary,    // %1 lines, %2 replies, %3 met, %4 missed, %5 seconds
+  SequenceReload,
+  SequenceRunFromHere,
+  SequenceReread,  // %1 the file
   Count,
 };
 

@@ -16,6 +16,9 @@ TEST(TextConversion, EightBitsBothWays) {
       {QString(QChar(0)) + QChar(0xFF) + QChar(0xE9), QByteArray("\0\xFF\xE9", 3)},
       {QString::fromUtf8("频率"), "??"},
       {QString::fromUtf8("A😀B"), "A?B"},  // one character beyond the basic plane, one "?"
+      // A Chinese input method's full-width forms, and its space.
+      {QString::fromUtf8("CHA:AFREQ:１０００HZ"), "CHA:AFREQ:1000HZ"},
+      {QString::fromUtf8("！～　ａＺ"), "!~ aZ"},
   };
   for (const Case& c : cases) EXPECT_EQ(ToLine(c.text), c.line) << c.text.toStdString();
 
@@ -24,6 +27,23 @@ TEST(TextConversion, EightBitsBothWays) {
   const QString shown = FromLine(all);
   ASSERT_EQ(shown.size(), 256);
   for (int b = 0; b < 256; ++b) EXPECT_EQ(shown[b].unicode(), b);
+}
+
+TEST(TextConversion, FindsTheFirstCharacterWithoutAByte) {
+  const std::pair<const char*, std::optional<int>> cases[] = {
+      {"CHA:AFREQ:１０００HZ", std::nullopt},
+      {"\xC3\xA9\xC3\xBF", std::nullopt},  // é and ÿ have their Latin-1 bytes
+      {"AB频率", 3},
+      {"😀X频", 1},  // counted in characters, not UTF-16 units
+      {"X😀频", 2},
+      {"A｟", 2},  // just past the full-width forms of ASCII
+  };
+  for (const auto& [text, position] : cases) {
+    const auto found = FirstWithoutByte(QString::fromUtf8(text));
+    EXPECT_EQ(found ? std::optional<int>(found->position) : std::nullopt, position) << text;
+  }
+  EXPECT_EQ(Describe(*FirstWithoutByte(QString::fromUtf8("AB频"))),
+            QString::fromUtf8("'频' (U+9891) at position 3"));
 }
 
 TEST(IntegerSettings, ConvertOrRaise) {

@@ -39,13 +39,22 @@ using link::testing::PortThreadsSettleAt;
 using link::testing::PtyPair;
 using Kind = OperatorMessage::Kind;
 
-// Every message is answered at once; questions as `answer` says.
+// Every message is answered at once, or left open with `keepOpen`;
+// questions as `answer` says.
 class RecordingPresenter : public MessagePresenter {
  public:
   void Present(const OperatorMessage& message, std::function<void()> answered) override {
     shown.push_back(message);
-    answered();
+    if (!keepOpen) return answered();
+    open = std::move(answered);
   }
+  void Withdraw(const OperatorMessage& message) override {
+    withdrawn.push_back(message);
+    if (auto answered = std::exchange(open, {})) answered();
+  }
+  std::vector<OperatorMessage> withdrawn;
+  std::function<void()> open;
+  bool keepOpen = false;
   void Ask(const OperatorMessage& question, std::function<void(bool)> answered) override {
     shown.push_back(question);
     answered(answer);
@@ -185,7 +194,8 @@ TEST_F(SerialSessionTest, ALostPortIsReopenedWhenItComesBack) {
   OpenPort(stable);
   ASSERT_TRUE(form->PortOpen());
 
-  pty.CloseInstrument();  // unplugged
+  messages.keepOpen = true;  // the operator has not closed the notice yet
+  pty.CloseInstrument();     // unplugged
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
   EXPECT_TRUE(form->PortWatcher().Watching());
   EXPECT_TRUE(
@@ -207,6 +217,10 @@ TEST_F(SerialSessionTest, ALostPortIsReopenedWhenItComesBack) {
   QStringList log;
   for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().LineOf(form->Log().At(i));
   EXPECT_EQ(log.filter("came back and was reopened").size(), 1) << log.join('\n').toStdString();
+  ASSERT_EQ(messages.withdrawn.size(), 1u) << "the notice of the loss goes once the port is back";
+  EXPECT_TRUE(messages.withdrawn[0].text.contains("its device is gone"));
+  EXPECT_TRUE(Get<QLabel>("StatusText")->text().contains("came back and was reopened"));
+  messages.keepOpen = false;
 
   // The operator's own Close ends any watching; so does the switch.
   form->SetReopenPorts(false);
@@ -231,8 +245,8 @@ TEST_F(SerialSessionTest, LinesOnTheWire) {
       {"300AMPL", "300", ",AMPL\n", "发送:,AMPL"},
       {"0AMPL", "0", QByteArray("\0AMPL\n", 6), "发送:" + QString(QChar(0)) + "AMPL"},
       {"-1X", "-1", "\xFFX\n", "发送:" + QString(QChar(0xFF)) + "X"},
-      {"频率88", "88", "??88\n", "发送:??88" + asTyped},
-      {"0X41FREQ", "0x41", "AFREQ\n", "发送:AFREQ"},  // letter case ignored
+      {"８８ＦＲＥＱ？　", "88", "XFREQ? \n", "发送:XFREQ? "},  // a Chinese input method's
+      {"0X41FREQ", "0x41", "AFREQ\n", "发送:AFREQ"},            // letter case ignored
       {"FREQ0x41", "0x41", "FREQ0x41\n", "发送:FREQ0x41" + asTyped},
       {"256FREQ", "256", QByteArray("\0FREQ\n", 6), "发送:" + QString(QChar(0)) + "FREQ"},
       {"-129FREQ", "-129",
@@ -315,7 +329,10 @@ TEST_F(SerialSessionTest, TheLogRecordsTheSession) {
   EXPECT_EQ(lines, (std::vector<QString>{
                        "· " + port + " 19200 bit/s: open", frame, "← EARLY", "← 5V", "← ⟨0A⟩",
                        "· " + port + " 19200 bit/s: closed",
-                       "· The serial port " + port + " was closed: its device is gone."}));
+                       "· The serial port " + port + " was closed: its device is gone.",
+                       "· " + port +
+                           " cannot be waited for (it does not come back by itself): open it "
+                           "again by hand"}));
 
   const QRect statusBar = Get("StatusBar1")->geometry();
   QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
@@ -453,7 +470,8 @@ TEST_F(SerialSessionTest, SeededPortFaultsLeaveTheWindowConsistent) {
 }
 
 // Bytes that cannot be handed over: the port is closed. The sweep
-// trigger's hold follows the answer.
+// trigger's hold follows the answer. The log has no frame for it, only
+// why it did not go out.
 TEST_F(SerialSessionTest, BytesNotHandedOverAskToOpenThePort) {
   Get<QLineEdit>("Edit3")->setText("old");
   Send("88ASWP:TRIGG");
@@ -462,6 +480,60 @@ TEST_F(SerialSessionTest, BytesNotHandedOverAskToOpenThePort) {
   EXPECT_TRUE(Reply().isEmpty());
   EXPECT_FALSE(Button("btn96")->isEnabled());
   ASSERT_TRUE(WaitForSendEnabled());
+  ASSERT_EQ(form->Log().Size(), 1);
+  EXPECT_EQ(form->Log().At(0).kind, LogEntry::Kind::Event);
+  EXPECT_EQ(form->Log().At(0).text, "88ASWP:TRIGG: not sent: 请打开串口!");
+}
+
+// A line with a character the instrument has no byte for is refused
+// whole, before anything goes out, on either interface.
+TEST_F(SerialSessionTest, CharactersWithoutABytesRefuseTheLine) {
+  OpenPty();
+  const QString lines[] = {QString::fromUtf8("CHA:AFREQ:1000赫兹"), QString::fromUtf8("88频率")};
+  for (const QString& line : lines) {
+    messages.shown.clear();
+    Send(line);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, Kind::Notice);
+    EXPECT_TRUE(messages.shown[0].text.contains("has no byte"))
+        << messages.shown[0].text.toStdString();
+    EXPECT_EQ(form->Log().At(form->Log().Size() - 1).text.left(line.size() + 11),
+              line + ": not sent:");
+    EXPECT_TRUE(Button("btn96")->isEnabled());
+  }
+  EXPECT_TRUE(messages.shown[0].text.startsWith(QString::fromUtf8("'频' (U+9891) at position 3")));
+  EXPECT_FALSE(pty.Readable(100));
+}
+
+// Typing in the port box closes the open port; what is said names that
+// port, not the text in the box.
+TEST_F(SerialSessionTest, ChangingThePortNameNamesThePortClosed) {
+  OpenPty();
+  const QString port = QString::fromStdString(pty.TerminalPath());
+  Get<QComboBox>("cbo1")->setEditText(port + "x");
+  EXPECT_FALSE(form->PortOpen());
+  const LogEntry last = form->Log().At(form->Log().Size() - 1);
+  EXPECT_EQ(last.link, port);
+  EXPECT_EQ(last.text, port + " 19200 bit/s: closed");
+  EXPECT_EQ(Get<QLabel>("StatusText")->text(), "Port " + port + " closed: the port name changed");
+  const qsizetype entries = form->Log().Size();
+  Get<QComboBox>("cbo1")->setEditText(port + "xy");
+  EXPECT_EQ(form->Log().Size(), entries) << "a closed port is not closed again";
+  EXPECT_TRUE(
+      form->Control("StatusBar1")->findChildren<QLabel*>()[0]->toolTip().startsWith(port + " "));
+}
+
+// Enter while Send is held after the sweep trigger says so, and keeps the line.
+TEST_F(SerialSessionTest, EnterDuringTheSweepHoldSaysWhy) {
+  OpenPty();
+  Send("88ASWP:TRIGG");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Sending(); }, 5000));
+  ASSERT_FALSE(Button("btn96")->isEnabled());
+  auto* line = Get<QLineEdit>("Edit1");
+  line->setText("88FREQ?");
+  QTest::keyClick(line, Qt::Key_Return);
+  EXPECT_TRUE(Get<QLabel>("StatusText")->text().startsWith("Send is held after the sweep trigger"));
+  EXPECT_EQ(line->text(), "88FREQ?");
 }
 
 // Closing the port or choosing another one while a frame goes out waits for

@@ -117,10 +117,12 @@ TEST_F(StartupTest, SerialPortIsClosedWithThePanelsSettings) {
 // The two panes say how the links stand, in the chosen language.
 TEST_F(StartupTest, StatusBarShowsTheLinks) {
   auto* bar = Get<QStatusBar>("StatusBar1");
-  const QList<QLabel*> panes = bar->findChildren<QLabel*>();
+  const QList<QLabel*> panes = bar->findChildren<QLabel*>().mid(0, 2);
   ASSERT_EQ(panes.size(), 2);
   for (QLabel* pane : panes) EXPECT_EQ(pane->width(), 100);
+  EXPECT_EQ(panes[0]->text(), "COM1 closed");
   EXPECT_EQ(panes[0]->toolTip(), "COM1 19200 bit/s: closed");
+  EXPECT_EQ(Get<QLabel>("StatusText")->text(), "COM1 19200 bit/s: closed");
   EXPECT_EQ(panes[1]->toolTip(), "USB: not opened");
   Get<QComboBox>("cob2")->setEditText("9600");
   form->SelectLanguage(Language::TraditionalChinese);

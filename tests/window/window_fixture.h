@@ -39,7 +39,9 @@ class WindowTest : public ::testing::Test {
 
   template <typename T = QWidget>
   T* Get(const QString& name) const {
+    // The window's own controls by name, then what stands around them.
     auto* control = qobject_cast<T*>(form->Control(name));
+    if (!control) control = form->findChild<T*>(name);
     EXPECT_NE(control, nullptr) << name.toStdString();
     return control;
   }
