@@ -5,7 +5,9 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "cli/line_links.h"
 #include "cli/reply_output.h"
@@ -31,6 +33,12 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
   if (!options.lines.isEmpty()) {
     std::vector<sequence::Step> steps;
     for (int i = 0; i < options.lines.size(); ++i) {
+      // Refused before anything is sent, as a sequence file's line is.
+      if (const auto missing = protocol::FirstWithoutByte(options.lines[i])) {
+        return Fail(cli::kUsage, QString("argument %1: %2 has no byte the instrument takes")
+                                     .arg(i + 1)
+                                     .arg(protocol::Describe(*missing)));
+      }
       steps.push_back(
           {sequence::Step::Kind::Send, options.lines[i], false, options.timeout, i + 1});
     }
@@ -56,6 +64,19 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
   return std::get<std::vector<sequence::Step>>(parsed);
 }
 
+// Why the port did not open, naming the port meant: the device a bare name
+// stands for, or the address given.
+QString CannotOpen(const link::ECommsError& error, const QString& port) {
+  const link::SysError& why = error.Error();
+  const QString path = why.path.empty() ? port : QString::fromStdString(why.path);
+  if (std::string_view(error.what()).starts_with("File handle is not a comm handle")) {
+    return path + " is not a serial port";
+  }
+  const QString reason = QString::fromStdString(why.reason);
+  if (reason.isEmpty()) return path + ": " + QString::fromStdString(error.what());
+  return reason.contains(path) ? reason : path + ": " + reason;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +96,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<sim::PtyInstrument> serialInstrument;
   std::unique_ptr<sim::SimulatedCh375> usbInstrument;
   std::unique_ptr<cli::AddressedLink> link;
+  QString port = options.port;
   try {
     if (options.usb) {
       if (options.simulate) usbInstrument = std::make_unique<sim::SimulatedCh375>();
@@ -87,7 +109,6 @@ int main(int argc, char** argv) {
       }
       link = std::move(usb);
     } else {
-      QString port = options.port;
       if (options.simulate) {
         serialInstrument = std::make_unique<sim::PtyInstrument>(sim::PtyInstrument::Options{});
         port = QString::fromStdString(serialInstrument->TerminalPath());
@@ -99,16 +120,14 @@ int main(int argc, char** argv) {
       link = std::move(serial);
     }
   } catch (const link::ECommsError& error) {
-    const QString reason = QString::fromStdString(error.Reason());
-    return Fail(cli::kCannotOpen, QString::fromStdString(error.what()) +
-                                      (reason.isEmpty() ? QString() : ": " + reason));
+    return Fail(cli::kCannotOpen, CannotOpen(error, port));
   } catch (const protocol::EConvertError& error) {
     return Fail(cli::kUsage, QString::fromStdString(error.what()));
   } catch (const std::runtime_error& error) {  // no simulated instrument here
     return Fail(cli::kCannotOpen, QString::fromStdString(error.what()));
   }
 
-  if (options.format != cli::ReplyFormat::Escaped) cli::SetBinaryOutput();
+  if (options.format != cli::ReplyFormat::Text) cli::SetBinaryOutput();
   Runner runner(*link);
   QObject::connect(link.get(), &cli::AddressedLink::HeldTooLong, [&] {
     const double seconds = static_cast<double>(options.holdLimit.count()) / 1000.0;
@@ -118,13 +137,22 @@ int main(int argc, char** argv) {
                                     .arg(seconds)));
   });
   runner.Load(std::move(std::get<std::vector<sequence::Step>>(steps)));
-  auto print = [&](int index, const QByteArray& reply) {
-    const sequence::Step& step = runner.Steps()[static_cast<std::size_t>(index)];
-    const QByteArray out = cli::Format(
-        options.format,
-        {QDateTime::currentDateTime(), step.text, link->LastFrame(), reply, !reply.isEmpty()});
+  auto write = [](const QByteArray& out) {
     std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
     std::fflush(stdout);
+  };
+  // A JSON line waits for the expects after it, which it carries.
+  std::optional<cli::Exchange> pending;
+  auto flush = [&] {
+    if (pending) write(cli::Format(options.format, *pending));
+    pending.reset();
+  };
+  auto print = [&](int index, const QByteArray& reply) {
+    flush();
+    const sequence::Step& step = runner.Steps()[static_cast<std::size_t>(index)];
+    pending = cli::Exchange{
+        QDateTime::currentDateTime(), step.text, link->LastFrame(), reply, !reply.isEmpty(), {}};
+    if (options.format != cli::ReplyFormat::Json) flush();
     return step;
   };
   QObject::connect(&runner, &Runner::Replied, [&](int index, const QByteArray& reply) {
@@ -134,9 +162,27 @@ int main(int argc, char** argv) {
                   QString::number(step.duration.count() / 1000.0) + " s");
     }
   });
+  QObject::connect(&runner, &Runner::ExpectChecked, [&](int index, bool met) {
+    const sequence::Step& step = runner.Steps()[static_cast<std::size_t>(index)];
+    if (pending) {
+      pending->expects.push_back({step.pattern ? "/" + step.text + "/" : step.text, met});
+    }
+  });
   // Bytes that came after a pause in a reply, on a line of their own.
   QObject::connect(&runner, &Runner::RepliedLate, print);
   QObject::connect(&runner, &Runner::Finished, [&](Runner::Outcome outcome, int index) {
+    flush();
+    // A sequence file's run ends with its summary.
+    if (options.lines.isEmpty()) {
+      const Runner::Tally tally = runner.Summary();
+      const QByteArray summary = cli::FormatSummary(options.format, tally.lines, tally.replies,
+                                                    tally.met, tally.missed, tally.took);
+      if (options.format == cli::ReplyFormat::Json) {
+        write(summary);
+      } else {
+        Fail(0, QString::fromUtf8(summary.trimmed()));
+      }
+    }
     int status = cli::kSent;
     switch (outcome) {
       case Runner::Outcome::Completed:
@@ -144,6 +190,7 @@ int main(int argc, char** argv) {
         break;
       case Runner::Outcome::Stopped:
       case Runner::Outcome::ExpectMissed:
+      case Runner::Outcome::ExpectUnmatched:
         status = cli::kUnanswered;
         break;
       case Runner::Outcome::NotSent:

@@ -1,11 +1,36 @@
 #include "cli/reply_output.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "sequence/runner.h"
-
 namespace zrt::cli {
+
+QByteArray ForShell(QByteArrayView reply) {
+  if (reply.endsWith('\n')) reply.chop(reply.endsWith("\r\n") ? 2 : 1);
+  QString out;
+  for (const char c : reply) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (byte) {
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
+          out += "\\x" + QString::number(byte, 16).toUpper().rightJustified(2, '0');
+        } else {
+          out += QChar(byte);
+        }
+    }
+  }
+  return out.toUtf8();
+}
 
 QByteArray Format(ReplyFormat format, const Exchange& exchange) {
   switch (format) {
@@ -13,22 +38,49 @@ QByteArray Format(ReplyFormat format, const Exchange& exchange) {
       return exchange.reply;
     case ReplyFormat::Hex:
       return exchange.reply.toHex(' ').toUpper() + '\n';
-    case ReplyFormat::Escaped:
-      return sequence::Escaped(exchange.reply).toUtf8() + '\n';
+    case ReplyFormat::Text:
+      return ForShell(exchange.reply) + '\n';
     case ReplyFormat::Json: {
       // The reply as text of U+0000 to U+00FF, one character per byte, so
       // that every byte value comes back from the JSON string.
-      const QJsonObject object{
+      QJsonObject object{
           {"time", exchange.time.toString(Qt::ISODateWithMs)},
           {"line", exchange.line},
           {"sent", QString::fromLatin1(exchange.sent.toHex())},
           {"reply", QString::fromLatin1(exchange.reply)},
           {"answered", exchange.answered},
       };
+      // One expect is an object; several after one line, an array of them.
+      QJsonArray expects;
+      for (const ExpectResult& e : exchange.expects) {
+        expects.append(QJsonObject{{"pattern", e.pattern}, {"met", e.met}});
+      }
+      if (expects.size() == 1) object["expect"] = expects[0];
+      if (expects.size() > 1) object["expect"] = expects;
       return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     }
   }
   return {};
+}
+
+QByteArray FormatSummary(ReplyFormat format, int lines, int replies, int met, int missed,
+                         std::chrono::milliseconds took) {
+  const double seconds = static_cast<double>(took.count()) / 1000.0;
+  if (format == ReplyFormat::Json) {
+    const QJsonObject summary{{"lines", lines},
+                              {"replies", replies},
+                              {"expectsMet", met},
+                              {"expectsMissed", missed},
+                              {"seconds", seconds}};
+    return QJsonDocument(QJsonObject{{"summary", summary}}).toJson(QJsonDocument::Compact) + '\n';
+  }
+  return QString("%1 lines sent, %2 replies, %3 expects met, %4 missed, %5 s\n")
+      .arg(lines)
+      .arg(replies)
+      .arg(met)
+      .arg(missed)
+      .arg(seconds, 0, 'f', 1)
+      .toUtf8();
 }
 
 }  // namespace zrt::cli

@@ -4,21 +4,39 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <chrono>
+#include <vector>
 
 #include "cli/send_options.h"
 
 namespace zrt::cli {
+
+struct ExpectResult {
+  QString pattern;  // as the file wrote it: the text, or /the pattern/
+  bool met = false;
+};
 
 struct Exchange {
   QDateTime time;   // when the reply ended
   QString line;     // as given
   QByteArray sent;  // the frame on the wire
   QByteArray reply;
-  bool answered = false;  // false: no reply came within the timeout
+  bool answered = false;              // false: no reply came within the timeout
+  std::vector<ExpectResult> expects;  // checked after the reply
 };
 
-// The bytes to write for one exchange: one line of text (escaped, hex or a
-// JSON object), or the reply's own bytes for ReplyFormat::Raw.
+// The bytes to write for one exchange: one line of text (the reply as a
+// shell's $(...) wants it, hex, or a JSON object), or the reply's own bytes
+// for ReplyFormat::Raw.
 QByteArray Format(ReplyFormat format, const Exchange& exchange);
+
+// The reply for a shell: its final line end (LF, or CR LF) dropped, other
+// control bytes written as \n, \r, \t or \xNN, every other byte as the
+// character of that value in UTF-8.
+QByteArray ForShell(QByteArrayView reply);
+
+// A run's summary: one line of text, or a last JSON object.
+QByteArray FormatSummary(ReplyFormat format, int lines, int replies, int met, int missed,
+                         std::chrono::milliseconds took);
 
 }  // namespace zrt::cli

@@ -13,7 +13,8 @@ const char* const kSendHelp =
     "\n"
     "Sends command lines to a ZRT10XX/ZRT30XX signal generator as the panel's\n"
     "Send does (address byte, line feed, a byte every 10 ms, the hold after a\n"
-    "sweep trigger) and prints each reply, one a line.\n"
+    "sweep trigger) and prints each reply, one a line: without its final line\n"
+    "end, other control bytes written as \\n, \\r, \\t or \\xNN.\n"
     "\n"
     "  --port PATH      the serial port (a serial terminal no other program holds),\n"
     "                   or rfc2217://HOST:PORT or tcp://HOST:PORT on the network\n"
@@ -28,14 +29,19 @@ const char* const kSendHelp =
     "  --file FILE      a sequence file (see zrt-send(1)); \"-\" reads standard input\n"
     "  --raw            print the replies' bytes as they came\n"
     "  --hex            print the replies as hex bytes\n"
-    "  --json           print one JSON object per line: time, line, sent, reply\n"
+    "  --json           print one JSON object per line: time, line, sent, reply,\n"
+    "                   answered and the expects checked after it\n"
     "  --help           this text\n"
+    "  --version        the version\n"
     "\n"
     "Exit status: 0 all sent and answered (every expect met), 1 a reply missing\n"
     "or an expect missed, 2 usage or a sequence file refused, 3 the port or\n"
     "device could not be opened (or a server closed the connection before the\n"
     "first line went out), 4 the device went away, 5 the instrument held output\n"
-    "back (XOFF) for longer than the hold limit.\n";
+    "back (XOFF) for longer than the hold limit.\n"
+    "\n"
+    "A sequence file's run ends with a summary on standard error (with --json, a\n"
+    "last object): lines sent, replies, expects met and missed, time taken.\n";
 
 namespace {
 
@@ -56,6 +62,7 @@ std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
       return true;
     };
     if (arg == "--help" || arg == "-h") return Exit{0, kSendHelp};
+    if (arg == "--version") return Exit{0, QString("zrt-send %1\n").arg(ZRT_VERSION)};
     if (arg == "--usb") {
       options.usb = true;
     } else if (arg == "--simulate") {

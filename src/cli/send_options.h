@@ -8,7 +8,7 @@
 
 namespace zrt::cli {
 
-enum class ReplyFormat { Escaped, Raw, Hex, Json };
+enum class ReplyFormat { Text, Raw, Hex, Json };
 
 inline constexpr std::chrono::milliseconds kDefaultHoldLimit{10000};
 
@@ -21,7 +21,7 @@ struct SendOptions {
   std::chrono::milliseconds timeout{2000};
   // How long the instrument may hold output (XOFF) before the run ends.
   std::chrono::milliseconds holdLimit = kDefaultHoldLimit;
-  ReplyFormat format = ReplyFormat::Escaped;
+  ReplyFormat format = ReplyFormat::Text;
   QString file;            // a sequence file
   bool stdinFile = false;  // "-": the sequence comes on standard input
   QStringList lines;       // command lines given as arguments

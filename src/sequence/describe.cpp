@@ -41,6 +41,13 @@ constexpr std::array<std::array<const char*, 3>, static_cast<std::size_t>(Proble
         {"the sequence comes to more than %2 characters", "序列展开后超过 %2 个字符",
          "序列展開後超過 %2 個字元"},
         {"the file is larger than %2 bytes", "文件大于 %2 字节", "檔案大於 %2 位元組"},
+        {"did you mean '%1'? (write 'send' in front of a line meant as it is)",
+         "您是想写 '%1' 吗？（按原样发送的行请在前面写 'send'）",
+         "您是想寫 '%1' 嗎？（按原樣傳送的行請在前面寫 'send'）"},
+        {"%1 has no byte the instrument takes", "%1 没有仪器能接收的字节",
+         "%1 沒有儀器能接收的位元組"},
+        {"expected the line to send after 'send'", "'send' 后应有要发送的行",
+         "'send' 後應有要傳送的行"},
     }};
 
 int LimitOf(const ParseError& error) {
@@ -64,7 +71,7 @@ int LimitOf(const ParseError& error) {
 
 // One row per Runner::Outcome; %1 the line's place, %2 what was expected,
 // %3 the seconds waited, %4 what came.
-constexpr std::array<std::array<const char*, 3>, 5> kOutcomes = {{
+constexpr std::array<std::array<const char*, 3>, 6> kOutcomes = {{
     {"the sequence ran to its end", "序列已运行完毕", "序列已執行完畢"},
     {"%1: stopped", "%1：已停止", "%1：已停止"},
     {"%1: no reply with %2 came within %3 s; received: \"%4\"",
@@ -72,6 +79,8 @@ constexpr std::array<std::array<const char*, 3>, 5> kOutcomes = {{
      "%1：%3 秒內沒有收到含 %2 的回覆；已收到：\"%4\""},
     {"%1: the line was not sent", "%1：该行未能发送", "%1：該行未能傳送"},
     {"%1: the link went away", "%1：连接已断开", "%1：連線已中斷"},
+    {"%1: the reply had no %2; received: \"%4\"", "%1：回复中没有 %2；已收到：\"%4\"",
+     "%1：回覆中沒有 %2；已收到：\"%4\""},
 }};
 
 int LanguageIndex(int language) { return language < 0 || language > 2 ? 0 : language; }

@@ -44,7 +44,11 @@ void Runner::Start(State state) {
   if (state_ == State::Idle) {
     missing_ = 0;
     lastLine_ = -1;
+    lastReplyEnded_ = false;
     reply_.clear();
+    tally_ = {};
+    startedAt_ = std::chrono::steady_clock::now();
+    ended_ = false;
   }
   state_ = state;
   emit StateChanged(state_);
@@ -106,6 +110,7 @@ void Runner::StartStep() {
       }
       reply_.clear();
       lastLine_ = next_;
+      lastReplyEnded_ = false;
       waiting_ = Waiting::Frame;
       link_.Send(step.text);
       return;
@@ -116,14 +121,36 @@ void Runner::StartStep() {
     case Step::Kind::Expect:
       // Compiled once for the step, however many blocks it looks at.
       if (step.pattern) pattern_.setPattern(step.text);
-      if (Matches()) return Advance();
+      if (Matches()) return ExpectDone(true);
+      // A reply that has ended will not come to match.
+      if (lastReplyEnded_ && !reply_.isEmpty()) return ExpectDone(false);
       waiting_ = Waiting::Expect;
       timer_.start(step.duration);
       return;
   }
 }
 
+void Runner::ExpectDone(bool met) {
+  timer_.stop();
+  ++(met ? tally_.met : tally_.missed);
+  emit ExpectChecked(next_, met);
+  if (met) return Advance();
+  End(waiting_ == Waiting::Expect ? Outcome::ExpectMissed : Outcome::ExpectUnmatched);
+}
+
+Runner::Tally Runner::Summary() const {
+  Tally tally = tally_;
+  if (!ended_) {
+    tally.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - startedAt_);
+  }
+  return tally;
+}
+
 void Runner::End(Outcome outcome) {
+  tally_.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - startedAt_);
+  ended_ = true;
   timer_.stop();
   waiting_ = Waiting::Nothing;
   stopRequested_ = false;
@@ -144,6 +171,7 @@ void Runner::LinkReady() {
 void Runner::FrameOut(bool sent) {
   if (waiting_ != Waiting::Frame) return;
   if (!sent) return End(Outcome::NotSent);
+  ++tally_.lines;
   if (stopRequested_) return End(Outcome::Stopped);
   waiting_ = Waiting::Reply;
   // A reply that came while the frame went out is the line's.
@@ -162,17 +190,16 @@ void Runner::Block(const QByteArray& block) {
   } else if (waiting_ != Waiting::Frame && lastLine_ >= 0) {
     emit RepliedLate(lastLine_, block);
   }
-  if (waiting_ == Waiting::Expect && Matches()) {
-    timer_.stop();
-    Advance();
-  }
+  if (waiting_ == Waiting::Expect && Matches()) ExpectDone(true);
 }
 
 void Runner::ReplyTimerFired() {
   switch (waiting_) {
     case Waiting::Reply:
       replyEnded_ = true;
+      lastReplyEnded_ = true;
       if (reply_.isEmpty()) ++missing_;
+      if (!reply_.isEmpty()) ++tally_.replies;
       emit Replied(next_, reply_);
       if (link_.Ready()) return Advance();
       waiting_ = Waiting::Ready;  // the hold after the line
@@ -180,7 +207,7 @@ void Runner::ReplyTimerFired() {
     case Waiting::Timer:
       return Advance();
     case Waiting::Expect:
-      return End(Outcome::ExpectMissed);
+      return ExpectDone(false);
     default:
       return;
   }

@@ -6,8 +6,9 @@
 // after the last byte), so the reply ends with the blocks delivered
 // together; when nothing comes within the step's timeout it is missing.
 // Bytes that come later, before the next line, are reported as late. An
-// expect looks at everything received since the last line was sent, and
-// waits for more up to its timeout.
+// expect looks at everything received since the last line was sent: a
+// reply that has ended without what it expects misses it at once; while no
+// reply has come, it waits for one up to its timeout.
 //
 // Pause and Stop take effect between steps, never inside a frame: Stop
 // during a frame ends the run once the frame is through.
@@ -47,7 +48,15 @@ class Runner : public QObject {
 
  public:
   enum class State { Idle, Running, Paused };
-  enum class Outcome { Completed, Stopped, ExpectMissed, NotSent, LinkLost };
+  enum class Outcome { Completed, Stopped, ExpectMissed, NotSent, LinkLost, ExpectUnmatched };
+  // What a run did, for its summary.
+  struct Tally {
+    int lines = 0;    // sent whole
+    int replies = 0;  // lines that had a reply
+    int met = 0;      // expects
+    int missed = 0;
+    std::chrono::milliseconds took{0};
+  };
 
   explicit Runner(LineLink& link, QObject* parent = nullptr);
 
@@ -61,6 +70,8 @@ class Runner : public QObject {
   int MissingReplies() const { return missing_; }
   // Everything received since the last line was sent.
   const QByteArray& Reply() const { return reply_; }
+  // The run under way, or the last one, so far.
+  Tally Summary() const;
 
   void Run();
   // One step, then paused.
@@ -75,6 +86,8 @@ class Runner : public QObject {
   void Replied(int index, const QByteArray& reply);
   // Bytes that came after the reply to the line at `index` had ended.
   void RepliedLate(int index, const QByteArray& bytes);
+  // The expect at `index` was met, or missed.
+  void ExpectChecked(int index, bool met);
   // The run ended at step `index` (Steps().size() when it completed).
   void Finished(Outcome outcome, int index);
 
@@ -84,6 +97,7 @@ class Runner : public QObject {
   void StartStep();
   void StepDone();
   void End(Outcome outcome);
+  void ExpectDone(bool met);
   void LinkReady();
   void FrameOut(bool sent);
   void Block(const QByteArray& block);
@@ -103,7 +117,11 @@ class Runner : public QObject {
   QByteArray reply_;
   QRegularExpression pattern_;  // of the expect under way
   int missing_ = 0;
-  int lastLine_ = -1;  // the step of the line sent last
+  int lastLine_ = -1;            // the step of the line sent last
+  bool lastReplyEnded_ = false;  // and its reply has ended
+  Tally tally_;
+  std::chrono::steady_clock::time_point startedAt_;
+  bool ended_ = true;
   QTimer timer_;
 };
 

@@ -7,6 +7,8 @@
 #include <map>
 #include <optional>
 
+#include "protocol/send_steps.h"
+
 namespace zrt::sequence {
 namespace {
 
@@ -53,6 +55,52 @@ const QRegularExpression& Blanks() {
   return blanks;
 }
 
+// The line without a comment: a "#" at its start or after a blank begins
+// one; "\#" stands for a "#".
+QString WithoutComment(const QString& raw) {
+  QString out;
+  out.reserve(raw.size());
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    if (raw[i] == u'\\' && i + 1 < raw.size() && raw[i + 1] == u'#') {
+      out += u'#';
+      ++i;
+    } else if (raw[i] == u'#' && (i == 0 || raw[i - 1].isSpace())) {
+      break;
+    } else {
+      out += raw[i];
+    }
+  }
+  return out;
+}
+
+// Edits (characters put in, taken out or changed) from one word to the other.
+qsizetype EditsBetween(QStringView a, QStringView b) {
+  std::vector<qsizetype> row(static_cast<std::size_t>(b.size()) + 1);
+  for (qsizetype j = 0; j <= b.size(); ++j) row[static_cast<std::size_t>(j)] = j;
+  for (qsizetype i = 1; i <= a.size(); ++i) {
+    qsizetype diagonal = row[0];
+    row[0] = i;
+    for (qsizetype j = 1; j <= b.size(); ++j) {
+      const auto k = static_cast<std::size_t>(j);
+      const qsizetype above = row[k];
+      row[k] = std::min({row[k] + 1, row[k - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row.back();
+}
+
+// The keyword a lower-case word that is none is a slip for, if any: the
+// instrument's commands are upper case, and a typo must not reach it.
+const char* KeywordCloseTo(const QString& word) {
+  static const QRegularExpression kLower("^[a-z]+$");
+  if (!kLower.match(word).hasMatch()) return nullptr;
+  for (const char* keyword : {"wait", "expect", "timeout", "repeat", "for", "set", "end", "send"}) {
+    if (EditsBetween(word, QString::fromLatin1(keyword)) <= 2) return keyword;
+  }
+  return nullptr;
+}
+
 ParseError ErrorAt(const QString& file, int line, int column, Problem problem,
                    QString detail = {}) {
   return {file, line, column, problem, std::move(detail)};
@@ -95,9 +143,10 @@ class Reader {
       QString raw = text.mid(from, end - from);
       from = end + 1;
       if (raw.endsWith('\r')) raw.chop(1);
+      raw = WithoutComment(raw);
       ++line;
       const QString trimmed = raw.trimmed();
-      if (trimmed.isEmpty() || trimmed.startsWith('#')) continue;
+      if (trimmed.isEmpty()) continue;  // blank, or a comment
       if (++statements > kMaxSteps) return ErrorAt(file_, line, 1, Problem::TooManySteps);
       const qsizetype start = raw.indexOf(NonBlank());
       const qsizetype space = trimmed.indexOf(Blank());
@@ -109,7 +158,16 @@ class Reader {
       for (const Keyword& k : kKeywords) {
         if (word == QLatin1String(k.word)) keyword = &k;
       }
+      if (!keyword && word == QLatin1String("send")) {
+        if (rest.isEmpty()) return ErrorAt(file_, line, restColumn, Problem::SendWhat);
+        body().push_back({Node::Kind::Command, line, restColumn, {}, rest, {}});
+        continue;
+      }
       if (!keyword) {
+        if (const char* meant = KeywordCloseTo(word)) {
+          return ErrorAt(file_, line, static_cast<int>(start) + 1, Problem::Typo,
+                         QString::fromLatin1(meant));
+        }
         body().push_back({Node::Kind::Command, line, static_cast<int>(start) + 1, {}, trimmed, {}});
         continue;
       }
@@ -229,6 +287,12 @@ class Expander {
     };
     switch (node.kind) {
       case Node::Kind::Command:
+        if (const auto missing = protocol::FirstWithoutByte(argument)) {
+          // Where it stands in the file, unless a value put it there.
+          const int column =
+              argument == node.argument ? node.column + missing->position - 1 : node.column;
+          return fail(Problem::NoByte, column, protocol::Describe(*missing));
+        }
         steps.push_back({Step::Kind::Send, argument, false, timeout_, node.line});
         break;
       case Node::Kind::Wait:

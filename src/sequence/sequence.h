@@ -5,13 +5,20 @@
 // refused before its first line is sent.
 //
 //   # a comment                 blank lines are ignored
-//   CHA:AFREQ:${F}HZ            a command line, as typed into the window
+//   CHA:AFREQ:${F}HZ  # note    a command line, as typed into the window; a #
+//                               after a blank begins a comment (\# is a #)
+//   send wait                   a command line that begins with a keyword
 //   wait 500ms | wait 2s        a pause
 //   expect TEXT | expect /RE/   a reply containing TEXT, or matching RE
 //   timeout 3s                  how long a reply or an expect is waited for (2 s)
 //   repeat N ... end            a block N times
 //   for NAME in A B C ... end   a block once for each value, NAME set to it
 //   set NAME VALUE              a named value for ${NAME} in later lines
+//
+// A line whose first word is in lower case and within two edits of a
+// keyword ("wiat") is refused as a typo rather than sent: write "send" in
+// front of a line meant as it is. A line with a character the instrument
+// has no byte for is refused too.
 #pragma once
 
 #include <QIODevice>
@@ -64,6 +71,9 @@ enum class Problem {
   TooLong,          // a line longer than kLongestLine once names are filled in
   TooBig,           // more than kMaxCharacters written out in all
   FileTooLarge,     // the file is larger than kMaxFileBytes
+  Typo,             // detail: the keyword the first word is close to
+  NoByte,           // detail: the character the instrument has no byte for
+  SendWhat,         // the line after "send"
   Count_,
 };
 

@@ -100,16 +100,22 @@ TEST(ZrtSend, ExitStatusSaysWhatHappened) {
   } cases[] = {
       {{"--simulate", "CHA:AFREQ:1000HZ", "CHA:AFREQ?"}, {}, 0, ""},
       {{"--simulate", "--usb", "CHA:AFREQ?"}, {}, 0, ""},
-      {{"--simulate", "--timeout", "300ms", "-"},
-       "CHA:AFREQ?\nexpect 2000HZ\n",
-       1,
-       "<stdin>:2: no reply with \"2000HZ\" came within 0.3 s; received: \"0\\n\""},
       {{"--port"}, {}, 2, "--port needs a path"},
       {{"--simulate", "--file", refused}, {}, 2, "refused.zrt:3:8: expected a duration"},
       {{"--simulate", "--file", percent}, {}, 2, "bad%3x%2y.zrt:3:14: the pattern does not"},
       {{"--simulate", "--address", "eighty", "A"}, {}, 2, "'eighty' is not a valid integer value"},
-      {{"--port", "/dev/null", "A"}, {}, 3, "/dev/null is not a serial terminal"},
-      {{"--port", dir.filePath("none"), "A"}, {}, 3, "No such file or directory"},
+      {{"--port", "/dev/null", "A"}, {}, 3, "zrt-send: /dev/null is not a serial port\n"},
+      {{"--port", "zrt-none0", "A"}, {}, 3, "zrt-send: /dev/zrt-none0: No such file or directory"},
+      {{"--simulate", "-"}, "wiat 100ms\n", 2, "<stdin>:1:1: did you mean 'wait'?"},
+      {{"--simulate", "CHA:AFREQ:１０００HZ", "A频"},
+       {},
+       2,
+       "argument 2: '频' (U+9891) at position 2 has no byte"},
+      // A reply that has ended without the text misses at once, whatever the timeout.
+      {{"--simulate", "--timeout", "60s", "-"},
+       "CHA:AFREQ?\nexpect 2000HZ\n",
+       1,
+       "<stdin>:2: the reply had no \"2000HZ\"; received: \"0\\n\""},
   };
   for (const Case& c : cases) {
     Send send(c.arguments, c.input);
@@ -189,9 +195,9 @@ TEST(ZrtSend, TheExampleLocallyAndThroughANetworkServer) {
     Send send({"--port", port, "--file", ZRT_EXAMPLES "/step-frequency.zrt"});
     const Result result = send.Finish();
     ASSERT_EQ(result.status, 0) << port.toStdString() << ": " << result.err.toStdString();
-    EXPECT_EQ(result.out,
-              "OK\\n\n1000HZ\\n\nOK\\n\n2000HZ\\n\nOK\\n\n5000HZ\\n\nOK\\n\n10000HZ\\n\n"
-              "OK\\n\n20000HZ\\n\n");
+    EXPECT_EQ(result.out, "OK\n1000HZ\nOK\n2000HZ\nOK\n5000HZ\nOK\n10000HZ\nOK\n20000HZ\n");
+    EXPECT_TRUE(result.err.contains("10 lines sent, 10 replies, 10 expects met, 0 missed"))
+        << result.err.toStdString();
     QStringList frames;
     EXPECT_TRUE(QTest::qWaitFor([&] { return (frames = instrument.Frames()).size() >= 10; }, 5000));
     EXPECT_EQ(frames,
@@ -223,6 +229,31 @@ TEST(ZrtSend, JsonCarriesEveryByteBack) {
   EXPECT_EQ(object["reply"].toString().toLatin1(), reply);
   EXPECT_TRUE(object["answered"].toBool());
   EXPECT_TRUE(QDateTime::fromString(object["time"].toString(), Qt::ISODateWithMs).isValid());
+
+  // The expects after a line travel with it, and a file's run ends with a summary.
+  Send expecting({"--simulate", "--json", "-"}, "CHA:AFREQ?\nexpect 0\nA\nexpect /^OK/\n");
+  const Result run = expecting.Finish();
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  const QList<QByteArray> lines = run.out.trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 3) << run.out.toStdString();
+  EXPECT_EQ(QJsonDocument::fromJson(lines[0]).object()["expect"].toObject(),
+            (QJsonObject{{"pattern", "0"}, {"met", true}}));
+  EXPECT_EQ(QJsonDocument::fromJson(lines[1]).object()["expect"].toObject(),
+            (QJsonObject{{"pattern", "/^OK/"}, {"met", true}}));
+  const QJsonObject summary = QJsonDocument::fromJson(lines[2]).object()["summary"].toObject();
+  EXPECT_EQ(summary["lines"].toInt(), 2);
+  EXPECT_EQ(summary["expectsMet"].toInt(), 2);
+  EXPECT_EQ(summary["expectsMissed"].toInt(), 0);
+}
+
+// What a shell's $(...) gets by default: the reply without its line end;
+// the version, as the GNU standards ask.
+TEST(ZrtSend, DefaultOutputSuitsAShell) {
+  const Result reply = Send({"--simulate", "CHA:AFREQ?"}).Finish();
+  EXPECT_EQ(reply.out, "0\n");
+  const Result version = Send({"--version"}).Finish();
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.startsWith("zrt-send ")) << version.out.toStdString();
 }
 
 // Servers and instruments that never let go: each run ends, with a status

@@ -83,6 +83,10 @@ TEST(Runner, SendsEachLineAfterTheOneBeforeHasItsReply) {
   EXPECT_EQ(run.outcome, Runner::Outcome::Completed);
   EXPECT_EQ(run.replies, QStringList({"0:OK\n", "3:", "4:done"}));
   EXPECT_EQ(run.runner.MissingReplies(), 1);
+  const Runner::Tally tally = run.runner.Summary();
+  EXPECT_EQ(std::make_tuple(tally.lines, tally.replies, tally.met, tally.missed),
+            std::make_tuple(3, 2, 1, 0));
+  EXPECT_GE(tally.took, 50ms);
 }
 
 TEST(Runner, EndsWhereItCannotGoOn) {
@@ -94,13 +98,18 @@ TEST(Runner, EndsWhereItCannotGoOn) {
     int endedAt;
     QString explained;
   } cases[] = {
-      {"expect missed", "A\nexpect /^OK$/\nB",
+      // A reply that has ended without a match misses at once; no reply,
+      // once the expect's own timeout has passed too.
+      {"expect unmatched", "timeout 3600s\nA\nexpect /^OK$/\nB",
        [](Trial& r) {
          r.link.FrameThrough();
          emit r.link.Received("ERR\n");
        },
+       Runner::Outcome::ExpectUnmatched, 1,
+       "t.zrt:3: the reply had no /^OK$/; received: \"ERR\\n\""},
+      {"expect missed", "A\nexpect OK\nB", [](Trial& r) { r.link.FrameThrough(); },
        Runner::Outcome::ExpectMissed, 1,
-       "t.zrt:2: no reply with /^OK$/ came within 0.2 s; received: \"ERR\\n\""},
+       "t.zrt:2: no reply with \"OK\" came within 0.2 s; received: \"\""},
       {"not sent", "A\nB", [](Trial& r) { r.link.FrameThrough(false); }, Runner::Outcome::NotSent,
        0, "t.zrt:1: the line was not sent"},
       {"link lost", "A\nB", [](Trial& r) { emit r.link.Lost(); }, Runner::Outcome::LinkLost, 0,

@@ -47,6 +47,11 @@ TEST(Sequence, ExpandsEveryStatement) {
       {"set T 250ms\nset N 2\nrepeat ${N}\nwait ${T}\nend", {"wait 250", "wait 250"}},
       {"waiting for\nSetup\nend:1",
        {"send waiting for", "send Setup", "send end:1"}},  // not keywords
+      // Comments after a blank, "\#" for a "#", and "send" for a line as it is.
+      {"XCHA:AFREQ? # trailing comment\nA#B\nC \\#1\n\\#D\n  # whole line",
+       {"send XCHA:AFREQ?", "send A#B", "send C #1", "send #D"}},
+      {"send wiat 100ms\nsend   wait\nsend send", {"send wiat 100ms", "send wait", "send send"}},
+      {"WIAT\nwaitress\nchA:x", {"send WIAT", "send waitress", "send chA:x"}},
   };
   for (const Case& c : cases) {
     const Parsed parsed = Parse(c.text, "t.zrt");
@@ -101,6 +106,16 @@ TEST(Sequence, RefusesWithLineColumnAndWhatWasExpected) {
       {"repeat 0\n  CHA:${NOPE}\nend", 2, 7, Problem::Unset},
       {"repeat 0\n  repeat 1000000\n    wait 5 sec\n  end\nend", 3, 10, Problem::Duration},
       {QString("wait 1ms\n").repeated(kMaxSteps + 1), kMaxSteps + 1, 1, Problem::TooManySteps},
+      // Typos of keywords are not sent.
+      {"A\n  wiat 100ms", 2, 3, Problem::Typo},
+      {"repaet 2\nend", 1, 1, Problem::Typo},
+      {"expcet OK", 1, 1, Problem::Typo},
+      {"send", 1, 5, Problem::SendWhat},
+      {"send   # nothing", 1, 5, Problem::SendWhat},
+      {"get ready", 1, 1, Problem::Typo},  // "set"
+      // Characters the instrument has no byte for.
+      {QString::fromUtf8("CHA:AFREQ:1000赫兹"), 1, 15, Problem::NoByte},
+      {QString::fromUtf8("set U 赫\nCHA:AFREQ:1${U}"), 2, 1, Problem::NoByte},
   };
   for (const Case& c : cases) {
     const Parsed parsed = Parse(c.text, "steps.zrt");
@@ -117,6 +132,9 @@ TEST(Sequence, SaysWhereAndWhatInEachLanguage) {
   const ParseError missing = std::get<ParseError>(Parse("repeat 2\nA", "steps.zrt"));
   EXPECT_EQ(Describe(missing), "steps.zrt:3:1: expected 'end' to close the 'repeat' of line 1");
   EXPECT_EQ(Describe(missing, 1), "steps.zrt:3:1: 应有 'end' 结束第 1 行的 'repeat'");
+  const ParseError typo = std::get<ParseError>(Parse("wiat 100ms", "s"));
+  EXPECT_EQ(Describe(typo),
+            "s:1:1: did you mean 'wait'? (write 'send' in front of a line meant as it is)");
   const ParseError unset = std::get<ParseError>(Parse("A${F}", "s"));
   EXPECT_EQ(Describe(unset, 2), "s:1:2: '${F}' 在 'set F' 之前使用");
   // A file's name and a detail are shown as they are, % and all.

@@ -426,29 +426,31 @@ SerialPlatform::OpenResult PosixSerialPlatform::Open(const std::string& name) {
   // the device is looked at through a path-only descriptor, which opens
   // nothing, and only a serial terminal is then opened through that same
   // descriptor: the name cannot be swapped in between.
+  // Each failure names the device it concerns, which a bare name stands for.
+  auto failedWith = [&path](OpenFailure failure, int code) {
+    SysError error = SysError::FromErrno(code);
+    error.path = path;
+    return OpenResult{nullptr, failure, error};
+  };
   UniqueFd located(open(path.c_str(), O_PATH | O_CLOEXEC));
-  if (located.get() < 0) return {nullptr, OpenFailure::CannotOpen, SysError::FromErrno(errno)};
+  if (located.get() < 0) return failedWith(OpenFailure::CannotOpen, errno);
   struct stat st {};
-  if (fstat(located.get(), &st) != 0) {
-    return {nullptr, OpenFailure::CannotOpen, SysError::FromErrno(errno)};
-  }
+  if (fstat(located.get(), &st) != 0) return failedWith(OpenFailure::CannotOpen, errno);
   if (auto refused = RefuseNonTerminal(path, st)) return std::move(*refused);
 
   const std::string reopen = "/proc/self/fd/" + std::to_string(located.get());
   UniqueFd port(open(reopen.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (port.get() < 0) {
     SysError error = SysError::FromErrno(errno);
+    error.path = path;
     if (error.code == EACCES) {
-      error.path = path;
       error.group = GroupName(st.st_gid);
       error.reason = PermissionDeniedReason(path, error.group);
     }
     return {nullptr, OpenFailure::CannotOpen, error};
   }
   const int fd = port.get();
-  auto fail = [](OpenFailure failure, int code) {
-    return OpenResult{nullptr, failure, SysError::FromErrno(code)};
-  };
+  const auto& fail = failedWith;
   if (!isatty(fd)) return fail(OpenFailure::NotCommDevice, ENOTTY);
   // TIOCEXCL keeps other programs out, but root may open an exclusive
   // terminal all the same; the advisory lock also stops a second panel
