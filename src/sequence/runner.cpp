@@ -33,6 +33,12 @@ void Runner::Run() {
   Start(State::Running);
 }
 
+void Runner::RunFrom(int index) {
+  if (state_ != State::Idle || index < 0 || index >= static_cast<int>(steps_.size())) return;
+  next_ = index;
+  Run();
+}
+
 void Runner::StepOnce() {
   pauseAfterStep_ = true;
   Start(State::Running);

@@ -74,6 +74,8 @@ class Runner : public QObject {
   Tally Summary() const;
 
   void Run();
+  // A run from the step at `index` rather than the first; only when idle.
+  void RunFrom(int index);
   // One step, then paused.
   void StepOnce();
   void Pause();

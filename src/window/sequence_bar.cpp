@@ -37,15 +37,22 @@ SequenceBar::SequenceBar(TForm1& form, QWidget* parent)
       link_(form),
       runner_(link_),
       load_(new QPushButton(this)),
+      reload_(new QPushButton(this)),
       run_(new QPushButton(this)),
+      runFromHere_(new QPushButton(this)),
       step_(new QPushButton(this)),
       pause_(new QPushButton(this)),
       stop_(new QPushButton(this)),
       where_(new QLabel(this)) {
   setObjectName("SequenceBar");
   const std::pair<QPushButton*, const char*> names[] = {
-      {load_, "SequenceLoad"},   {run_, "SequenceRun"},   {step_, "SequenceStep"},
-      {pause_, "SequencePause"}, {stop_, "SequenceStop"},
+      {load_, "SequenceLoad"},
+      {reload_, "SequenceReload"},
+      {run_, "SequenceRun"},
+      {step_, "SequenceStep"},
+      {pause_, "SequencePause"},
+      {stop_, "SequenceStop"},
+      {runFromHere_, "SequenceRunFromHere"},
   };
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -59,7 +66,19 @@ SequenceBar::SequenceBar(TForm1& form, QWidget* parent)
   layout->addWidget(where_, 1);
 
   connect(load_, &QPushButton::clicked, this, &SequenceBar::AskForFile);
-  connect(run_, &QPushButton::clicked, &runner_, &Runner::Run);
+  connect(reload_, &QPushButton::clicked, this, [this] { Load(path_); });
+  connect(run_, &QPushButton::clicked, this, &SequenceBar::Run);
+  connect(runFromHere_, &QPushButton::clicked, this, &SequenceBar::RunFromHere);
+  connect(&runner_, &Runner::ExpectChecked, this, [this](int index, bool met) {
+    const sequence::Step& step = runner_.Steps()[static_cast<std::size_t>(index)];
+    const QString expect = step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"";
+    form_.Log().Append(
+        {QDateTime::currentDateTime(),
+         LogEntry::Kind::Event,
+         file_,
+         {},
+         TextIn(met ? OwnText::ExpectMet : OwnText::ExpectMissed, language_).arg(expect)});
+  });
   connect(step_, &QPushButton::clicked, &runner_, &Runner::StepOnce);
   connect(pause_, &QPushButton::clicked, &runner_, &Runner::Pause);
   connect(stop_, &QPushButton::clicked, &runner_, &Runner::Stop);
@@ -73,9 +92,13 @@ SequenceBar::SequenceBar(TForm1& form, QWidget* parent)
 void SequenceBar::ApplyLanguage(Language language) {
   language_ = language;
   const std::pair<QPushButton*, OwnText> captions[] = {
-      {load_, OwnText::SequenceLoad}, {run_, OwnText::SequenceRun},
-      {step_, OwnText::SequenceStep}, {pause_, OwnText::SequencePause},
+      {load_, OwnText::SequenceLoad},
+      {reload_, OwnText::SequenceReload},
+      {run_, OwnText::SequenceRun},
+      {step_, OwnText::SequenceStep},
+      {pause_, OwnText::SequencePause},
       {stop_, OwnText::SequenceStop},
+      {runFromHere_, OwnText::SequenceRunFromHere},
   };
   for (const auto& [button, text] : captions) button->setText(TextIn(text, language));
 }
@@ -87,8 +110,10 @@ void SequenceBar::AskForFile() {
 }
 
 bool SequenceBar::Load(const QString& path) {
-  if (runner_.CurrentState() != Runner::State::Idle || loading_) return false;
+  if (runner_.CurrentState() != Runner::State::Idle || loading_ || path.isEmpty()) return false;
   loading_ = true;
+  path_ = path;
+  stamp_ = Stamp();  // before reading: a change while it is read shows next time
   ShowState();
   // A large file takes a while to read and expand: the window goes on
   // meanwhile, and hears of the result on its own thread.
@@ -114,13 +139,19 @@ SequenceBar::~SequenceBar() {
 void SequenceBar::Loaded(const QString& path, const QString& unreadable,
                          const sequence::Parsed& parsed) {
   loading_ = false;
+  failedAt_ = -1;
+  const bool runNow = std::exchange(runWhenLoaded_, false);
   const auto finish = qScopeGuard([this] { ShowState(); });
-  if (!unreadable.isEmpty()) {
-    Say(TextIn(OwnText::SequenceUnreadable, language_).arg(path, unreadable), true);
-    return emit LoadFinished(false);
-  }
-  if (const auto* error = std::get_if<sequence::ParseError>(&parsed)) {
-    Say(sequence::Describe(*error, static_cast<int>(language_)), true);
+  const QString refusal =
+      !unreadable.isEmpty() ? TextIn(OwnText::SequenceUnreadable, language_).arg(path, unreadable)
+      : std::holds_alternative<sequence::ParseError>(parsed)
+          ? sequence::Describe(std::get<sequence::ParseError>(parsed), static_cast<int>(language_))
+          : QString();
+  if (!refusal.isEmpty()) {
+    // Nothing stays loaded: Run must not run the file read before.
+    runner_.Load({});
+    file_.clear();
+    Say(refusal, true);
     return emit LoadFinished(false);
   }
   const QString name = QFileInfo(path).fileName();
@@ -129,14 +160,42 @@ void SequenceBar::Loaded(const QString& path, const QString& unreadable,
   Say(TextIn(OwnText::SequenceLoaded, language_).arg(name, QString::number(runner_.Steps().size())),
       false);
   emit LoadFinished(true);
+  if (runNow) runner_.Run();
+}
+
+std::pair<QDateTime, qint64> SequenceBar::Stamp() const {
+  const QFileInfo info(path_);
+  return {info.lastModified(), info.size()};
+}
+
+void SequenceBar::Run() {
+  if (runner_.CurrentState() == Runner::State::Paused) return runner_.Run();
+  if (runner_.CurrentState() != Runner::State::Idle) return;
+  // The file as it is now, not as it was when it was loaded.
+  if (!path_.isEmpty() && Stamp() != stamp_) {
+    const QString path = path_;
+    if (!Load(path)) return;
+    Say(TextIn(OwnText::SequenceReread, language_).arg(QFileInfo(path).fileName()), false);
+    runWhenLoaded_ = true;
+    return;
+  }
+  runner_.Run();
+}
+
+void SequenceBar::RunFromHere() {
+  if (failedAt_ < 0 || runner_.CurrentState() != Runner::State::Idle) return;
+  runner_.RunFrom(std::exchange(failedAt_, -1));
 }
 
 void SequenceBar::ShowState() {
   const Runner::State state = runner_.CurrentState();
   const bool loaded = !runner_.Steps().empty();
   load_->setEnabled(state == Runner::State::Idle && !loading_);
-  run_->setEnabled(loaded && state != Runner::State::Running);
-  step_->setEnabled(loaded && state != Runner::State::Running);
+  reload_->setEnabled(state == Runner::State::Idle && !loading_ && !path_.isEmpty());
+  run_->setEnabled(loaded && state != Runner::State::Running && !loading_);
+  runFromHere_->setVisible(failedAt_ >= 0);
+  runFromHere_->setEnabled(failedAt_ >= 0 && state == Runner::State::Idle);
+  step_->setEnabled(loaded && state != Runner::State::Running && !loading_);
   pause_->setEnabled(state == Runner::State::Running);
   stop_->setEnabled(state != Runner::State::Idle);
   form_.SetSequenceRunning(state != Runner::State::Idle);
@@ -167,8 +226,27 @@ void SequenceBar::Ended(Runner::Outcome outcome, int index) {
   const auto& steps = runner_.Steps();
   const sequence::Step& step =
       steps[static_cast<std::size_t>(std::min<int>(index, steps.size() - 1))];
-  Say(sequence::Explain(outcome, file_, step, runner_.Reply(), static_cast<int>(language_)),
-      outcome != Runner::Outcome::Completed && outcome != Runner::Outcome::Stopped);
+  const bool failed = outcome != Runner::Outcome::Completed && outcome != Runner::Outcome::Stopped;
+  // A failed step can be run again: an expect from the line whose reply it checks.
+  failedAt_ = -1;
+  if (failed && index < static_cast<int>(steps.size())) {
+    failedAt_ = index;
+    auto kindAt = [&](int i) { return steps[static_cast<std::size_t>(i)].kind; };
+    if (kindAt(index) == sequence::Step::Kind::Expect) {
+      while (failedAt_ > 0 && kindAt(failedAt_) != sequence::Step::Kind::Send) --failedAt_;
+    }
+  }
+  const Runner::Tally tally = runner_.Summary();
+  const QString summary = TextIn(OwnText::RunSummary, language_)
+                              .arg(tally.lines)
+                              .arg(tally.replies)
+                              .arg(tally.met)
+                              .arg(tally.missed)
+                              .arg(static_cast<double>(tally.took.count()) / 1000.0, 0, 'f', 1);
+  Say(sequence::Explain(outcome, file_, step, runner_.Reply(), static_cast<int>(language_)) +
+          " — " + summary,
+      failed);
+  ShowState();
 }
 
 void SequenceBar::Say(const QString& text, bool trouble) {

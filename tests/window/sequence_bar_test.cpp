@@ -110,13 +110,75 @@ TEST_F(SequenceBarTest, StopEndsAfterTheFrameGoingOut) {
 TEST_F(SequenceBarTest, ARefusedFileSendsNothingAndSaysWhere) {
   link::testing::PtyPair pty;
   OpenPort(pty.TerminalPath());
+  // A good file first: the refused one must not leave it to be run.
+  ASSERT_TRUE(Load(Write("good.zrt", "CHA:AFREQ?\n")));
+  ASSERT_TRUE(Bar("SequenceRun")->isEnabled());
   form->SelectLanguage(Language::SimplifiedChinese);
   const QString path = Write("bad.zrt", "CHA:AFREQ:1000HZ\nrepeat 3\n  wait 5 minutes\nend\n");
   EXPECT_FALSE(Load(path));
+  EXPECT_TRUE(form->Sequences().Runner().Steps().empty());
   EXPECT_EQ(Where(), "bad.zrt:3:8: 应为时长，例如 500ms 或 2s");
   EXPECT_TRUE(form->Log().LineOf(form->Log().At(form->Log().Size() - 1)).endsWith(Where()));
   EXPECT_FALSE(Bar("SequenceRun")->isEnabled());
   EXPECT_TRUE(pty.Receive(1, 200).isEmpty());
+}
+
+// Run reads a file that changed since it was loaded; Reload reads it on demand.
+TEST_F(SequenceBarTest, RunReadsAChangedFileAgain) {
+  link::testing::PtyPair pty;
+  OpenPort(pty.TerminalPath());
+  const QString path = Write("edited.zrt", "timeout 100ms\nA\n");
+  ASSERT_TRUE(Load(path));
+  Write("edited.zrt", "timeout 100ms\nBB\n");
+  std::optional<Runner::Outcome> outcome;
+  Bar("SequenceRun")->click();
+  ASSERT_TRUE(WaitForEnd(outcome)) << Where().toStdString();
+  EXPECT_EQ(pty.Receive(3, 1000), "BB\n");
+  QStringList log;
+  for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().At(i).text;
+  EXPECT_EQ(log.filter("edited.zrt changed since it was loaded: read again").size(), 1);
+  Write("edited.zrt", "timeout 100ms\nC\nD\nE\n");
+  Bar("SequenceReload")->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sequences().Runner().Steps().size() == 3u; }));
+}
+
+// Each expect's result is in the log, the run's summary in the bar and the
+// log; after a failed expect, Run from here sends its line again and goes on.
+TEST_F(SequenceBarTest, ExpectsAreRecordedAndARunGoesOnFromWhereItFailed) {
+  link::testing::PtyPair pty;
+  OpenPort(pty.TerminalPath());
+  ASSERT_TRUE(Load(Write("check.zrt", "timeout 5s\nA\nexpect OK\nB\n")));
+  // The bytes come one at a time, 10 ms apart.
+  auto heard = [&](qsizetype count) {
+    QByteArray bytes;
+    QTest::qWaitFor([&] { return (bytes += pty.Receive(1, 0)).size() >= count; }, 5000);
+    return bytes;
+  };
+  std::optional<Runner::Outcome> outcome;
+  Bar("SequenceRun")->click();
+  ASSERT_EQ(heard(2), "A\n");
+  pty.Send("ERR\n");
+  ASSERT_TRUE(WaitForEnd(outcome)) << Where().toStdString();
+  EXPECT_EQ(outcome, Runner::Outcome::ExpectUnmatched);
+  EXPECT_TRUE(Where().contains("1 lines sent, 1 replies, 0 expects met, 1 missed"))
+      << Where().toStdString();
+  QStringList log;
+  for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().At(i).text;
+  EXPECT_EQ(log.filter("expect \"OK\": missed").size(), 1) << log.join('\n').toStdString();
+
+  ASSERT_TRUE(Bar("SequenceRunFromHere")->isEnabled());
+  outcome.reset();
+  Bar("SequenceRunFromHere")->click();
+  ASSERT_EQ(heard(2), "A\n");
+  pty.Send("OK\n");
+  ASSERT_EQ(heard(2), "B\n");
+  pty.Send("OK\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 20000));
+  EXPECT_EQ(outcome, Runner::Outcome::Completed);
+  EXPECT_FALSE(Bar("SequenceRunFromHere")->isVisible());
+  log.clear();
+  for (qsizetype i = 0; i < form->Log().Size(); ++i) log << form->Log().At(i).text;
+  EXPECT_EQ(log.filter("expect \"OK\": met").size(), 1);
 }
 
 // A file over the limit is refused unread, off the window's thread: the
