@@ -151,7 +151,7 @@ TEST_F(SequenceBarTest, ExpectsAreRecordedAndARunGoesOnFromWhereItFailed) {
   // The bytes come one at a time, 10 ms apart.
   auto heard = [&](qsizetype count) {
     QByteArray bytes;
-    QTest::qWaitFor([&] { return (bytes += pty.Receive(1, 0)).size() >= count; }, 5000);
+    (void)QTest::qWaitFor([&] { return (bytes += pty.Receive(1, 0)).size() >= count; }, 5000);
     return bytes;
   };
   std::optional<Runner::Outcome> outcome;
