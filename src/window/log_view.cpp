@@ -185,6 +185,7 @@ void LogView::Reset() {
   if (accessible_) accessible_->Forget();
   anchor_ = cursor_ = -1;
   widestChars_ = 0;
+  rowsInSight_ = RowsInSight();
   for (int row = std::max(0, RowCount() - 16); row < RowCount(); ++row) {
     widestChars_ = std::max(widestChars_, static_cast<int>(RowText(row).size()));
   }
@@ -202,8 +203,11 @@ void LogView::scrollContentsBy(int dx, int dy) {
 }
 
 void LogView::resizeEvent(QResizeEvent* event) {
-  const bool following = Following();
+  // Whether it followed as it was laid out before: the viewport has its
+  // new height already.
+  const bool following = top_ >= std::max(0, RowCount() - rowsInSight_);
   QAbstractScrollArea::resizeEvent(event);
+  rowsInSight_ = RowsInSight();
   top_ = following ? LastTop() : std::min(top_, LastTop());
   SyncScrollBars();
 }

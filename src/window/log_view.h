@@ -34,6 +34,10 @@ class LogView : public QAbstractScrollArea {
   // The first and last selected rows, or {-1, -1}.
   std::pair<int, int> Selection() const;
   int FirstVisibleRow() const;
+  // Selects that row alone (clamped to the rows there are) and brings it
+  // into sight; the row under the cursor, or -1.
+  void SelectRow(int row) { MoveCursorTo(row, false); }
+  int CurrentRow() const { return cursor_; }
   bool Following() const;
   void SetActionTexts(const QString& copy, const QString& selectAll);
 
@@ -76,7 +80,8 @@ class LogView : public QAbstractScrollArea {
   int anchor_ = -1;
   int cursor_ = -1;
   int widestChars_ = 0;
-  int top_ = 0;  // the first row shown
+  int top_ = 0;          // the first row shown
+  int rowsInSight_ = 1;  // as the view was last laid out
   bool syncing_ = false;
   bool syncPending_ = false;
   QAction* copy_;

@@ -24,6 +24,7 @@
 #include "window/artwork.h"
 #include "window/control_caption.h"
 #include "window/layout_table.h"
+#include "window/log_file.h"
 #include "window/log_panel.h"
 #include "window/own_texts.h"
 #include "window/popup_combo_box.h"
@@ -152,12 +153,20 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   statusPanes_ = Control("StatusBar1")->findChildren<QLabel*>();
   statusText_ = new QLabel(this);
   statusText_->setObjectName("StatusText");
-  statusText_->setMinimumWidth(0);
+  // It takes the room the switches leave, never theirs.
+  statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   qobject_cast<QStatusBar*>(Control("StatusBar1"))->addWidget(statusText_, 1);
   statusNote_.setSingleShot(true);
   statusNote_.setInterval(kStatusNoteMs);
   connect(&statusNote_, &QTimer::timeout, this, &TForm1::ShowLinkState);
   log_ = new SessionLog(SessionLog::kDefaultCapacity, this);
+  logFile_ = new LogFile(LogFile::DefaultFolder(), this);
+  connect(log_, &SessionLog::Adding, logFile_, &LogFile::Write);
+  connect(logFile_, &LogFile::Failed, this, [this](const QString& path, const QString& why) {
+    const QString text = TextIn(OwnText::LogFileFailed, CurrentLanguage()).arg(path, why);
+    ShowStatusNote(text);
+    Note(LogEntry::Kind::Event, {}, {}, text);
+  });
   reopenToggle_ = new QCheckBox(this);
   reopenToggle_->setObjectName("ReopenToggle");
   reopenToggle_->setChecked(true);
@@ -714,9 +723,22 @@ void TForm1::EnsureLogPanel() {
   logPanel_ = new LogPanel(*log_, this);
   sequenceBar_ = new SequenceBar(*this, logPanel_);
   logPanel_->AddRow(sequenceBar_);
+  logPanel_->LogToFileSwitch()->setChecked(logFile_->On());
+  connect(logPanel_->LogToFileSwitch(), &QCheckBox::toggled, this, &TForm1::SetLogToFile);
   logPanel_->ApplyLanguage(CurrentLanguage());
   sequenceBar_->ApplyLanguage(CurrentLanguage());
   logPanel_->setVisible(logShown_);
+}
+
+bool TForm1::LogToFile() const { return logFile_->On(); }
+
+void TForm1::SetLogToFile(bool on) {
+  if (logPanel_ && logPanel_->LogToFileSwitch()->isChecked() != on) {
+    logPanel_->LogToFileSwitch()->setChecked(on);  // comes back here
+  }
+  if (logFile_->On() == on) return;
+  logFile_->SetOn(on);
+  emit LogToFileChanged(on);
 }
 
 SequenceBar& TForm1::Sequences() {
@@ -748,8 +770,9 @@ void TForm1::SetLogShown(bool shown) {
   if (logPanel_) logPanel_->setVisible(shown);
   if (shown) {
     const int height = logHeight_;  // the size limits below may resize the window first
+    // The log may be made wider as well as taller; the original area stays.
     setMinimumSize(kClientWidth, kClientHeight + kLogMinHeight);
-    setMaximumSize(kClientWidth, QWIDGETSIZE_MAX);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     resize(kClientWidth, kClientHeight + height);
   } else {
     setFixedSize(kClientWidth, kClientHeight);
@@ -759,7 +782,7 @@ void TForm1::SetLogShown(bool shown) {
 
 void TForm1::SetLogHeight(int height) {
   logHeight_ = std::max(height, kLogMinHeight);
-  if (logShown_) resize(kClientWidth, kClientHeight + logHeight_);
+  if (logShown_) resize(width(), kClientHeight + logHeight_);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -767,7 +790,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
   if (!logShown_) return;
   // The original area keeps its place and size; the log takes the rest.
   logHeight_ = std::max(height() - kClientHeight, kLogMinHeight);
-  logPanel_->setGeometry(0, kClientHeight, kClientWidth, height() - kClientHeight);
+  logPanel_->setGeometry(0, kClientHeight, width(), height() - kClientHeight);
   emit LogLayoutChanged();
 }
 

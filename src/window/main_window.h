@@ -35,6 +35,7 @@ class PacedSender;
 
 namespace zrt::window {
 
+class LogFile;
 class LogPanel;
 class SequenceBar;
 
@@ -95,6 +96,10 @@ class TForm1 : public QWidget {
   void SetLogHeight(int height);
   // The sequence controls, beside the log.
   SequenceBar& Sequences();
+  // Whether every log entry is also written to the day's file as it is added.
+  bool LogToFile() const;
+  void SetLogToFile(bool on);
+  LogFile& LogFileWriter() { return *logFile_; }
 
   // Whether a serial port that went away is reopened when it comes back
   // (the status bar's switch), and what watches for it.
@@ -128,6 +133,8 @@ class TForm1 : public QWidget {
   void LineSent();
   // The log was shown or hidden, or its height changed.
   void LogLayoutChanged();
+  // The log is kept in a file, or no longer.
+  void LogToFileChanged(bool on);
 
  public:
   void EnableAllFunctions() { SetFunctionsEnabled(true); }
@@ -238,6 +245,7 @@ class TForm1 : public QWidget {
   QString lastPort_;                    // the port last open, named once it is closed
   OperatorMessage lostNotice_;          // while it may still show
   SessionLog* log_;                     // owned as a child object
+  LogFile* logFile_;                    // owned as a child object
   LogPanel* logPanel_ = nullptr;        // a child widget, once the log is first shown
   SequenceBar* sequenceBar_ = nullptr;  // in the log's panel
   QPushButton* logToggle_;              // in the status bar

@@ -1,6 +1,8 @@
 #include "window/popup_combo_box.h"
 
 #include <QAbstractItemView>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QStyle>
@@ -15,6 +17,28 @@ PopupComboBox::PopupComboBox(QWidget* parent) : QComboBox(parent) {
   edit->setPalette(palette());
   setLineEdit(edit);
   connect(this, &QComboBox::editTextChanged, this, &QWidget::setToolTip);
+  connect(this, &QComboBox::editTextChanged, this, &PopupComboBox::FitText);
+}
+
+void PopupComboBox::resizeEvent(QResizeEvent* event) {
+  QComboBox::resizeEvent(event);
+  FitText();
+}
+
+void PopupComboBox::FitText() {
+  QLineEdit* edit = lineEdit();
+  if (!edit) return;
+  // The line edit keeps a small margin either side of its text.
+  constexpr int kEditMargins = 4;
+  const int room = edit->contentsRect().width() - kEditMargins;
+  QFont fitted = font();
+  int pixels = QFontInfo(fitted).pixelSize();
+  const QString text = edit->text();
+  while (pixels > kSmallestPixels && QFontMetrics(fitted).horizontalAdvance(text) > room) {
+    fitted.setPixelSize(--pixels);
+  }
+  if (QFontMetrics(fitted).horizontalAdvance(text) > room) fitted = font();  // its end shows
+  if (edit->font() != fitted) edit->setFont(fitted);
 }
 
 void PopupComboBox::showPopup() {

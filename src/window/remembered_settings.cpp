@@ -28,6 +28,7 @@ constexpr char kHistory[] = "history";
 constexpr char kLogShown[] = "logShown";
 constexpr char kLogHeight[] = "logHeight";
 constexpr char kReopenPorts[] = "reopenPorts";
+constexpr char kLogToFile[] = "logToFile";
 // A log height a screen could show.
 constexpr int kTallestLog = 4000;
 
@@ -122,6 +123,12 @@ void RememberedSettings::Restore() {
     form_.SetReopenPorts(text == "true");
     return true;
   });
+  take(kLogToFile, [&](const QVariant& v) {
+    const QString text = v.toString();
+    if (text != "true" && text != "false") return false;
+    form_.SetLogToFile(text == "true");
+    return true;
+  });
   // Only where a screen still shows the window's corner.
   take(kPosition, [&](const QVariant& v) {
     const QPoint position = v.toPoint();
@@ -164,6 +171,7 @@ void RememberedSettings::Follow() {
   });
   connect(form_.findChild<QCheckBox*>("ReopenToggle"), &QCheckBox::toggled, this,
           [this](bool reopen) { Store(kReopenPorts, reopen); });
+  connect(&form_, &TForm1::LogToFileChanged, this, [this](bool on) { Store(kLogToFile, on); });
   form_.installEventFilter(this);
 }
 

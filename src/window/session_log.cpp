@@ -43,6 +43,7 @@ quint16 SessionLog::LinkIndex(const QString& link) {
 }
 
 void SessionLog::Append(LogEntry entry) {
+  emit Adding(entry);
   const QByteArray bytes =
       entry.kind == LogEntry::Kind::Event ? entry.text.toUtf8() : std::move(entry.bytes);
   if (static_cast<qsizetype>(entries_.size()) == capacity_) {
@@ -137,16 +138,19 @@ bool SessionLog::SaveText(QIODevice& device) const {
 bool SessionLog::SaveCsv(QIODevice& device) const {
   QTextStream out(&device);
   out.setEncoding(QStringConverter::Utf8);
-  out << "time,direction,link,bytes,text\n";
-  for (qsizetype i = 0; i < Size(); ++i) {
-    const LogEntry e = At(i);
-    const QString text = e.kind == LogEntry::Kind::Event ? e.text : TextOf(e.bytes, e.addressed);
-    out << e.time.toString(Qt::ISODateWithMs) << ',' << DirectionOf(e.kind).word << ','
-        << CsvField(e.link) << ',' << QString::fromLatin1(e.bytes.toHex()) << ',' << CsvField(text)
-        << '\n';
-  }
+  out << CsvHeader();
+  for (qsizetype i = 0; i < Size(); ++i) out << CsvLine(At(i));
   out.flush();
   return out.status() == QTextStream::Ok;
+}
+
+QString SessionLog::CsvHeader() { return "time,direction,link,bytes,text\n"; }
+
+QString SessionLog::CsvLine(const LogEntry& e) {
+  const QString text = e.kind == LogEntry::Kind::Event ? e.text : TextOf(e.bytes, e.addressed);
+  return e.time.toString(Qt::ISODateWithMs) + ',' + DirectionOf(e.kind).word + ',' +
+         CsvField(e.link) + ',' + QString::fromLatin1(e.bytes.toHex()) + ',' + CsvField(text) +
+         '\n';
 }
 
 int SessionLog::rowCount(const QModelIndex& parent) const {

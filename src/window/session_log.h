@@ -62,9 +62,16 @@ class SessionLog : public QAbstractListModel {
   bool SaveText(QIODevice& device) const;
   // Every entry kept as CSV: time, direction, link, bytes as hex, text.
   bool SaveCsv(QIODevice& device) const;
+  // The CSV's first line, and an entry's line, each with its line end.
+  static QString CsvHeader();
+  static QString CsvLine(const LogEntry& entry);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+ signals:
+  // An entry is being added (before any is dropped to make room for it).
+  void Adding(const LogEntry& entry);
 
  private:
   // An entry without its bytes, which follow one another in payload_ in

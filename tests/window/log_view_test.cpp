@@ -4,10 +4,13 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
+#include "window/log_panel.h"
 #include "window/session_log.h"
 
 namespace zrt::window {
@@ -62,6 +65,14 @@ TEST(LogView, FollowsNewRowsUnlessScrolledBack) {
   bar->setValue(bar->maximum());
   shown.Add(150, 151);
   EXPECT_TRUE(shown.view.Following());
+
+  // And it keeps following as the view shrinks and grows.
+  for (const int height : {shown.view.height() / 2, shown.view.height() * 3}) {
+    shown.view.resize(shown.view.width(), height);
+    shown.Add(151, 152);
+    EXPECT_TRUE(shown.view.Following()) << height;
+    QTRY_COMPARE(shown.view.FirstVisibleRow(), std::max(0, 152 - shown.RowsInSight()));
+  }
 }
 
 TEST(LogView, KeepsItsRowsAndSelectionAsTheOldestAreDropped) {
@@ -167,6 +178,45 @@ TEST(LogView, ScreenReadersSeeTheRows) {
 // With an assistive technology listening (an AT-SPI bus, as
 // tests/window/with_atspi.sh gives), rows added and dropped are announced
 // as a list view announces them. Elsewhere accessibility is off: skipped.
+// The filter field shows the entries that contain its text (or its hex),
+// with their count, new ones too; Enter and Shift+Enter go from one to the
+// next and back, round.
+TEST(LogPanel, FiltersAndGoesFromMatchToMatch) {
+  SessionLog log;
+  LogPanel panel(log);
+  auto add = [&](const QByteArray& bytes) {
+    log.Append({QDateTime::currentDateTime(), LogEntry::Kind::Received, "COM1", bytes, {}});
+  };
+  for (const char* reply : {"1000HZ\n", "OK\n", "2000HZ\n", "OK\n"}) add(reply);
+  auto* search = panel.findChild<QLineEdit*>("LogSearch");
+  auto* matches = panel.findChild<QLabel*>("LogMatches");
+  struct Case {
+    QString text;
+    int rows;
+  } cases[] = {{"hz", 2}, {"4F 4B", 2}, {"nothing", 0}, {"", 4}};
+  for (const Case& c : cases) {
+    search->setText(c.text);
+    EXPECT_EQ(panel.View()->SelectedText().isEmpty(), true);
+    panel.View()->SelectAll();
+    EXPECT_EQ(panel.View()->SelectedText().split('\n', Qt::SkipEmptyParts).size(), c.rows)
+        << c.text.toStdString();
+    EXPECT_EQ(matches->text(),
+              c.text.isEmpty() ? QString() : QString("%1 of 4 entries").arg(c.rows));
+  }
+  search->setText("HZ");
+  add("5000HZ\n");
+  EXPECT_EQ(matches->text(), "3 of 5 entries");
+  const std::pair<Qt::KeyboardModifiers, int> keys[] = {{Qt::NoModifier, 0},
+                                                        {Qt::NoModifier, 1},
+                                                        {Qt::NoModifier, 2},
+                                                        {Qt::NoModifier, 0},
+                                                        {Qt::ShiftModifier, 2}};
+  for (const auto& [modifiers, row] : keys) {
+    QTest::keyClick(search, Qt::Key_Return, modifiers);
+    EXPECT_EQ(panel.View()->CurrentRow(), row);
+  }
+}
+
 TEST(LogViewAnnouncements, RowsAddedAndDroppedAreAnnounced) {
   if (qEnvironmentVariableIsEmpty("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ||
       !QTest::qWaitFor([] { return QAccessible::isActive(); }, 3000)) {

@@ -2,6 +2,7 @@
 // file that makes no sense.
 #include "window/remembered_settings.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QRadioButton>
 #include <QSettings>
@@ -42,6 +43,7 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
     }
     form->SetLogHeight(150);
     form->SetLogShown(true);
+    form->findChild<QCheckBox*>("LogToFile")->click();
     form->move(120, 90);
     form.reset();
   }
@@ -59,6 +61,8 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   EXPECT_EQ(form->pos(), QPoint(120, 90));
   EXPECT_TRUE(form->LogShown());
   EXPECT_EQ(form->height(), 502 + 150);
+  EXPECT_TRUE(form->LogToFile());
+  EXPECT_TRUE(form->findChild<QCheckBox*>("LogToFile")->isChecked());
 }
 
 TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {

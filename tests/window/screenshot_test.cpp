@@ -2,7 +2,9 @@
 // looked at: every caption readable, nothing clipped.
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 
+#include "pty_pair.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {
@@ -22,6 +24,23 @@ TEST_F(ScreenshotTest, RendersEachLanguage) {
     const QString path = QDir(ZRT_SCREENSHOT_DIR).filePath(files[language]);
     EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
   }
+}
+
+// A port open, a line sent and the log shown below: the status panes, the
+// status line and the log's controls.
+TEST_F(ScreenshotTest, RendersASessionWithItsLog) {
+  link::testing::PtyPair pty;
+  Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(pty.TerminalPath()));
+  Click("btn106");
+  ASSERT_TRUE(form->PortOpen());
+  Get<QLineEdit>("Edit1")->setText("88CHA:AFREQ?");
+  Click("btn96");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Button("btn96")->isEnabled(); }, 10000));
+  form->SetLogShown(true);
+  QTest::qWait(300);  // the log's scroll bars follow a moment later
+  const QImage image = form->grab().toImage();
+  EXPECT_EQ(image.height(), 502 + form->LogHeight());
+  EXPECT_TRUE(image.save(QDir(ZRT_SCREENSHOT_DIR).filePath("session.png"), "PNG"));
 }
 
 }  // namespace

@@ -340,6 +340,10 @@ TEST_F(SerialSessionTest, TheLogRecordsTheSession) {
   EXPECT_EQ(form->height(), 502 + form->LogHeight());
   EXPECT_EQ(form->LogPanelWidget()->geometry().top(), 502);
   EXPECT_EQ(Get("StatusBar1")->geometry(), statusBar) << "the original area stays";
+  // The log widens with the window; the original area stays as it is.
+  form->resize(1200, form->height());
+  QTRY_COMPARE(form->LogPanelWidget()->width(), 1200);
+  EXPECT_EQ(Get("StatusBar1")->geometry(), statusBar);
   QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
   EXPECT_FALSE(form->LogShown());
   EXPECT_EQ(form->size(), QSize(801, 502));
@@ -521,6 +525,11 @@ TEST_F(SerialSessionTest, ChangingThePortNameNamesThePortClosed) {
   EXPECT_EQ(form->Log().Size(), entries) << "a closed port is not closed again";
   EXPECT_TRUE(
       form->Control("StatusBar1")->findChildren<QLabel*>()[0]->toolTip().startsWith(port + " "));
+  // A name a little too long for the narrow box still shows whole.
+  auto* box = Get<QComboBox>("cbo1");
+  box->setEditText("/dev/pts/10");
+  EXPECT_LE(box->lineEdit()->fontMetrics().horizontalAdvance(box->currentText()),
+            box->lineEdit()->width());
 }
 
 // Enter while Send is held after the sweep trigger says so, and keeps the line.

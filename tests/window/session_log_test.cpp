@@ -6,6 +6,9 @@
 
 #include <QBuffer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "window/log_file.h"
 
 namespace zrt::window::testing {
 namespace {
@@ -87,6 +90,42 @@ TEST(SessionLog, SavedAsCsvReadsBack) {
   ASSERT_TRUE(log.SaveText(text));
   EXPECT_TRUE(
       QString::fromUtf8(text.data()).startsWith("2026-12-07 18:03:12.345  /dev/ttyUSB0  → ⟨58⟩"));
+}
+
+// Kept on disk as it goes: every entry, however few the view keeps, each
+// readable in its day's file as soon as it is added.
+TEST(LogFile, KeepsEveryEntryInItsDaysFile) {
+  QTemporaryDir dir;
+  LogFile file(dir.filePath("logs"));
+  SessionLog log(2);
+  QObject::connect(&log, &SessionLog::Adding, &file, &LogFile::Write);
+  log.Append(Entry(LogEntry::Kind::Event, {}, "before"));  // off: not written
+  file.SetOn(true);
+  auto lines = [&](const QDate& day) {
+    QFile written(file.PathFor(day));
+    return written.open(QIODevice::ReadOnly)
+               ? QString::fromUtf8(written.readAll()).split('\n', Qt::SkipEmptyParts)
+               : QStringList();
+  };
+  const QDate day(2026, 12, 7);
+  for (int i = 0; i < 5; ++i) {
+    log.Append(Entry(LogEntry::Kind::Received, QByteArray::number(i)));
+    EXPECT_EQ(lines(day).size(), i + 2) << "written as it is added";
+  }
+  EXPECT_EQ(lines(day)[0], "time,direction,link,bytes,text");
+  EXPECT_TRUE(lines(day)[5].endsWith(",received,\"/dev/ttyUSB0\",34,\"4\""));
+  LogEntry tomorrow = Entry(LogEntry::Kind::Event, {}, "next day");
+  tomorrow.time = tomorrow.time.addDays(1);
+  log.Append(tomorrow);
+  EXPECT_EQ(lines(day.addDays(1)).size(), 2);
+  EXPECT_EQ(log.Size(), 2);
+
+  // A folder that cannot be made is said once, until a write succeeds.
+  LogFile blocked(dir.filePath("logs/2026-12-07.csv/under"));
+  blocked.SetOn(true);
+  QSignalSpy failed(&blocked, &LogFile::Failed);
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(blocked.Write(tomorrow));
+  EXPECT_EQ(failed.size(), 1);
 }
 
 }  // namespace
