@@ -210,6 +210,32 @@ TEST(ZrtSend, TheExampleLocallyAndThroughANetworkServer) {
   }
 }
 
+// A network port of the wrong kind: status 3, nothing printed as a reply,
+// nothing sent to the instrument.
+TEST(ZrtSend, TheWrongKindOfNetworkPortIsRefused) {
+  using zrt::tools::Ser2netServer;
+  if (!Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+  const struct {
+    Ser2netServer::Kind kind;
+    const char* scheme;
+    const char* said;
+  } cases[] = {
+      {Ser2netServer::Kind::Rfc2217, "tcp://", "speaks RFC 2217: use rfc2217://"},
+      {Ser2netServer::Kind::Raw, "rfc2217://", "is not an RFC 2217 server"},
+  };
+  for (const auto& c : cases) {
+    zrt::link::testing::PtyPair instrument;
+    Ser2netServer server(c.kind, QString::fromStdString(instrument.TerminalPath()));
+    const Result result =
+        Send({"--port", c.scheme + QString("127.0.0.1:%1").arg(server.Port()), "CHA:AFREQ?"})
+            .Finish();
+    EXPECT_EQ(result.status, 3) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_TRUE(instrument.Receive(1, 300).isEmpty());
+  }
+}
+
 TEST(ZrtSend, JsonCarriesEveryByteBack) {
   zrt::link::testing::PtyPair instrument;
   Send send(

@@ -119,6 +119,34 @@ TEST_F(NetworkPortTest, OpenFailuresSayWhy) {
   }
 }
 
+// A port of the wrong kind is refused before anything is sent: a raw
+// client at a Telnet server hears its offer, an RFC 2217 client at a raw
+// server hears none. The instrument behind it hears nothing either way.
+TEST_F(NetworkPortTest, TheWrongKindOfServerIsRefusedUntouched) {
+  const struct {
+    Kind server;
+    const char* scheme;
+    PortReason why;
+  } cases[] = {
+      {Kind::Rfc2217, "tcp://", PortReason::SpeaksRfc2217},
+      {Kind::Raw, "rfc2217://", PortReason::NotRfc2217},
+  };
+  for (const auto& c : cases) {
+    PtyPair pty;
+    Ser2netServer server(c.server, QString::fromStdString(pty.TerminalPath()));
+    ASSERT_TRUE(server.IsUp());
+    TComm comm;
+    comm.SetCommName(c.scheme + ("127.0.0.1:" + std::to_string(server.Port())));
+    try {
+      comm.OpenPort();
+      ADD_FAILURE() << c.scheme << " opened";
+    } catch (const ECommsError& error) {
+      EXPECT_EQ(error.Error().note.why, c.why) << c.scheme << ": " << error.Reason();
+    }
+    EXPECT_TRUE(pty.Receive(1, 300).isEmpty()) << c.scheme;
+  }
+}
+
 // ---- Servers that misbehave -------------------------------------------------
 
 namespace misbehaving {
@@ -169,8 +197,14 @@ TEST(MisbehavingServer, OpenAndCloseStayBounded) {
     MisbehavingServer server(c.misbehaviour);
     auto comm = std::make_unique<TComm>();
     comm->SetCommName(server.Address(true));
-    comm->OpenPort();
-    EXPECT_EQ(comm->SettingsError().note.why, c.openFailure) << comm->SettingsError().reason;
+    PortReason failure = PortReason::System;
+    try {
+      comm->OpenPort();
+      failure = comm->SettingsError().note.why;
+    } catch (const ECommsError& error) {
+      failure = error.Error().note.why;  // a server gone before it offered anything
+    }
+    EXPECT_EQ(failure, c.openFailure) << server.Address(true);
     const char byte = 'A';
     comm->SendData(&byte, 1);
     EXPECT_TRUE(ReturnsWithin([&comm] { comm.reset(); }, std::chrono::seconds(5)))

@@ -179,7 +179,12 @@ void MisbehavingServer::Serve(std::stop_token stop) {
       continue;
     }
     open.push_back(std::make_unique<Connection>(fd));
-    if (misbehaviour_ == Misbehaviour::Delays) open.back()->upstream = ConnectTo(target_);
+    if (misbehaviour_ == Misbehaviour::Delays) {
+      open.back()->upstream = ConnectTo(target_);
+    } else {
+      // A Telnet server offers its options as a client connects.
+      SendNow(fd, {telnet::kIac, telnet::kDo, telnet::kComPort});
+    }
   }
 }
 

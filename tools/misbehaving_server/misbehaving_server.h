@@ -1,6 +1,8 @@
 // A network serial server that misbehaves in one chosen way, on loopback,
 // for the tests and benchmarks of the network port: the servers a lab
-// meets on a bad day, which ser2net is too well-behaved to play.
+// meets on a bad day, which ser2net is too well-behaved to play. Each but
+// Delays and ClosesAtOnce offers IAC DO COM-PORT as a client connects, as a
+// Telnet server does.
 #pragma once
 
 #include <atomic>

@@ -27,6 +27,9 @@ constexpr std::array<std::array<const char*, 3>, static_cast<std::size_t>(PortRe
         {"the server did not answer %1", "服务器没有回应 %1", "伺服器沒有回應 %1"},
         {"%1 speaks RFC 2217: use rfc2217://", "%1 使用 RFC 2217 协议：请用 rfc2217://",
          "%1 使用 RFC 2217 協定：請用 rfc2217://"},
+        {"%1 is not an RFC 2217 server (it offered no Telnet options): use tcp://",
+         "%1 不是 RFC 2217 服务器（它没有提出 Telnet 选项）：请用 tcp://",
+         "%1 不是 RFC 2217 伺服器（它沒有提出 Telnet 選項）：請用 tcp://"},
     }};
 
 }  // namespace

@@ -21,6 +21,7 @@ enum class PortReason {
   SettingChanged,       // %1: the setting taken, %2: the setting asked for
   ModemLineUnanswered,  // %1: the modem line
   SpeaksRfc2217,        // %1: HOST:PORT
+  NotRfc2217,           // %1: HOST:PORT
   Count,
 };
 

@@ -28,6 +28,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kConnectTimeout{5000};
+// A Telnet server offers its options as a client connects: an RFC 2217
+// client sends nothing before it has heard them, and a raw client listens
+// a moment for them before it sends, so that neither kind of server is sent
+// the other's bytes (which would reach the instrument).
+constexpr std::chrono::milliseconds kTelnetOfferWait{1500};
+constexpr std::chrono::milliseconds kRawListenFirst{150};
 // Data the socket has not taken that the writer may add to; past it the
 // writer waits. Answers to negotiations stop being queued at the smaller
 // bound (a server that floods them and reads nothing gets no more).
@@ -465,6 +471,24 @@ class NetworkSerialDevice : public SerialDevice {
   std::jthread pump_;  // last: it starts once the rest is there
 };
 
+// What a server says first, within `wait`, looked at without taking it:
+// the bytes stay for the connection to read.
+enum class FirstWords { Nothing, Telnet, Data, Closed };
+FirstWords ListenFirst(int fd, std::chrono::milliseconds wait) {
+  const Deadline by = Clock::now() + wait;
+  for (;;) {
+    pollfd in{fd, POLLIN, 0};
+    const int n = poll(&in, 1, MillisecondsUntil(by));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0 ? FirstWords::Nothing : FirstWords::Closed;
+    std::uint8_t first = 0;
+    const ssize_t got = recv(fd, &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (got <= 0) return FirstWords::Closed;
+    return first == telnet::kIac ? FirstWords::Telnet : FirstWords::Data;
+  }
+}
+
 }  // namespace
 
 std::optional<NetworkAddress> NetworkAddressOf(std::string_view name) {
@@ -564,8 +588,23 @@ SerialPlatform::OpenResult NetworkSerialPlatform::Open(const std::string& name) 
   const int one = 1;
   setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   const std::string where = error.path.empty() ? name.substr(name.find("//") + 2) : error.path;
-  return {std::make_unique<NetworkSerialDevice>(
-      std::move(socket), address->kind == NetworkAddress::Kind::Rfc2217, where)};
+  const bool rfc2217 = address->kind == NetworkAddress::Kind::Rfc2217;
+  auto refused = [&where](PortReason why) {
+    return OpenResult{nullptr, OpenFailure::CannotOpen,
+                      SysError::Noted(EPROTO, {why, {where}}, where)};
+  };
+  switch (ListenFirst(socket.get(), rfc2217 ? kTelnetOfferWait : kRawListenFirst)) {
+    case FirstWords::Closed:
+      return refused(PortReason::ServerClosedAtOnce);
+    case FirstWords::Telnet:
+      if (!rfc2217) return refused(PortReason::SpeaksRfc2217);
+      break;
+    case FirstWords::Nothing:
+    case FirstWords::Data:
+      if (rfc2217) return refused(PortReason::NotRfc2217);
+      break;
+  }
+  return {std::make_unique<NetworkSerialDevice>(std::move(socket), rfc2217, where)};
 }
 
 }  // namespace zrt::link
