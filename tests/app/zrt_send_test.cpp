@@ -1,19 +1,27 @@
 // zrt-send run as a script runs it: against the simulated instrument on a
 // pseudo-terminal (zrt-sim), and against a terminal the test answers on
 // itself; every exit status, the bytes on the wire, the JSON read back.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <fstream>
 #include <optional>
 #include <vector>
 
+#include "link/port/uucp_lock.h"
 #include "misbehaving_server.h"
 #include "pty_pair.h"
 #include "ser2net_server.h"
@@ -124,6 +132,63 @@ TEST(ZrtSend, ExitStatusSaysWhatHappened) {
                                        << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
   }
+}
+
+// A pseudo-terminal a real ser2net holds, with the lock file it writes
+// (the path under /dev, "/" as "_", and its process id), is left alone,
+// and the holder named. While zrt-send holds a port, its own lock file and
+// flock keep other programs off it, and both go when it ends.
+TEST(ZrtSend, APortAnotherProgramHoldsIsLeftAlone) {
+  using zrt::link::UucpLock;
+  using zrt::tools::Ser2netServer;
+  if (!Ser2netServer::Installed()) GTEST_SKIP() << "ser2net is not installed";
+  const std::string folder = UucpLock::DefaultFolder();
+  if (access(folder.c_str(), W_OK) != 0) GTEST_SKIP() << folder << " is not writable here";
+  auto lockFile = [&](const std::string& device) {
+    return folder + "/" + UucpLock::NamesFor(device).front();
+  };
+
+  zrt::link::testing::PtyPair held;
+  Ser2netServer server(Ser2netServer::Kind::Raw, QString::fromStdString(held.TerminalPath()));
+  ASSERT_TRUE(server.IsUp());
+  // ser2net opens its device once a client connects.
+  const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(server.Port()));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const auto closeClient = qScopeGuard([client] { close(client); });
+  ASSERT_EQ(send(client, "x", 1, MSG_NOSIGNAL), 1);
+  ASSERT_EQ(Wire(held, 1), "x");
+  // This system's ser2net may be built without lock files: the one it
+  // writes where it is built with them.
+  const std::string serverLock = lockFile(held.TerminalPath());
+  std::ofstream(serverLock) << std::string(10 - std::to_string(server.Pid()).size(), ' ')
+                            << server.Pid() << '\n';
+  const Result refused =
+      Send({"--port", QString::fromStdString(held.TerminalPath()), "CHA:AFREQ?"}).Finish();
+  std::remove(serverLock.c_str());
+  EXPECT_EQ(refused.status, 3) << refused.err.toStdString();
+  EXPECT_TRUE(refused.err.contains(
+      QString("is held by another program (process %1, lock file").arg(server.Pid())))
+      << refused.err.toStdString();
+  EXPECT_TRUE(held.Receive(1, 200).isEmpty()) << "the instrument heard another program";
+
+  zrt::link::testing::PtyPair mine;
+  Send holding({"--port", QString::fromStdString(mine.TerminalPath()), "--timeout", "20s", "A"});
+  ASSERT_EQ(Wire(mine, 2), "A\n");
+  std::ifstream written(lockFile(mine.TerminalPath()));
+  int holder = 0;
+  written >> holder;
+  EXPECT_EQ(holder, holding.process.processId());
+  const int other = open(mine.TerminalPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0) << "an exclusive opener got the port";
+  close(other);
+  mine.Send("OK\n");
+  EXPECT_EQ(holding.Finish().status, 0);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(lockFile(mine.TerminalPath()))));
 }
 
 TEST(ZrtSend, PortHeldOrGoneMidRun) {

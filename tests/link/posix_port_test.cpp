@@ -9,10 +9,12 @@
 #include <QTemporaryFile>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "comm_recorder.h"
 #include "link/port/serial_port_posix.h"
 #include "link/port/terminal_checks.h"
+#include "link/port/uucp_lock.h"
 #include "link/tcomm.h"
 #include "pty_pair.h"
 
@@ -205,6 +207,56 @@ TEST(PortNames, NoPermissionIsAnOpeningError) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "3: cannot drop privileges; 1: opened or other error";
+}
+
+// UUCP lock files: the names looked for, a live holder honoured, a stale
+// lock taken over, and the files made removed with the lock.
+TEST(UucpLock, HonoursLiveHoldersAndTakesOverStaleLocks) {
+  EXPECT_EQ(UucpLock::NamesFor("/dev/pts/3"), (std::vector<std::string>{"LCK..pts_3", "LCK..3"}));
+  EXPECT_EQ(UucpLock::NamesFor("/dev/ttyUSB0"), std::vector<std::string>{"LCK..ttyUSB0"});
+
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  auto write = [&](const char* name, const std::string& content) {
+    std::ofstream(folder + "/" + name) << content;
+  };
+  auto read = [&](const char* name) {
+    std::ifstream in(folder + "/" + name);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  char mine[16];
+  std::snprintf(mine, sizeof mine, "%10d\n", static_cast<int>(getpid()));
+  const struct {
+    const char* name;     // an existing lock, in one of the two forms
+    std::string content;  // empty: none
+    std::optional<pid_t> holder;
+  } cases[] = {
+      {"LCK..pts_3", "", std::nullopt},
+      {"LCK..pts_3", "     " + std::to_string(getppid()) + "\n", getppid()},  // ser2net's form
+      {"LCK..3", std::to_string(getppid()) + "\n", getppid()},                // the base name
+      {"LCK..pts_3", "1999999999\n", std::nullopt},                           // stale
+      {"LCK..3", "garbage\n", pid_t{0}},
+  };
+  for (const auto& c : cases) {
+    if (!c.content.empty()) write(c.name, c.content);
+    {
+      auto taken = UucpLock::Take("/dev/pts/3", folder);
+      if (c.holder) {
+        ASSERT_TRUE(std::holds_alternative<UucpLock::Held>(taken)) << c.content;
+        EXPECT_EQ(std::get<UucpLock::Held>(taken).pid, *c.holder);
+        EXPECT_EQ(std::get<UucpLock::Held>(taken).file, folder + "/" + c.name);
+        EXPECT_EQ(read(c.name), c.content) << "another's lock is left alone";
+        std::filesystem::remove(folder + "/" + c.name);
+        continue;
+      }
+      ASSERT_TRUE(std::holds_alternative<UucpLock>(taken)) << c.content;
+      EXPECT_EQ(std::get<UucpLock>(taken).Files().size(), 2u);
+      EXPECT_EQ(read("LCK..pts_3"), mine);
+      EXPECT_EQ(read("LCK..3"), mine);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/LCK..pts_3")) << "removed with the lock";
+    EXPECT_FALSE(std::filesystem::exists(folder + "/LCK..3"));
+  }
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ class Ser2netServer {
   // "rfc2217://127.0.0.1:PORT" or "tcp://127.0.0.1:PORT".
   QString Address() const;
   int Port() const { return port_; }
+  // The server's process, while it runs.
+  pid_t Pid() const { return pid_; }
   // Stops the server, as a server that goes away; Start brings it back on
   // the same port.
   void Stop();

@@ -30,6 +30,11 @@ constexpr std::array<std::array<const char*, 3>, static_cast<std::size_t>(PortRe
         {"%1 is not an RFC 2217 server (it offered no Telnet options): use tcp://",
          "%1 不是 RFC 2217 服务器（它没有提出 Telnet 选项）：请用 tcp://",
          "%1 不是 RFC 2217 伺服器（它沒有提出 Telnet 選項）：請用 tcp://"},
+        {"%1 is held by another program (process %2, lock file %3)",
+         "%1 正被另一个程序占用（进程 %2，锁文件 %3）",
+         "%1 正被另一個程式佔用（行程 %2，鎖定檔 %3）"},
+        {"%1 is held by another program (lock file %2)", "%1 正被另一个程序占用（锁文件 %2）",
+         "%1 正被另一個程式佔用（鎖定檔 %2）"},
     }};
 
 }  // namespace

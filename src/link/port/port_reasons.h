@@ -22,6 +22,8 @@ enum class PortReason {
   ModemLineUnanswered,  // %1: the modem line
   SpeaksRfc2217,        // %1: HOST:PORT
   NotRfc2217,           // %1: HOST:PORT
+  HeldByProcess,        // %1: the device, %2: the process, %3: its lock file
+  HeldByLockFile,       // %1: the device, %2: the lock file
   Count,
 };
 

@@ -32,6 +32,7 @@
 #include "link/port/serial_port_net.h"
 #include "link/port/serial_ports.h"
 #include "link/port/terminal_checks.h"
+#include "link/port/uucp_lock.h"
 
 namespace zrt::link {
 namespace {
@@ -106,7 +107,8 @@ void SetModemLine(int fd, int line, bool asserted) {
 
 class PosixSerialDevice : public SerialDevice {
  public:
-  PosixSerialDevice(int fd, const termios2& original) : fd_(fd), original_(original) {
+  PosixSerialDevice(int fd, const termios2& original, UucpLock lock)
+      : fd_(fd), original_(original), lock_(std::move(lock)) {
     serial_icounter_struct counters{};
     countersSupported_ = ioctl(fd_, TIOCGICOUNT, &counters) == 0;
     lastCounters_ = counters;
@@ -342,6 +344,7 @@ class PosixSerialDevice : public SerialDevice {
   // Written by the owner, read by the reader:
   std::atomic<std::uint32_t> eventMask_{0};
   std::atomic<bool> ignoreNull_{false};
+  UucpLock lock_;  // removed once the port is closed
 };
 
 }  // namespace
@@ -437,6 +440,17 @@ SerialPlatform::OpenResult PosixSerialPlatform::Open(const std::string& name) {
   struct stat st {};
   if (fstat(located.get(), &st) != 0) return failedWith(OpenFailure::CannotOpen, errno);
   if (auto refused = RefuseNonTerminal(path, st)) return std::move(*refused);
+  // Another program's lock file keeps the device untouched. Named by where
+  // the path leads, as the other program most likely named it.
+  std::error_code ec;
+  const std::string device = std::filesystem::canonical(path, ec).string();
+  auto locked = UucpLock::Take(ec ? path : device);
+  if (const auto* held = std::get_if<UucpLock::Held>(&locked)) {
+    const PortNote note = held->pid > 0 ? PortNote{PortReason::HeldByProcess,
+                                                   {path, std::to_string(held->pid), held->file}}
+                                        : PortNote{PortReason::HeldByLockFile, {path, held->file}};
+    return {nullptr, OpenFailure::CannotOpen, SysError::Noted(EBUSY, note, path)};
+  }
 
   const std::string reopen = "/proc/self/fd/" + std::to_string(located.get());
   UniqueFd port(open(reopen.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -461,7 +475,8 @@ SerialPlatform::OpenResult PosixSerialPlatform::Open(const std::string& name) {
   ioctl(fd, TIOCEXCL);
   termios2 original{};
   if (ioctl(fd, TCGETS2, &original) != 0) return fail(OpenFailure::NotCommDevice, errno);
-  return {std::make_unique<PosixSerialDevice>(port.release(), original)};
+  return {std::make_unique<PosixSerialDevice>(port.release(), original,
+                                              std::move(std::get<UucpLock>(locked)))};
 }
 
 std::vector<std::string> PresentSerialPortsUnder(const std::string& devRoot) {
