@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -161,6 +162,9 @@ TEST_F(SerialSessionTest, ReopeningWaitsForASlowServerOffTheWindowsThread) {
   ASSERT_TRUE(form->PortOpen());
   server.reset();  // gone
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 5000));
+  ASSERT_FALSE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.back().text.endsWith("was closed: its server is gone."))
+      << messages.shown.back().text.toStdString();
   MisbehavingServer silent(Misbehaviour::NeverConfirms, {}, port);
   QElapsedTimer clock;
   qint64 longestGap = 0;
@@ -376,6 +380,10 @@ TEST_F(SerialSessionTest, DeviceGoneMidFrameIsSaidOnce) {
   QTest::qWait(50);  // a second message would come now
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].kind, Kind::Notice);
+  EXPECT_TRUE(QRegularExpression("^The line was cut: \\d+ of 4096 bytes went out\\.$")
+                  .match(messages.shown[0].detail)
+                  .hasMatch())
+      << messages.shown[0].detail.toStdString();
   EXPECT_TRUE(PortThreadsSettleAt(0));
 }
 

@@ -59,11 +59,20 @@ TEST_F(UsbSendTest, LineGoesOutAsTypedAndTheReplyFollows) {
     usb.reply = c.reply;
     messages.shown.clear();
     const std::size_t writes = usb.Writes().size();
+    const qsizetype logged = form->Log().Size();
     Send(c.line);
     ASSERT_EQ(usb.Writes().size(), writes + 1) << "one write";
     EXPECT_EQ(usb.Writes().back(), c.line.toLatin1() + '\n');
     EXPECT_EQ(Reply(), c.shown);
     EXPECT_EQ(messages.shown, c.messages);
+    // A frame is in the log only when it was written; otherwise why not.
+    QStringList sent;
+    for (qsizetype i = logged; i < form->Log().Size(); ++i) {
+      const LogEntry e = form->Log().At(i);
+      if (e.kind == LogEntry::Kind::Sent) sent << QString::fromLatin1(e.bytes);
+      if (e.kind == LogEntry::Kind::Event) sent << e.text;
+    }
+    EXPECT_EQ(sent, QStringList{c.written ? c.line + "\n" : c.line + ": not sent: 发送失败!"});
   }
   EXPECT_EQ(usb.Calls().back(), "Reply FREQ");
 }
