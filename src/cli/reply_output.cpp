@@ -4,32 +4,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "sequence/runner.h"
+
 namespace zrt::cli {
 
 QByteArray ForShell(QByteArrayView reply) {
   if (reply.endsWith('\n')) reply.chop(reply.endsWith("\r\n") ? 2 : 1);
-  QString out;
-  for (const char c : reply) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (byte) {
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
-          out += "\\x" + QString::number(byte, 16).toUpper().rightJustified(2, '0');
-        } else {
-          out += QChar(byte);
-        }
-    }
-  }
-  return out.toUtf8();
+  return sequence::Escaped(reply, sequence::EscapeStyle::ControlsOnly).toUtf8();
 }
 
 QByteArray Format(ReplyFormat format, const Exchange& exchange) {

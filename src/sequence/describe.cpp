@@ -103,13 +103,14 @@ QString Filled(const QString& text, const QStringList& args) {
 
 }  // namespace
 
-QString Escaped(QByteArrayView bytes) {
+QString Escaped(QByteArrayView bytes, EscapeStyle style) {
+  const bool all = style == EscapeStyle::Everything;
   QString out;
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     switch (byte) {
       case '\\':
-        out += "\\\\";
+        out += all ? "\\\\" : "\\";
         break;
       case '\n':
         out += "\\n";
@@ -121,7 +122,7 @@ QString Escaped(QByteArrayView bytes) {
         out += "\\t";
         break;
       default:
-        if (byte >= 0x20 && byte < 0x7F) {
+        if ((byte >= 0x20 && byte < 0x7F) || (!all && byte >= 0xA0)) {
           out += QChar(byte);
         } else {
           out += "\\x" + QString::number(byte, 16).toUpper().rightJustified(2, '0');

@@ -134,7 +134,10 @@ QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
                 QByteArrayView reply, int language = 0);
 
 // Bytes as one line of text: printable ASCII as it is, "\\", "\n", "\r",
-// "\t", and "\xNN" for every other byte.
-QString Escaped(QByteArrayView bytes);
+// "\t", and "\xNN" for every other byte. For a shell, only control bytes
+// are written so: a backslash stays one, and bytes from 0xA0 up are the
+// Latin-1 characters they stand for.
+enum class EscapeStyle { Everything, ControlsOnly };
+QString Escaped(QByteArrayView bytes, EscapeStyle style = EscapeStyle::Everything);
 
 }  // namespace zrt::sequence

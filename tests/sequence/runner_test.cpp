@@ -172,6 +172,9 @@ TEST(Runner, StepsOneAtATimeAndPausesBetweenSteps) {
 
 TEST(Runner, EscapesEveryByteOutsidePrintableAscii) {
   EXPECT_EQ(Escaped(QByteArray("OK\r\n\t\\ \x7f\x00\xff", 10)), "OK\\r\\n\\t\\\\ \\x7F\\x00\\xFF");
+  // For a shell: control bytes only; a backslash and Latin-1 letters as they are.
+  EXPECT_EQ(Escaped(QByteArray("a\\b\x9f\xe9\n", 6), EscapeStyle::ControlsOnly),
+            QString::fromUtf8("a\\b\\x9Fé\\n"));
 }
 
 }  // namespace
