@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QShortcut>
 #include <QStatusBar>
+#include <cstring>
 
 #include "compose/key_vocabulary.h"
 #include "link/port/serial_ports.h"
@@ -347,12 +348,13 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
     // A character the instrument has no byte for would go out as "?".
     if (const auto missing = protocol::FirstWithoutByte(text)) {
       const QString code = QString::number(missing->character, 16).toUpper().rightJustified(4, '0');
-      return RefuseLine(text, {OperatorMessage::Kind::Notice,
-                               windowTitle(),
-                               TextIn(OwnText::NoByte, CurrentLanguage())
-                                   .arg(QString::fromUcs4(&missing->character, 1), code,
-                                        QString::number(missing->position)),
-                               {}});
+      return RefuseLine(link == kUsbInterface ? "USB" : SerialLinkName(), text,
+                        {OperatorMessage::Kind::Notice,
+                         windowTitle(),
+                         TextIn(OwnText::NoByte, CurrentLanguage())
+                             .arg(QString::fromUcs4(&missing->character, 1), code,
+                                  QString::number(missing->position)),
+                         {}});
     }
     if (link == kUsbInterface) {
       if (text.isEmpty()) return;
@@ -397,10 +399,10 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
   return started;
 }
 
-void TForm1::RefuseLine(const QString& text, OperatorMessage why, std::function<void()> then) {
+void TForm1::RefuseLine(const QString& link, const QString& text, OperatorMessage why,
+                        std::function<void()> then) {
   const QString reason = why.detail.isEmpty() ? why.text : why.text + " " + why.detail;
-  Note(LogEntry::Kind::Event,
-       CurrentLineSettings().link == kUsbInterface ? "USB" : SerialLinkName(), {},
+  Note(LogEntry::Kind::Event, link, {},
        TextIn(OwnText::LineNotSent, CurrentLanguage()).arg(text, reason));
   messages_.Post(std::move(why), std::move(then));
 }
@@ -461,7 +463,7 @@ void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteAr
     Edit("Edit3")->setText(SentEcho(sent));
     showReply();
   } else {
-    RefuseLine(sentText_, SendFailure(QString::fromUtf16(kSendFailed)), showReply);
+    RefuseLine("USB", sentText_, SendFailure(QString::fromUtf16(kSendFailed)), showReply);
   }
 }
 
@@ -479,7 +481,9 @@ void TForm1::FrameSent(bool everyByteHandedOver) {
       Edit("Edit3")->setText(shown);
     }
     OperatorMessage failure = SendFailure(QString::fromUtf16(kOpenThePortFirst));
-    if (handedOver_ == 0) return RefuseLine(sentText_, failure, [this] { SweepTriggerPause(); });
+    if (handedOver_ == 0) {
+      return RefuseLine(SerialLinkName(), sentText_, failure, [this] { SweepTriggerPause(); });
+    }
     // Part of it went out: the log and the message say how much.
     failure.detail = TextIn(OwnText::PortLostFrameCut, CurrentLanguage())
                          .arg(handedOver_)
@@ -808,24 +812,21 @@ void TForm1::Tell(OperatorMessage message, std::function<void()> then) {
 }
 
 QString TForm1::SerialState(bool brief) const {
-  const OwnText port = portWatch_->Watching() ? OwnText::PortComingBack
-                       : !portOpen_           ? OwnText::PortClosed
-                       : outputHeld_          ? OwnText::PortHeld
-                                              : OwnText::PortOpen;
+  // Each state's whole text and its pane's short form.
+  const std::pair<OwnText, OwnText> port =
+      portWatch_->Watching() ? std::pair(OwnText::PortComingBack, OwnText::PaneComingBack)
+      : !portOpen_           ? std::pair(OwnText::PortClosed, OwnText::PaneClosed)
+      : outputHeld_          ? std::pair(OwnText::PortHeld, OwnText::PaneHeld)
+                             : std::pair(OwnText::PortOpen, OwnText::PaneOpen);
   // The port open now, or the one last open, whatever the box says since.
   const QString name = portOpen_ || portWatch_->Watching() ? SerialLinkName()
                        : lastPort_.isEmpty()               ? Text("cbo1")
                                                            : lastPort_;
-  if (brief) {
-    const auto row = static_cast<int>(port) - static_cast<int>(OwnText::PortClosed);
-    return TextIn(static_cast<OwnText>(static_cast<int>(OwnText::PaneClosed) + row),
-                  CurrentLanguage())
-        .arg(ShortPortName(name));
-  }
+  if (brief) return TextIn(port.second, CurrentLanguage()).arg(ShortPortName(name));
   // An open port runs at the rate it was last given, whatever the box says
   // meanwhile.
   const QString rate = portOpen_ ? QString::number(comm1_->BaudRate()) : Text("cob2");
-  return TextIn(port, CurrentLanguage()).arg(name, rate);
+  return TextIn(port.first, CurrentLanguage()).arg(name, rate);
 }
 
 QString TForm1::UsbState() const {

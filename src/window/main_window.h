@@ -203,9 +203,10 @@ class TForm1 : public QWidget {
   void SendLine(const QString& text, const QByteArray& line, char addressByte, bool addressed);
   void FrameSent(bool everyByteHandedOver);
   void SendOverUsb(const QString& text, const QByteArray& line);
-  // A line that did not go out: one event in the log, naming it and why,
-  // and the message.
-  void RefuseLine(const QString& text, OperatorMessage why, std::function<void()> then = {});
+  // A line that did not go out on `link`: one event in the log, naming it
+  // and why, and the message.
+  void RefuseLine(const QString& link, const QString& text, OperatorMessage why,
+                  std::function<void()> then = {});
   void UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line);
   void SweepTriggerPause();
   // Says it in the log, then shows it to the operator.

@@ -20,7 +20,7 @@ enum class OwnText {
   PortOpen,
   PortHeld,
   PortComingBack,
-  // Their short forms, in the same order, for the narrow panes; %1 the port.
+  // Their short forms, for the narrow panes; %1 the port.
   PaneClosed,
   PaneOpen,
   PaneHeld,

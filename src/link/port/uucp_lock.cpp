@@ -79,12 +79,13 @@ std::variant<UucpLock, UucpLock::Held> UucpLock::Take(const std::string& device,
       const bool written = write(fd, content, 11) == 11;
       close(fd);
       const bool linked = written && ::link(mine.c_str(), file.c_str()) == 0;
+      const int why = errno;
       unlink(mine.c_str());
       if (linked) {
         lock.made_.push_back(file);
         break;
       }
-      if (errno != EEXIST) break;
+      if (why != EEXIST) break;  // another got there first: looked at again
     }
   }
   return lock;
