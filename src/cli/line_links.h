@@ -1,30 +1,33 @@
 // The links zrt-send sends through, without a window: a serial port and
-// the USB bridge, each sending a line as the window's Send does (the same
-// conversion, address byte, frame, byte pacing and sweep-trigger hold).
+// the USB bridge, each opened here and sent through the same session as
+// the window's Send (the same conversion, address byte, frame, byte pacing
+// and sweep-trigger hold).
 #pragma once
 
-#include <QTimer>
+#include <memory>
 #include <string>
 
 #include "link/ch375_library.h"
 #include "link/tcomm.h"
 #include "link/usb_link.h"
-#include "protocol/paced_sender.h"
-#include "sequence/runner.h"
+#include "session/session_link.h"
 
 namespace zrt::cli {
 
-// What both links share: the address, the frame last sent and the hold
-// after a sweep trigger.
+// What both links share: the session, the settings its lines go with, and
+// why the link went away.
 class AddressedLink : public sequence::LineLink {
   Q_OBJECT
 
  public:
   // `address` as the window's address field takes it; throws
   // protocol::EConvertError when it is not an integer.
-  explicit AddressedLink(const QString& address);
+  AddressedLink(session::Interface link, const QString& address);
+  ~AddressedLink() override;
+  bool Ready() const override { return link_->Ready(); }
+  void Send(const QString& line) override { link_->Send(line); }
   // The bytes of the frame last sent.
-  const QByteArray& LastFrame() const { return frame_; }
+  const QByteArray& LastFrame() const { return link_->LastFrame(); }
   // Why the link went away, where it said (in English), else empty.
   virtual QString LostReason() const { return {}; }
   // The server closed the connection before any line went out: it never
@@ -37,16 +40,14 @@ class AddressedLink : public sequence::LineLink {
   void HeldTooLong();
 
  protected:
-  // The frame is through (or not): the hold, if any, then ready again.
-  void FrameDone(bool sent, const QByteArray& line);
-  bool Holding() const { return hold_.isActive(); }
-
-  const QByteArray addressText_;
-  const char addressByte_;
-  QByteArray frame_;
+  // Sends through these links from now on.
+  void Attach(link::TComm* serial, link::UsbLink* usb);
+  session::LineSession& Session() { return *session_; }
+  session::LineSettings settings_;
 
  private:
-  QTimer hold_;
+  std::unique_ptr<session::LineSession> session_;
+  std::unique_ptr<session::SessionLink> link_;
 };
 
 class SerialLineLink : public AddressedLink {
@@ -57,18 +58,13 @@ class SerialLineLink : public AddressedLink {
   // Opens the port at that rate; throws link::ECommsError (with the
   // system's reason) or protocol::EConvertError, as the window reports them.
   void Open(const std::string& port, const QString& baudRate);
-  bool Ready() const override;
-  void Send(const QString& line) override;
   QString LostReason() const override { return lostReason_; }
   bool ClosedBeforeFirstLine() const override { return closedBeforeFirstLine_; }
   // How long a hold may last before HeldTooLong.
-  void SetHoldLimit(std::chrono::milliseconds limit) { holdLimit_.setInterval(limit); }
+  void SetHoldLimit(std::chrono::milliseconds limit) { Session().SetHoldLimit(limit); }
 
  private:
   link::TComm comm_;
-  protocol::PacedSender sender_;
-  QByteArray line_;
-  QTimer holdLimit_;
   bool lineSent_ = false;  // a whole line has gone out since the link opened
   bool closedBeforeFirstLine_ = false;
   QString lostReason_;
@@ -82,8 +78,6 @@ class UsbLineLink : public AddressedLink {
   // Starts watching for the bridge; true once it is opened (at once when
   // it is there).
   bool Open();
-  bool Ready() const override;
-  void Send(const QString& line) override;
 
  private:
   link::UsbLink usb_;

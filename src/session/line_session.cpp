@@ -1,0 +1,170 @@
+#include "session/line_session.h"
+
+#include "link/tcomm.h"
+#include "link/usb_link.h"
+#include "protocol/send_steps.h"
+
+namespace zrt::session {
+
+using namespace protocol;
+
+LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* parent)
+    : QObject(parent),
+      serial_(serial),
+      usb_(usb),
+      sender_(std::chrono::milliseconds(kSerialByteIntervalMs)) {
+  if (serial_) {
+    // The port's writer keeps a frame's bytes apart, on a thread an owner's
+    // busy event loop cannot hold up.
+    serial_->SetMinimumGap(std::chrono::milliseconds(kSerialByteIntervalMs));
+    connect(serial_, &link::TComm::OnOutputSent, &sender_, &PacedSender::ByteLeft);
+    connect(serial_, &link::TComm::OnReceiveData, this, &LineSession::Block);
+    connect(serial_, &link::TComm::OnOutputHeld, this, &LineSession::Held);
+  }
+  if (usb_) {
+    connect(usb_, &link::UsbLink::Transferred, this,
+            [this](bool written, const QByteArray& reply, const QByteArray&) {
+              UsbTransferred(written, reply);
+            });
+  }
+  connect(&sender_, &PacedSender::Finished, this, [this](bool everyByte) {
+    holdLimitTimer_.stop();
+    Through(everyByte, handedOver_);
+  });
+  sweepHold_.setSingleShot(true);
+  sweepHold_.setTimerType(Qt::PreciseTimer);
+  sweepHold_.setInterval(kSweepTriggerHoldMs);
+  connect(&sweepHold_, &QTimer::timeout, this, &LineSession::Finish);
+  replyWait_.setSingleShot(true);
+  connect(&replyWait_, &QTimer::timeout, this, [this] {
+    replyEnded_ = true;
+    Proceed();
+  });
+  holdLimitTimer_.setSingleShot(true);
+  connect(&holdLimitTimer_, &QTimer::timeout, this, [this] {
+    // Given up whole: nothing more goes out after it.
+    sender_.Cancel();
+    const Frame frame = *current_;
+    current_.reset();
+    waiting_.clear();
+    emit HeldTooLong(frame);
+  });
+}
+
+Frame LineSession::Prepare(int source, const QString& text, const LineSettings& settings) {
+  Frame frame{source, text, ToLine(text), settings.link, 0, false};
+  if (settings.link == Interface::Usb) {
+    // As typed; the address only counts for the sweep rule.
+    bool ok = true;
+    const int address = settings.address.toInt(&ok);
+    frame.addressByte = ok ? AddressByte(address) : 0;
+    return frame;
+  }
+  const std::int32_t rate = StrToInt(settings.rate);
+  if (rate <= 0) throw BadRate(settings.rate, {});
+  serial_->SetBaudRate(static_cast<std::uint32_t>(rate));
+  if (const link::SysError& refused = serial_->SettingsError()) {
+    throw BadRate(settings.rate, refused.reason.empty() ? "refused" : refused.reason);
+  }
+  const QByteArray addressText = ToLine(settings.address);
+  frame.addressByte = AddressByte(StrToInt(settings.address));
+  frame.addressed = StartsWithAddress(frame.line, addressText);
+  frame.line = SubstituteAddress(frame.line, addressText, frame.addressByte);
+  return frame;
+}
+
+void LineSession::Submit(Frame frame) {
+  waiting_.push_back(std::move(frame));
+  Proceed();
+}
+
+bool LineSession::Idle() const { return !current_ && waiting_.empty() && !replyWait_.isActive(); }
+
+bool LineSession::SourceIdle(int source) const {
+  if (current_ && current_->source == source) return false;
+  return std::none_of(waiting_.begin(), waiting_.end(),
+                      [source](const Frame& f) { return f.source == source; });
+}
+
+void LineSession::Proceed() {
+  if (current_ || replyWait_.isActive()) return;
+  if (waiting_.empty()) return emit Ready();
+  // Another source waits until the reply to the frame before has come.
+  if (waiting_.front().source != answering_ && !replyEnded_) {
+    return replyWait_.start(replyCame_ ? kReplyQuiet : kReplyWait);
+  }
+  StartNext();
+}
+
+void LineSession::StartNext() {
+  current_ = std::move(waiting_.front());
+  waiting_.pop_front();
+  answering_ = current_->source;
+  replyCame_ = false;
+  replyEnded_ = false;
+  handedOver_ = 0;
+  if (current_->link == Interface::Usb) return usb_->Transfer(current_->Bytes(), current_->line);
+  // May end at once, inside Start, when the port takes no byte.
+  sender_.Start(current_->Bytes(), [this](char byte) {
+    if (!serial_->SendData(&byte, 1)) return false;
+    if (handedOver_++ == 0) emit FrameOnWire(*current_);
+    return true;
+  });
+}
+
+void LineSession::CutFrame() {
+  if (!sender_.Busy()) return;
+  const qsizetype handedOver = sender_.HandedOver();
+  sender_.Cancel();
+  holdLimitTimer_.stop();
+  Through(false, handedOver);
+}
+
+void LineSession::Abandon() {
+  sender_.Cancel();
+  holdLimitTimer_.stop();
+  sweepHold_.stop();
+  replyWait_.stop();
+  current_.reset();
+  waiting_.clear();
+}
+
+void LineSession::Through(bool sent, qsizetype handedOver) {
+  const Frame frame = *current_;
+  emit FrameDone(frame, sent, handedOver);
+  // The instrument needs a while after the sweep trigger before the next line.
+  if (sent && IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
+  Finish();
+}
+
+void LineSession::Finish() {
+  if (!current_) return;
+  const int source = current_->source;
+  current_.reset();
+  emit SourceReady(source);
+  Proceed();
+}
+
+void LineSession::Block(const QByteArray& block) {
+  replyCame_ = true;
+  // A reply that goes on holds back another source's line a little longer.
+  if (replyWait_.isActive()) replyWait_.start(kReplyQuiet);
+  emit Received(answering_, block);
+}
+
+void LineSession::UsbTransferred(bool written, const QByteArray& reply) {
+  if (!current_ || current_->link != Interface::Usb) return;
+  if (written) emit FrameOnWire(*current_);
+  emit UsbReplied(*current_, written, reply);
+  replyEnded_ = true;  // fetched whole with the write
+  if (!reply.isEmpty()) emit Received(answering_, reply);
+  Through(written, written ? current_->Bytes().size() : 0);
+}
+
+void LineSession::Held(bool held) {
+  emit OutputHeld(held);
+  if (!held) return holdLimitTimer_.stop();
+  if (sender_.Busy() && holdLimit_.count() > 0) holdLimitTimer_.start(holdLimit_);
+}
+
+}  // namespace zrt::session

@@ -1,0 +1,126 @@
+// The send path on its own, against the simulated instrument and a
+// pseudo-terminal: the frames as the instrument hears them, paced; holds;
+// a frame cut; and two sources, each given its own replies.
+#include "session/line_session.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <mutex>
+
+#include "link/tcomm.h"
+#include "pty_pair.h"
+#include "sim/pty_instrument.h"
+
+namespace zrt::session {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The simulated instrument on a pseudo-terminal, a port open on it and a
+// session sending through it; what the instrument heard and said.
+struct Bench {
+  Bench()
+      : instrument({88, 2ms, [this](const std::string& line) {
+                      std::lock_guard lock(mutex);
+                      heard.push_back(line);
+                    }}) {
+    comm.SetCommName(instrument.TerminalPath());
+    comm.OpenPort();
+    QObject::connect(&session, &LineSession::Received,
+                     [this](int source, const QByteArray& block) { replies[source] += block; });
+  }
+  std::vector<std::string> Heard() {
+    std::lock_guard lock(mutex);
+    return heard;
+  }
+  void Send(int source, const QString& text, const QString& address = "88") {
+    session.Submit(session.Prepare(source, text, {Interface::Serial, "19200", address}));
+  }
+  std::mutex mutex;
+  std::vector<std::string> heard;
+  sim::PtyInstrument instrument;
+  link::TComm comm;
+  LineSession session{&comm, nullptr};
+  std::map<int, QByteArray> replies;
+};
+
+TEST(LineSession, TheAddressOnlyAtTheStartAndEveryBytePaced) {
+  Bench bench;
+  int onWire = 0;
+  QObject::connect(&bench.session, &LineSession::FrameOnWire, [&] { ++onWire; });
+  const std::pair<const char*, const char*> lines[] = {
+      {"88CHA:AFREQ:880HZ", "<- XCHA:AFREQ:880HZ"},
+      {"CHA:AFREQ:880HZ", "<- CHA:AFREQ:880HZ"},  // the same digits inside are data
+      {"88FREQ88", "<- XFREQ88"},
+  };
+  for (const auto& [text, heard] : lines) {
+    bench.Send(0, text);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle(); }, 10000)) << text;
+  }
+  std::vector<std::string> frames;
+  for (const std::string& line : bench.Heard()) {
+    EXPECT_EQ(line.rfind("pacing", 0), std::string::npos) << line;
+    if (line.rfind("<- ", 0) == 0) frames.push_back(line);
+  }
+  EXPECT_EQ(frames, (std::vector<std::string>{lines[0].second, lines[1].second, lines[2].second}));
+  EXPECT_EQ(onWire, 3);
+}
+
+// Two sources at once: frames whole and in the order they came, and each
+// source given the replies to its own lines.
+TEST(LineSession, TwoSourcesGetTheirOwnReplies) {
+  Bench bench;
+  bench.Send(1, "CHA:AFREQ:1000HZ");
+  bench.Send(2, "CHA:AFREQ?");
+  bench.Send(1, "CHB:AFREQ?");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.replies[1].count('\n') == 2; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.replies[2].count('\n') == 1; }, 20000));
+  EXPECT_EQ(bench.replies[1], "OK\n0\n");
+  EXPECT_EQ(bench.replies[2], "1000HZ\n");
+}
+
+// XOFF holds a frame where it stands; a hold past the limit gives it up.
+// The sweep trigger holds the next line; a frame cut says how much went.
+TEST(LineSession, HoldsAndCuts) {
+  link::testing::PtyPair pty;
+  link::TComm comm;
+  comm.SetCommName(pty.TerminalPath());
+  comm.OpenPort();
+  LineSession session(&comm, nullptr);
+  session.SetHoldLimit(300ms);
+  std::optional<qsizetype> cutAt;
+  bool givenUp = false;
+  QObject::connect(&session, &LineSession::HeldTooLong, [&] { givenUp = true; });
+  QObject::connect(&session, &LineSession::FrameDone,
+                   [&](const Frame&, bool sent, qsizetype handedOver) {
+                     if (!sent) cutAt = handedOver;
+                   });
+  auto send = [&](const char* text) {
+    session.Submit(session.Prepare(0, text, {Interface::Serial, "19200", "88"}));
+  };
+  send("ABCDEFGH");
+  ASSERT_EQ(pty.Receive(1, 5000), "A");
+  pty.Send("\x13");  // XOFF
+  ASSERT_TRUE(QTest::qWaitFor([&] { return givenUp; }, 5000));
+  EXPECT_FALSE(cutAt.has_value()) << "a frame given up is not reported as through";
+  pty.Send("\x11");
+  while (!pty.Receive(1, 100).isEmpty()) {
+  }
+
+  send("88ASWP:TRIGG");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session.Sending(); }, 5000));
+  EXPECT_FALSE(session.Idle()) << "no hold after the sweep trigger";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.Idle(); }, 10000));
+
+  send("0123456789");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.HandedOver() >= 2; }, 5000));
+  session.CutFrame();
+  ASSERT_TRUE(cutAt.has_value());
+  EXPECT_GE(*cutAt, 2);
+  EXPECT_LT(*cutAt, 11);
+  EXPECT_TRUE(session.Idle());
+}
+
+}  // namespace
+}  // namespace zrt::session
