@@ -54,10 +54,13 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
 Frame LineSession::Prepare(int source, const QString& text, const LineSettings& settings) {
   Frame frame{source, text, ToLine(text), settings.link, 0, false};
   if (settings.link == Interface::Usb) {
-    // As typed; the address only counts for the sweep rule.
-    bool ok = true;
-    const int address = settings.address.toInt(&ok);
-    frame.addressByte = ok ? AddressByte(address) : 0;
+    // As typed; the address only counts for the sweep rule, and a line
+    // goes whatever it says.
+    try {
+      frame.addressByte = AddressByte(StrToInt(settings.address));
+    } catch (const EConvertError&) {
+      frame.addressByte = 0;
+    }
     return frame;
   }
   const std::int32_t rate = StrToInt(settings.rate);
