@@ -14,7 +14,6 @@
 #include <QScopeGuard>
 #include <QShortcut>
 #include <QStatusBar>
-#include <cstring>
 
 #include "compose/key_vocabulary.h"
 #include "link/port/serial_ports.h"
@@ -31,6 +30,7 @@
 #include "window/popup_combo_box.h"
 #include "window/radio_group.h"
 #include "window/sequence_bar.h"
+#include "window/status_line.h"
 #include "window/window_builder.h"
 
 namespace zrt::window {
@@ -67,18 +67,6 @@ constexpr int kUsbStartLatestMs = 200;
 // Items of the interface group.
 constexpr int kRs232Interface = 0;
 constexpr int kUsbInterface = 1;
-
-// How long a note stands in the status line before the port's state comes back.
-constexpr int kStatusNoteMs = 8000;
-
-// A port's name as its pane shows it: a local one without "/dev/", a
-// network one without its scheme.
-QString ShortPortName(const QString& name) {
-  for (const char* prefix : {"/dev/", "rfc2217://", "tcp://"}) {
-    if (name.startsWith(QLatin1String(prefix))) return name.mid(qsizetype(strlen(prefix)));
-  }
-  return name;
-}
 
 // The log's least height below the original area, when it is shown.
 constexpr int kLogMinHeight = 80;
@@ -151,21 +139,13 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   });
   connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
   connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
-  statusPanes_ = Control("StatusBar1")->findChildren<QLabel*>();
-  statusText_ = new QLabel(this);
-  statusText_->setObjectName("StatusText");
-  // It takes the room the switches leave, never theirs.
-  statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  qobject_cast<QStatusBar*>(Control("StatusBar1"))->addWidget(statusText_, 1);
-  statusNote_.setSingleShot(true);
-  statusNote_.setInterval(kStatusNoteMs);
-  connect(&statusNote_, &QTimer::timeout, this, &TForm1::ShowLinkState);
+  status_ = new StatusLine(*qobject_cast<QStatusBar*>(Control("StatusBar1")), this);
   log_ = new SessionLog(SessionLog::kDefaultCapacity, this);
   logFile_ = new LogFile(LogFile::DefaultFolder(), this);
   connect(log_, &SessionLog::Adding, logFile_, &LogFile::Write);
   connect(logFile_, &LogFile::Failed, this, [this](const QString& path, const QString& why) {
     const QString text = TextIn(OwnText::LogFileFailed, CurrentLanguage()).arg(path, why);
-    ShowStatusNote(text);
+    status_->Note(text);
     Note(LogEntry::Kind::Event, {}, {}, text);
   });
   reopenToggle_ = new QCheckBox(this);
@@ -185,7 +165,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(logKey, &QShortcut::activated, logToggle_, &QPushButton::toggle);
   connect(usb_, &UsbLink::DeviceChanged, this, [this] {
     ShowLinkState();
-    Note(LogEntry::Kind::Event, "USB", {}, UsbState());
+    Note(LogEntry::Kind::Event, "USB", {}, StatusLine::UsbText(UsbOpened(), CurrentLanguage()));
   });
   connect(qobject_cast<QComboBox*>(Control("cob2")), &QComboBox::editTextChanged, this,
           &TForm1::ShowLinkState);
@@ -211,7 +191,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
     // The line stays for when the hold has passed.
     if (sweepTriggerHold_.isActive() && !sequenceRunning_) {
       const double left = std::max(sweepTriggerHold_.remainingTime(), 0) / 1000.0;
-      ShowStatusNote(TextIn(OwnText::SendHeld, CurrentLanguage()).arg(left, 0, 'f', 1));
+      status_->Note(TextIn(OwnText::SendHeld, CurrentLanguage()).arg(left, 0, 'f', 1));
     }
   });
   Edit("Edit1")->installEventFilter(this);
@@ -508,7 +488,8 @@ void TForm1::FinishClosing() {
 void TForm1::Comm1OutputHeld(bool held) {
   outputHeld_ = held;
   ShowLinkState();
-  Note(LogEntry::Kind::Event, SerialLinkName(), {}, SerialState());
+  Note(LogEntry::Kind::Event, SerialLinkName(), {},
+       StatusLine::SerialText(SerialState(), CurrentLanguage()));
   if (!sender_->Busy()) return;
   if (held) {
     textBeforeHold_ = Edit("Edit3")->text();
@@ -633,7 +614,7 @@ void TForm1::Comm1OpenFinished() {
   Note(LogEntry::Kind::Event, name, {}, TextIn(OwnText::PortReopened, CurrentLanguage()).arg(name));
   // The notice that it was lost no longer holds.
   messages_.Withdraw(std::exchange(lostNotice_, {}));
-  ShowStatusNote(TextIn(OwnText::PortReopened, CurrentLanguage()).arg(name));
+  status_->Note(TextIn(OwnText::PortReopened, CurrentLanguage()).arg(name));
   ShowLinkState();
 }
 
@@ -656,7 +637,7 @@ void TForm1::cbo1Change() {
     const QString closed = SerialLinkName();
     comm1_->ClosePort();
     ShowPortState(false);
-    ShowStatusNote(TextIn(OwnText::PortRenamed, CurrentLanguage()).arg(closed));
+    status_->Note(TextIn(OwnText::PortRenamed, CurrentLanguage()).arg(closed));
   }
   comm1_->SetCommName(QFile::encodeName(Text("cbo1")).toStdString());
   ShowLinkState();
@@ -716,7 +697,10 @@ void TForm1::ShowPortState(bool open) {
   const bool changed = portOpen_ != open;
   portOpen_ = open;
   ShowLinkState();
-  if (changed) Note(LogEntry::Kind::Event, SerialLinkName(), {}, SerialState());
+  if (changed) {
+    Note(LogEntry::Kind::Event, SerialLinkName(), {},
+         StatusLine::SerialText(SerialState(), CurrentLanguage()));
+  }
 }
 
 QWidget* TForm1::LogPanelWidget() const { return logPanel_; }
@@ -811,54 +795,30 @@ void TForm1::Tell(OperatorMessage message, std::function<void()> then) {
   messages_.Post(std::move(message), std::move(then));
 }
 
-QString TForm1::SerialState(bool brief) const {
-  // Each state's whole text and its pane's short form.
-  const std::pair<OwnText, OwnText> port =
-      portWatch_->Watching() ? std::pair(OwnText::PortComingBack, OwnText::PaneComingBack)
-      : !portOpen_           ? std::pair(OwnText::PortClosed, OwnText::PaneClosed)
-      : outputHeld_          ? std::pair(OwnText::PortHeld, OwnText::PaneHeld)
-                             : std::pair(OwnText::PortOpen, OwnText::PaneOpen);
-  // The port open now, or the one last open, whatever the box says since.
+StatusLine::Serial TForm1::SerialState() const {
+  using State = StatusLine::Serial::State;
+  const State state = portWatch_->Watching() ? State::ComingBack
+                      : !portOpen_           ? State::Closed
+                      : outputHeld_          ? State::Held
+                                             : State::Open;
+  // The port open now, or the one last open, whatever the box says since;
+  // an open port runs at the rate it was last given.
   const QString name = portOpen_ || portWatch_->Watching() ? SerialLinkName()
                        : lastPort_.isEmpty()               ? Text("cbo1")
                                                            : lastPort_;
-  if (brief) return TextIn(port.second, CurrentLanguage()).arg(ShortPortName(name));
-  // An open port runs at the rate it was last given, whatever the box says
-  // meanwhile.
   const QString rate = portOpen_ ? QString::number(comm1_->BaudRate()) : Text("cob2");
-  return TextIn(port.first, CurrentLanguage()).arg(name, rate);
+  return {state, name, rate};
 }
 
-QString TForm1::UsbState() const {
-  return TextIn(usb_->DeviceHandle() != link::kInvalidDeviceHandle ? OwnText::UsbOpened
-                                                                   : OwnText::UsbNotOpened,
-                CurrentLanguage());
-}
+bool TForm1::UsbOpened() const { return usb_->DeviceHandle() != link::kInvalidDeviceHandle; }
 
 void TForm1::ShowLinkState() {
-  if (statusPanes_.size() < 2) return;
   const Language language = CurrentLanguage();
   logToggle_->setText(TextIn(OwnText::LogToggle, language));
   reopenToggle_->setText(TextIn(OwnText::ReopenToggle, language));
   if (logPanel_) logPanel_->ApplyLanguage(language);
   if (sequenceBar_) sequenceBar_->ApplyLanguage(language);
-  // The panes keep their width: a short form there, the whole text beside
-  // them and in their tooltips.
-  const QString whole[] = {SerialState(), UsbState()};
-  const QString brief[] = {SerialState(true), UsbState()};
-  for (int i = 0; i < 2; ++i) {
-    QLabel* pane = statusPanes_[i];
-    pane->setText(
-        pane->fontMetrics().elidedText(brief[i], Qt::ElideMiddle, pane->contentsRect().width()));
-    pane->setToolTip(whole[i]);
-  }
-  if (!statusNote_.isActive()) statusText_->setText(whole[0]);
-  statusText_->setToolTip(whole[0]);
-}
-
-void TForm1::ShowStatusNote(const QString& text) {
-  statusText_->setText(text);
-  statusNote_.start();
+  status_->Show(SerialState(), UsbOpened(), language);
 }
 
 void TForm1::RefreshPortList() {

@@ -18,6 +18,7 @@
 #include "window/operator_messages.h"
 #include "window/reply_flow.h"
 #include "window/session_log.h"
+#include "window/status_line.h"
 #include "window/window_builder.h"
 
 class QCheckBox;
@@ -181,11 +182,8 @@ class TForm1 : public QWidget {
   void ShowPortState(bool open);
   // The status line: the serial port and the USB device as they are now.
   void ShowLinkState();
-  // The whole text (rate and all), or the pane's short form.
-  QString SerialState(bool brief = false) const;
-  QString UsbState() const;
-  // Says something in the status line's free part for a while.
-  void ShowStatusNote(const QString& text);
+  StatusLine::Serial SerialState() const;
+  bool UsbOpened() const;
   void RefreshPortList();
 
   // What a line is sent with: the interface, the rate and the address.
@@ -240,9 +238,7 @@ class TForm1 : public QWidget {
   bool sentAsTyped_ = false;  // a serial line that did not begin with the address
   ReplyFlow replies_;
   CommandHistory history_;
-  QList<QLabel*> statusPanes_;          // the status bar's two panes, left to right
-  QLabel* statusText_;                  // the free part of the status bar to their right
-  QTimer statusNote_;                   // how long a note stands there
+  StatusLine* status_;                  // owned as a child object
   QString lastPort_;                    // the port last open, named once it is closed
   OperatorMessage lostNotice_;          // while it may still show
   SessionLog* log_;                     // owned as a child object
