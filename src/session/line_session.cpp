@@ -66,9 +66,7 @@ Frame LineSession::Prepare(int source, const QString& text, const LineSettings& 
   const std::int32_t rate = StrToInt(settings.rate);
   if (rate <= 0) throw BadRate(settings.rate, {});
   serial_->SetBaudRate(static_cast<std::uint32_t>(rate));
-  if (const link::SysError& refused = serial_->SettingsError()) {
-    throw BadRate(settings.rate, refused.reason.empty() ? "refused" : refused.reason);
-  }
+  if (const link::SysError& refused = serial_->SettingsError()) throw BadRate(settings.rate, refused);
   const QByteArray addressText = ToLine(settings.address);
   frame.addressByte = AddressByte(StrToInt(settings.address));
   frame.addressed = StartsWithAddress(frame.line, addressText);
@@ -123,6 +121,19 @@ void LineSession::CutFrame() {
   Through(false, handedOver);
 }
 
+std::chrono::milliseconds LineSession::HoldLeft() const {
+  return std::chrono::milliseconds(sweepHold_.isActive() ? sweepHold_.remainingTime() : 0);
+}
+
+void LineSession::HoldAfter(const Frame& frame) {
+  // Asked while the frame is being reported through: the hold follows that.
+  if (reporting_) return void(holdAsked_ = true);
+  if (current_) return;  // another frame has begun meanwhile
+  current_ = frame;
+  if (IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
+  Finish();
+}
+
 void LineSession::Abandon() {
   sender_.Cancel();
   holdLimitTimer_.stop();
@@ -134,9 +145,13 @@ void LineSession::Abandon() {
 
 void LineSession::Through(bool sent, qsizetype handedOver) {
   const Frame frame = *current_;
+  reporting_ = true;
+  holdAsked_ = false;
   emit FrameDone(frame, sent, handedOver);
+  reporting_ = false;
   // The instrument needs a while after the sweep trigger before the next line.
-  if (sent && IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
+  const bool hold = sent || std::exchange(holdAsked_, false);
+  if (hold && IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
   Finish();
 }
 

@@ -27,6 +27,8 @@
 
 #include "protocol/paced_sender.h"
 
+#include "link/port/serial_device.h"
+
 namespace zrt::link {
 class TComm;
 class UsbLink;
@@ -59,10 +61,12 @@ struct Frame {
 // (`refused` then holds the system's reason).
 class BadRate : public std::runtime_error {
  public:
-  BadRate(QString rate, std::string refused)
-      : std::runtime_error("bad baud rate"), rate(std::move(rate)), refused(std::move(refused)) {}
+  BadRate(QString rate, link::SysError refused)
+      : std::runtime_error("'" + rate.toStdString() + "' is not a valid baud rate"),
+        rate(std::move(rate)),
+        refused(std::move(refused)) {}
   QString rate;
-  std::string refused;  // empty: not a rate at all
+  link::SysError refused;  // none: not a rate at all
 };
 
 class LineSession : public QObject {
@@ -97,6 +101,14 @@ class LineSession : public QObject {
   // Ends the serial frame going out where it stands (its port is gone):
   // FrameDone follows with what went out.
   void CutFrame();
+  // The frame going out, or whose hold after it runs.
+  const std::optional<Frame>& Current() const { return current_; }
+  // What is left of the hold after a sweep trigger (zero: none).
+  std::chrono::milliseconds HoldLeft() const;
+  // The hold after `frame` if it is a sweep trigger, now: for a frame that
+  // did not go out whole, whose hold an owner starts when it has said so
+  // (SourceReady and Ready follow, at once when there is no hold).
+  void HoldAfter(const Frame& frame);
   // Drops the frame going out and those waiting without a word: their
   // link is gone, and whoever sent them has been told so.
   void Abandon();
@@ -141,6 +153,8 @@ class LineSession : public QObject {
   int answering_ = -1;            // the source of the frame last sent
   bool replyCame_ = false;        // since that frame went out
   bool replyEnded_ = true;        // and no more of it is waited for
+  bool reporting_ = false;        // FrameDone is being emitted
+  bool holdAsked_ = false;        // HoldAfter was asked meanwhile
   qsizetype handedOver_ = 0;
   QTimer sweepHold_;
   QTimer replyWait_;  // another source's line waits for the last reply

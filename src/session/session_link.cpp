@@ -32,7 +32,7 @@ void SessionLink::Send(const QString& line) {
     refusal_ = QString::fromStdString(error.what());
     emit FrameSent(false);
   } catch (const BadRate& error) {
-    refusal_ = "'" + error.rate + "' is not a valid baud rate";
+    refusal_ = QString::fromStdString(error.what());
     emit FrameSent(false);
   }
 }

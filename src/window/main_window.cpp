@@ -95,8 +95,8 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
       keys_(Edit("Edit1")),
       composer_(keys_),
       comm1_(new link::TComm(this, serialPlatform)),
-      sender_(new PacedSender(std::chrono::milliseconds(kSerialByteIntervalMs), this)),
       usb_(new UsbLink(usbLibrary, this)),
+      session_(new session::LineSession(comm1_, usb_, this)),
       storedPortCount_(qobject_cast<QComboBox*>(Control("cbo1"))->count()),
       dialogs_(this),
       messages_(dialogs_) {
@@ -122,23 +122,33 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   comm1_->setObjectName("Comm1");
   comm1_->SetCommName("COM1");
   comm1_->SetBaudRate(19200);
-  // The port's writer keeps the bytes of a frame apart, on a thread the
-  // window's event loop cannot hold up.
-  comm1_->SetMinimumGap(std::chrono::milliseconds(kSerialByteIntervalMs));
 
   connect(comm1_, &link::TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
   connect(comm1_, &link::TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
-  connect(comm1_, &link::TComm::OnOutputSent, sender_, &PacedSender::ByteLeft);
   connect(comm1_, &link::TComm::OnOutputHeld, this, &TForm1::Comm1OutputHeld);
   connect(comm1_, &link::TComm::OnOpenFinished, this, &TForm1::Comm1OpenFinished);
   closeHoldLimit_.setSingleShot(true);
   closeHoldLimit_.setInterval(kCloseHoldLimitMs);
   connect(&closeHoldLimit_, &QTimer::timeout, this, [this] {
-    sender_->Cancel();  // the instrument held the line for too long: give up the frame
+    session_->Abandon();  // the instrument held the line for too long: give up the frame
     FinishClosing();
   });
-  connect(sender_, &PacedSender::Finished, this, &TForm1::FrameSent);
-  connect(usb_, &UsbLink::Transferred, this, &TForm1::UsbTransferred);
+  // The frame stands in the log once its first byte is out, before what the
+  // instrument answers to it; a frame refused whole never does.
+  connect(session_, &session::LineSession::FrameOnWire, this, [this](const session::Frame& f) {
+    const bool serial = f.link == session::Interface::Serial;
+    log_->Append({QDateTime::currentDateTime(), LogEntry::Kind::Sent,
+                  serial ? SerialLinkName() : QString("USB"), f.Bytes(), {},
+                  serial && f.addressed, serial && !f.addressed});
+  });
+  connect(session_, &session::LineSession::FrameDone, this,
+          [this](const session::Frame& f, bool sent, qsizetype handedOver) {
+            if (f.link == session::Interface::Serial) FrameSent(f, sent, handedOver);
+          });
+  connect(session_, &session::LineSession::UsbReplied, this, &TForm1::UsbTransferred);
+  connect(session_, &session::LineSession::Ready, this, [this] {
+    if (!awaitingAnswer_) SetSendReady(true);
+  });
   status_ = new StatusLine(*qobject_cast<QStatusBar*>(Control("StatusBar1")), this);
   log_ = new SessionLog(SessionLog::kDefaultCapacity, this);
   logFile_ = new LogFile(LogFile::DefaultFolder(), this);
@@ -171,10 +181,6 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
           &TForm1::ShowLinkState);
   connect(usb_, &UsbLink::OpenFailed, this,
           [this] { Tell(UsbInformation(QString::fromUtf16(kCannotOpenUsbDevice))); });
-  sweepTriggerHold_.setSingleShot(true);
-  sweepTriggerHold_.setTimerType(Qt::PreciseTimer);
-  sweepTriggerHold_.setInterval(kSweepTriggerHoldMs);
-  connect(&sweepTriggerHold_, &QTimer::timeout, this, [this] { SetSendReady(true); });
 
   const std::pair<const char*, void (TForm1::*)()> buttonHandlers[] = {
       {"btn96", &TForm1::btn96Click},
@@ -189,8 +195,8 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(Edit("Edit1"), &QLineEdit::returnPressed, this, [this] {
     if (Control("btn96")->isEnabled()) return btn96Click();
     // The line stays for when the hold has passed.
-    if (sweepTriggerHold_.isActive() && !sequenceRunning_) {
-      const double left = std::max(sweepTriggerHold_.remainingTime(), 0) / 1000.0;
+    if (session_->HoldLeft().count() > 0 && !sequenceRunning_) {
+      const double left = static_cast<double>(session_->HoldLeft().count()) / 1000.0;
       status_->Note(TextIn(OwnText::SendHeld, CurrentLanguage()).arg(left, 0, 'f', 1));
     }
   });
@@ -213,7 +219,7 @@ QString TForm1::Text(const char* name) const {
   return Edit(name)->text();
 }
 
-bool TForm1::Sending() const { return sender_->Busy() || usb_->Busy(); }
+bool TForm1::Sending() const { return session_->Sending() || usb_->Busy(); }
 
 Language TForm1::CurrentLanguage() const {
   return static_cast<Language>(qobject_cast<RadioGroup*>(Control("rg3"))->ItemIndex());
@@ -285,7 +291,7 @@ void TForm1::SetFunctionsEnabled(bool enabled) {
 void TForm1::closeEvent(QCloseEvent* event) {
   // A frame going out is finished first, so that the instrument is not left
   // with half a line; the window goes at once, the process once it is out.
-  if (sender_->Busy()) {
+  if (session_->Sending()) {
     closeAfterFrame_ = true;
     if (outputHeld_) closeHoldLimit_.start();
     hide();
@@ -302,8 +308,7 @@ void TForm1::FormClose() {
   closeHoldLimit_.stop();
   usbStarted_ = true;  // a start still due would come after the close
   usb_->Close();
-  sender_->Cancel();
-  sweepTriggerHold_.stop();
+  session_->Abandon();
   comm1_->ClosePort();
 }
 
@@ -336,47 +341,41 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
                                   QString::number(missing->position)),
                          {}});
     }
-    if (link == kUsbInterface) {
-      if (text.isEmpty()) return;
-      if (byOperator) Remember(text);
-      SendOverUsb(text, ToLine(text));  // as typed: no address byte
-      started = true;
-      return;
-    }
-    QByteArray line = ToLine(text);
-    // Not a number is said in the instrument's own words; a rate that is
-    // none, or one the port refuses, in the operator's language.
-    const std::int32_t rate = StrToInt(settings.rate);
-    if (rate <= 0) {
-      throw protocol::EConvertError(
-          TextIn(OwnText::BaudRateInvalid, CurrentLanguage()).arg(settings.rate).toStdString());
-    }
-    comm1_->SetBaudRate(static_cast<std::uint32_t>(rate));
-    if (const link::SysError& refused = comm1_->SettingsError()) {
-      throw link::ECommsError(
-          TextIn(OwnText::BaudRateRefused, CurrentLanguage()).arg(settings.rate).toStdString(),
-          refused);
-    }
-    const QByteArray addressText = ToLine(settings.address);
-    const char addressByte = AddressByte(StrToInt(settings.address));
-    const bool addressed = StartsWithAddress(line, addressText);
-    line = SubstituteAddress(line, addressText, addressByte);
+    if (link == kUsbInterface && text.isEmpty()) return;
+    // An empty serial line still sets the rate.
+    const session::Frame frame = PrepareLine(byOperator ? 0 : 1, text, settings);
     if (text.isEmpty()) return;
     started = true;
-    if (!byOperator || text.size() <= kLongLineChars) {
+    if (link == kUsbInterface || !byOperator || text.size() <= kLongLineChars) {
       if (byOperator) Remember(text);
-      return SendLine(text, line, addressByte, addressed);
+      return SendFrame(frame);
     }
     // Minutes of sending deserve a second thought.
-    messages_.Ask(
-        LongLineQuestion(windowTitle(), line.size() + 1, kSerialByteIntervalMs, CurrentLanguage()),
-        [this, text, line, addressByte, addressed](bool yes) {
-          if (!yes) return;
-          Remember(text);
-          SendLine(text, line, addressByte, addressed);
-        });
+    messages_.Ask(LongLineQuestion(windowTitle(), frame.Bytes().size(), kSerialByteIntervalMs,
+                                   CurrentLanguage()),
+                  [this, frame](bool yes) {
+                    if (!yes) return;
+                    Remember(frame.text);
+                    SendFrame(frame);
+                  });
   });
   return started;
+}
+
+// Not a number is said in the instrument's own words; a rate that is none,
+// or one the port refuses, in the operator's language.
+session::Frame TForm1::PrepareLine(int source, const QString& text,
+                                   const LineSettings& settings) {
+  const auto link = settings.link == kUsbInterface ? session::Interface::Usb
+                                                   : session::Interface::Serial;
+  try {
+    return session_->Prepare(source, text, {link, settings.rate, settings.address});
+  } catch (const session::BadRate& bad) {
+    const OwnText said = bad.refused ? OwnText::BaudRateRefused : OwnText::BaudRateInvalid;
+    const std::string text = TextIn(said, CurrentLanguage()).arg(bad.rate).toStdString();
+    if (bad.refused) throw link::ECommsError(text, bad.refused);
+    throw protocol::EConvertError(text);
+  }
 }
 
 void TForm1::RefuseLine(const QString& link, const QString& text, OperatorMessage why,
@@ -392,85 +391,69 @@ void TForm1::Remember(const QString& text) {
   emit LineSent();
 }
 
-void TForm1::SendLine(const QString& text, const QByteArray& line, char addressByte,
-                      bool addressed) {
-  sentText_ = text;
-  sentLine_ = line;
-  sentAddressByte_ = addressByte;
-  sentAsTyped_ = !addressed;
-  handedOver_ = 0;
-  replies_.FrameStarted();
-  // One frame at a time: Send comes back once the line is through and any
-  // hold after it has passed.
+// One frame at a time: Send comes back once the line is through and any
+// hold after it has passed.
+void TForm1::SendFrame(const session::Frame& frame) {
+  if (frame.link == session::Interface::Serial) replies_.FrameStarted();
   SetSendReady(false);
-  sender_->Start(FrameOf(line), [this](char byte) {
-    if (!comm1_->SendData(&byte, 1)) return false;
-    // The frame stands in the log once its first byte is out, before what
-    // the instrument answers to it; a frame refused whole never does.
-    if (handedOver_++ == 0) {
-      log_->Append({QDateTime::currentDateTime(),
-                    LogEntry::Kind::Sent,
-                    SerialLinkName(),
-                    FrameOf(sentLine_),
-                    {},
-                    !sentAsTyped_,
-                    sentAsTyped_});
-    }
-    return true;
-  });
+  session_->Submit(frame);
 }
 
-void TForm1::SendOverUsb(const QString& text, const QByteArray& line) {
-  sentText_ = text;
-  sentLine_ = line;
-  sentAddressByte_.reset();
-  sentAt_ = QDateTime::currentDateTime();
-  SetSendReady(false);
-  usb_->Transfer(FrameOf(line), line);
-}
-
-void TForm1::UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line) {
-  const QByteArray sent = std::exchange(sentLine_, line);
-  if (written) log_->Append({sentAt_, LogEntry::Kind::Sent, "USB", FrameOf(sent), {}});
+void TForm1::UsbTransferred(const session::Frame& frame, bool written, const QByteArray& reply) {
   Note(LogEntry::Kind::Received, "USB", reply);
   if (!reply.isEmpty()) emit BlockReceived(reply);
   const auto done = qScopeGuard([this, written] { emit FrameDone(written); });
   auto showReply = [this, reply] {
     Edit("Edit3")->setText(replies_.Fetched(reply));
-    SweepTriggerPause();
+    // On USB the address is read once the line is through, as it always was.
+    Guarded([this] { StrToInt(Text("Edit2")); });
   };
   if (written) {
-    Edit("Edit3")->setText(SentEcho(sent));
-    showReply();
-  } else {
-    RefuseLine("USB", sentText_, SendFailure(QString::fromUtf16(kSendFailed)), showReply);
+    Edit("Edit3")->setText(SentEcho(frame.line));
+    return showReply();
   }
+  awaitingAnswer_ = true;
+  RefuseLine("USB", frame.text, SendFailure(QString::fromUtf16(kSendFailed)),
+             [this, frame, showReply] {
+               showReply();
+               Answered(frame);
+             });
 }
 
-void TForm1::FrameSent(bool everyByteHandedOver) {
+void TForm1::FrameSent(const session::Frame& frame, bool everyByteHandedOver,
+                       qsizetype handedOver) {
   const auto done =
       qScopeGuard([this, everyByteHandedOver] { emit FrameDone(everyByteHandedOver); });
   Edit("Edit3")->clear();
   if (everyByteHandedOver) {
-    QString echo = SentEcho(sentLine_);
-    if (sentAsTyped_) echo += "  " + TextIn(OwnText::SentAsTyped, CurrentLanguage());
+    QString echo = SentEcho(frame.line);
+    if (!frame.addressed) echo += "  " + TextIn(OwnText::SentAsTyped, CurrentLanguage());
     Edit("Edit3")->setText(replies_.FrameEnded(echo));
-    SweepTriggerPause();
   } else {
     if (const QString shown = replies_.FrameEnded({}); !shown.isEmpty()) {
       Edit("Edit3")->setText(shown);
     }
     OperatorMessage failure = SendFailure(QString::fromUtf16(kOpenThePortFirst));
-    if (handedOver_ == 0) {
-      return RefuseLine(SerialLinkName(), sentText_, failure, [this] { SweepTriggerPause(); });
+    awaitingAnswer_ = true;
+    auto answered = [this, frame] { Answered(frame); };
+    if (handedOver == 0) {
+      RefuseLine(SerialLinkName(), frame.text, failure, answered);
+    } else {
+      // Part of it went out: the log and the message say how much.
+      failure.detail = TextIn(OwnText::PortLostFrameCut, CurrentLanguage())
+                           .arg(handedOver)
+                           .arg(frame.Bytes().size());
+      Tell(failure, answered);
     }
-    // Part of it went out: the log and the message say how much.
-    failure.detail = TextIn(OwnText::PortLostFrameCut, CurrentLanguage())
-                         .arg(handedOver_)
-                         .arg(sentLine_.size() + 1);
-    Tell(failure, [this] { SweepTriggerPause(); });
   }
   RunWhatWaitedForTheFrame();
+}
+
+// The hold after a sweep trigger that did not go out follows the answer to
+// what was said of it.
+void TForm1::Answered(const session::Frame& frame) {
+  awaitingAnswer_ = false;
+  session_->HoldAfter(frame);
 }
 
 void TForm1::RunWhatWaitedForTheFrame() {
@@ -490,32 +473,16 @@ void TForm1::Comm1OutputHeld(bool held) {
   ShowLinkState();
   Note(LogEntry::Kind::Event, SerialLinkName(), {},
        StatusLine::SerialText(SerialState(), CurrentLanguage()));
-  if (!sender_->Busy()) return;
+  if (!session_->Sending()) return;
   if (held) {
     textBeforeHold_ = Edit("Edit3")->text();
     Edit("Edit3")->setText(TextIn(OwnText::OutputHeld, CurrentLanguage())
-                               .arg(sender_->HandedOver())
-                               .arg(sender_->FrameSize()));
+                               .arg(session_->HandedOver())
+                               .arg(session_->FrameSize()));
     if (closeAfterFrame_) closeHoldLimit_.start();
   } else {
     Edit("Edit3")->setText(textBeforeHold_);
     closeHoldLimit_.stop();
-  }
-}
-
-// The instrument needs a while after the amplitude sweep's single trigger
-// before it takes the next command: Send stays disabled for the hold.
-void TForm1::SweepTriggerPause() {
-  bool hold = false;
-  Guarded([this, &hold] {
-    const char addressByte =
-        sentAddressByte_ ? *sentAddressByte_ : AddressByte(StrToInt(Text("Edit2")));
-    hold = IsSweepTrigger(sentLine_, addressByte);
-  });
-  if (hold) {
-    sweepTriggerHold_.start();
-  } else {
-    SetSendReady(true);
   }
 }
 
@@ -546,7 +513,7 @@ void TForm1::Comm1ReceiveData(const QByteArray& block) {
 }
 
 void TForm1::btn106Click() {
-  if (sender_->Busy()) {
+  if (session_->Sending()) {
     // Closing (or opening another port) waits for the frame going out.
     afterFrame_ = [this] { btn106Click(); };
     return;
@@ -593,7 +560,7 @@ void TForm1::LogPortNotes() {
 // the window's thread (a server may take seconds to confirm the settings);
 // a try that fails waits for the next.
 void TForm1::PortMayBeBack(const QString& name) {
-  if (portOpen_ || sender_->Busy() || comm1_->Opening()) return;
+  if (portOpen_ || session_->Sending() || comm1_->Opening()) return;
   nameBeforeReopen_ = comm1_->CommName();
   comm1_->SetCommName(QFile::encodeName(name).toStdString());
   comm1_->OpenPortInBackground();
@@ -627,7 +594,7 @@ void TForm1::SetReopenPorts(bool reopen) {
 }
 
 void TForm1::cbo1Change() {
-  if (sender_->Busy()) {
+  if (session_->Sending()) {
     afterFrame_ = [this] { cbo1Change(); };
     return;
   }
@@ -650,19 +617,18 @@ void TForm1::Comm1RequestHangup() {
   ShowPortState(false);
   emit SerialLinkLost();
   QString cut;
-  if (sender_->Busy()) {
+  if (session_->Sending()) {
     // The device is gone: the frame ends here, and the notice below says so;
     // "open the port" would only repeat it.
-    cut = TextIn(OwnText::PortLostFrameCut, CurrentLanguage())
-              .arg(sender_->HandedOver())
-              .arg(sender_->FrameSize());
+    const qsizetype handedOver = session_->HandedOver();
+    const qsizetype size = session_->FrameSize();
+    cut = TextIn(OwnText::PortLostFrameCut, CurrentLanguage()).arg(handedOver).arg(size);
     Note(LogEntry::Kind::Event, SerialLinkName(), {},
-         TextIn(OwnText::FrameCut, CurrentLanguage())
-             .arg(sender_->HandedOver())
-             .arg(sender_->FrameSize()));
-    sender_->Cancel();
+         TextIn(OwnText::FrameCut, CurrentLanguage()).arg(handedOver).arg(size));
+    const session::Frame frame = *session_->Current();
+    session_->Abandon();
     Edit("Edit3")->setText(replies_.FrameEnded({}));
-    SweepTriggerPause();
+    session_->HoldAfter(frame);
     afterFrame_ = {};
     outputHeld_ = false;
     if (closeAfterFrame_) return FinishClosing();  // nobody is left to tell

@@ -12,6 +12,7 @@
 #include "compose/composer.h"
 #include "link/ch375_library.h"
 #include "link/tcomm.h"
+#include "session/line_session.h"
 #include "window/caption_table.h"
 #include "window/command_history.h"
 #include "window/key_buttons.h"
@@ -30,9 +31,6 @@ namespace zrt::link {
 class PortWatch;
 class UsbLink;
 }  // namespace zrt::link
-namespace zrt::protocol {
-class PacedSender;
-}
 
 namespace zrt::window {
 
@@ -196,17 +194,19 @@ class TForm1 : public QWidget {
   // The send of one line, in its steps: on the serial link byte by byte,
   // on USB in one write with the reply fetched after it. True when it began.
   bool SendText(const QString& text, bool byOperator);
+  // The line as the session sends it; raises what Send reports.
+  session::Frame PrepareLine(int source, const QString& text, const LineSettings& settings);
   void Remember(const QString& text);
   void SetSendReady(bool ready);
-  void SendLine(const QString& text, const QByteArray& line, char addressByte, bool addressed);
-  void FrameSent(bool everyByteHandedOver);
-  void SendOverUsb(const QString& text, const QByteArray& line);
+  void SendFrame(const session::Frame& frame);
+  void FrameSent(const session::Frame& frame, bool everyByteHandedOver, qsizetype handedOver);
+  void UsbTransferred(const session::Frame& frame, bool written, const QByteArray& reply);
+  // The operator has answered what was said of a frame that did not go out.
+  void Answered(const session::Frame& frame);
   // A line that did not go out on `link`: one event in the log, naming it
   // and why, and the message.
   void RefuseLine(const QString& link, const QString& text, OperatorMessage why,
                   std::function<void()> then = {});
-  void UsbTransferred(bool written, const QByteArray& reply, const QByteArray& line);
-  void SweepTriggerPause();
   // Says it in the log, then shows it to the operator.
   void Tell(OperatorMessage message, std::function<void()> then = {});
   void Note(LogEntry::Kind kind, const QString& link, const QByteArray& bytes,
@@ -220,22 +220,14 @@ class TForm1 : public QWidget {
   KeyButtons keys_;
   compose::Composer composer_;
   link::TComm* comm1_;             // owned as a child object
-  protocol::PacedSender* sender_;  // owned as a child object
   link::UsbLink* usb_;             // owned as a child object
-  QTimer sweepTriggerHold_;
+  session::LineSession* session_;  // owned as a child object
   int storedPortCount_;  // cbo1's own entries, before the devices found
   DialogPresenter dialogs_;
   MessageQueue messages_;
   bool portOpen_ = false;
   bool usbStarted_ = false;
-  // The line going out, for the echo and the sweep rule, and its address
-  // byte on the serial link (on USB the rule reads the address afterwards).
-  QString sentText_;  // as given
-  QByteArray sentLine_;
-  QDateTime sentAt_;          // a USB line's write
-  qsizetype handedOver_ = 0;  // bytes of the serial frame out so far
-  std::optional<char> sentAddressByte_;
-  bool sentAsTyped_ = false;  // a serial line that did not begin with the address
+  bool awaitingAnswer_ = false;  // a frame that did not go out is being told of
   ReplyFlow replies_;
   CommandHistory history_;
   StatusLine* status_;                  // owned as a child object
