@@ -3,12 +3,15 @@
 namespace zrt::window {
 
 LogFilter::LogFilter(SessionLog& log, QObject* parent) : QSortFilterProxyModel(parent), log_(log) {
-  setSourceModel(&log_);
   setDynamicSortFilter(true);
 }
 
 void LogFilter::SetText(const QString& text) {
   text_ = text;
+  // Attached only while it filters: a proxy keeps a map of every row,
+  // which would cost each entry added to a long log.
+  if (text_.isEmpty()) return setSourceModel(nullptr);
+  if (!sourceModel()) return setSourceModel(&log_);
   invalidateFilter();
 }
 

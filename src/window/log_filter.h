@@ -1,5 +1,6 @@
 // The session log's entries that contain a text, in the view's text or in
-// hex, letter case ignored: what the log's filter field shows.
+// hex, letter case ignored: what the log's filter field shows. It follows
+// the log only while it has a text.
 #pragma once
 
 #include <QSortFilterProxyModel>
