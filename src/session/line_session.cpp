@@ -66,7 +66,8 @@ Frame LineSession::Prepare(int source, const QString& text, const LineSettings& 
   const std::int32_t rate = StrToInt(settings.rate);
   if (rate <= 0) throw BadRate(settings.rate, {});
   serial_->SetBaudRate(static_cast<std::uint32_t>(rate));
-  if (const link::SysError& refused = serial_->SettingsError()) throw BadRate(settings.rate, refused);
+  if (const link::SysError& refused = serial_->SettingsError())
+    throw BadRate(settings.rate, refused);
   const QByteArray addressText = ToLine(settings.address);
   frame.addressByte = AddressByte(StrToInt(settings.address));
   frame.addressed = StartsWithAddress(frame.line, addressText);

@@ -25,9 +25,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "protocol/paced_sender.h"
-
 #include "link/port/serial_device.h"
+#include "protocol/paced_sender.h"
 
 namespace zrt::link {
 class TComm;

@@ -19,7 +19,6 @@
 #include "link/port/serial_ports.h"
 #include "link/port_watch.h"
 #include "link/usb_link.h"
-#include "protocol/paced_sender.h"
 #include "protocol/send_steps.h"
 #include "window/artwork.h"
 #include "window/control_caption.h"
@@ -36,17 +35,9 @@
 namespace zrt::window {
 
 using link::UsbLink;
-using protocol::AddressByte;
-using protocol::FrameOf;
-using protocol::IsSweepTrigger;
 using protocol::kSerialByteIntervalMs;
-using protocol::kSweepTriggerHoldMs;
-using protocol::PacedSender;
 using protocol::SentEcho;
-using protocol::StartsWithAddress;
 using protocol::StrToInt;
-using protocol::SubstituteAddress;
-using protocol::ToLine;
 
 namespace {
 
@@ -137,9 +128,13 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   // instrument answers to it; a frame refused whole never does.
   connect(session_, &session::LineSession::FrameOnWire, this, [this](const session::Frame& f) {
     const bool serial = f.link == session::Interface::Serial;
-    log_->Append({QDateTime::currentDateTime(), LogEntry::Kind::Sent,
-                  serial ? SerialLinkName() : QString("USB"), f.Bytes(), {},
-                  serial && f.addressed, serial && !f.addressed});
+    log_->Append({QDateTime::currentDateTime(),
+                  LogEntry::Kind::Sent,
+                  serial ? SerialLinkName() : QString("USB"),
+                  f.Bytes(),
+                  {},
+                  serial && f.addressed,
+                  serial && !f.addressed});
   });
   connect(session_, &session::LineSession::FrameDone, this,
           [this](const session::Frame& f, bool sent, qsizetype handedOver) {
@@ -364,17 +359,16 @@ bool TForm1::SendText(const QString& text, bool byOperator) {
 
 // Not a number is said in the instrument's own words; a rate that is none,
 // or one the port refuses, in the operator's language.
-session::Frame TForm1::PrepareLine(int source, const QString& text,
-                                   const LineSettings& settings) {
-  const auto link = settings.link == kUsbInterface ? session::Interface::Usb
-                                                   : session::Interface::Serial;
+session::Frame TForm1::PrepareLine(int source, const QString& text, const LineSettings& settings) {
+  const auto link =
+      settings.link == kUsbInterface ? session::Interface::Usb : session::Interface::Serial;
   try {
     return session_->Prepare(source, text, {link, settings.rate, settings.address});
   } catch (const session::BadRate& bad) {
-    const OwnText said = bad.refused ? OwnText::BaudRateRefused : OwnText::BaudRateInvalid;
-    const std::string text = TextIn(said, CurrentLanguage()).arg(bad.rate).toStdString();
-    if (bad.refused) throw link::ECommsError(text, bad.refused);
-    throw protocol::EConvertError(text);
+    const OwnText which = bad.refused ? OwnText::BaudRateRefused : OwnText::BaudRateInvalid;
+    const std::string said = TextIn(which, CurrentLanguage()).arg(bad.rate).toStdString();
+    if (bad.refused) throw link::ECommsError(said, bad.refused);
+    throw protocol::EConvertError(said);
   }
 }
 

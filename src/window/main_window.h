@@ -222,7 +222,7 @@ class TForm1 : public QWidget {
   link::TComm* comm1_;             // owned as a child object
   link::UsbLink* usb_;             // owned as a child object
   session::LineSession* session_;  // owned as a child object
-  int storedPortCount_;  // cbo1's own entries, before the devices found
+  int storedPortCount_;            // cbo1's own entries, before the devices found
   DialogPresenter dialogs_;
   MessageQueue messages_;
   bool portOpen_ = false;
