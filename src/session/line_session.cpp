@@ -80,7 +80,7 @@ void LineSession::Submit(Frame frame) {
   Proceed();
 }
 
-bool LineSession::Idle() const { return !current_ && waiting_.empty() && !replyWait_.isActive(); }
+bool LineSession::Idle() const { return !current_ && waiting_.empty(); }
 
 bool LineSession::SourceIdle(int source) const {
   if (current_ && current_->source == source) return false;
@@ -89,12 +89,11 @@ bool LineSession::SourceIdle(int source) const {
 }
 
 void LineSession::Proceed() {
-  if (current_ || replyWait_.isActive()) return;
+  if (current_) return;
   if (waiting_.empty()) return emit Ready();
-  // Another source waits until the reply to the frame before has come.
-  if (waiting_.front().source != answering_ && !replyEnded_) {
-    return replyWait_.start(replyCame_ ? kReplyQuiet : kReplyWait);
-  }
+  // Another source waits until the reply to the frame before has ended
+  // (replyWait_ says so); the same source's next line goes at once.
+  if (waiting_.front().source != answering_ && !replyEnded_) return;
   StartNext();
 }
 
@@ -102,6 +101,7 @@ void LineSession::StartNext() {
   current_ = std::move(waiting_.front());
   waiting_.pop_front();
   answering_ = current_->source;
+  replyWait_.stop();
   replyCame_ = false;
   replyEnded_ = false;
   handedOver_ = 0;
@@ -160,6 +160,9 @@ void LineSession::Finish() {
   if (!current_) return;
   const int source = current_->source;
   current_.reset();
+  // The reply ends kReplyQuiet after its last block, or kReplyWait after
+  // the frame when none comes.
+  if (!replyEnded_) replyWait_.start(replyCame_ ? kReplyQuiet : kReplyWait);
   emit SourceReady(source);
   Proceed();
 }

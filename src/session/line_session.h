@@ -156,7 +156,7 @@ class LineSession : public QObject {
   bool holdAsked_ = false;        // HoldAfter was asked meanwhile
   qsizetype handedOver_ = 0;
   QTimer sweepHold_;
-  QTimer replyWait_;  // another source's line waits for the last reply
+  QTimer replyWait_;  // until the last frame's reply has ended
   QTimer holdLimitTimer_;
   std::chrono::milliseconds holdLimit_{0};
 };
