@@ -61,7 +61,7 @@ struct Frame {
 class BadRate : public std::runtime_error {
  public:
   BadRate(QString rate, link::SysError refused)
-      : std::runtime_error("'" + rate.toStdString() + "' is not a valid baud rate"),
+      : std::runtime_error(("'" + rate + "' is not a valid baud rate").toStdString()),
         rate(std::move(rate)),
         refused(std::move(refused)) {}
   QString rate;
