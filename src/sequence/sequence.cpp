@@ -35,6 +35,7 @@ constexpr Keyword kKeywords[] = {
     {"for", Node::Kind::For},
     {"set", Node::Kind::Set},
     {"end", std::nullopt},
+    {"send", Node::Kind::Command},  // a command line that begins with a keyword
 };
 
 // Blanks as QString::trimmed() takes them: Unicode's, not only ASCII's.
@@ -95,8 +96,8 @@ qsizetype EditsBetween(QStringView a, QStringView b) {
 const char* KeywordCloseTo(const QString& word) {
   static const QRegularExpression kLower("^[a-z]+$");
   if (!kLower.match(word).hasMatch()) return nullptr;
-  for (const char* keyword : {"wait", "expect", "timeout", "repeat", "for", "set", "end", "send"}) {
-    if (EditsBetween(word, QString::fromLatin1(keyword)) <= 2) return keyword;
+  for (const Keyword& keyword : kKeywords) {
+    if (EditsBetween(word, QString::fromLatin1(keyword.word)) <= 2) return keyword.word;
   }
   return nullptr;
 }
@@ -158,7 +159,7 @@ class Reader {
       for (const Keyword& k : kKeywords) {
         if (word == QLatin1String(k.word)) keyword = &k;
       }
-      if (!keyword && word == QLatin1String("send")) {
+      if (keyword && keyword->kind == Node::Kind::Command) {
         if (rest.isEmpty()) return ErrorAt(file_, line, restColumn, Problem::SendWhat);
         body().push_back({Node::Kind::Command, line, restColumn, {}, rest, {}});
         continue;

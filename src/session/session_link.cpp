@@ -26,13 +26,10 @@ SessionLink::SessionLink(LineSession& session, int source, std::function<LineSet
 
 void SessionLink::Send(const QString& line) {
   try {
-    refusal_.clear();
     session_.Submit(session_.Prepare(source_, line, settings_()));
-  } catch (const protocol::EConvertError& error) {
-    refusal_ = QString::fromStdString(error.what());
+  } catch (const protocol::EConvertError&) {
     emit FrameSent(false);
-  } catch (const BadRate& error) {
-    refusal_ = QString::fromStdString(error.what());
+  } catch (const BadRate&) {
     emit FrameSent(false);
   }
 }

@@ -20,12 +20,11 @@ class SessionLink : public sequence::LineLink {
 
   bool Ready() const override { return session_.SourceIdle(source_); }
   // A line the settings refuse (a rate or an address that is no integer)
-  // is not sent: FrameSent(false), with Refusal() saying why.
+  // is not sent: FrameSent(false).
   void Send(const QString& line) override;
 
   // The bytes of this source's frame last sent.
   const QByteArray& LastFrame() const { return frame_; }
-  const QString& Refusal() const { return refusal_; }
   // The link went away: the run ends.
   void LinkLost() { emit Lost(); }
 
@@ -34,7 +33,6 @@ class SessionLink : public sequence::LineLink {
   const int source_;
   std::function<LineSettings()> settings_;
   QByteArray frame_;
-  QString refusal_;
 };
 
 }  // namespace zrt::session

@@ -374,9 +374,8 @@ session::Frame TForm1::PrepareLine(int source, const QString& text, const LineSe
 
 void TForm1::RefuseLine(const QString& link, const QString& text, OperatorMessage why,
                         std::function<void()> then) {
-  const QString reason = why.detail.isEmpty() ? why.text : why.text + " " + why.detail;
   Note(LogEntry::Kind::Event, link, {},
-       TextIn(OwnText::LineNotSent, CurrentLanguage()).arg(text, reason));
+       TextIn(OwnText::LineNotSent, CurrentLanguage()).arg(text, Said(why)));
   messages_.Post(std::move(why), std::move(then));
 }
 
@@ -750,8 +749,7 @@ void TForm1::Note(LogEntry::Kind kind, const QString& link, const QByteArray& by
 QString TForm1::SerialLinkName() const { return QFile::decodeName(comm1_->CommName().c_str()); }
 
 void TForm1::Tell(OperatorMessage message, std::function<void()> then) {
-  Note(LogEntry::Kind::Event, {}, {},
-       message.detail.isEmpty() ? message.text : message.text + " " + message.detail);
+  Note(LogEntry::Kind::Event, {}, {}, Said(message));
   messages_.Post(std::move(message), std::move(then));
 }
 

@@ -3,7 +3,6 @@
 // settings pages. Controls carry their design names as Qt object names.
 #pragma once
 
-#include <QDateTime>
 #include <QTimer>
 #include <QWidget>
 #include <functional>

@@ -33,6 +33,11 @@ struct OperatorMessage {
   bool operator==(const OperatorMessage&) const = default;
 };
 
+// The message and its detail as one line, for the log.
+inline QString Said(const OperatorMessage& message) {
+  return message.detail.isEmpty() ? message.text : message.text + " " + message.detail;
+}
+
 // A send that could not hand over its bytes, with the text the instrument's
 // operators know ("请打开串口!").
 OperatorMessage SendFailure(const QString& text);
