@@ -4,7 +4,6 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -136,8 +135,8 @@ TEST(ZrtSend, ExitStatusSaysWhatHappened) {
 
 // A pseudo-terminal a real ser2net holds, with the lock file it writes
 // (the path under /dev, "/" as "_", and its process id), is left alone,
-// and the holder named. While zrt-send holds a port, its own lock file and
-// flock keep other programs off it, and both go when it ends.
+// and the holder named. While zrt-send holds a port, its own lock file
+// names it, and goes when it ends.
 TEST(ZrtSend, APortAnotherProgramHoldsIsLeftAlone) {
   using zrt::link::UucpLock;
   using zrt::tools::Ser2netServer;
@@ -182,10 +181,6 @@ TEST(ZrtSend, APortAnotherProgramHoldsIsLeftAlone) {
   int holder = 0;
   written >> holder;
   EXPECT_EQ(holder, holding.process.processId());
-  const int other = open(mine.TerminalPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  ASSERT_GE(other, 0);
-  EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0) << "an exclusive opener got the port";
-  close(other);
   mine.Send("OK\n");
   EXPECT_EQ(holding.Finish().status, 0);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(lockFile(mine.TerminalPath()))));
@@ -337,11 +332,8 @@ TEST(ZrtSend, JsonCarriesEveryByteBack) {
   EXPECT_EQ(summary["expectsMissed"].toInt(), 0);
 }
 
-// What a shell's $(...) gets by default: the reply without its line end;
-// the version, as the GNU standards ask.
-TEST(ZrtSend, DefaultOutputSuitsAShell) {
-  const Result reply = Send({"--simulate", "CHA:AFREQ?"}).Finish();
-  EXPECT_EQ(reply.out, "0\n");
+// The version, as the GNU standards ask.
+TEST(ZrtSend, SaysItsVersion) {
   const Result version = Send({"--version"}).Finish();
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(version.out.startsWith("zrt-send ")) << version.out.toStdString();

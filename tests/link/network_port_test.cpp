@@ -119,34 +119,6 @@ TEST_F(NetworkPortTest, OpenFailuresSayWhy) {
   }
 }
 
-// A port of the wrong kind is refused before anything is sent: a raw
-// client at a Telnet server hears its offer, an RFC 2217 client at a raw
-// server hears none. The instrument behind it hears nothing either way.
-TEST_F(NetworkPortTest, TheWrongKindOfServerIsRefusedUntouched) {
-  const struct {
-    Kind server;
-    const char* scheme;
-    PortReason why;
-  } cases[] = {
-      {Kind::Rfc2217, "tcp://", PortReason::SpeaksRfc2217},
-      {Kind::Raw, "rfc2217://", PortReason::NotRfc2217},
-  };
-  for (const auto& c : cases) {
-    PtyPair pty;
-    Ser2netServer server(c.server, QString::fromStdString(pty.TerminalPath()));
-    ASSERT_TRUE(server.IsUp());
-    TComm comm;
-    comm.SetCommName(c.scheme + ("127.0.0.1:" + std::to_string(server.Port())));
-    try {
-      comm.OpenPort();
-      ADD_FAILURE() << c.scheme << " opened";
-    } catch (const ECommsError& error) {
-      EXPECT_EQ(error.Error().note.why, c.why) << c.scheme << ": " << error.Reason();
-    }
-    EXPECT_TRUE(pty.Receive(1, 300).isEmpty()) << c.scheme;
-  }
-}
-
 // ---- Servers that misbehave -------------------------------------------------
 
 namespace misbehaving {

@@ -41,8 +41,6 @@ TEST_F(ScreenshotTest, RendersASessionWithItsLog) {
   const QImage image = form->grab().toImage();
   EXPECT_EQ(image.height(), 502 + form->LogHeight());
   EXPECT_TRUE(image.save(QDir(ZRT_SCREENSHOT_DIR).filePath("session.png"), "PNG"));
-  form->SelectLanguage(Language::SimplifiedChinese);
-  EXPECT_TRUE(form->grab().save(QDir(ZRT_SCREENSHOT_DIR).filePath("session-simplified.png")));
 }
 
 }  // namespace
