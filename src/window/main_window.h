@@ -12,19 +12,21 @@
 #include "link/ch375_library.h"
 #include "link/tcomm.h"
 #include "session/line_session.h"
+#include "window/announcer.h"
 #include "window/caption_table.h"
 #include "window/command_history.h"
 #include "window/key_buttons.h"
+#include "window/log_area.h"
 #include "window/operator_messages.h"
-#include "window/reply_flow.h"
+#include "window/port_control.h"
+#include "window/reply_box.h"
 #include "window/session_log.h"
 #include "window/status_line.h"
 #include "window/window_builder.h"
+#include "window/window_sender.h"
 
-class QCheckBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
+class QStatusBar;
 
 namespace zrt::link {
 class PortWatch;
@@ -32,10 +34,6 @@ class UsbLink;
 }  // namespace zrt::link
 
 namespace zrt::window {
-
-class LogFile;
-class LogPanel;
-class SequenceBar;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -54,7 +52,7 @@ class TForm1 : public QWidget {
 
   // True while the serial port is open from the window; names the
   // Open/Close button's caption.
-  bool PortOpen() const { return portOpen_; }
+  bool PortOpen() const { return ports_->Open(); }
 
   // The serial-port component the window talks to the instrument through.
   link::TComm& Comm1() { return *comm1_; }
@@ -86,24 +84,24 @@ class TForm1 : public QWidget {
   // The session log, and whether it shows below the window's original area
   // (the window then grows by the log's height, which the operator may
   // change by resizing the window).
-  SessionLog& Log() { return *log_; }
-  QWidget* LogPanelWidget() const;  // nullptr until the log is first shown
-  bool LogShown() const { return logShown_; }
-  void SetLogShown(bool shown);
-  int LogHeight() const { return logHeight_; }
-  void SetLogHeight(int height);
+  SessionLog& Log() { return logArea_->Log(); }
+  QWidget* LogPanelWidget() const { return logArea_->Panel(); }  // nullptr until first shown
+  bool LogShown() const { return logArea_->Shown(); }
+  void SetLogShown(bool shown) { logArea_->SetShown(shown); }
+  int LogHeight() const { return logArea_->Height(); }
+  void SetLogHeight(int height) { logArea_->SetHeight(height); }
   // The sequence controls, beside the log.
-  SequenceBar& Sequences();
+  SequenceBar& Sequences() { return logArea_->Sequences(); }
   // Whether every log entry is also written to the day's file as it is added.
-  bool LogToFile() const;
-  void SetLogToFile(bool on);
-  LogFile& LogFileWriter() { return *logFile_; }
+  bool LogToFile() const { return logArea_->ToFile(); }
+  void SetLogToFile(bool on) { logArea_->SetToFile(on); }
+  LogFile& LogFileWriter() { return logArea_->File(); }
 
   // Whether a serial port that went away is reopened when it comes back
   // (the status bar's switch), and what watches for it.
-  bool ReopenPorts() const;
-  void SetReopenPorts(bool reopen);
-  link::PortWatch& PortWatcher() { return *portWatch_; }
+  bool ReopenPorts() const { return ports_->Reopens(); }
+  void SetReopenPorts(bool reopen) { ports_->SetReopens(reopen); }
+  link::PortWatch& PortWatcher() { return ports_->Watch(); }
 
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
 
@@ -140,10 +138,7 @@ class TForm1 : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
 
  private slots:
   void btn96Click();
@@ -155,62 +150,27 @@ class TForm1 : public QWidget {
   void Comm1ReceiveData(const QByteArray& block);
   void Comm1RequestHangup();
   void Comm1OutputHeld(bool held);
-  void Comm1OpenFinished();
 
  private:
   void FormCreate();
-  void EnsureLogPanel();
-  // Opens comm1_ under its name as it is set; raises as OpenPort does.
-  void OpenSerialPort();
-  // The port is open: shown, watched for and its notes logged.
-  void SerialPortOpened();
-  void PortMayBeBack(const QString& name);
-  // Logs what the port noted since it was last asked.
-  void LogPortNotes();
   void FormClose();
   // Starts the USB link's monitor and device, once.
   void StartUsb();
   void SetFunctionsEnabled(bool enabled);
+  QStatusBar& StatusBar() const;
   QLineEdit* Edit(const char* name) const;
   QString Text(const char* name) const;
-
-  // Runs an operator's action; what it raises is reported, not thrown on.
-  void Guarded(const std::function<void()>& action);
-  void ShowPortState(bool open);
-  // The status line: the serial port and the USB device as they are now.
+  // The status line and our own captions as the links stand now.
   void ShowLinkState();
-  StatusLine::Serial SerialState() const;
   bool UsbOpened() const;
-  void RefreshPortList();
 
-  // What a line is sent with: the interface, the rate and the address.
-  struct LineSettings {
-    int link;
-    QString rate;
-    QString address;
-  };
-  LineSettings CurrentLineSettings() const;
+  WindowSender::Settings CurrentLineSettings() const;
   // The send of one line, in its steps: on the serial link byte by byte,
   // on USB in one write with the reply fetched after it. True when it began.
   bool SendText(const QString& text, bool byOperator);
-  // The line as the session sends it; raises what Send reports.
-  session::Frame PrepareLine(int source, const QString& text, const LineSettings& settings);
-  void Remember(const QString& text);
   void SetSendReady(bool ready);
-  void SendFrame(const session::Frame& frame);
-  void FrameSent(const session::Frame& frame, bool everyByteHandedOver, qsizetype handedOver);
-  void UsbTransferred(const session::Frame& frame, bool written, const QByteArray& reply);
-  // The operator has answered what was said of a frame that did not go out.
-  void Answered(const session::Frame& frame);
-  // A line that did not go out on `link`: one event in the log, naming it
-  // and why, and the message.
-  void RefuseLine(const QString& link, const QString& text, OperatorMessage why,
-                  std::function<void()> then = {});
-  // Says it in the log, then shows it to the operator.
-  void Tell(OperatorMessage message, std::function<void()> then = {});
-  void Note(LogEntry::Kind kind, const QString& link, const QByteArray& bytes,
-            const QString& text = {}, bool addressed = false);
-  QString SerialLinkName() const;
+  // Closing the window or a port action waits for the frame going out.
+  bool DeferredForTheFrame(std::function<void()> action);
   // What the operator asked for while a frame went out, once it is out.
   void RunWhatWaitedForTheFrame();
   void FinishClosing();
@@ -221,36 +181,23 @@ class TForm1 : public QWidget {
   link::TComm* comm1_;             // owned as a child object
   link::UsbLink* usb_;             // owned as a child object
   session::LineSession* session_;  // owned as a child object
-  int storedPortCount_;            // cbo1's own entries, before the devices found
   DialogPresenter dialogs_;
   MessageQueue messages_;
-  bool portOpen_ = false;
-  bool usbStarted_ = false;
-  bool awaitingAnswer_ = false;  // a frame that did not go out is being told of
-  ReplyFlow replies_;
+  StatusLine* status_;  // owned as a child object
+  LogArea* logArea_;    // owned as a child object
+  Announcer say_;
+  PortControl* ports_;  // owned as a child object
+  ReplyBox replies_;
+  WindowSender* sender_;  // owned as a child object
   CommandHistory history_;
-  StatusLine* status_;                  // owned as a child object
-  QString lastPort_;                    // the port last open, named once it is closed
-  OperatorMessage lostNotice_;          // while it may still show
-  SessionLog* log_;                     // owned as a child object
-  LogFile* logFile_;                    // owned as a child object
-  LogPanel* logPanel_ = nullptr;        // a child widget, once the log is first shown
-  SequenceBar* sequenceBar_ = nullptr;  // in the log's panel
-  QPushButton* logToggle_;              // in the status bar
-  QCheckBox* reopenToggle_;             // in the status bar
-  link::PortWatch* portWatch_;          // owned as a child object
-  bool logShown_ = false;
-  int logHeight_ = 200;
+  bool usbStarted_ = false;
   // The frame going out finishes before these: closing the window, and the
   // last port action asked for meanwhile.
-  std::string nameBeforeReopen_;  // the port's name before a reopen was tried
   bool closeAfterFrame_ = false;
   std::function<void()> afterFrame_;
-  bool outputHeld_ = false;  // the instrument holds output back (XOFF)
   bool sendReady_ = true;
   bool sequenceRunning_ = false;
-  LineSettings runSettings_;  // taken when the run started
-  QString textBeforeHold_;    // the reply box before it said so
+  WindowSender::Settings runSettings_;  // taken when the run started
   QTimer closeHoldLimit_;
 };
 

@@ -1,0 +1,119 @@
+#include "window/log_area.h"
+
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStatusBar>
+
+#include "window/layout_table.h"
+#include "window/log_file.h"
+#include "window/log_panel.h"
+#include "window/main_window.h"
+#include "window/own_texts.h"
+#include "window/sequence_bar.h"
+#include "window/session_log.h"
+
+namespace zrt::window {
+
+LogArea::LogArea(TForm1& window, QStatusBar& statusBar)
+    : QObject(&window),
+      window_(window),
+      log_(new SessionLog(SessionLog::kDefaultCapacity, this)),
+      file_(new LogFile(LogFile::DefaultFolder(), this)),
+      toggle_(new QPushButton(&window)) {
+  connect(log_, &SessionLog::Adding, file_, &LogFile::Write);
+  toggle_->setObjectName("LogToggle");
+  toggle_->setCheckable(true);
+  toggle_->setFlat(true);
+  statusBar.addPermanentWidget(toggle_);
+  connect(toggle_, &QPushButton::toggled, this, &LogArea::SetShown);
+  auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &window);
+  connect(key, &QShortcut::activated, toggle_, &QPushButton::toggle);
+  window.setAcceptDrops(true);
+  window.installEventFilter(this);
+}
+
+bool LogArea::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::DragEnter && event->type() != QEvent::Drop) {
+    return QObject::eventFilter(watched, event);
+  }
+  auto* drop = static_cast<QDropEvent*>(event);  // a drag's entry is one, too
+  const QList<QUrl> urls = drop->mimeData()->urls();
+  if (urls.size() != 1 || !urls[0].isLocalFile()) return false;
+  drop->acceptProposedAction();
+  if (event->type() == QEvent::Drop) {
+    SetShown(true);
+    Sequences().Load(urls[0].toLocalFile());
+  }
+  return true;
+}
+
+QWidget* LogArea::Panel() const { return panel_; }
+
+void LogArea::EnsurePanel() {
+  if (panel_) return;
+  panel_ = new LogPanel(*log_, &window_);
+  sequences_ = new SequenceBar(window_, panel_);
+  panel_->AddRow(sequences_);
+  panel_->LogToFileSwitch()->setChecked(file_->On());
+  connect(panel_->LogToFileSwitch(), &QCheckBox::toggled, this, &LogArea::SetToFile);
+  panel_->ApplyLanguage(window_.CurrentLanguage());
+  sequences_->ApplyLanguage(window_.CurrentLanguage());
+  panel_->setVisible(shown_);
+}
+
+SequenceBar& LogArea::Sequences() {
+  EnsurePanel();
+  return *sequences_;
+}
+
+bool LogArea::ToFile() const { return file_->On(); }
+
+void LogArea::SetToFile(bool on) {
+  if (panel_ && panel_->LogToFileSwitch()->isChecked() != on) {
+    panel_->LogToFileSwitch()->setChecked(on);  // comes back here
+  }
+  if (file_->On() == on) return;
+  file_->SetOn(on);
+  emit ToFileChanged(on);
+}
+
+void LogArea::SetShown(bool shown) {
+  if (toggle_->isChecked() != shown) toggle_->setChecked(shown);  // comes back here
+  if (shown_ == shown) return;
+  shown_ = shown;
+  if (shown) EnsurePanel();
+  if (panel_) panel_->setVisible(shown);
+  if (shown) {
+    const int height = height_;  // the size limits below may resize the window first
+    // The log may be made wider as well as taller; the original area stays.
+    window_.setMinimumSize(kClientWidth, kClientHeight + kMinHeight);
+    window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    window_.resize(kClientWidth, kClientHeight + height);
+  } else {
+    window_.setFixedSize(kClientWidth, kClientHeight);
+  }
+  emit LayoutChanged();
+}
+
+void LogArea::SetHeight(int height) {
+  height_ = std::max(height, kMinHeight);
+  if (shown_) window_.resize(window_.width(), kClientHeight + height_);
+}
+
+void LogArea::WindowResized() {
+  if (!shown_) return;
+  height_ = std::max(window_.height() - kClientHeight, kMinHeight);
+  panel_->setGeometry(0, kClientHeight, window_.width(), window_.height() - kClientHeight);
+  emit LayoutChanged();
+}
+
+void LogArea::ApplyLanguage(Language language) {
+  toggle_->setText(TextIn(OwnText::LogToggle, language));
+  if (panel_) panel_->ApplyLanguage(language);
+  if (sequences_) sequences_->ApplyLanguage(language);
+}
+
+}  // namespace zrt::window
