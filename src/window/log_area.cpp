@@ -5,7 +5,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
-#include <QStatusBar>
 
 #include "window/layout_table.h"
 #include "window/log_file.h"
@@ -17,7 +16,7 @@
 
 namespace zrt::window {
 
-LogArea::LogArea(TForm1& window, QStatusBar& statusBar)
+LogArea::LogArea(TForm1& window)
     : QObject(&window),
       window_(window),
       log_(new SessionLog(SessionLog::kDefaultCapacity, this)),
@@ -27,7 +26,6 @@ LogArea::LogArea(TForm1& window, QStatusBar& statusBar)
   toggle_->setObjectName("LogToggle");
   toggle_->setCheckable(true);
   toggle_->setFlat(true);
-  statusBar.addPermanentWidget(toggle_);
   connect(toggle_, &QPushButton::toggled, this, &LogArea::SetShown);
   auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &window);
   connect(key, &QShortcut::activated, toggle_, &QPushButton::toggle);

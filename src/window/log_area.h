@@ -1,6 +1,6 @@
 // What stands below the window's original area: the session log's panel
-// with the sequence controls, shown and hidden by a switch in the status
-// bar (or Ctrl+L). Shown, it takes the window's height beyond the original
+// with the sequence controls, shown and hidden by a switch (for the status
+// bar) or Ctrl+L. Shown, it takes the window's height beyond the original
 // area, which the operator may change by resizing the window; the original
 // area keeps its place and size. The log itself, and its copy in a file,
 // exist from the start; the panel only once it is first shown, since it
@@ -13,7 +13,6 @@
 #include "window/caption_table.h"
 
 class QPushButton;
-class QStatusBar;
 
 namespace zrt::window {
 
@@ -29,11 +28,12 @@ class LogArea : public QObject {
  public:
   static constexpr int kMinHeight = 80;
 
-  LogArea(TForm1& window, QStatusBar& statusBar);
+  explicit LogArea(TForm1& window);
 
   SessionLog& Log() { return *log_; }
   LogFile& File() { return *file_; }
   QWidget* Panel() const;  // nullptr until the log is first shown
+  QPushButton* Toggle() const { return toggle_; }
   SequenceBar& Sequences();
 
   bool Shown() const { return shown_; }

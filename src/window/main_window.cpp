@@ -66,7 +66,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
       dialogs_(this),
       messages_(dialogs_),
       status_(new StatusLine(StatusBar(), this)),
-      logArea_(new LogArea(*this, StatusBar())),
+      logArea_(new LogArea(*this)),
       say_(logArea_->Log(), messages_, WindowTitle(), [this] { return CurrentLanguage(); }),
       ports_(new PortControl(
           *comm1_, *session_, say_, *status_, StatusBar(),
@@ -77,6 +77,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
       sender_(
           new WindowSender({*session_, say_, messages_, replies_, *ports_, *Edit("Edit2")}, this)) {
   setObjectName("Form1");
+  StatusBar().addPermanentWidget(logArea_->Toggle());  // after the port's switch
   setWindowTitle(WindowTitle());
   setWindowIcon(WindowIcon());
   setFixedSize(kClientWidth, kClientHeight);

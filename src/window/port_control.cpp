@@ -27,7 +27,7 @@ PortControl::PortControl(link::TComm& comm, session::LineSession& session, Annou
       storedPorts_(controls.ports.count()) {
   reopen_->setObjectName("ReopenToggle");
   reopen_->setChecked(true);
-  bar.insertPermanentWidget(0, reopen_);
+  bar.addPermanentWidget(reopen_);
   connect(reopen_, &QCheckBox::toggled, this, &PortControl::SetReopens);
   connect(&comm_, &link::TComm::OnOpenFinished, this, &PortControl::OpenFinished);
   connect(&controls_.ports, &PopupComboBox::AboutToPopup, this, &PortControl::RefreshList);
