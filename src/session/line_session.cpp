@@ -37,7 +37,7 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
   connect(&sweepHold_, &QTimer::timeout, this, &LineSession::Finish);
   replyWait_.setSingleShot(true);
   connect(&replyWait_, &QTimer::timeout, this, [this] {
-    replyEnded_ = true;
+    EndReply();
     Proceed();
   });
   holdLimitTimer_.setSingleShot(true);
@@ -100,8 +100,9 @@ void LineSession::Proceed() {
 void LineSession::StartNext() {
   current_ = std::move(waiting_.front());
   waiting_.pop_front();
-  answering_ = current_->source;
   replyWait_.stop();
+  EndReply();
+  answering_ = current_->source;
   replyCame_ = false;
   replyEnded_ = false;
   handedOver_ = 0;
@@ -140,6 +141,7 @@ void LineSession::Abandon() {
   holdLimitTimer_.stop();
   sweepHold_.stop();
   replyWait_.stop();
+  replyEnded_ = true;  // nobody waits for it any more
   current_.reset();
   waiting_.clear();
 }
@@ -174,12 +176,20 @@ void LineSession::Block(const QByteArray& block) {
   emit Received(answering_, block);
 }
 
+void LineSession::EndReply() {
+  if (std::exchange(replyEnded_, true)) return;
+  emit ReplyEnded(answering_, replyCame_);
+}
+
 void LineSession::UsbTransferred(bool written, const QByteArray& reply) {
   if (!current_ || current_->link != Interface::Usb) return;
   if (written) emit FrameOnWire(*current_);
   emit UsbReplied(*current_, written, reply);
-  replyEnded_ = true;  // fetched whole with the write
-  if (!reply.isEmpty()) emit Received(answering_, reply);
+  if (!reply.isEmpty()) {
+    replyCame_ = true;
+    emit Received(answering_, reply);
+  }
+  EndReply();  // fetched whole with the write
   Through(written, written ? current_->Bytes().size() : 0);
 }
 

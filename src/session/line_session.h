@@ -124,6 +124,10 @@ class LineSession : public QObject {
   void UsbReplied(const Frame& frame, bool written, const QByteArray& reply);
   // Bytes from the instrument, for the source of the frame last sent.
   void Received(int source, const QByteArray& block);
+  // What the instrument sent after that frame has ended (`replied`: some
+  // came): kReplyQuiet after its last block, kReplyWait after the frame
+  // when none came, when the next frame begins, or with a USB reply.
+  void ReplyEnded(int source, bool replied);
   // The instrument holds output back (XOFF), or lets it go.
   void OutputHeld(bool held);
   // The hold lasted longer than the limit: the frame was given up.
@@ -141,6 +145,7 @@ class LineSession : public QObject {
   // The next frame when its turn has come.
   void Proceed();
   void Block(const QByteArray& block);
+  void EndReply();
   void UsbTransferred(bool written, const QByteArray& reply);
   void Held(bool held);
 

@@ -8,6 +8,8 @@
 
 #include <QTest>
 #include <map>
+#include <tuple>
+#include <vector>
 
 #include "link/tcomm.h"
 #include "pty_pair.h"
@@ -47,6 +49,47 @@ TEST(LineSession, TwoSourcesGetTheirOwnReplies) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.replies[2].count('\n') == 1; }, 20000));
   EXPECT_EQ(bench.replies[1], "OK\n0\n");
   EXPECT_EQ(bench.replies[2], "1000HZ\n");
+}
+
+// A reply ends once the instrument has paused, or the next frame begins;
+// a frame with no reply ends empty; a frame abandoned keeps nobody waiting.
+TEST(LineSession, RepliesEnd) {
+  link::testing::PtyPair pty;
+  link::TComm comm;
+  comm.SetCommName(pty.TerminalPath());
+  comm.OpenPort();
+  LineSession session(&comm, nullptr);
+  QByteArray received;
+  std::vector<std::tuple<int, bool, QByteArray>> ends;  // source, replied, what came by then
+  QObject::connect(&session, &LineSession::Received,
+                   [&](int, const QByteArray& block) { received += block; });
+  QObject::connect(&session, &LineSession::ReplyEnded,
+                   [&](int source, bool replied) { ends.emplace_back(source, replied, received); });
+  auto send = [&](int source, const char* text) {
+    session.Submit(session.Prepare(source, text, {Interface::Serial, "19200", "88"}));
+  };
+  send(1, "Q");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.SourceIdle(1); }, 5000));
+  ASSERT_EQ(pty.Receive(2, 5000), "Q\n");
+  pty.Send("12");
+  pty.Send("34\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ends.empty(); }, 5000));
+  EXPECT_EQ(ends[0], std::make_tuple(1, true, QByteArray("1234\n")));
+
+  send(2, "S");  // nothing answers it
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ends.size() == 2; }, 5000));
+  EXPECT_EQ(ends[1], std::make_tuple(2, false, QByteArray("1234\n")));
+
+  send(2, "ABCDEFGH");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.HandedOver() >= 1; }, 5000));
+  session.Abandon();
+  send(1, "R");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.SourceIdle(1); }, 5000))
+      << "the other source's line waits for ever";
+  QByteArray wire;  // what the abandoned frame had handed over may come first
+  for (QByteArray got; !(got = pty.Receive(1, 500)).isEmpty();) wire += got;
+  EXPECT_TRUE(wire.endsWith("R\n"));
+  EXPECT_EQ(ends.size(), 2u) << "an abandoned frame's reply is not reported";
 }
 
 // XOFF holds a frame where it stands; a hold past the limit gives it up.
