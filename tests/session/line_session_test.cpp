@@ -38,6 +38,21 @@ struct Bench {
   std::map<int, QByteArray> replies;
 };
 
+// A session on a port open on a bare pseudo-terminal, whose other side the
+// test plays.
+struct PtyBench {
+  PtyBench() {
+    comm.SetCommName(pty.TerminalPath());
+    comm.OpenPort();
+  }
+  void Send(int source, const char* text) {
+    session.Submit(session.Prepare(source, text, {Interface::Serial, "19200", "88"}));
+  }
+  link::testing::PtyPair pty;
+  link::TComm comm;
+  LineSession session{&comm, nullptr};
+};
+
 // Two sources at once: each given the replies to its own lines, which an
 // instrument gives only to frames that came whole and in order.
 TEST(LineSession, TwoSourcesGetTheirOwnReplies) {
@@ -54,20 +69,15 @@ TEST(LineSession, TwoSourcesGetTheirOwnReplies) {
 // A reply ends once the instrument has paused, or the next frame begins;
 // a frame with no reply ends empty; a frame abandoned keeps nobody waiting.
 TEST(LineSession, RepliesEnd) {
-  link::testing::PtyPair pty;
-  link::TComm comm;
-  comm.SetCommName(pty.TerminalPath());
-  comm.OpenPort();
-  LineSession session(&comm, nullptr);
+  PtyBench bench;
+  auto& [pty, comm, session] = bench;
   QByteArray received;
   std::vector<std::tuple<int, bool, QByteArray>> ends;  // source, replied, what came by then
   QObject::connect(&session, &LineSession::Received,
                    [&](int, const QByteArray& block) { received += block; });
   QObject::connect(&session, &LineSession::ReplyEnded,
                    [&](int source, bool replied) { ends.emplace_back(source, replied, received); });
-  auto send = [&](int source, const char* text) {
-    session.Submit(session.Prepare(source, text, {Interface::Serial, "19200", "88"}));
-  };
+  auto send = [&](int source, const char* text) { bench.Send(source, text); };
   send(1, "Q");
   ASSERT_TRUE(QTest::qWaitFor([&] { return session.SourceIdle(1); }, 5000));
   ASSERT_EQ(pty.Receive(2, 5000), "Q\n");
@@ -95,11 +105,8 @@ TEST(LineSession, RepliesEnd) {
 // XOFF holds a frame where it stands; a hold past the limit gives it up.
 // The sweep trigger holds the next line; a frame cut says how much went.
 TEST(LineSession, HoldsAndCuts) {
-  link::testing::PtyPair pty;
-  link::TComm comm;
-  comm.SetCommName(pty.TerminalPath());
-  comm.OpenPort();
-  LineSession session(&comm, nullptr);
+  PtyBench bench;
+  auto& [pty, comm, session] = bench;
   session.SetHoldLimit(300ms);
   std::optional<qsizetype> cutAt;
   bool givenUp = false;
@@ -108,9 +115,7 @@ TEST(LineSession, HoldsAndCuts) {
                    [&](const Frame&, bool sent, qsizetype handedOver) {
                      if (!sent) cutAt = handedOver;
                    });
-  auto send = [&](const char* text) {
-    session.Submit(session.Prepare(0, text, {Interface::Serial, "19200", "88"}));
-  };
+  auto send = [&](const char* text) { bench.Send(0, text); };
   send("ABCDEFGH");
   ASSERT_EQ(pty.Receive(1, 5000), "A");
   pty.Send("\x13");  // XOFF
