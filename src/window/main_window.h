@@ -1,12 +1,14 @@
 // The panel's one window: five key panels from which a command line is
 // composed, the command line with Send and Clear, the reply box and the
 // settings pages. Controls carry their design names as Qt object names.
+// The window builds its form, keeps its handlers and wires the parts that
+// do the work: lines go out through the session (WindowSender), the port's
+// controls are PortControl's, and the log below the window is LogArea's.
 #pragma once
 
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <optional>
 
 #include "compose/composer.h"
 #include "link/ch375_library.h"
@@ -29,7 +31,6 @@ class QLineEdit;
 class QStatusBar;
 
 namespace zrt::link {
-class PortWatch;
 class UsbLink;
 }  // namespace zrt::link
 
