@@ -1,0 +1,234 @@
+#include "serve/instrument_server.h"
+
+#include <QSocketNotifier>
+#include <array>
+
+#include "protocol/send_steps.h"
+
+namespace zrt::serve {
+
+namespace {
+
+// How much of a client's bytes is read at a time: one notification's worth,
+// so that a client that floods does not hold up the others.
+constexpr std::size_t kReadChunk = 4096;
+
+QByteArray Refusal(const QString& why) { return ("ERROR: " + why + "\n").toUtf8(); }
+
+}  // namespace
+
+QString Describe(const ServerEvent& event) {
+  using Kind = ServerEvent::Kind;
+  switch (event.kind) {
+    case Kind::Listening:
+      return event.count
+                 ? QString("listening on %1, which other machines can reach").arg(event.text)
+                 : QString("listening on %1").arg(event.text);
+    case Kind::Connected:
+      return "connected";
+    case Kind::Disconnected: {
+      QString said =
+          event.text.isEmpty() ? QString("disconnected") : QString("closed: %1").arg(event.text);
+      if (event.count) said += QString("; %1 waiting lines dropped").arg(event.count);
+      return said;
+    }
+    case Kind::TooMany:
+      return QString("turned away: at most %1 clients").arg(event.count);
+    case Kind::TooLong:
+      return QString("a line longer than %1 bytes refused").arg(LineSplitter::kLongest);
+    case Kind::NotSent:
+      return QString("%1: not sent").arg(event.text);
+    case Kind::Stopped:
+      return "stopped listening";
+  }
+  return {};
+}
+
+struct InstrumentServer::Client {
+  int source;
+  QString origin;
+  StreamSocket socket;
+  QSocketNotifier* reading;  // children of the server
+  QSocketNotifier* writing;
+  LineSplitter splitter;
+  std::deque<QByteArray> waiting;
+  bool inSession = false;  // a line of its own is with the session
+  int answers = 0;         // replies that may still come to its lines
+  QByteArray output;       // not yet taken by the socket
+  bool endedWithLineFeed = true;
+};
+
+InstrumentServer::InstrumentServer(session::LineSession& session,
+                                   std::function<session::LineSettings()> settings, QObject* parent)
+    : QObject(parent), session_(session), settings_(std::move(settings)) {
+  connect(&session_, &session::LineSession::Received, this,
+          [this](int source, const QByteArray& block) {
+            if (Client* client = Find(source); client && client->answers > 0) Output(*client, block);
+          });
+  connect(&session_, &session::LineSession::ReplyEnded, this, [this](int source, bool replied) {
+    Client* client = Find(source);
+    if (!client) return;
+    client->answers = std::max(client->answers - 1, 0);
+    if (replied && !client->endedWithLineFeed) Output(*client, "\n");
+  });
+  connect(&session_, &session::LineSession::FrameDone, this,
+          [this](const session::Frame& frame, bool sent, qsizetype) {
+            Client* client = Find(frame.source);
+            if (sent || !client) return;
+            emit Event({ServerEvent::Kind::NotSent, client->origin, frame.text});
+            Output(*client, Refusal("not sent: the port is not open"));
+          });
+  connect(&session_, &session::LineSession::SourceReady, this, [this](int source) {
+    if (Client* client = Find(source)) {
+      client->inSession = false;
+      SubmitNext(*client);
+    }
+  });
+}
+
+InstrumentServer::~InstrumentServer() { Stop(); }
+
+void InstrumentServer::Listen(const std::string& host, std::uint16_t port) {
+  Stop();
+  listener_ = StreamSocket::Listen(host, port);
+  host_ = host;
+  port_ = listener_.LocalPort();
+  accepting_ = new QSocketNotifier(listener_.Native(), QSocketNotifier::Read, this);
+  connect(accepting_, &QSocketNotifier::activated, this, &InstrumentServer::Accept);
+  const QString address =
+      QString::fromStdString(host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" +
+      QString::number(port_);
+  emit Event({ServerEvent::Kind::Listening, {}, address, IsLoopback(host) ? 0 : 1});
+}
+
+void InstrumentServer::Stop() {
+  while (!clients_.empty()) Drop(*clients_.begin()->second);
+  if (!listener_) return;
+  accepting_->setEnabled(false);
+  accepting_->deleteLater();
+  accepting_ = nullptr;
+  listener_.Close();
+  emit Event({ServerEvent::Kind::Stopped, {}, {}});
+}
+
+QString InstrumentServer::Origin(int source) const {
+  const Client* client = Find(source);
+  return client ? client->origin : QString();
+}
+
+InstrumentServer::Client* InstrumentServer::Find(int source) const {
+  const auto found = clients_.find(source);
+  return found == clients_.end() ? nullptr : found->second.get();
+}
+
+void InstrumentServer::Accept() {
+  for (;;) {
+    std::string peer;
+    StreamSocket socket = listener_.Accept(peer);
+    if (!socket) return;
+    const QString origin = "tcp " + QString::fromStdString(peer);
+    if (Clients() >= maxClients_) {
+      const QByteArray why =
+          Refusal(QString("the instrument is shared with at most %1 clients").arg(maxClients_));
+      socket.Write(why.constData(), static_cast<std::size_t>(why.size()));
+      emit Event({ServerEvent::Kind::TooMany, origin, {}, maxClients_});
+      continue;
+    }
+    const int source = nextSource_++;
+    auto client = std::make_unique<Client>(Client{
+        source, origin, std::move(socket), nullptr, nullptr, {}, {}, false, 0, {}, true});
+    client->reading = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Read, this);
+    client->writing = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Write, this);
+    client->writing->setEnabled(false);
+    connect(client->reading, &QSocketNotifier::activated, this, [this, source] {
+      if (Client* c = Find(source)) Readable(*c);
+    });
+    connect(client->writing, &QSocketNotifier::activated, this, [this, source] {
+      if (Client* c = Find(source)) Flush(*c);
+    });
+    clients_.emplace(source, std::move(client));
+    emit Event({ServerEvent::Kind::Connected, origin, {}});
+    emit ClientsChanged(Clients());
+  }
+}
+
+void InstrumentServer::Readable(Client& client) {
+  std::array<char, kReadChunk> bytes;
+  const std::ptrdiff_t got = client.socket.Read(bytes.data(), bytes.size());
+  if (got == StreamSocket::kWouldBlock) return;
+  if (got == 0 || got == StreamSocket::kFailed) return Drop(client);
+  for (auto& piece : client.splitter.Push({bytes.data(), static_cast<std::size_t>(got)})) {
+    if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
+      emit Event({ServerEvent::Kind::TooLong, client.origin, {}});
+      Output(client,
+             Refusal(QString("line longer than %1 bytes, not sent").arg(LineSplitter::kLongest)));
+      if (!client.socket) return;
+      continue;
+    }
+    auto& line = std::get<std::string>(piece);
+    if (!line.empty()) client.waiting.emplace_back(QByteArray::fromStdString(line));
+  }
+  // Lines beyond what the instrument has taken wait in the client's socket.
+  if (client.waiting.size() >= kQueueLimit) client.reading->setEnabled(false);
+  SubmitNext(client);
+}
+
+void InstrumentServer::SubmitNext(Client& client) {
+  while (client.socket && !client.inSession && !client.waiting.empty()) {
+    const QString text = QString::fromLatin1(client.waiting.front());
+    client.waiting.pop_front();
+    if (client.waiting.size() < kQueueLimit) client.reading->setEnabled(true);
+    try {
+      session::Frame frame = session_.Prepare(client.source, text, settings_());
+      client.inSession = true;
+      ++client.answers;  // before the session ends the reply to the line before
+      session_.Submit(std::move(frame));
+    } catch (const std::exception& error) {  // an address or a rate that is no number
+      emit Event({ServerEvent::Kind::NotSent, client.origin, text, 0});
+      Output(client, Refusal(QString("not sent: %1").arg(error.what())));
+    }
+  }
+}
+
+void InstrumentServer::Output(Client& client, const QByteArray& bytes) {
+  if (!client.socket) return;
+  client.output += bytes;
+  client.endedWithLineFeed = bytes.endsWith('\n');
+  Flush(client);
+}
+
+void InstrumentServer::Flush(Client& client) {
+  while (!client.output.isEmpty()) {
+    const std::ptrdiff_t put = client.socket.Write(client.output.constData(),
+                                                   static_cast<std::size_t>(client.output.size()));
+    if (put == StreamSocket::kFailed) return Drop(client);
+    if (put == StreamSocket::kWouldBlock) break;
+    client.output.remove(0, put);
+  }
+  if (client.output.size() > kOutputLimit) {
+    return Drop(client, "it does not read what the instrument answers");
+  }
+  client.writing->setEnabled(!client.output.isEmpty());
+}
+
+void InstrumentServer::Drop(Client& client, const QString& why) {
+  if (!client.socket) return;
+  // A notifier goes before its socket, and not from inside its own signal.
+  for (QSocketNotifier* notifier : {client.reading, client.writing}) {
+    notifier->setEnabled(false);
+    notifier->deleteLater();
+  }
+  client.socket.Close();
+  const ServerEvent said{ServerEvent::Kind::Disconnected, client.origin, why,
+                         static_cast<int>(client.waiting.size())};
+  client.waiting.clear();
+  // Whoever called may still hold it: it goes once they are done. A frame
+  // of its own on the wire goes on to its end.
+  gone_.push_back(std::move(clients_.extract(client.source).mapped()));
+  QMetaObject::invokeMethod(
+      this, [this] { gone_.clear(); }, Qt::QueuedConnection);
+  emit Event(said);
+  emit ClientsChanged(Clients());
+}
+
+}  // namespace zrt::serve

@@ -1,0 +1,117 @@
+// The instrument served to other programs over TCP, one command line at a
+// time, as instruments on a LAN serve SCPI on port 5025: a client sends
+// lines ended by a line feed (a CR before it is dropped); each goes to the
+// session as the panel's Send sends it, and what the instrument answers to
+// it goes back to that client only, as the bytes came, with a line feed
+// after it when it has none. A line nothing answers gets nothing back. The
+// operator, a sequence run and every client take turns on the session, one
+// frame on the wire at a time; each client has one line there at a time,
+// so none waits behind another's backlog.
+//
+// Bounded whatever a client does: at most MaxClients clients (one more is
+// told so and closed); a line over LineSplitter::kLongest bytes is refused
+// with a line saying so; a client with kQueueLimit lines waiting is no
+// longer read until the instrument has taken some; one that does not read
+// its replies is closed once kOutputLimit bytes wait for it. A client that
+// goes leaves its frame on the wire to finish; its waiting lines are
+// dropped and counted. Everything runs on the owner's event loop on
+// non-blocking sockets, and nothing wakes while clients are silent.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serve/line_splitter.h"
+#include "serve/stream_socket.h"
+#include "session/line_session.h"
+
+class QSocketNotifier;
+
+namespace zrt::serve {
+
+// Something the server did, for the log.
+struct ServerEvent {
+  enum class Kind {
+    Listening,     // text: the address; count: 1 when it is not loopback
+    Connected,     // origin: the client
+    Disconnected,  // count: its lines dropped; text: why, when it was closed
+    TooMany,       // origin: the client turned away; count: the limit
+    TooLong,       // origin: the client whose line was refused
+    NotSent,       // origin, text: the line and why it was not sent
+    Stopped,
+  };
+  Kind kind;
+  QString origin;  // "tcp 127.0.0.1:53122"
+  QString text;
+  int count = 0;
+};
+
+// The event in English, for zrt-serve's log.
+QString Describe(const ServerEvent& event);
+
+class InstrumentServer : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr std::uint16_t kDefaultPort = 5025;
+  static constexpr int kDefaultMaxClients = 8;
+  static constexpr std::size_t kQueueLimit = 64;
+  static constexpr qsizetype kOutputLimit = 1 << 20;
+  // Clients' lines are the session's sources from this number up.
+  static constexpr int kFirstSource = 100;
+
+  // Lines go through `session` with the settings `settings` gives when
+  // each is sent.
+  InstrumentServer(session::LineSession& session, std::function<session::LineSettings()> settings,
+                   QObject* parent = nullptr);
+  ~InstrumentServer() override;
+
+  // Listens on `host`:`port` (port 0: one the system picks); throws
+  // NetError with the system's reason.
+  void Listen(const std::string& host, std::uint16_t port);
+  // Closes the listening socket and every client.
+  void Stop();
+  bool Listening() const { return static_cast<bool>(listener_); }
+  const std::string& Host() const { return host_; }
+  std::uint16_t Port() const { return port_; }
+  int Clients() const { return static_cast<int>(clients_.size()); }
+  int MaxClients() const { return maxClients_; }
+  void SetMaxClients(int limit) { maxClients_ = limit; }
+  // "tcp ADDRESS:PORT" of the client whose lines are `source`'s, or empty.
+  QString Origin(int source) const;
+
+ signals:
+  void Event(const ServerEvent& event);
+  void ClientsChanged(int count);
+
+ private:
+  struct Client;
+  void Accept();
+  void Readable(Client& client);
+  void SubmitNext(Client& client);
+  void Output(Client& client, const QByteArray& bytes);
+  void Flush(Client& client);
+  void Drop(Client& client, const QString& why = {});
+  Client* Find(int source) const;
+
+  session::LineSession& session_;
+  std::function<session::LineSettings()> settings_;
+  StreamSocket listener_;
+  QSocketNotifier* accepting_ = nullptr;  // a child, while listening
+  std::string host_;
+  std::uint16_t port_ = 0;
+  int maxClients_ = kDefaultMaxClients;
+  int nextSource_ = kFirstSource;
+  std::map<int, std::unique_ptr<Client>> clients_;
+  std::vector<std::unique_ptr<Client>> gone_;  // dropped, until the event loop comes back
+};
+
+}  // namespace zrt::serve

@@ -1,0 +1,124 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "serve/stream_socket.h"
+
+namespace zrt::serve {
+
+namespace {
+
+std::string Reason(const std::string& what, int code) { return what + ": " + std::strerror(code); }
+
+std::string PeerName(const sockaddr_storage& address, socklen_t size) {
+  char host[NI_MAXHOST] = {};
+  char port[NI_MAXSERV] = {};
+  getnameinfo(reinterpret_cast<const sockaddr*>(&address), size, host, sizeof host, port,
+              sizeof port, NI_NUMERICHOST | NI_NUMERICSERV);
+  const std::string name(host);
+  return (name.find(':') == std::string::npos ? name : "[" + name + "]") + ":" + port;
+}
+
+// The addresses `host`:`port` stands for; throws NetError.
+struct Found {
+  Found(const std::string& host, std::uint16_t port, bool passive) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | (passive ? AI_PASSIVE : 0);
+    const std::string service = std::to_string(port);
+    if (const int rc =
+            getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &list)) {
+      throw NetError(host + ": " + gai_strerror(rc));
+    }
+  }
+  ~Found() { freeaddrinfo(list); }
+  Found(const Found&) = delete;
+  Found& operator=(const Found&) = delete;
+  addrinfo* list = nullptr;
+};
+
+}  // namespace
+
+void StreamSocket::Close() {
+  if (socket_ != kNoSocket) ::close(static_cast<int>(Release()));
+}
+
+StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, int backlog) {
+  const Found found(host, port, true);
+  std::string failure = host + ":" + std::to_string(port) + ": no address";
+  for (const addrinfo* a = found.list; a; a = a->ai_next) {
+    StreamSocket socket(
+        ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol));
+    if (!socket) {
+      failure = Reason("socket", errno);
+      continue;
+    }
+    const int yes = 1;  // a port left in TIME_WAIT by the last run is taken again
+    setsockopt(static_cast<int>(socket.Native()), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (bind(static_cast<int>(socket.Native()), a->ai_addr, a->ai_addrlen) != 0 ||
+        listen(static_cast<int>(socket.Native()), backlog) != 0) {
+      failure = Reason(host + ":" + std::to_string(port), errno);
+      continue;
+    }
+    return socket;
+  }
+  throw NetError(failure);
+}
+
+StreamSocket StreamSocket::Connect(const std::string& host, std::uint16_t port) {
+  const Found found(host, port, false);
+  std::string failure = host + ": no address";
+  for (const addrinfo* a = found.list; a; a = a->ai_next) {
+    StreamSocket socket(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
+    if (socket && connect(static_cast<int>(socket.Native()), a->ai_addr, a->ai_addrlen) == 0) {
+      const int fd = static_cast<int>(socket.Native());
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+      return socket;
+    }
+    failure = Reason(host + ":" + std::to_string(port), errno);
+  }
+  throw NetError(failure);
+}
+
+StreamSocket StreamSocket::Accept(std::string& peer) const {
+  sockaddr_storage address{};
+  socklen_t size = sizeof address;
+  const int fd = accept4(static_cast<int>(socket_), reinterpret_cast<sockaddr*>(&address), &size,
+                         SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd < 0) return {};
+  peer = PeerName(address, size);
+  return StreamSocket(fd);
+}
+
+std::uint16_t StreamSocket::LocalPort() const {
+  sockaddr_storage address{};
+  socklen_t size = sizeof address;
+  if (getsockname(static_cast<int>(socket_), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    return 0;
+  }
+  return ntohs(address.ss_family == AF_INET6
+                   ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                   : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
+std::ptrdiff_t StreamSocket::Read(char* data, std::size_t size) const {
+  const ssize_t got = ::recv(static_cast<int>(socket_), data, size, 0);
+  if (got >= 0) return got;
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kWouldBlock : kFailed;
+}
+
+std::ptrdiff_t StreamSocket::Write(const char* data, std::size_t size) const {
+  // A peer that has gone is a failure to say, not a signal that ends the program.
+  const ssize_t put = ::send(static_cast<int>(socket_), data, size, MSG_NOSIGNAL);
+  if (put >= 0) return put;
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kWouldBlock : kFailed;
+}
+
+}  // namespace zrt::serve

@@ -1,0 +1,126 @@
+// The instrument server against the simulated instrument on a
+// pseudo-terminal, with clients on real sockets: replies to their senders,
+// and clients that misbehave.
+#include "serve/instrument_server.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "link/tcomm.h"
+#include "sim/pty_instrument.h"
+
+namespace zrt::serve {
+namespace {
+
+TEST(LineSplitter, CutsLinesAndRefusesLongOnes) {
+  using Piece = LineSplitter::Piece;
+  const std::string longest(LineSplitter::kLongest, 'x');
+  const std::string megabyte(1 << 20, 'y');
+  struct Case {
+    std::vector<std::string> pushes;
+    std::vector<Piece> pieces;
+  };
+  const Case cases[] = {
+      {{"A\nB\r\n"}, {"A", "B"}},
+      {{"CHA:", "AFREQ?\r", "\n"}, {"CHA:AFREQ?"}},
+      {{"\r\n\n"}, {"", ""}},
+      {{longest + "\r\n"}, {longest}},
+      {{longest + "x\n", "C\n"}, {LineSplitter::TooLong{}, "C"}},
+      {{megabyte, megabyte, "\nD\n"}, {LineSplitter::TooLong{}, "D"}},
+      {{std::string("\xff\x00\x01\n", 4)}, {std::string("\xff\x00\x01", 3)}},
+  };
+  for (const Case& c : cases) {
+    LineSplitter splitter;
+    std::vector<Piece> pieces;
+    for (const std::string& bytes : c.pushes) {
+      for (Piece& piece : splitter.Push(bytes)) pieces.push_back(std::move(piece));
+    }
+    EXPECT_EQ(pieces, c.pieces) << c.pushes.front().substr(0, 20);
+  }
+}
+
+// The simulated instrument, a port open on it, the session and the server
+// listening on a port of the system's choosing.
+struct Bench {
+  Bench() : instrument({88, {}, {}}) {
+    comm.SetCommName(instrument.TerminalPath());
+    comm.OpenPort();
+    server.Listen("127.0.0.1", 0);
+  }
+  StreamSocket Connect() { return StreamSocket::Connect("127.0.0.1", server.Port()); }
+  static void Send(const StreamSocket& client, const QByteArray& bytes) {
+    ASSERT_EQ(client.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+              bytes.size());
+  }
+  // What the client has been sent once it holds `lines` line feeds, or
+  // once the server has closed it (lines < 0).
+  static QByteArray Read(const StreamSocket& client, int lines) {
+    QByteArray got;
+    bool closed = false;
+    const bool done = QTest::qWaitFor(
+        [&] {
+          char bytes[4096];
+          std::ptrdiff_t n;
+          while ((n = client.Read(bytes, sizeof bytes)) > 0) got.append(bytes, n);
+          closed = n == 0;
+          return lines < 0 ? closed : got.count('\n') >= lines;
+        },
+        10000);
+    EXPECT_TRUE(done) << "got only: " << got.toStdString();
+    return got;
+  }
+  sim::PtyInstrument instrument;
+  link::TComm comm;
+  session::LineSession session{&comm, nullptr};
+  InstrumentServer server{session, [] { return session::LineSettings{}; }};
+};
+
+// Two clients at once, each given the replies to its own lines, as they
+// came; a line nothing answers gets nothing.
+TEST(InstrumentServer, EachClientGetsItsOwnReplies) {
+  Bench bench;
+  const StreamSocket first = bench.Connect();
+  const StreamSocket second = bench.Connect();
+  Bench::Send(first, "88CHA:AFREQ1000Hz\r\n88CHA:AFREQ?\n");
+  Bench::Send(second, "88CHB:AFREQ?\n");
+  EXPECT_EQ(Bench::Read(first, 2), "OK\n1000Hz\n");
+  EXPECT_EQ(Bench::Read(second, 1), "0\n");
+  EXPECT_EQ(bench.server.Clients(), 2);
+}
+
+// The ninth client is told why and closed; a line too long is refused and
+// the client kept; a client that goes mid-frame leaves the others served.
+TEST(InstrumentServer, MisbehavingClients) {
+  Bench bench;
+  std::vector<ServerEvent> events;
+  QObject::connect(&bench.server, &InstrumentServer::Event,
+                   [&](const ServerEvent& event) { events.push_back(event); });
+  std::vector<StreamSocket> clients;
+  for (int i = 0; i < InstrumentServer::kDefaultMaxClients; ++i) clients.push_back(bench.Connect());
+  const StreamSocket ninth = bench.Connect();
+  const QByteArray turnedAway = Bench::Read(ninth, -1);
+  EXPECT_TRUE(turnedAway.startsWith("ERROR: ") && turnedAway.count('\n') == 1)
+      << turnedAway.toStdString();
+
+  Bench::Send(clients[0], QByteArray(LineSplitter::kLongest + 1, 'A') + "\n88CHA:AFREQ?\n");
+  const QByteArray refused = Bench::Read(clients[0], 2);
+  EXPECT_TRUE(refused.startsWith("ERROR: line longer than 4096 bytes")) << refused.toStdString();
+  EXPECT_TRUE(refused.endsWith("\n0\n")) << refused.toStdString();
+
+  Bench::Send(clients[1], "88CHA:AFREQ2000Hz\n88CHA:AFREQ3000Hz\n88CHA:AFREQ4000Hz\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Sending(); }, 5000));
+  clients[1].Close();
+  Bench::Send(clients[2], "88CHA:AFREQ?\n");
+  EXPECT_EQ(Bench::Read(clients[2], 1), "2000Hz\n")
+      << "the frame under way goes on; the lines behind it are dropped";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.server.Clients() == 7; }, 5000));
+  const auto gone = std::find_if(events.begin(), events.end(), [](const ServerEvent& e) {
+    return e.kind == ServerEvent::Kind::Disconnected;
+  });
+  ASSERT_NE(gone, events.end());
+  EXPECT_EQ(gone->count, 2);
+}
+
+}  // namespace
+}  // namespace zrt::serve
