@@ -7,7 +7,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev fonts-wqy-microhei
   libfontconfig-dev)
 # Further packages for the tests, screenshots and end-to-end runs.
-TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xauth umockdev libumockdev-dev desktop-file-utils appstream xdotool xclip libxcb1-dev ser2net socat dbus at-spi2-core)
+TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xauth umockdev libumockdev-dev desktop-file-utils appstream xdotool xclip libxcb1-dev ser2net socat dbus at-spi2-core
+  python3-pyvisa python3-pyvisa-py lxi-tools)
 # Further packages for the Windows build and its tests under wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest socat)
 

@@ -9,13 +9,10 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "cli/line_links.h"
+#include "cli/opened_link.h"
 #include "cli/reply_output.h"
 #include "cli/send_options.h"
-#include "link/port/ecomms_error.h"
 #include "protocol/send_steps.h"
-#include "sim/pty_instrument.h"
-#include "sim/simulated_ch375.h"
 
 namespace {
 
@@ -64,19 +61,6 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
   return std::get<std::vector<sequence::Step>>(parsed);
 }
 
-// Why the port did not open, naming the port meant: the device a bare name
-// stands for, or the address given.
-QString CannotOpen(const link::ECommsError& error, const QString& port) {
-  const link::SysError& why = error.Error();
-  const QString path = why.path.empty() ? port : QString::fromStdString(why.path);
-  if (std::string_view(error.what()).starts_with("File handle is not a comm handle")) {
-    return path + " is not a serial port";
-  }
-  const QString reason = QString::fromStdString(why.reason);
-  if (reason.isEmpty()) return path + ": " + QString::fromStdString(error.what());
-  return reason.contains(path) ? reason : path + ": " + reason;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,40 +76,10 @@ int main(int argc, char** argv) {
   if (const int* status = std::get_if<int>(&steps)) return *status;
   if (std::get<std::vector<sequence::Step>>(steps).empty()) return cli::kSent;
 
-  // The simulated instrument outlives the link that talks to it.
-  std::unique_ptr<sim::PtyInstrument> serialInstrument;
-  std::unique_ptr<sim::SimulatedCh375> usbInstrument;
-  std::unique_ptr<cli::AddressedLink> link;
-  QString port = options.port;
-  try {
-    if (options.usb) {
-      if (options.simulate) usbInstrument = std::make_unique<sim::SimulatedCh375>();
-      auto usb = std::make_unique<cli::UsbLineLink>(
-          usbInstrument ? *usbInstrument : link::SystemCh375Library(), options.address);
-      if (!usb->Open()) {
-        return Fail(cli::kCannotOpen,
-                    "the USB device could not be opened: is it plugged in, and may you use it "
-                    "(see zrt-panel(1))?");
-      }
-      link = std::move(usb);
-    } else {
-      if (options.simulate) {
-        serialInstrument = std::make_unique<sim::PtyInstrument>(sim::PtyInstrument::Options{});
-        port = QString::fromStdString(serialInstrument->TerminalPath());
-      }
-      auto serial =
-          std::make_unique<cli::SerialLineLink>(link::SystemSerialPlatform(), options.address);
-      serial->SetHoldLimit(options.holdLimit);
-      serial->Open(QFile::encodeName(port).toStdString(), options.baud);
-      link = std::move(serial);
-    }
-  } catch (const link::ECommsError& error) {
-    return Fail(cli::kCannotOpen, CannotOpen(error, port));
-  } catch (const protocol::EConvertError& error) {
-    return Fail(cli::kUsage, QString::fromStdString(error.what()));
-  } catch (const std::runtime_error& error) {  // no simulated instrument here
-    return Fail(cli::kCannotOpen, QString::fromStdString(error.what()));
-  }
+  auto opened = cli::OpenLink({options.port, options.usb, options.simulate, options.baud,
+                               options.address, options.holdLimit});
+  if (const auto* exit = std::get_if<cli::Exit>(&opened)) return Fail(exit->status, exit->text);
+  const std::unique_ptr<cli::AddressedLink>& link = std::get<cli::OpenedLink>(opened).link;
 
   if (options.format != cli::ReplyFormat::Text) cli::SetBinaryOutput();
   Runner runner(*link);

@@ -33,6 +33,10 @@ class AddressedLink : public sequence::LineLink {
   // The server closed the connection before any line went out: it never
   // really gave the port (another connection holds it, most likely).
   virtual bool ClosedBeforeFirstLine() const { return false; }
+  // The session its lines go through, for other sources to share, and the
+  // settings they go with.
+  session::LineSession& Session() { return *session_; }
+  const session::LineSettings& Settings() const { return settings_; }
 
  signals:
   // The instrument held output back (XOFF) for longer than the hold limit:
@@ -42,7 +46,6 @@ class AddressedLink : public sequence::LineLink {
  protected:
   // Sends through these links from now on.
   void Attach(link::TComm* serial, link::UsbLink* usb);
-  session::LineSession& Session() { return *session_; }
   session::LineSettings settings_;
 
  private:

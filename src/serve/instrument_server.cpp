@@ -56,6 +56,7 @@ struct InstrumentServer::Client {
   int answers = 0;         // replies that may still come to its lines
   QByteArray output;       // not yet taken by the socket
   bool endedWithLineFeed = true;
+  bool sendingEnded = false;  // it has shut its side: served, then closed
 };
 
 InstrumentServer::InstrumentServer(session::LineSession& session,
@@ -63,13 +64,15 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
     : QObject(parent), session_(session), settings_(std::move(settings)) {
   connect(&session_, &session::LineSession::Received, this,
           [this](int source, const QByteArray& block) {
-            if (Client* client = Find(source); client && client->answers > 0) Output(*client, block);
+            if (Client* client = Find(source); client && client->answers > 0)
+              Output(*client, block);
           });
   connect(&session_, &session::LineSession::ReplyEnded, this, [this](int source, bool replied) {
     Client* client = Find(source);
     if (!client) return;
     client->answers = std::max(client->answers - 1, 0);
     if (replied && !client->endedWithLineFeed) Output(*client, "\n");
+    CloseWhenServed(*client);
   });
   connect(&session_, &session::LineSession::FrameDone, this,
           [this](const session::Frame& frame, bool sent, qsizetype) {
@@ -82,6 +85,7 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
     if (Client* client = Find(source)) {
       client->inSession = false;
       SubmitNext(*client);
+      CloseWhenServed(*client);
     }
   });
 }
@@ -135,8 +139,8 @@ void InstrumentServer::Accept() {
       continue;
     }
     const int source = nextSource_++;
-    auto client = std::make_unique<Client>(Client{
-        source, origin, std::move(socket), nullptr, nullptr, {}, {}, false, 0, {}, true});
+    auto client = std::make_unique<Client>(
+        Client{source, origin, std::move(socket), nullptr, nullptr, {}, {}, false, 0, {}, true});
     client->reading = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Read, this);
     client->writing = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Write, this);
     client->writing->setEnabled(false);
@@ -156,7 +160,15 @@ void InstrumentServer::Readable(Client& client) {
   std::array<char, kReadChunk> bytes;
   const std::ptrdiff_t got = client.socket.Read(bytes.data(), bytes.size());
   if (got == StreamSocket::kWouldBlock) return;
-  if (got == 0 || got == StreamSocket::kFailed) return Drop(client);
+  if (got == StreamSocket::kFailed) return Drop(client);
+  if (got == 0) {
+    // Done sending (a pipe through socat, say): what it sent is still
+    // served, and it is closed once answered. A client gone whole is
+    // found out when a reply cannot be written.
+    client.sendingEnded = true;
+    client.reading->setEnabled(false);
+    return CloseWhenServed(client);
+  }
   for (auto& piece : client.splitter.Push({bytes.data(), static_cast<std::size_t>(got)})) {
     if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
       emit Event({ServerEvent::Kind::TooLong, client.origin, {}});
@@ -177,7 +189,9 @@ void InstrumentServer::SubmitNext(Client& client) {
   while (client.socket && !client.inSession && !client.waiting.empty()) {
     const QString text = QString::fromLatin1(client.waiting.front());
     client.waiting.pop_front();
-    if (client.waiting.size() < kQueueLimit) client.reading->setEnabled(true);
+    if (client.waiting.size() < kQueueLimit && !client.sendingEnded) {
+      client.reading->setEnabled(true);
+    }
     try {
       session::Frame frame = session_.Prepare(client.source, text, settings_());
       client.inSession = true;
@@ -209,6 +223,14 @@ void InstrumentServer::Flush(Client& client) {
     return Drop(client, "it does not read what the instrument answers");
   }
   client.writing->setEnabled(!client.output.isEmpty());
+  CloseWhenServed(client);
+}
+
+void InstrumentServer::CloseWhenServed(Client& client) {
+  if (client.sendingEnded && client.socket && !client.inSession && client.waiting.empty() &&
+      client.answers == 0 && client.output.isEmpty()) {
+    Drop(client);
+  }
 }
 
 void InstrumentServer::Drop(Client& client, const QString& why) {

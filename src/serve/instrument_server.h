@@ -14,7 +14,8 @@
 // longer read until the instrument has taken some; one that does not read
 // its replies is closed once kOutputLimit bytes wait for it. A client that
 // goes leaves its frame on the wire to finish; its waiting lines are
-// dropped and counted. Everything runs on the owner's event loop on
+// dropped and counted; one that only shuts its sending side is served what
+// it sent, then closed. Everything runs on the owner's event loop on
 // non-blocking sockets, and nothing wakes while clients are silent.
 #pragma once
 
@@ -99,6 +100,7 @@ class InstrumentServer : public QObject {
   void SubmitNext(Client& client);
   void Output(Client& client, const QByteArray& bytes);
   void Flush(Client& client);
+  void CloseWhenServed(Client& client);
   void Drop(Client& client, const QString& why = {});
   Client* Find(int source) const;
 

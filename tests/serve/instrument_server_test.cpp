@@ -4,6 +4,7 @@
 #include "serve/instrument_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <QTest>
 
@@ -110,6 +111,9 @@ TEST(InstrumentServer, MisbehavingClients) {
 
   Bench::Send(clients[1], "88CHA:AFREQ2000Hz\n88CHA:AFREQ3000Hz\n88CHA:AFREQ4000Hz\n");
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Sending(); }, 5000));
+  // Gone at once, as a client killed with replies unread goes: reset.
+  const linger abort{1, 0};
+  setsockopt(static_cast<int>(clients[1].Native()), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
   clients[1].Close();
   Bench::Send(clients[2], "88CHA:AFREQ?\n");
   EXPECT_EQ(Bench::Read(clients[2], 1), "2000Hz\n")

@@ -1,0 +1,123 @@
+// zrt-serve: the instrument's link held without a window and shared with
+// other programs over TCP; every event logged to standard error.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
+
+#include "cli/opened_link.h"
+#include "cli/serve_options.h"
+#include "cli/stop_request.h"
+#include "link/port_watch.h"
+#include "sequence/runner.h"
+#include "serve/instrument_server.h"
+
+namespace {
+
+using namespace zrt;
+
+int Fail(int status, const QString& text) {
+  std::fprintf(stderr, "zrt-serve: %s\n", text.toLocal8Bit().constData());
+  return status;
+}
+
+// One line an event: the time since the start in ms, who it concerns, what.
+class EventLog {
+ public:
+  EventLog() { clock_.start(); }
+  void operator()(const QString& who, const QString& what) const {
+    std::fprintf(stderr, "%8lld ms  %s%s%s\n", static_cast<long long>(clock_.elapsed()),
+                 who.toLocal8Bit().constData(), who.isEmpty() ? "" : ": ",
+                 what.toLocal8Bit().constData());
+    std::fflush(stderr);
+  }
+
+ private:
+  QElapsedTimer clock_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const auto parsed = cli::ParseServeOptions(app.arguments());
+  if (const auto* exit = std::get_if<cli::Exit>(&parsed)) {
+    std::fputs(exit->text.toLocal8Bit().constData(), exit->status == 0 ? stdout : stderr);
+    return exit->status;
+  }
+  const cli::ServeOptions& options = std::get<cli::ServeOptions>(parsed);
+  auto opening =
+      cli::OpenLink({options.port, options.usb, options.simulate, options.baud, options.address});
+  if (const auto* exit = std::get_if<cli::Exit>(&opening)) {
+    return Fail(exit->status == cli::kUsage ? cli::kServeUsage : cli::kServeCannotOpen, exit->text);
+  }
+  cli::OpenedLink& opened = std::get<cli::OpenedLink>(opening);
+  cli::AddressedLink& link = *opened.link;
+  session::LineSession& session = link.Session();
+  const QString linkName = options.usb ? QString("USB") : opened.port;
+
+  const EventLog log;
+  serve::InstrumentServer server(session, [&link] { return link.Settings(); });
+  server.SetMaxClients(options.maxClients);
+  auto who = [&](int source) {
+    const QString origin = server.Origin(source);
+    return origin.isEmpty() ? linkName : origin;
+  };
+  QObject::connect(&server, &serve::InstrumentServer::Event,
+                   [&](const serve::ServerEvent& e) { log(e.origin, serve::Describe(e)); });
+  QObject::connect(&session, &session::LineSession::FrameOnWire, [&](const session::Frame& f) {
+    log(who(f.source), "sent " + sequence::Escaped(f.Bytes()));
+  });
+  QObject::connect(&session, &session::LineSession::Received, [&](int source, const QByteArray& b) {
+    log(who(source), "received " + sequence::Escaped(b));
+  });
+  QObject::connect(&session, &session::LineSession::HeldTooLong, [&](const session::Frame& f) {
+    log(who(f.source), "the instrument held output back too long: the line was given up");
+  });
+
+  // A serial port that goes away is waited for, and opened again when it
+  // comes back (by its stable name, as the panel does).
+  link::PortWatch watch;
+  auto* serial = dynamic_cast<cli::SerialLineLink*>(&link);
+  if (serial) watch.Opened(QFile::encodeName(opened.port).toStdString());
+  QObject::connect(&link, &sequence::LineLink::Lost, [&] {
+    log(linkName, "lost" + (link.LostReason().isEmpty() ? QString() : ": " + link.LostReason()));
+    if (!serial) return;  // the USB bridge is opened again when it is plugged in
+    log(linkName, watch.Lost() ? "waiting for it to come back"
+                               : "it cannot be known again, so it is not reopened");
+  });
+  QObject::connect(&watch, &link::PortWatch::Back, [&](const QString& name) {
+    try {
+      serial->Open(QFile::encodeName(name).toStdString(), options.baud);
+    } catch (const std::exception&) {
+      return;  // not yet: the next look tries again
+    }
+    watch.Stop();
+    watch.Opened(QFile::encodeName(name).toStdString());
+    log(name, "reopened");
+  });
+
+  try {
+    server.Listen(options.listenHost.toStdString(), options.listenPort);
+  } catch (const serve::NetError& error) {
+    return Fail(cli::kServeCannotListen, QString::fromStdString(error.what()));
+  }
+
+  // A stop waits for the frame going out, which the hold limit bounds.
+  cli::StopRequest stop;
+  bool stopping = false;
+  auto finishWhenIdle = [&] {
+    if (stopping && !session.Sending()) QCoreApplication::quit();
+  };
+  QObject::connect(&stop, &cli::StopRequest::Requested, [&] {
+    if (std::exchange(stopping, true)) return QCoreApplication::quit();  // asked twice
+    log({}, "stopping");
+    server.Stop();
+    finishWhenIdle();
+  });
+  QObject::connect(&session, &session::LineSession::FrameDone, finishWhenIdle);
+  QObject::connect(&session, &session::LineSession::HeldTooLong, finishWhenIdle);
+  const int status = QCoreApplication::exec();
+  log({}, "stopped");
+  return status;
+}

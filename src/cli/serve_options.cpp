@@ -1,0 +1,95 @@
+#include "cli/serve_options.h"
+
+namespace zrt::cli {
+
+const char* const kServeHelp =
+    "usage: zrt-serve (--port PATH | --usb | --simulate [--usb]) [options]\n"
+    "\n"
+    "Holds the link to a ZRT10XX/ZRT30XX signal generator and shares it with\n"
+    "other programs over TCP, as instruments on a LAN serve port 5025: a client\n"
+    "sends command lines ended by a line feed; each goes out as the panel's Send\n"
+    "sends it, and the reply goes back to that client, ended by a line feed.\n"
+    "Clients take turns, one frame on the wire at a time. Each event is logged\n"
+    "to standard error with its time in ms.\n"
+    "\n"
+    "  --port PATH          the serial port, or rfc2217://HOST:PORT or tcp://HOST:PORT\n"
+    "  --usb                the USB bridge instead of a serial port\n"
+    "  --simulate           the simulated instrument instead of a device\n"
+    "  --baud N             the serial rate (default 19200)\n"
+    "  --address N          the instrument's address (default 88)\n"
+    "  --listen [HOST:]PORT where to listen (default 127.0.0.1:5025); another\n"
+    "                       host than loopback lets other machines in\n"
+    "  --max-clients N      clients served at once (default 8)\n"
+    "  --help               this text\n"
+    "  --version            the version\n"
+    "\n"
+    "SIGINT or SIGTERM ends it once the frame going out is through (status 0).\n"
+    "Exit status: 2 usage, 3 the port or device could not be opened, 6 the\n"
+    "address could not be listened on.\n";
+
+namespace {
+
+Exit Usage(const QString& problem) {
+  return {kServeUsage, "zrt-serve: " + problem + "\nTry 'zrt-serve --help'.\n"};
+}
+
+}  // namespace
+
+bool ParseListenAddress(const QString& text, QString& host, std::uint16_t& port) {
+  const qsizetype colon = text.lastIndexOf(':');
+  QString hostPart = colon < 0 ? QString() : text.left(colon);
+  bool ok = false;
+  const uint number = text.mid(colon + 1).toUInt(&ok);
+  if (!ok || number == 0 || number > 65535) return false;
+  if (hostPart.startsWith('[') && hostPart.endsWith(']')) {
+    hostPart = hostPart.mid(1).chopped(1);
+  } else if (hostPart.contains(':')) {
+    return false;  // an IPv6 address goes in brackets
+  }
+  if (colon >= 0 && hostPart.isEmpty()) return false;
+  if (!hostPart.isEmpty()) host = hostPart;
+  port = static_cast<std::uint16_t>(number);
+  return true;
+}
+
+std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments) {
+  ServeOptions options;
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    auto value = [&](QString& into) {
+      if (i + 1 >= arguments.size()) return false;
+      into = arguments[++i];
+      return true;
+    };
+    QString text;
+    if (arg == "--help" || arg == "-h") return Exit{0, kServeHelp};
+    if (arg == "--version") return Exit{0, QString("zrt-serve %1\n").arg(ZRT_VERSION)};
+    if (arg == "--usb") {
+      options.usb = true;
+    } else if (arg == "--simulate") {
+      options.simulate = true;
+    } else if (arg == "--port") {
+      if (!value(options.port)) return Usage("--port needs a path");
+    } else if (arg == "--baud") {
+      if (!value(options.baud)) return Usage("--baud needs a rate");
+    } else if (arg == "--address") {
+      if (!value(options.address)) return Usage("--address needs a number");
+    } else if (arg == "--listen") {
+      if (!value(text) || !ParseListenAddress(text, options.listenHost, options.listenPort)) {
+        return Usage("--listen needs [HOST:]PORT, such as 127.0.0.1:5025");
+      }
+    } else if (arg == "--max-clients") {
+      bool ok = false;
+      options.maxClients = value(text) ? text.toInt(&ok) : 0;
+      if (!ok || options.maxClients < 1) return Usage("--max-clients needs a number from 1");
+    } else {
+      return Usage("unknown argument " + arg);
+    }
+  }
+  const int links = (options.port.isEmpty() ? 0 : 1) + (options.usb ? 1 : 0);
+  if (links > 1) return Usage("choose --port or --usb, not both");
+  if (links == 0 && !options.simulate) return Usage("name a --port, --usb or --simulate");
+  return options;
+}
+
+}  // namespace zrt::cli

@@ -1,0 +1,40 @@
+// zrt-serve's command line.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <variant>
+
+#include "cli/send_options.h"
+
+namespace zrt::cli {
+
+struct ServeOptions {
+  QString port;  // a serial port's path or a network port's name
+  bool usb = false;
+  bool simulate = false;
+  QString baud = "19200";
+  QString address = "88";
+  QString listenHost = "127.0.0.1";
+  std::uint16_t listenPort = 5025;
+  int maxClients = 8;
+};
+
+std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments);
+
+// "[HOST:]PORT" (HOST may be an IPv6 address in brackets) into `host` and
+// `port`; false when it is neither.
+bool ParseListenAddress(const QString& text, QString& host, std::uint16_t& port);
+
+extern const char* const kServeHelp;
+
+// The exit statuses, as the help and the man page give them.
+enum ServeStatus {
+  kServeStopped = 0,
+  kServeUsage = 2,
+  kServeCannotOpen = 3,
+  kServeCannotListen = 6,
+};
+
+}  // namespace zrt::cli
