@@ -40,7 +40,7 @@ bool ParseListenAddress(const QString& text, QString& host, std::uint16_t& port)
   QString hostPart = colon < 0 ? QString() : text.left(colon);
   bool ok = false;
   const uint number = text.mid(colon + 1).toUInt(&ok);
-  if (!ok || number == 0 || number > 65535) return false;
+  if (!ok || number > 65535) return false;  // 0: a port the system picks
   if (hostPart.startsWith('[') && hostPart.endsWith(']')) {
     hostPart = hostPart.mid(1).chopped(1);
   } else if (hostPart.contains(':')) {

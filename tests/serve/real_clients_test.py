@@ -1,0 +1,114 @@
+#!/usr/bin/python3
+"""zrt-serve with the simulated instrument, reached by clients we did not
+write (PyVISA with pyvisa-py, lxi-tools, socat) and by one that floods it.
+
+    real_clients_test.py ZRT_SERVE
+"""
+import os
+import re
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+import pyvisa
+
+SERVE = sys.argv[1]
+LIMIT = 20  # seconds any one step may take
+
+
+def start():
+    serve = subprocess.Popen([SERVE, "--simulate", "--listen", "127.0.0.1:0"],
+                             stderr=subprocess.PIPE, text=True)
+    line = serve.stderr.readline()
+    found = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
+    assert found, f"zrt-serve said: {line!r}"
+    # Its log is read all along, so that it never waits to write it.
+    log = []
+    reader = threading.Thread(target=lambda: log.extend(serve.stderr), daemon=True)
+    reader.start()
+    return serve, int(found.group(1)), log, reader
+
+
+def resident_kb(pid):
+    with open(f"/proc/{pid}/status") as status:
+        return int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))
+
+
+def pyvisa_queries(port):
+    rm = pyvisa.ResourceManager("@py")
+    inst = rm.open_resource(f"TCPIP0::127.0.0.1::{port}::SOCKET",
+                            read_termination="\n", write_termination="\n")
+    inst.timeout = LIMIT * 1000
+    inst.write("88CHA:AFREQ1000Hz")
+    assert inst.read() == "OK"  # the simulated instrument acknowledges a setting
+    value = inst.query("88CHA:AFREQ?")
+    assert value == "1000Hz", value
+    inst.close()
+
+
+def lxi_query(port):
+    out = subprocess.run(["lxi", "scpi", "-r", "-a", "127.0.0.1", "-p", str(port),
+                          "-t", str(LIMIT), "88CHA:AFREQ?"],
+                         capture_output=True, text=True, timeout=LIMIT)
+    assert out.stdout.strip() == "1000Hz", out
+
+
+def socat_pipe(port):
+    # socat shuts its side once its input ends: what it sent is still answered.
+    out = subprocess.run(["socat", "-t", str(LIMIT), "-", f"TCP:127.0.0.1:{port}"],
+                         input=b"88CHB:AFREQ500Hz\r\n88CHB:AFREQ?\n",
+                         capture_output=True, timeout=LIMIT + 5)
+    assert out.stdout == b"OK\n500Hz\n", out
+
+
+def flood_and_query(serve, port):
+    # A client that sends lines as fast as it can is no longer read once its
+    # queue is full: its sends block, the server's memory stays put, and
+    # another client is still served.
+    before = resident_kb(serve.pid)
+    flood = socket.create_connection(("127.0.0.1", port))
+    flood.setblocking(False)
+    chunk = b"88CHA:AOFFS1V\n" * 4096
+    sent = 0
+    deadline = time.monotonic() + LIMIT
+    while time.monotonic() < deadline:
+        try:
+            sent += flood.send(chunk)
+        except BlockingIOError:
+            break
+    assert sent < 64 << 20, "the server read everything it was sent"
+    other = socket.create_connection(("127.0.0.1", port), timeout=LIMIT)
+    other.sendall(b"88CHA:AFREQ?\n")
+    reply = b""
+    while not reply.endswith(b"\n"):
+        reply += other.recv(100)
+    assert reply == b"1000Hz\n", reply
+    grown = resident_kb(serve.pid) - before
+    assert grown < 2048, f"grew by {grown} kB under a flood"
+    flood.close()
+    other.close()
+
+
+def main():
+    serve, port, log, reader = start()
+    try:
+        for step in (pyvisa_queries, lxi_query, socat_pipe):
+            step(port)
+            print(f"{step.__name__}: ok")
+        flood_and_query(serve, port)
+        print("flood_and_query: ok")
+        serve.send_signal(signal.SIGTERM)
+        assert serve.wait(timeout=LIMIT) == 0
+        reader.join(LIMIT)
+        assert any("waiting lines dropped" in line for line in log), "".join(log[-5:])
+    finally:
+        if serve.poll() is None:
+            serve.kill()
+    print("all ok")
+
+
+if __name__ == "__main__":
+    main()
