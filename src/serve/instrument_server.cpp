@@ -38,6 +38,8 @@ QString Describe(const ServerEvent& event) {
       return QString("a line longer than %1 bytes refused").arg(LineSplitter::kLongest);
     case Kind::NotSent:
       return QString("%1: not sent").arg(event.text);
+    case Kind::LinkLost:
+      return QString("the link was lost under its line; %1 waiting lines dropped").arg(event.count);
     case Kind::Stopped:
       return "stopped listening";
   }
@@ -81,6 +83,21 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
             emit Event({ServerEvent::Kind::NotSent, client->origin, frame.text});
             Output(*client, Refusal("not sent: the port is not open"));
           });
+  connect(&session_, &session::LineSession::Abandoned, this, [this](int source) {
+    Client* client = Find(source);
+    if (!client) return;
+    const int dropped = static_cast<int>(client->waiting.size());
+    client->waiting.clear();
+    client->inSession = false;
+    client->answers = 0;
+    emit Event({ServerEvent::Kind::LinkLost, client->origin, {}, dropped});
+    Output(
+        *client,
+        Refusal(
+            QString("the link to the instrument was lost; %1 waiting lines dropped").arg(dropped)));
+    if (client->socket && !client->sendingEnded) client->reading->setEnabled(true);
+    CloseWhenServed(*client);
+  });
   connect(&session_, &session::LineSession::SourceReady, this, [this](int source) {
     if (Client* client = Find(source)) {
       client->inSession = false;

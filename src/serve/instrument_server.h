@@ -47,6 +47,7 @@ struct ServerEvent {
     TooMany,       // origin: the client turned away; count: the limit
     TooLong,       // origin: the client whose line was refused
     NotSent,       // origin, text: the line and why it was not sent
+    LinkLost,      // origin: whose line the link went under; count: lines dropped
     Stopped,
   };
   Kind kind;

@@ -1,5 +1,7 @@
 #include "session/line_session.h"
 
+#include <set>
+
 #include "link/tcomm.h"
 #include "link/usb_link.h"
 #include "protocol/send_steps.h"
@@ -142,8 +144,12 @@ void LineSession::Abandon() {
   sweepHold_.stop();
   replyWait_.stop();
   replyEnded_ = true;  // nobody waits for it any more
+  std::set<int> sources;
+  if (current_) sources.insert(current_->source);
+  for (const Frame& frame : waiting_) sources.insert(frame.source);
   current_.reset();
   waiting_.clear();
+  for (int source : sources) emit Abandoned(source);
 }
 
 void LineSession::Through(bool sent, qsizetype handedOver) {

@@ -108,9 +108,12 @@ class LineSession : public QObject {
   // did not go out whole, whose hold an owner starts when it has said so
   // (SourceReady and Ready follow, at once when there is no hold).
   void HoldAfter(const Frame& frame);
-  // Drops the frame going out and those waiting without a word: their
-  // link is gone, and whoever sent them has been told so.
+  // Drops the frame going out and those waiting: their link is gone.
+  // Abandoned says whose they were; FrameDone does not follow.
   void Abandon();
+  // The source of the frame last sent, whom what the instrument sends is
+  // for (-1: none yet).
+  int Answering() const { return answering_; }
   // How long the instrument may hold a frame back with XOFF before it is
   // given up (HeldTooLong); zero: as long as it likes.
   void SetHoldLimit(std::chrono::milliseconds limit) { holdLimit_ = limit; }
@@ -132,6 +135,8 @@ class LineSession : public QObject {
   void OutputHeld(bool held);
   // The hold lasted longer than the limit: the frame was given up.
   void HeldTooLong(const Frame& frame);
+  // Abandon dropped frames of this source's.
+  void Abandoned(int source);
   // The source's frame is through, with any hold after it.
   void SourceReady(int source);
   // Idle again: a line may go at once.

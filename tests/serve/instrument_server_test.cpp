@@ -119,6 +119,20 @@ TEST(InstrumentServer, MisbehavingClients) {
   EXPECT_EQ(Bench::Read(clients[2], 1), "2000Hz\n")
       << "the frame under way goes on; the lines behind it are dropped";
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.server.Clients() == 7; }, 5000));
+
+  // The link lost under a client's line, and another's waiting: both are
+  // told, and both are served again after.
+  Bench::Send(clients[3], "88CHA:AFREQ5000Hz\n");
+  Bench::Send(clients[4], "88CHA:AFREQ6000Hz\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Sending(); }, 5000));
+  bench.session.Abandon();
+  for (int i : {3, 4}) {
+    const QByteArray lost = Bench::Read(clients[i], 1);
+    EXPECT_TRUE(lost.startsWith("ERROR: the link to the instrument was lost"))
+        << lost.toStdString();
+    Bench::Send(clients[i], "88CHB:AFREQ?\n");
+    EXPECT_TRUE(Bench::Read(clients[i], 1).endsWith('\n'));
+  }
   const auto gone = std::find_if(events.begin(), events.end(), [](const ServerEvent& e) {
     return e.kind == ServerEvent::Kind::Disconnected;
   });
