@@ -177,10 +177,10 @@ TEST_F(PortPairTest, PacedRequestsAndTheirReplies) {
     const auto frames = peer->Frames(1, 5s);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].bytes + "\n", request);
-    // Unpaced bytes come together; paced ones at least several ms apart
-    // whatever the machine's load does to the reads.
-    EXPECT_GE(frames[0].closest, 4ms) << request;
-    EXPECT_GE(Clock::now() - start, (request.size() - 1) * 10ms);
+    // Paced, the frame takes its 10 ms a byte; a busy machine may only make
+    // it longer (it may also make the reader take two bytes at once, so
+    // their spacing as read is no measure).
+    EXPECT_GE(Clock::now() - start, (request.size() - 1) * 10ms) << request;
 
     peer->Send(instrument.Answer(frames[0].bytes));
     const auto data = notifications.Next(UM_RECEIVE_DATA);
