@@ -55,6 +55,10 @@ int main(int argc, char** argv) {
   if (options.Remembers())
     new zrt::window::RememberedSettings(form, *settings);  // the form owns it
   if (options.language) form.SelectLanguage(static_cast<zrt::window::Language>(*options.language));
+  if (options.listen) {
+    form.Sharing().SetAddress(options.listen->first, options.listen->second);
+    form.Sharing().SetOn(true);
+  }
   if (options.reportStartup) zrt::app::ReportStartupWhenShown(&form);
   form.show();
 

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "serve/listen_address.h"
+
 namespace zrt::app {
 namespace {
 
@@ -106,7 +108,12 @@ Options ParseOptions(int argc, char** argv) {
   const QCommandLineOption reset("reset-settings",
                                  "Forget the remembered port, rate, address, language, "
                                  "interface, history and window position.");
-  parser.addOptions({help, version, simulate, screenshot, language, report, reset});
+  const QCommandLineOption listen(
+      "listen",
+      "Share the instrument with other programs on [HOST:]PORT (the status bar's switch; "
+      "127.0.0.1:5025 by default).",
+      "address");
+  parser.addOptions({help, version, simulate, screenshot, language, report, reset, listen});
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
   if (!parser.parse(arguments)) BadUsage(parser.errorText());
@@ -137,6 +144,14 @@ Options ParseOptions(int argc, char** argv) {
     const int index = parser.value(language).toInt(&ok);
     if (!ok || index < 0 || index > 2) BadUsage("--language takes 0, 1 or 2");
     options.language = index;
+  }
+  if (parser.isSet(listen)) {
+    QString host = "127.0.0.1";
+    std::uint16_t port = 0;
+    if (!serve::ParseListenAddress(parser.value(listen), host, port)) {
+      BadUsage("--listen takes [HOST:]PORT, such as 127.0.0.1:5025");
+    }
+    options.listen = {host, port};
   }
   return options;
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace zrt::app {
 
@@ -14,6 +16,8 @@ struct Options {
   bool reportStartup = false;   // print "shown rss_kb=N" once the window is painted, then exit
   bool displayGiven = false;    // Qt's -platform or -display named where to show the window
   bool resetSettings = false;   // forget the remembered settings first
+  // Share the instrument on this address from the start (--listen).
+  std::optional<std::pair<QString, std::uint16_t>> listen;
   // Settings are remembered only in ordinary runs: not with a simulated
   // instrument (its port is gone after the run), not for screenshots or
   // the start-up benchmark (which show the panel as it comes).

@@ -1,5 +1,7 @@
 #include "cli/serve_options.h"
 
+#include "serve/listen_address.h"
+
 namespace zrt::cli {
 
 const char* const kServeHelp =
@@ -35,23 +37,6 @@ Exit Usage(const QString& problem) {
 
 }  // namespace
 
-bool ParseListenAddress(const QString& text, QString& host, std::uint16_t& port) {
-  const qsizetype colon = text.lastIndexOf(':');
-  QString hostPart = colon < 0 ? QString() : text.left(colon);
-  bool ok = false;
-  const uint number = text.mid(colon + 1).toUInt(&ok);
-  if (!ok || number > 65535) return false;  // 0: a port the system picks
-  if (hostPart.startsWith('[') && hostPart.endsWith(']')) {
-    hostPart = hostPart.mid(1).chopped(1);
-  } else if (hostPart.contains(':')) {
-    return false;  // an IPv6 address goes in brackets
-  }
-  if (colon >= 0 && hostPart.isEmpty()) return false;
-  if (!hostPart.isEmpty()) host = hostPart;
-  port = static_cast<std::uint16_t>(number);
-  return true;
-}
-
 std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments) {
   ServeOptions options;
   for (int i = 1; i < arguments.size(); ++i) {
@@ -75,7 +60,8 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments)
     } else if (arg == "--address") {
       if (!value(options.address)) return Usage("--address needs a number");
     } else if (arg == "--listen") {
-      if (!value(text) || !ParseListenAddress(text, options.listenHost, options.listenPort)) {
+      if (!value(text) ||
+          !serve::ParseListenAddress(text, options.listenHost, options.listenPort)) {
         return Usage("--listen needs [HOST:]PORT, such as 127.0.0.1:5025");
       }
     } else if (arg == "--max-clients") {

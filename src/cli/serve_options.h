@@ -23,10 +23,6 @@ struct ServeOptions {
 
 std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments);
 
-// "[HOST:]PORT" (HOST may be an IPv6 address in brackets) into `host` and
-// `port`; false when it is neither.
-bool ParseListenAddress(const QString& text, QString& host, std::uint16_t& port);
-
 extern const char* const kServeHelp;
 
 // The exit statuses, as the help and the man page give them.

@@ -19,27 +19,29 @@ QByteArray Refusal(const QString& why) { return ("ERROR: " + why + "\n").toUtf8(
 
 QString Describe(const ServerEvent& event) {
   using Kind = ServerEvent::Kind;
+  const QString dropped =
+      event.count ? QString("; %1 waiting lines dropped").arg(event.count) : QString();
   switch (event.kind) {
     case Kind::Listening:
-      return event.count
-                 ? QString("listening on %1, which other machines can reach").arg(event.text)
-                 : QString("listening on %1").arg(event.text);
+      return QString(event.count ? "listening on %1, which other machines can reach"
+                                 : "listening on %1")
+          .arg(event.text);
     case Kind::Connected:
       return "connected";
-    case Kind::Disconnected: {
-      QString said =
-          event.text.isEmpty() ? QString("disconnected") : QString("closed: %1").arg(event.text);
-      if (event.count) said += QString("; %1 waiting lines dropped").arg(event.count);
-      return said;
-    }
+    case Kind::Disconnected:
+      return "disconnected" + dropped;
+    case Kind::NotReading:
+      return "closed: it does not read what the instrument answers" + dropped;
     case Kind::TooMany:
       return QString("turned away: at most %1 clients").arg(event.count);
     case Kind::TooLong:
       return QString("a line longer than %1 bytes refused").arg(LineSplitter::kLongest);
     case Kind::NotSent:
-      return QString("%1: not sent").arg(event.text);
+      return QString("%1: not sent, the port is not open").arg(event.text);
+    case Kind::BadSettings:
+      return QString("%1: not sent, the address or the rate is no number").arg(event.text);
     case Kind::LinkLost:
-      return QString("the link was lost under its line; %1 waiting lines dropped").arg(event.count);
+      return "the link was lost under its line" + dropped;
     case Kind::Stopped:
       return "stopped listening";
   }
@@ -188,7 +190,7 @@ void InstrumentServer::Readable(Client& client) {
   }
   for (auto& piece : client.splitter.Push({bytes.data(), static_cast<std::size_t>(got)})) {
     if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
-      emit Event({ServerEvent::Kind::TooLong, client.origin, {}});
+      emit Event({ServerEvent::Kind::TooLong, client.origin, {}, LineSplitter::kLongest});
       Output(client,
              Refusal(QString("line longer than %1 bytes, not sent").arg(LineSplitter::kLongest)));
       if (!client.socket) return;
@@ -215,7 +217,7 @@ void InstrumentServer::SubmitNext(Client& client) {
       ++client.answers;  // before the session ends the reply to the line before
       session_.Submit(std::move(frame));
     } catch (const std::exception& error) {  // an address or a rate that is no number
-      emit Event({ServerEvent::Kind::NotSent, client.origin, text, 0});
+      emit Event({ServerEvent::Kind::BadSettings, client.origin, text, 0});
       Output(client, Refusal(QString("not sent: %1").arg(error.what())));
     }
   }
@@ -237,7 +239,7 @@ void InstrumentServer::Flush(Client& client) {
     client.output.remove(0, put);
   }
   if (client.output.size() > kOutputLimit) {
-    return Drop(client, "it does not read what the instrument answers");
+    return Drop(client, ServerEvent::Kind::NotReading);
   }
   client.writing->setEnabled(!client.output.isEmpty());
   CloseWhenServed(client);
@@ -250,7 +252,7 @@ void InstrumentServer::CloseWhenServed(Client& client) {
   }
 }
 
-void InstrumentServer::Drop(Client& client, const QString& why) {
+void InstrumentServer::Drop(Client& client, ServerEvent::Kind why) {
   if (!client.socket) return;
   // A notifier goes before its socket, and not from inside its own signal.
   for (QSocketNotifier* notifier : {client.reading, client.writing}) {
@@ -258,8 +260,7 @@ void InstrumentServer::Drop(Client& client, const QString& why) {
     notifier->deleteLater();
   }
   client.socket.Close();
-  const ServerEvent said{ServerEvent::Kind::Disconnected, client.origin, why,
-                         static_cast<int>(client.waiting.size())};
+  const ServerEvent said{why, client.origin, {}, static_cast<int>(client.waiting.size())};
   client.waiting.clear();
   // Whoever called may still hold it: it goes once they are done. A frame
   // of its own on the wire goes on to its end.

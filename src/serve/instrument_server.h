@@ -38,15 +38,18 @@ class QSocketNotifier;
 
 namespace zrt::serve {
 
-// Something the server did, for the log.
+// Something the server did, for the log. The kinds are said in words by
+// whoever logs them (Describe: in English).
 struct ServerEvent {
   enum class Kind {
-    Listening,     // text: the address; count: 1 when it is not loopback
+    Listening,     // text: the address; count: 1 when other machines can reach it
     Connected,     // origin: the client
-    Disconnected,  // count: its lines dropped; text: why, when it was closed
+    Disconnected,  // count: its waiting lines, dropped
+    NotReading,    // closed: it does not read its replies; count as above
     TooMany,       // origin: the client turned away; count: the limit
     TooLong,       // origin: the client whose line was refused
-    NotSent,       // origin, text: the line and why it was not sent
+    NotSent,       // origin; text: the line, not sent (the port is not open)
+    BadSettings,   // origin; text: the line, not sent (no number for an address or rate)
     LinkLost,      // origin: whose line the link went under; count: lines dropped
     Stopped,
   };
@@ -102,7 +105,7 @@ class InstrumentServer : public QObject {
   void Output(Client& client, const QByteArray& bytes);
   void Flush(Client& client);
   void CloseWhenServed(Client& client);
-  void Drop(Client& client, const QString& why = {});
+  void Drop(Client& client, ServerEvent::Kind why = ServerEvent::Kind::Disconnected);
   Client* Find(int source) const;
 
   session::LineSession& session_;

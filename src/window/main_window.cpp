@@ -73,9 +73,12 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
           {*qobject_cast<PopupComboBox*>(Control("cbo1")),
            *qobject_cast<QComboBox*>(Control("cob2")), *Control("btn106"), *Control("Image1")},
           this)),
+      share_(new ShareControl(
+          {*session_, [this] { return ClientLineSettings(); }, say_, *status_, StatusBar()}, this)),
       replies_(*Edit("Edit3")),
-      sender_(
-          new WindowSender({*session_, say_, messages_, replies_, *ports_, *Edit("Edit2")}, this)) {
+      sender_(new WindowSender({*session_, say_, messages_, replies_, *ports_, *Edit("Edit2"),
+                                [this](int source) { return share_->Origin(source); }},
+                               this)) {
   setObjectName("Form1");
   StatusBar().addPermanentWidget(logArea_->Toggle());  // after the port's switch
   setWindowTitle(WindowTitle());
@@ -285,6 +288,13 @@ void TForm1::SetSendReady(bool ready) {
   if (ready) emit SendReady();
 }
 
+session::LineSettings TForm1::ClientLineSettings() const {
+  const WindowSender::Settings settings = CurrentLineSettings();
+  return {
+      settings.link == WindowSender::kUsb ? session::Interface::Usb : session::Interface::Serial,
+      settings.rate, settings.address};
+}
+
 WindowSender::Settings TForm1::CurrentLineSettings() const {
   return {qobject_cast<RadioGroup*>(Control("rg2"))->ItemIndex(), Text("cob2"), Text("Edit2")};
 }
@@ -298,9 +308,12 @@ void TForm1::SetSequenceRunning(bool running) {
 }
 
 void TForm1::Comm1ReceiveData(const QByteArray& block) {
-  say_.Note(LogEntry::Kind::Received, ports_->Name(), block);
+  const int answering = session_->Answering();
+  say_.Note(LogEntry::Kind::Received, sender_->LinkName(session::Interface::Serial, answering),
+            block);
   emit BlockReceived(block);
-  replies_.Received(block);
+  // Another program's reply is its own: the box shows the window's.
+  if (share_->Origin(answering).isEmpty()) replies_.Received(block);
 }
 
 void TForm1::btn106Click() {
@@ -348,6 +361,7 @@ void TForm1::ShowLinkState() {
   const Language language = CurrentLanguage();
   logArea_->ApplyLanguage(language);
   ports_->ApplyLanguage(language);
+  share_->ApplyLanguage(language);
   status_->Show(ports_->State(), UsbOpened(), language);
 }
 

@@ -23,6 +23,7 @@
 #include "window/port_control.h"
 #include "window/reply_box.h"
 #include "window/session_log.h"
+#include "window/share_control.h"
 #include "window/status_line.h"
 #include "window/window_builder.h"
 #include "window/window_sender.h"
@@ -104,6 +105,9 @@ class TForm1 : public QWidget {
   void SetReopenPorts(bool reopen) { ports_->SetReopens(reopen); }
   link::PortWatch& PortWatcher() { return ports_->Watch(); }
 
+  // The instrument shared with other programs (the status bar's switch).
+  ShareControl& Sharing() { return *share_; }
+
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
 
   // Sends a line as Send sends the command line, on the interface chosen,
@@ -111,8 +115,10 @@ class TForm1 : public QWidget {
   // False when it did not begin (the reason is told as Send tells it);
   // otherwise FrameDone follows.
   bool SendFromSequence(const QString& line) { return SendText(line, false); }
-  // Whether a line may go out now: no frame going out, no hold after one.
-  bool ReadyToSend() const { return sendReady_ && !Sending(); }
+  // Whether a line may go out now: none of the window's is going out or
+  // waiting its turn, and no hold follows one. (Other programs' lines may
+  // be on the wire: the session queues the next behind them.)
+  bool ReadyToSend() const { return sendReady_; }
   // Send stays disabled while a sequence runs.
   void SetSequenceRunning(bool running);
 
@@ -166,6 +172,8 @@ class TForm1 : public QWidget {
   bool UsbOpened() const;
 
   WindowSender::Settings CurrentLineSettings() const;
+  // What other programs' lines go with: the boxes as they are.
+  session::LineSettings ClientLineSettings() const;
   // The send of one line, in its steps: on the serial link byte by byte,
   // on USB in one write with the reply fetched after it. True when it began.
   bool SendText(const QString& text, bool byOperator);
@@ -187,7 +195,8 @@ class TForm1 : public QWidget {
   StatusLine* status_;  // owned as a child object
   LogArea* logArea_;    // owned as a child object
   Announcer say_;
-  PortControl* ports_;  // owned as a child object
+  PortControl* ports_;   // owned as a child object
+  ShareControl* share_;  // owned as a child object
   ReplyBox replies_;
   WindowSender* sender_;  // owned as a child object
   CommandHistory history_;

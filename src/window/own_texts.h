@@ -87,6 +87,23 @@ enum class OwnText {
   SequenceReload,
   SequenceRunFromHere,
   SequenceReread,  // %1 the file
+  // Sharing the instrument with other programs.
+  ShareToggle,         // %1 the address
+  SharePane,           // %1 clients
+  SharePaneOpen,       // %1 clients, on an address other machines reach
+  ShareFailed,         // %1 the address, %2 why
+  ShareListening,      // %1 the address
+  ShareListeningOpen,  // %1 the address
+  ShareConnected,
+  ShareDisconnected,
+  ShareNotReading,
+  ShareDropped,      // %1 lines
+  ShareTooMany,      // %1 clients
+  ShareTooLong,      // %1 bytes
+  ShareNotSent,      // %1 the line
+  ShareBadSettings,  // %1 the line
+  ShareLinkLost,
+  ShareStopped,
   Count,
 };
 

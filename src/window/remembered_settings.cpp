@@ -29,6 +29,7 @@ constexpr char kLogShown[] = "logShown";
 constexpr char kLogHeight[] = "logHeight";
 constexpr char kReopenPorts[] = "reopenPorts";
 constexpr char kLogToFile[] = "logToFile";
+constexpr char kShared[] = "shareInstrument";
 // A log height a screen could show.
 constexpr int kTallestLog = 4000;
 
@@ -129,6 +130,12 @@ void RememberedSettings::Restore() {
     form_.SetLogToFile(text == "true");
     return true;
   });
+  take(kShared, [&](const QVariant& v) {
+    const QString text = v.toString();
+    if (text != "true" && text != "false") return false;
+    form_.Sharing().SetOn(text == "true");
+    return true;
+  });
   // Only where a screen still shows the window's corner.
   take(kPosition, [&](const QVariant& v) {
     const QPoint position = v.toPoint();
@@ -172,6 +179,7 @@ void RememberedSettings::Follow() {
   connect(form_.findChild<QCheckBox*>("ReopenToggle"), &QCheckBox::toggled, this,
           [this](bool reopen) { Store(kReopenPorts, reopen); });
   connect(&form_, &TForm1::LogToFileChanged, this, [this](bool on) { Store(kLogToFile, on); });
+  connect(&form_.Sharing(), &ShareControl::Changed, this, [this](bool on) { Store(kShared, on); });
   form_.installEventFilter(this);
 }
 

@@ -24,13 +24,19 @@ constexpr char16_t kSendFailed[] = u"发送失败!";
 WindowSender::WindowSender(Parts parts, QObject* parent) : QObject(parent), parts_(parts) {
   auto* session = &parts_.session;
   connect(session, &session::LineSession::FrameOnWire, this, &WindowSender::Logged);
+  // Other programs' lines share the session: their frames are only logged.
   connect(session, &session::LineSession::FrameDone, this,
           [this](const session::Frame& f, bool sent, qsizetype handedOver) {
-            if (f.link == session::Interface::Serial) SerialDone(f, sent, handedOver);
+            if (Ours(f.source) && f.link == session::Interface::Serial) {
+              SerialDone(f, sent, handedOver);
+            }
           });
-  connect(session, &session::LineSession::UsbReplied, this, &WindowSender::UsbDone);
-  connect(session, &session::LineSession::Ready, this, [this] {
-    if (!awaitingAnswer_) emit ReadyChanged(true);
+  connect(session, &session::LineSession::UsbReplied, this,
+          [this](const session::Frame& f, bool written, const QByteArray& reply) {
+            if (Ours(f.source)) UsbDone(f, written, reply);
+          });
+  connect(session, &session::LineSession::SourceReady, this, [this](int source) {
+    if (Ours(source) && !awaitingAnswer_) emit ReadyChanged(true);
   });
 }
 
@@ -100,8 +106,14 @@ void WindowSender::Submit(const session::Frame& frame) {
 // instrument answers to it; a frame refused whole never does.
 void WindowSender::Logged(const session::Frame& frame) {
   const bool serial = frame.link == session::Interface::Serial;
-  parts_.say.Note(LogEntry::Kind::Sent, serial ? parts_.ports.Name() : QString("USB"),
-                  frame.Bytes(), {}, serial && frame.addressed, serial && !frame.addressed);
+  parts_.say.Note(LogEntry::Kind::Sent, LinkName(frame.link, frame.source), frame.Bytes(), {},
+                  serial && frame.addressed, serial && !frame.addressed);
+}
+
+QString WindowSender::LinkName(session::Interface link, int source) const {
+  const QString name = link == session::Interface::Serial ? parts_.ports.Name() : QString("USB");
+  const QString origin = parts_.origin ? parts_.origin(source) : QString();
+  return origin.isEmpty() ? name : name + " (" + origin + ")";
 }
 
 void WindowSender::UsbDone(const session::Frame& frame, bool written, const QByteArray& reply) {

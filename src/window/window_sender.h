@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "session/line_session.h"
 
@@ -47,16 +48,25 @@ class WindowSender : public QObject {
     ReplyBox& replies;
     const PortControl& ports;
     const QLineEdit& address;  // read on USB once the line is through
+    // Where another source's lines come from ("tcp 127.0.0.1:53122"), for
+    // the log.
+    std::function<QString(int source)> origin = {};
   };
   WindowSender(Parts parts, QObject* parent = nullptr);
 
   // True when the line began to go out (or waits for the operator's yes).
   bool Send(const QString& text, const Settings& settings, Source source);
 
+  // The link's name in the log for a frame of `source`'s: the port, or
+  // USB, with the origin of another program's line.
+  QString LinkName(session::Interface link, int source) const;
+  static bool Ours(int source) { return source == kOperator || source == kSequence; }
+
  signals:
   // The operator's line goes out: it belongs in the history.
   void Remembered(const QString& text);
-  // A line was handed to the session (false), or another may go (true).
+  // A line of the window's was handed to the session (false), or another
+  // may go (true): the one before is through, with any hold after it.
   void ReadyChanged(bool ready);
   // A serial frame is through and said so, before FrameDone.
   void SerialThrough();

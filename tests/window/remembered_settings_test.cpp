@@ -44,11 +44,14 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
     form->SetLogHeight(150);
     form->SetLogShown(true);
     form->findChild<QCheckBox*>("LogToFile")->click();
+    form->Sharing().SetAddress("127.0.0.1", 0);  // any port: the switch is what is kept
+    form->findChild<QCheckBox*>("ShareToggle")->click();
     form->move(120, 90);
     form.reset();
   }
   QSettings settings(File(), QSettings::IniFormat);
   form = std::make_unique<TForm1>(nullptr, link::SystemSerialPlatform(), usb);
+  form->Sharing().SetAddress("127.0.0.1", 0);
   new RememberedSettings(*form, settings);
   form->show();
   EXPECT_EQ(Get<QComboBox>("cbo1")->currentText(), "/dev/zrt-gone");
@@ -63,6 +66,7 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   EXPECT_EQ(form->height(), 502 + 150);
   EXPECT_TRUE(form->LogToFile());
   EXPECT_TRUE(form->findChild<QCheckBox*>("LogToFile")->isChecked());
+  EXPECT_TRUE(form->Sharing().On());
 }
 
 TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {

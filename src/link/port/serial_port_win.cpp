@@ -350,10 +350,15 @@ class Win32SerialDevice : public SerialDevice {
   }
 
   WaitResult LineEventFrom(DWORD events) {
-    const DWORD line =
+    DWORD line =
         events & lineEvents_.load(std::memory_order_relaxed) & (EV_RLSD | EV_ERR | EV_RING);
+    if (line & (EV_RLSD | EV_RING)) {
+      // A carrier change is told once, though the system may report it
+      // again (wine does): only a change of the line as it now stands.
+      const DWORD changed = ModemChanges();
+      if (modemKnown_ && !(changed & EV_RLSD)) line &= ~static_cast<DWORD>(EV_RLSD);
+    }
     if (line == 0) return {WaitResult::Ready};
-    if (line & (EV_RLSD | EV_RING)) ModemChanges();  // told now; not again
     return {WaitResult::LineEvent, line};
   }
 

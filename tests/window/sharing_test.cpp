@@ -1,0 +1,77 @@
+// The instrument shared from the window: PyVISA (with pyvisa-py, as
+// Debian ships them) queries the simulated instrument through the panel
+// while the operator sends too; each gets its own reply, and the log says
+// whose lines and replies are whose.
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+
+#include "serve/instrument_server.h"
+#include "sim/pty_instrument.h"
+#include "window/session_log.h"
+#include "window/share_control.h"
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+using SharingTest = WindowTest;
+
+constexpr char kPyVisaClient[] = R"(
+import sys, pyvisa
+inst = pyvisa.ResourceManager("@py").open_resource(
+    f"TCPIP0::127.0.0.1::{sys.argv[1]}::SOCKET", read_termination="\n", write_termination="\n")
+inst.timeout = 20000
+inst.write("88CHA:AFREQ1000Hz")
+assert inst.read() == "OK"
+print(inst.query("88CHA:AFREQ?"))
+)";
+
+TEST_F(SharingTest, PyVisaAndTheOperatorShareTheInstrument) {
+  sim::PtyInstrument instrument({88, {}, {}});
+  Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
+  Click("btn106");
+  ASSERT_TRUE(form->PortOpen());
+  form->Sharing().SetAddress("127.0.0.1", 0);
+  Get<QCheckBox>("ShareToggle")->click();
+  ASSERT_TRUE(form->Sharing().On());
+  const std::uint16_t port = form->Sharing().Server()->Port();
+  EXPECT_EQ(Get<QCheckBox>("ShareToggle")->text(), QString("Share on 127.0.0.1:%1").arg(port));
+
+  QProcess client;
+  client.start("/usr/bin/python3", {"-c", kPyVisaClient, QString::number(port)});
+  ASSERT_TRUE(client.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sharing().Server()->Clients() == 1; }, 20000))
+      << client.readAllStandardError().toStdString();
+  EXPECT_EQ(Get<QLabel>("SharePane")->text(), "clients: 1");
+  QDir().mkpath(ZRT_SCREENSHOT_DIR);
+  EXPECT_TRUE(form->grab().toImage().save(QDir(ZRT_SCREENSHOT_DIR).filePath("sharing.png")));
+
+  // The operator's line takes its turn among the client's.
+  Get<QLineEdit>("Edit1")->setText("88CHB:AFREQ?");
+  Click("btn96");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 30000));
+  EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
+  EXPECT_EQ(client.readAllStandardOutput(), "1000Hz\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Get<QLineEdit>("Edit3")->text().contains("0"); },
+                              10000));
+  EXPECT_FALSE(Get<QLineEdit>("Edit3")->text().contains("Hz")) << "a client's reply in the box";
+
+  // The client's lines and replies stand in the log with their origin.
+  int sentForClient = 0;
+  int receivedForClient = 0;
+  for (int row = 0; row < form->Log().rowCount(); ++row) {
+    const LogEntry entry = form->Log().At(row);
+    if (!entry.link.contains("(tcp 127.0.0.1:")) continue;
+    sentForClient += entry.kind == LogEntry::Kind::Sent;
+    receivedForClient += entry.kind == LogEntry::Kind::Received;
+  }
+  EXPECT_EQ(sentForClient, 2);
+  EXPECT_GE(receivedForClient, 2);
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
