@@ -14,6 +14,7 @@ expected=(
   bin/zrt-panel
   bin/zrt-sim
   bin/zrt-send
+  bin/zrt-serve
   lib/udev/rules.d/70-zrt-panel.rules
   share/applications/$id.desktop
   share/metainfo/$id.metainfo.xml
@@ -24,9 +25,11 @@ expected=(
   share/man/man1/zrt-panel.1
   share/man/man1/zrt-sim.1
   share/man/man1/zrt-send.1
+  share/man/man1/zrt-serve.1
   share/bash-completion/completions/zrt-send
   share/doc/zrt-panel/examples/step-frequency.zrt
   share/doc/zrt-panel/examples/sweep-setup.zrt
+  share/doc/zrt-panel/examples/zrt-serve.service
   share/doc/zrt-panel/copyright
   share/doc/zrt-panel/LICENSE
 )
@@ -64,6 +67,7 @@ dpkg_root -i "$deb" >/dev/null 2>&1
 check_layout "$root/usr" || { echo "package layout differs"; exit 1; }
 "$root/usr/bin/zrt-panel" --version | grep -q '^zrt-panel '
 "$root/usr/bin/zrt-send" --help | grep -q '^usage: zrt-send'
+"$root/usr/bin/zrt-serve" --help | grep -q '^usage: zrt-serve'
 bash -c "source '$root/usr/share/bash-completion/completions/zrt-send' && complete -p zrt-send" >/dev/null
 dpkg_root -r zrt-panel >/dev/null 2>&1
 left=$(find "$root" -type f ! -path "$root/var/*" | wc -l)
