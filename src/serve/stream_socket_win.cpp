@@ -72,12 +72,12 @@ struct Found {
   addrinfo* list = nullptr;
 };
 
-SOCKET Native(NativeSocket socket) { return static_cast<SOCKET>(socket); }
+SOCKET Raw(NativeSocket socket) { return static_cast<SOCKET>(socket); }
 
 }  // namespace
 
 void StreamSocket::Close() {
-  if (socket_ != kNoSocket) closesocket(Native(Release()));
+  if (socket_ != kNoSocket) closesocket(Raw(Release()));
 }
 
 StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, int backlog) {
@@ -122,7 +122,7 @@ StreamSocket StreamSocket::Connect(const std::string& host, std::uint16_t port) 
 StreamSocket StreamSocket::Accept(std::string& peer) const {
   sockaddr_storage address{};
   int size = sizeof address;
-  const SOCKET raw = accept(Native(socket_), reinterpret_cast<sockaddr*>(&address), &size);
+  const SOCKET raw = accept(Raw(socket_), reinterpret_cast<sockaddr*>(&address), &size);
   if (raw == INVALID_SOCKET) return {};
   StreamSocket accepted(static_cast<NativeSocket>(raw));
   if (!SetNonBlocking(raw)) return {};
@@ -133,20 +133,20 @@ StreamSocket StreamSocket::Accept(std::string& peer) const {
 std::uint16_t StreamSocket::LocalPort() const {
   sockaddr_storage address{};
   int size = sizeof address;
-  if (getsockname(Native(socket_), reinterpret_cast<sockaddr*>(&address), &size) != 0) return 0;
+  if (getsockname(Raw(socket_), reinterpret_cast<sockaddr*>(&address), &size) != 0) return 0;
   return ntohs(address.ss_family == AF_INET6
                    ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
                    : reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
 std::ptrdiff_t StreamSocket::Read(char* data, std::size_t size) const {
-  const int got = recv(Native(socket_), data, static_cast<int>(size), 0);
+  const int got = recv(Raw(socket_), data, static_cast<int>(size), 0);
   if (got >= 0) return got;
   return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kFailed;
 }
 
 std::ptrdiff_t StreamSocket::Write(const char* data, std::size_t size) const {
-  const int put = send(Native(socket_), data, static_cast<int>(size), 0);
+  const int put = send(Raw(socket_), data, static_cast<int>(size), 0);
   if (put >= 0) return put;
   return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kFailed;
 }
