@@ -76,15 +76,14 @@ int main(int argc, char** argv) {
   if (const int* status = std::get_if<int>(&steps)) return *status;
   if (std::get<std::vector<sequence::Step>>(steps).empty()) return cli::kSent;
 
-  auto opened = cli::OpenLink({options.port, options.usb, options.simulate, options.baud,
-                               options.address, options.holdLimit});
+  auto opened = cli::OpenLink(options.link);
   if (const auto* exit = std::get_if<cli::Exit>(&opened)) return Fail(exit->status, exit->text);
   const std::unique_ptr<cli::AddressedLink>& link = std::get<cli::OpenedLink>(opened).link;
 
   if (options.format != cli::ReplyFormat::Text) cli::SetBinaryOutput();
   Runner runner(*link);
   QObject::connect(link.get(), &cli::AddressedLink::HeldTooLong, [&] {
-    const double seconds = static_cast<double>(options.holdLimit.count()) / 1000.0;
+    const double seconds = static_cast<double>(options.link.holdLimit.count()) / 1000.0;
     QCoreApplication::exit(
         Fail(cli::kHeldTooLong, QString("the instrument held output back (XOFF) for more than %1 "
                                         "s: the line was not sent whole")

@@ -46,15 +46,14 @@ int main(int argc, char** argv) {
     return exit->status;
   }
   const cli::ServeOptions& options = std::get<cli::ServeOptions>(parsed);
-  auto opening =
-      cli::OpenLink({options.port, options.usb, options.simulate, options.baud, options.address});
+  auto opening = cli::OpenLink(options.link);
   if (const auto* exit = std::get_if<cli::Exit>(&opening)) {
     return Fail(exit->status == cli::kUsage ? cli::kServeUsage : cli::kServeCannotOpen, exit->text);
   }
   cli::OpenedLink& opened = std::get<cli::OpenedLink>(opening);
   cli::AddressedLink& link = *opened.link;
   session::LineSession& session = link.Session();
-  const QString linkName = options.usb ? QString("USB") : opened.port;
+  const QString linkName = options.link.usb ? QString("USB") : opened.port;
 
   const EventLog log;
   serve::InstrumentServer server(session, [&link] { return link.Settings(); });
@@ -88,7 +87,7 @@ int main(int argc, char** argv) {
   });
   QObject::connect(&watch, &link::PortWatch::Back, [&](const QString& name) {
     try {
-      serial->Open(QFile::encodeName(name).toStdString(), options.baud);
+      serial->Open(QFile::encodeName(name).toStdString(), options.link.baud);
     } catch (const std::exception&) {
       return;  // not yet: the next look tries again
     }

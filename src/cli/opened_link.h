@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "cli/line_links.h"
+#include "cli/link_options.h"
 #include "cli/send_options.h"
 
 namespace zrt::sim {
@@ -18,15 +19,6 @@ class SimulatedCh375;
 }  // namespace zrt::sim
 
 namespace zrt::cli {
-
-struct LinkChoice {
-  QString port;
-  bool usb = false;
-  bool simulate = false;
-  QString baud = "19200";
-  QString address = "88";
-  std::chrono::milliseconds holdLimit = kDefaultHoldLimit;
-};
 
 struct OpenedLink {
   OpenedLink();

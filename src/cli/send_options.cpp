@@ -63,21 +63,14 @@ std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
     };
     if (arg == "--help" || arg == "-h") return Exit{0, kSendHelp};
     if (arg == "--version") return Exit{0, QString("zrt-send %1\n").arg(ZRT_VERSION)};
-    if (arg == "--usb") {
-      options.usb = true;
-    } else if (arg == "--simulate") {
-      options.simulate = true;
+    std::optional<QString> problem;
+    if (TakeLinkOption(arguments, i, options.link, problem)) {
+      if (problem) return Usage(*problem);
     } else if (arg == "--raw" || arg == "--hex" || arg == "--json") {
       ++formats;
       options.format = arg == "--raw"   ? ReplyFormat::Raw
                        : arg == "--hex" ? ReplyFormat::Hex
                                         : ReplyFormat::Json;
-    } else if (arg == "--port") {
-      if (!value(options.port)) return Usage("--port needs a path");
-    } else if (arg == "--baud") {
-      if (!value(options.baud)) return Usage("--baud needs a rate");
-    } else if (arg == "--address") {
-      if (!value(options.address)) return Usage("--address needs a number");
     } else if (arg == "--file") {
       if (!value(options.file)) return Usage("--file needs a file");
       if (options.file == "-") options.stdinFile = true;
@@ -87,7 +80,7 @@ std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
       if (!limit || limit->count() == 0) {
         return Usage("--hold-limit needs a time such as 500ms or 10s");
       }
-      options.holdLimit = *limit;
+      options.link.holdLimit = *limit;
     } else if (arg == "--timeout") {
       QString text;
       if (!value(text)) return Usage("--timeout needs a time such as 500ms or 2s");
@@ -103,9 +96,7 @@ std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
     }
   }
   if (formats > 1) return Usage("choose one of --raw, --hex and --json");
-  const int links = (options.port.isEmpty() ? 0 : 1) + (options.usb ? 1 : 0);
-  if (links > 1) return Usage("choose --port or --usb, not both");
-  if (links == 0 && !options.simulate) return Usage("name a --port, --usb or --simulate");
+  if (const auto problem = LinkProblem(options.link)) return Usage(*problem);
   const int sources = (options.lines.isEmpty() ? 0 : 1) +
                       (options.file.isEmpty() || options.stdinFile ? 0 : 1) +
                       (options.stdinFile ? 1 : 0);

@@ -6,21 +6,15 @@
 #include <chrono>
 #include <optional>
 
+#include "cli/link_options.h"
+
 namespace zrt::cli {
 
 enum class ReplyFormat { Text, Raw, Hex, Json };
 
-inline constexpr std::chrono::milliseconds kDefaultHoldLimit{10000};
-
 struct SendOptions {
-  QString port;  // a serial port's path
-  bool usb = false;
-  bool simulate = false;  // the simulated instrument instead of a device
-  QString baud = "19200";
-  QString address = "88";
+  LinkChoice link;  // its hold limit ends the run when it is passed
   std::chrono::milliseconds timeout{2000};
-  // How long the instrument may hold output (XOFF) before the run ends.
-  std::chrono::milliseconds holdLimit = kDefaultHoldLimit;
   ReplyFormat format = ReplyFormat::Text;
   QString file;            // a sequence file
   bool stdinFile = false;  // "-": the sequence comes on standard input

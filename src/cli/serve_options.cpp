@@ -49,16 +49,9 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments)
     QString text;
     if (arg == "--help" || arg == "-h") return Exit{0, kServeHelp};
     if (arg == "--version") return Exit{0, QString("zrt-serve %1\n").arg(ZRT_VERSION)};
-    if (arg == "--usb") {
-      options.usb = true;
-    } else if (arg == "--simulate") {
-      options.simulate = true;
-    } else if (arg == "--port") {
-      if (!value(options.port)) return Usage("--port needs a path");
-    } else if (arg == "--baud") {
-      if (!value(options.baud)) return Usage("--baud needs a rate");
-    } else if (arg == "--address") {
-      if (!value(options.address)) return Usage("--address needs a number");
+    std::optional<QString> problem;
+    if (TakeLinkOption(arguments, i, options.link, problem)) {
+      if (problem) return Usage(*problem);
     } else if (arg == "--listen") {
       if (!value(text) ||
           !serve::ParseListenAddress(text, options.listenHost, options.listenPort)) {
@@ -72,9 +65,7 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments)
       return Usage("unknown argument " + arg);
     }
   }
-  const int links = (options.port.isEmpty() ? 0 : 1) + (options.usb ? 1 : 0);
-  if (links > 1) return Usage("choose --port or --usb, not both");
-  if (links == 0 && !options.simulate) return Usage("name a --port, --usb or --simulate");
+  if (const auto problem = LinkProblem(options.link)) return Usage(*problem);
   return options;
 }
 

@@ -6,16 +6,13 @@
 #include <cstdint>
 #include <variant>
 
+#include "cli/link_options.h"
 #include "cli/send_options.h"
 
 namespace zrt::cli {
 
 struct ServeOptions {
-  QString port;  // a serial port's path or a network port's name
-  bool usb = false;
-  bool simulate = false;
-  QString baud = "19200";
-  QString address = "88";
+  LinkChoice link;
   QString listenHost = "127.0.0.1";
   std::uint16_t listenPort = 5025;
   int maxClients = 8;

@@ -1,0 +1,42 @@
+#include "cli/link_options.h"
+
+namespace zrt::cli {
+
+bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
+                    std::optional<QString>& problem) {
+  const QString& arg = arguments[i];
+  if (arg == "--usb") {
+    choice.usb = true;
+    return true;
+  }
+  if (arg == "--simulate") {
+    choice.simulate = true;
+    return true;
+  }
+  const std::pair<const char*, QString LinkChoice::*> valued[] = {
+      {"--port", &LinkChoice::port},
+      {"--baud", &LinkChoice::baud},
+      {"--address", &LinkChoice::address},
+  };
+  const char* const needs[] = {"--port needs a path", "--baud needs a rate",
+                               "--address needs a number"};
+  for (std::size_t n = 0; n < std::size(valued); ++n) {
+    if (arg != valued[n].first) continue;
+    if (i + 1 >= arguments.size()) {
+      problem = needs[n];
+    } else {
+      choice.*valued[n].second = arguments[++i];
+    }
+    return true;
+  }
+  return false;
+}
+
+std::optional<QString> LinkProblem(const LinkChoice& choice) {
+  const int links = (choice.port.isEmpty() ? 0 : 1) + (choice.usb ? 1 : 0);
+  if (links > 1) return "choose --port or --usb, not both";
+  if (links == 0 && !choice.simulate) return "name a --port, --usb or --simulate";
+  return std::nullopt;
+}
+
+}  // namespace zrt::cli
