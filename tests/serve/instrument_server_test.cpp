@@ -109,6 +109,11 @@ TEST(InstrumentServer, MisbehavingClients) {
   EXPECT_TRUE(refused.startsWith("ERROR: line longer than 4096 bytes")) << refused.toStdString();
   EXPECT_TRUE(refused.endsWith("\n0\n")) << refused.toStdString();
 
+  // One that never reads what it asked for holds up nobody.
+  Bench::Send(clients[5], QByteArray("88CHA:AFREQ?\n").repeated(3));
+  Bench::Send(clients[6], "88CHB:AFREQ?\n");
+  EXPECT_EQ(Bench::Read(clients[6], 1), "0\n");
+
   Bench::Send(clients[1], "88CHA:AFREQ2000Hz\n88CHA:AFREQ3000Hz\n88CHA:AFREQ4000Hz\n");
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Sending(); }, 5000));
   // Gone at once, as a client killed with replies unread goes: reset.

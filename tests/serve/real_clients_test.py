@@ -64,6 +64,17 @@ def socat_pipe(port):
     assert out.stdout == b"OK\n500Hz\n", out
 
 
+def megabyte_without_line_feed(port):
+    # Refused once, nothing of it sent, and the client still served.
+    client = socket.create_connection(("127.0.0.1", port), timeout=LIMIT)
+    client.sendall(b"A" * (1 << 20) + b"\n88CHA:AFREQ?\n")
+    reply = b""
+    while reply.count(b"\n") < 2:
+        reply += client.recv(4096)
+    assert reply == b"ERROR: line longer than 4096 bytes, not sent\n1000Hz\n", reply
+    client.close()
+
+
 def flood_and_query(serve, port):
     # A client that sends lines as fast as it can is no longer read once its
     # queue is full: its sends block, the server's memory stays put, and
@@ -95,7 +106,7 @@ def flood_and_query(serve, port):
 def main():
     serve, port, log, reader = start()
     try:
-        for step in (pyvisa_queries, lxi_query, socat_pipe):
+        for step in (pyvisa_queries, lxi_query, socat_pipe, megabyte_without_line_feed):
             step(port)
             print(f"{step.__name__}: ok")
         flood_and_query(serve, port)
@@ -104,6 +115,7 @@ def main():
         assert serve.wait(timeout=LIMIT) == 0
         reader.join(LIMIT)
         assert any("waiting lines dropped" in line for line in log), "".join(log[-5:])
+        assert not any("sent XAAAA" in line for line in log), "a refused line went out"
     finally:
         if serve.poll() is None:
             serve.kill()
