@@ -85,7 +85,7 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
             emit Event({ServerEvent::Kind::NotSent, client->origin, frame.text});
             Output(*client, Refusal("not sent: the port is not open"));
           });
-  connect(&session_, &session::LineSession::Abandoned, this, [this](int source) {
+  connect(&session_, &session::LineSession::Abandoned, this, [this](int source, bool) {
     Client* client = Find(source);
     if (!client) return;
     const int dropped = static_cast<int>(client->waiting.size());

@@ -1,6 +1,7 @@
 #include "session/line_session.h"
 
-#include <set>
+#include <utility>
+#include <vector>
 
 #include "link/tcomm.h"
 #include "link/usb_link.h"
@@ -144,12 +145,12 @@ void LineSession::Abandon() {
   sweepHold_.stop();
   replyWait_.stop();
   replyEnded_ = true;  // nobody waits for it any more
-  std::set<int> sources;
-  if (current_) sources.insert(current_->source);
-  for (const Frame& frame : waiting_) sources.insert(frame.source);
+  std::vector<std::pair<int, bool>> dropped;
+  if (current_) dropped.emplace_back(current_->source, true);
+  for (const Frame& frame : waiting_) dropped.emplace_back(frame.source, false);
   current_.reset();
   waiting_.clear();
-  for (int source : sources) emit Abandoned(source);
+  for (const auto& [source, current] : dropped) emit Abandoned(source, current);
 }
 
 void LineSession::Through(bool sent, qsizetype handedOver) {

@@ -135,8 +135,9 @@ class LineSession : public QObject {
   void OutputHeld(bool held);
   // The hold lasted longer than the limit: the frame was given up.
   void HeldTooLong(const Frame& frame);
-  // Abandon dropped frames of this source's.
-  void Abandoned(int source);
+  // Abandon dropped a frame of this source's: the one going out or under
+  // its hold (`current`), or one waiting its turn.
+  void Abandoned(int source, bool current);
   // The source's frame is through, with any hold after it.
   void SourceReady(int source);
   // Idle again: a line may go at once.

@@ -38,6 +38,12 @@ WindowSender::WindowSender(Parts parts, QObject* parent) : QObject(parent), part
   connect(session, &session::LineSession::SourceReady, this, [this](int source) {
     if (Ours(source) && !awaitingAnswer_) emit ReadyChanged(true);
   });
+  // A line of the window's that waited behind another program's when the
+  // link went is dropped with it: Send is there again. (One going out is
+  // the window's to finish: its hold after it still follows.)
+  connect(session, &session::LineSession::Abandoned, this, [this](int source, bool current) {
+    if (Ours(source) && !current && !awaitingAnswer_) emit ReadyChanged(true);
+  });
 }
 
 bool WindowSender::Send(const QString& text, const Settings& settings, Source source) {

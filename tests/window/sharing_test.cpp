@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <optional>
 
 #include "serve/instrument_server.h"
+#include "serve/stream_socket.h"
 #include "sim/pty_instrument.h"
 #include "window/session_log.h"
 #include "window/share_control.h"
@@ -19,6 +21,10 @@ namespace zrt::window::testing {
 namespace {
 
 using SharingTest = WindowTest;
+
+struct Answering : MessagePresenter {
+  void Present(const OperatorMessage&, std::function<void()> answered) override { answered(); }
+};
 
 constexpr char kPyVisaClient[] = R"(
 import sys, pyvisa
@@ -71,6 +77,27 @@ TEST_F(SharingTest, PyVisaAndTheOperatorShareTheInstrument) {
   }
   EXPECT_EQ(sentForClient, 2);
   EXPECT_GE(receivedForClient, 2);
+}
+
+// The operator's line waiting behind a program's when the port goes is
+// dropped with it, and Send comes back.
+TEST_F(SharingTest, TheOperatorsWaitingLineGoesWithThePort) {
+  Answering answering;
+  form->SetMessagePresenter(answering);
+  std::optional<sim::PtyInstrument> instrument(std::in_place, sim::PtyInstrument::Options{});
+  Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(instrument->TerminalPath()));
+  Click("btn106");
+  form->Sharing().SetAddress("127.0.0.1", 0);
+  form->Sharing().SetOn(true);
+  const auto client = serve::StreamSocket::Connect("127.0.0.1", form->Sharing().Server()->Port());
+  client.Write("88CHA:AFREQ1234567890Hz\n", 24);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sending(); }, 10000));
+  Get<QLineEdit>("Edit1")->setText("88CHB:AFREQ?");
+  Click("btn96");
+  ASSERT_FALSE(form->ReadyToSend());
+  instrument.reset();  // the port's other end goes
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->PortOpen(); }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Button("btn96")->isEnabled(); }, 5000));
 }
 
 }  // namespace
