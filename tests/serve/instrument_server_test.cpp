@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "link/tcomm.h"
+#include "serve/listen_address.h"
 #include "sim/pty_instrument.h"
 
 namespace zrt::serve {
@@ -38,6 +39,30 @@ TEST(LineSplitter, CutsLinesAndRefusesLongOnes) {
       for (Piece& piece : splitter.Push(bytes)) pieces.push_back(std::move(piece));
     }
     EXPECT_EQ(pieces, c.pieces) << c.pushes.front().substr(0, 20);
+  }
+}
+
+TEST(ListenAddress, AsACommandLineGivesIt) {
+  struct Case {
+    const char* text;
+    bool ok;
+    const char* host;  // as it is left
+    std::uint16_t port;
+  };
+  const Case cases[] = {
+      {"5025", true, "127.0.0.1", 5025},      {"0.0.0.0:5026", true, "0.0.0.0", 5026},
+      {"[::1]:5027", true, "::1", 5027},      {"0", true, "127.0.0.1", 0},
+      {"::1", false, "127.0.0.1", 0},         {"host:", false, "127.0.0.1", 0},
+      {":5025", false, "127.0.0.1", 0},       {"65536", false, "127.0.0.1", 0},
+      {"localhost:x", false, "127.0.0.1", 0},
+  };
+  for (const Case& c : cases) {
+    QString host = "127.0.0.1";
+    std::uint16_t port = 0;
+    EXPECT_EQ(ParseListenAddress(c.text, host, port), c.ok) << c.text;
+    if (!c.ok) continue;
+    EXPECT_EQ(host, c.host) << c.text;
+    EXPECT_EQ(port, c.port) << c.text;
   }
 }
 

@@ -103,10 +103,22 @@ def flood_and_query(serve, port):
     other.close()
 
 
+def refusals(port):
+    # Each failure in one line, with its documented status.
+    cases = [
+        (["--simulate", "--listen", "nowhere"], 2, "--listen needs"),
+        (["--simulate", "--listen", f"127.0.0.1:{port}"], 6, f"127.0.0.1:{port}"),
+        (["--port", "/dev/zrt-no-such-port"], 3, "/dev/zrt-no-such-port"),
+    ]
+    for args, status, said in cases:
+        out = subprocess.run([SERVE, *args], capture_output=True, text=True, timeout=LIMIT)
+        assert out.returncode == status and said in out.stderr, (args, out)
+
+
 def main():
     serve, port, log, reader = start()
     try:
-        for step in (pyvisa_queries, lxi_query, socat_pipe, megabyte_without_line_feed):
+        for step in (pyvisa_queries, lxi_query, socat_pipe, megabyte_without_line_feed, refusals):
             step(port)
             print(f"{step.__name__}: ok")
         flood_and_query(serve, port)
