@@ -109,7 +109,10 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
   });
 }
 
-InstrumentServer::~InstrumentServer() { Stop(); }
+InstrumentServer::~InstrumentServer() {
+  blockSignals(true);  // whoever listened may be going too
+  Stop();
+}
 
 void InstrumentServer::Listen(const std::string& host, std::uint16_t port) {
   Stop();
