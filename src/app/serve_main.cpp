@@ -70,15 +70,24 @@ int main(int argc, char** argv) {
   QObject::connect(&session, &session::LineSession::Received, [&](int source, const QByteArray& b) {
     log(who(source), "received " + sequence::Escaped(b));
   });
-  QObject::connect(&session, &session::LineSession::HeldTooLong, [&](const session::Frame& f) {
-    log(who(f.source), "the instrument held output back too long: the line was given up");
-  });
-
   // A serial port that goes away is waited for, and opened again when it
   // comes back (by its stable name, as the panel does).
   link::PortWatch watch;
   auto* serial = dynamic_cast<cli::SerialLineLink*>(&link);
-  if (serial) watch.Opened(QFile::encodeName(opened.port).toStdString());
+  QString portName = opened.port;  // as last opened
+  if (serial) watch.Opened(QFile::encodeName(portName).toStdString());
+  // A frame the instrument held back too long is given up with the port,
+  // and what waited in it: the port is opened afresh for the next lines.
+  QObject::connect(&session, &session::LineSession::HeldTooLong, [&](const session::Frame& f) {
+    log(who(f.source), "the instrument held output back too long: the line was given up");
+    if (!serial) return;
+    try {
+      serial->Open(QFile::encodeName(portName).toStdString(), options.link.baud);
+      log(portName, "opened afresh");
+    } catch (const std::exception& error) {
+      log(portName, QString("cannot be opened again: %1").arg(error.what()));
+    }
+  });
   QObject::connect(&link, &sequence::LineLink::Lost, [&] {
     log(linkName, "lost" + (link.LostReason().isEmpty() ? QString() : ": " + link.LostReason()));
     if (!serial) return;  // the USB bridge is opened again when it is plugged in
@@ -93,6 +102,7 @@ int main(int argc, char** argv) {
     }
     watch.Stop();
     watch.Opened(QFile::encodeName(name).toStdString());
+    portName = name;
     log(name, "reopened");
   });
 

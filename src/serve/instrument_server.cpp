@@ -42,6 +42,8 @@ QString Describe(const ServerEvent& event) {
       return QString("%1: not sent, the address or the rate is no number").arg(event.text);
     case Kind::LinkLost:
       return "the link was lost under its line" + dropped;
+    case Kind::HeldTooLong:
+      return QString("%1: given up, the instrument held output back too long").arg(event.text);
     case Kind::Stopped:
       return "stopped listening";
   }
@@ -98,6 +100,17 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
         Refusal(
             QString("the link to the instrument was lost; %1 waiting lines dropped").arg(dropped)));
     if (client->socket && !client->sendingEnded) client->reading->setEnabled(true);
+    CloseWhenServed(*client);
+  });
+  connect(&session_, &session::LineSession::HeldTooLong, this, [this](const session::Frame& frame) {
+    Client* client = Find(frame.source);
+    if (!client) return;
+    client->inSession = false;
+    client->answers = 0;
+    emit Event({ServerEvent::Kind::HeldTooLong, client->origin, frame.text});
+    Output(*client,
+           Refusal("the instrument held output back (XOFF) too long: the line was given up"));
+    SubmitNext(*client);
     CloseWhenServed(*client);
   });
   connect(&session_, &session::LineSession::SourceReady, this, [this](int source) {

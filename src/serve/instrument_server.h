@@ -51,6 +51,7 @@ struct ServerEvent {
     NotSent,       // origin; text: the line, not sent (the port is not open)
     BadSettings,   // origin; text: the line, not sent (no number for an address or rate)
     LinkLost,      // origin: whose line the link went under; count: lines dropped
+    HeldTooLong,   // origin; text: its line, given up under the instrument's XOFF
     Stopped,
   };
   Kind kind;

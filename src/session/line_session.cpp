@@ -45,12 +45,12 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
   });
   holdLimitTimer_.setSingleShot(true);
   connect(&holdLimitTimer_, &QTimer::timeout, this, [this] {
-    // Given up whole: nothing more goes out after it.
-    sender_.Cancel();
+    // Given up whole: nothing more goes out after it, nor after those waiting.
     const Frame frame = *current_;
     current_.reset();
-    waiting_.clear();
+    const auto dropped = DropAll();
     emit HeldTooLong(frame);
+    for (const auto& [source, current] : dropped) emit Abandoned(source, current);
   });
 }
 
@@ -140,6 +140,10 @@ void LineSession::HoldAfter(const Frame& frame) {
 }
 
 void LineSession::Abandon() {
+  for (const auto& [source, current] : DropAll()) emit Abandoned(source, current);
+}
+
+std::vector<std::pair<int, bool>> LineSession::DropAll() {
   sender_.Cancel();
   holdLimitTimer_.stop();
   sweepHold_.stop();
@@ -150,7 +154,7 @@ void LineSession::Abandon() {
   for (const Frame& frame : waiting_) dropped.emplace_back(frame.source, false);
   current_.reset();
   waiting_.clear();
-  for (const auto& [source, current] : dropped) emit Abandoned(source, current);
+  return dropped;
 }
 
 void LineSession::Through(bool sent, qsizetype handedOver) {

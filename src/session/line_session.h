@@ -24,6 +24,8 @@
 #include <deque>
 #include <optional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "link/port/serial_device.h"
 #include "protocol/paced_sender.h"
@@ -133,7 +135,8 @@ class LineSession : public QObject {
   void ReplyEnded(int source, bool replied);
   // The instrument holds output back (XOFF), or lets it go.
   void OutputHeld(bool held);
-  // The hold lasted longer than the limit: the frame was given up.
+  // The hold lasted longer than the limit: the frame was given up, and
+  // those waiting with it (Abandoned says whose).
   void HeldTooLong(const Frame& frame);
   // Abandon dropped a frame of this source's: the one going out or under
   // its hold (`current`), or one waiting its turn.
@@ -151,6 +154,9 @@ class LineSession : public QObject {
   // The next frame when its turn has come.
   void Proceed();
   void Block(const QByteArray& block);
+  // Drops every frame, with the timers: whose they were, and which was
+  // the one going out.
+  std::vector<std::pair<int, bool>> DropAll();
   void EndReply();
   void UsbTransferred(bool written, const QByteArray& reply);
   void Held(bool held);

@@ -125,6 +125,8 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {"%1: not sent, the address or the rate is no number", "%1：未发送，地址或波特率不是数字",
          "%1：未傳送，位址或鮑率不是數字"},
         {"the link was lost under its line", "发送其命令时连接中断", "傳送其命令時連線中斷"},
+        {"%1: given up, the instrument held output back too long",
+         "%1：已放弃，仪器暂停输出的时间过长", "%1：已放棄，儀器暫停輸出的時間過長"},
         {"Sharing stopped", "已停止共享", "已停止共享"},
     }};
 

@@ -103,6 +103,7 @@ enum class OwnText {
   ShareNotSent,      // %1 the line
   ShareBadSettings,  // %1 the line
   ShareLinkLost,
+  ShareHeldTooLong,  // %1 the line
   ShareStopped,
   Count,
 };

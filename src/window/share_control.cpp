@@ -27,6 +27,7 @@ constexpr std::pair<Kind, OwnText> kEventTexts[] = {
     {Kind::NotSent, OwnText::ShareNotSent},
     {Kind::BadSettings, OwnText::ShareBadSettings},
     {Kind::LinkLost, OwnText::ShareLinkLost},
+    {Kind::HeldTooLong, OwnText::ShareHeldTooLong},
     {Kind::Stopped, OwnText::ShareStopped},
 };
 

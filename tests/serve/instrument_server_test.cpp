@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "link/tcomm.h"
+#include "pty_pair.h"
 #include "serve/listen_address.h"
 #include "sim/pty_instrument.h"
 
@@ -168,6 +169,32 @@ TEST(InstrumentServer, MisbehavingClients) {
   });
   ASSERT_NE(gone, events.end());
   EXPECT_EQ(gone->count, 2);
+}
+
+// The instrument holding output back past the limit: the client whose
+// line it was and the one waiting behind it are told, and served after.
+TEST(InstrumentServer, HeldTooLong) {
+  link::testing::PtyPair pty;
+  link::TComm comm;
+  comm.SetCommName(pty.TerminalPath());
+  comm.OpenPort();
+  session::LineSession session(&comm, nullptr);
+  session.SetHoldLimit(std::chrono::milliseconds(300));
+  InstrumentServer server(session, [] { return session::LineSettings{}; });
+  server.Listen("127.0.0.1", 0);
+  const auto held = StreamSocket::Connect("127.0.0.1", server.Port());
+  const auto behind = StreamSocket::Connect("127.0.0.1", server.Port());
+  Bench::Send(held, "88CHA:AFREQ1000Hz\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.Sending(); }, 5000));
+  ASSERT_EQ(pty.Receive(1, 5000), "X");
+  ASSERT_TRUE(pty.SendXoffAndWait());
+  Bench::Send(behind, "88CHA:AFREQ?\n");
+  EXPECT_TRUE(Bench::Read(held, 1).startsWith("ERROR: the instrument held output back"));
+  EXPECT_TRUE(Bench::Read(behind, 1).startsWith("ERROR: the link to the instrument was lost"));
+  pty.Send("\x11");  // XON
+  Bench::Send(behind, "Q\n");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return pty.Receive(1, 100).endsWith('\n'); }, 10000))
+      << "not served after";
 }
 
 }  // namespace
