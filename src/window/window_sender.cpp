@@ -33,7 +33,8 @@ WindowSender::WindowSender(Parts parts, QObject* parent) : QObject(parent), part
           });
   connect(session, &session::LineSession::UsbReplied, this,
           [this](const session::Frame& f, bool written, const QByteArray& reply) {
-            if (Ours(f.source)) UsbDone(f, written, reply);
+            if (Ours(f.source)) return UsbDone(f, written, reply);
+            parts_.say.Note(LogEntry::Kind::Received, LinkName(f.link, f.source), reply);
           });
   connect(session, &session::LineSession::SourceReady, this, [this](int source) {
     if (Ours(source) && !awaitingAnswer_) emit ReadyChanged(true);
