@@ -3,9 +3,12 @@
 // and clients that misbehave.
 #include "serve/instrument_server.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <QCoreApplication>
 #include <QTest>
 
 #include "link/tcomm.h"
@@ -195,6 +198,43 @@ TEST(InstrumentServer, HeldTooLong) {
   Bench::Send(behind, "Q\n");
   EXPECT_TRUE(QTest::qWaitFor([&] { return pty.Receive(1, 100).endsWith('\n'); }, 10000))
       << "not served after";
+}
+
+// A client that asks and never reads is closed once a mebibyte waits for
+// it, whatever the instrument sends; the others are not held up.
+TEST(InstrumentServer, AClientThatNeverReadsIsClosed) {
+  link::testing::PtyPair pty;
+  link::TComm comm;
+  comm.SetCommName(pty.TerminalPath());
+  comm.OpenPort();
+  session::LineSession session(&comm, nullptr);
+  InstrumentServer server(session, [] { return session::LineSettings{}; });
+  std::vector<ServerEvent::Kind> events;
+  QObject::connect(&server, &InstrumentServer::Event,
+                   [&](const ServerEvent& event) { events.push_back(event.kind); });
+  server.Listen("127.0.0.1", 0);
+  // Its own receive buffer small, so that what waits for it waits here.
+  StreamSocket deaf(socket(AF_INET, SOCK_STREAM, 0));
+  const int small = 4096;
+  setsockopt(static_cast<int>(deaf.Native()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(server.Port());
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(static_cast<int>(deaf.Native()), reinterpret_cast<sockaddr*>(&address),
+                    sizeof address),
+            0);
+  Bench::Send(deaf, "Q\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session.Idle(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session.Sending(); }, 5000));
+  ASSERT_EQ(pty.Receive(2, 5000), "Q\n");
+  // An instrument that never stops answering, a block at a time.
+  for (int i = 0; i < 128 && server.Clients() > 0; ++i) {
+    pty.Send(QByteArray(32 << 10, 'R'));
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return server.Clients() == 0; }, 20000));
+  EXPECT_NE(std::find(events.begin(), events.end(), ServerEvent::Kind::NotReading), events.end());
 }
 
 }  // namespace
