@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup_report.h"
 #include "link/tcomm.h"
 #include "serve/instrument_server.h"
 #include "sim/pty_instrument.h"
@@ -50,15 +51,6 @@ long StatusSum(const char* field) {
     }
   }
   return sum;
-}
-
-long ResidentKb() {
-  QFile status("/proc/self/status");
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  }
-  return -1;
 }
 
 // Runs the event loop for `ms`, or until `quit` is called; it sleeps
@@ -167,7 +159,7 @@ double IdleWakeups(int seconds) {
 double FloodGrowthMb(Bench& bench, int seconds) {
   const serve::StreamSocket flood = bench.Connect();
   const serve::StreamSocket other = bench.Connect();
-  const long before = ResidentKb();
+  const long before = app::ResidentKilobytes();
   const QByteArray chunk = QByteArray("88A1V\n").repeated(1000);
   QElapsedTimer clock;
   clock.start();
@@ -177,7 +169,7 @@ double FloodGrowthMb(Bench& bench, int seconds) {
     other.Write("88A?\n", 5);  // still served
     ReadLines(other, 1, got);
   }
-  return static_cast<double>(ResidentKb() - before) / 1024.0;
+  return static_cast<double>(app::ResidentKilobytes() - before) / 1024.0;
 }
 
 }  // namespace

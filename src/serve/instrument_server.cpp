@@ -3,7 +3,7 @@
 #include <QSocketNotifier>
 #include <array>
 
-#include "protocol/send_steps.h"
+#include "serve/listen_address.h"
 
 namespace zrt::serve {
 
@@ -134,9 +134,7 @@ void InstrumentServer::Listen(const std::string& host, std::uint16_t port) {
   port_ = listener_.LocalPort();
   accepting_ = new QSocketNotifier(listener_.Native(), QSocketNotifier::Read, this);
   connect(accepting_, &QSocketNotifier::activated, this, &InstrumentServer::Accept);
-  const QString address =
-      QString::fromStdString(host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" +
-      QString::number(port_);
+  const QString address = ListenAddressText(QString::fromStdString(host), port_);
   emit Event({ServerEvent::Kind::Listening, {}, address, IsLoopback(host) ? 0 : 1});
 }
 

@@ -19,4 +19,8 @@ bool ParseListenAddress(const QString& text, QString& host, std::uint16_t& port)
   return true;
 }
 
+QString ListenAddressText(const QString& host, std::uint16_t port) {
+  return (host.contains(':') ? "[" + host + "]" : host) + ":" + QString::number(port);
+}
+
 }  // namespace zrt::serve

@@ -10,5 +10,7 @@ namespace zrt::serve {
 // into `host` (left as it is when the text names none) and `port`; false
 // when the text is not that.
 bool ParseListenAddress(const QString& text, QString& host, std::uint16_t& port);
+// The address as ParseListenAddress reads it: "HOST:PORT", "[IPV6]:PORT".
+QString ListenAddressText(const QString& host, std::uint16_t port);
 
 }  // namespace zrt::serve

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "serve/instrument_server.h"
+#include "serve/listen_address.h"
 #include "window/announcer.h"
 #include "window/own_texts.h"
 #include "window/status_line.h"
@@ -50,7 +51,7 @@ bool ShareControl::On() const { return server_ && server_->Listening(); }
 
 QString ShareControl::Address() const {
   const std::uint16_t port = On() ? server_->Port() : port_;  // the one picked, for 0
-  return (host_.contains(':') ? "[" + host_ + "]" : host_) + ":" + QString::number(port);
+  return serve::ListenAddressText(host_, port);
 }
 
 void ShareControl::SetAddress(const QString& host, std::uint16_t port) {

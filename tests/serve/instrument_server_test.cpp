@@ -174,16 +174,25 @@ TEST(InstrumentServer, MisbehavingClients) {
   EXPECT_EQ(gone->count, 2);
 }
 
+// A port open on a bare pseudo-terminal, whose other side the test plays,
+// the session on it and a server not yet listening.
+struct PtyBench {
+  PtyBench() {
+    comm.SetCommName(pty.TerminalPath());
+    comm.OpenPort();
+  }
+  link::testing::PtyPair pty;
+  link::TComm comm;
+  session::LineSession session{&comm, nullptr};
+  InstrumentServer server{session, [] { return session::LineSettings{}; }};
+};
+
 // The instrument holding output back past the limit: the client whose
 // line it was and the one waiting behind it are told, and served after.
 TEST(InstrumentServer, HeldTooLong) {
-  link::testing::PtyPair pty;
-  link::TComm comm;
-  comm.SetCommName(pty.TerminalPath());
-  comm.OpenPort();
-  session::LineSession session(&comm, nullptr);
+  PtyBench bench;
+  auto& [pty, comm, session, server] = bench;
   session.SetHoldLimit(std::chrono::milliseconds(300));
-  InstrumentServer server(session, [] { return session::LineSettings{}; });
   server.Listen("127.0.0.1", 0);
   const auto held = StreamSocket::Connect("127.0.0.1", server.Port());
   const auto behind = StreamSocket::Connect("127.0.0.1", server.Port());
@@ -203,12 +212,8 @@ TEST(InstrumentServer, HeldTooLong) {
 // A client that asks and never reads is closed once a mebibyte waits for
 // it, whatever the instrument sends; the others are not held up.
 TEST(InstrumentServer, AClientThatNeverReadsIsClosed) {
-  link::testing::PtyPair pty;
-  link::TComm comm;
-  comm.SetCommName(pty.TerminalPath());
-  comm.OpenPort();
-  session::LineSession session(&comm, nullptr);
-  InstrumentServer server(session, [] { return session::LineSettings{}; });
+  PtyBench bench;
+  auto& [pty, comm, session, server] = bench;
   std::vector<ServerEvent::Kind> events;
   QObject::connect(&server, &InstrumentServer::Event,
                    [&](const ServerEvent& event) { events.push_back(event.kind); });
