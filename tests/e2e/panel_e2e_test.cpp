@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QThread>
 
+#include "serve/stream_socket.h"
 #include "sim/simulated_ch375.h"
 #include "window/main_window.h"
 #include "x_session.h"
@@ -193,7 +194,10 @@ class WinePanelE2ETest : public PanelE2ETest {
     environment.insert("WINEDEBUG", "-all");
     environment.insert("LD_PRELOAD", qEnvironmentVariable("ZRT_WINE_SHIM"));
     panel.setProcessEnvironment(environment);
-    panel.start("wine", {program});
+    // Shares the instrument on a port free a moment ago, for clients on
+    // this machine's side to reach the Winsock server.
+    sharePort = serve::StreamSocket::Listen("127.0.0.1", 0).LocalPort();
+    panel.start("wine", {program, "--listen", "127.0.0.1:" + QString::number(sharePort)});
   }
   void TearDown() override {
     PanelE2ETest::TearDown();
@@ -201,6 +205,7 @@ class WinePanelE2ETest : public PanelE2ETest {
   }
 
   QString comLink;
+  std::uint16_t sharePort = 0;
 };
 
 TEST_F(WinePanelE2ETest, TheTypicalRequestReachesAComPort) {
@@ -212,6 +217,17 @@ TEST_F(WinePanelE2ETest, TheTypicalRequestReachesAComPort) {
   EXPECT_TRUE(Heard().filter("pacing:").isEmpty()) << Heard().join('\n').toStdString();
   QDir().mkpath(ZRT_SCREENSHOT_DIR);
   x.Grab({origin, x.Size(window)}).save(QString(ZRT_SCREENSHOT_DIR) + "/windows.png");
+
+  // A program beside the panel, through its server on Winsock; the line
+  // waits out the sweep trigger's hold.
+  QProcess client;
+  client.start("socat", {"-t", "20", "-", "TCP:127.0.0.1:" + QString::number(sharePort)});
+  ASSERT_TRUE(client.waitForStarted());
+  client.write("88CHA:AFREQ1000HZ\n");
+  client.closeWriteChannel();
+  ASSERT_TRUE(client.waitForFinished(30000));
+  EXPECT_EQ(client.readAllStandardOutput(), "OK\n");
+  EXPECT_TRUE(WaitToHear("<- XCHA:AFREQ1000HZ", 10000)) << Heard().join('\n').toStdString();
 
   x.RequestClose(window);
   ASSERT_TRUE(panel.waitForFinished(10000));
