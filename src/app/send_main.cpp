@@ -13,6 +13,7 @@
 #include "cli/reply_output.h"
 #include "cli/send_options.h"
 #include "protocol/send_steps.h"
+#include "settings/read_back.h"
 
 namespace {
 
@@ -24,9 +25,21 @@ int Fail(int status, const QString& text) {
   return status;
 }
 
-// The steps: the lines given, one step each, or a sequence file.
+// The steps: the lines given, one step each, the read back's questions, or
+// a sequence file.
 std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& options,
                                                        QString& source) {
+  if (options.readBack) {
+    std::vector<sequence::Step> steps;
+    const std::string address = options.link.address.toStdString();
+    for (const settings::ItemName& name : settings::ReadBackItems()) {
+      steps.push_back({sequence::Step::Kind::Send,
+                       QString::fromStdString(settings::QueryLine(address, name)), false,
+                       options.timeout, static_cast<int>(steps.size()) + 1});
+    }
+    source = "read back";
+    return steps;
+  }
   if (!options.lines.isEmpty()) {
     std::vector<sequence::Step> steps;
     for (int i = 0; i < options.lines.size(); ++i) {
@@ -61,6 +74,23 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
   return std::get<std::vector<sequence::Step>>(parsed);
 }
 
+// A line that would go beyond a limit, refused before anything is sent:
+// the lines are checked in turn, each counting those before it as set.
+int CheckLimits(const std::vector<sequence::Step>& steps, const settings::Limits& limits,
+                const QString& source) {
+  settings::InstrumentSettings known;
+  for (const sequence::Step& step : steps) {
+    if (step.kind != sequence::Step::Kind::Send) continue;
+    const std::string line = protocol::ToLine(step.text).toStdString();
+    if (const auto breach = settings::Check(limits, line, known)) {
+      return Fail(cli::kUsage, source + ":" + QString::number(step.line) + ": not sent: " +
+                                   QString::fromStdString(settings::Describe(*breach)));
+    }
+    known.Took(line, "OK");
+  }
+  return cli::kSent;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +105,10 @@ int main(int argc, char** argv) {
   auto steps = StepsOf(options, source);
   if (const int* status = std::get_if<int>(&steps)) return *status;
   if (std::get<std::vector<sequence::Step>>(steps).empty()) return cli::kSent;
+  if (const int status =
+          CheckLimits(std::get<std::vector<sequence::Step>>(steps), options.link.limits, source)) {
+    return status;
+  }
 
   auto opened = cli::OpenLink(options.link);
   if (const auto* exit = std::get_if<cli::Exit>(&opened)) return Fail(exit->status, exit->text);
@@ -109,6 +143,12 @@ int main(int argc, char** argv) {
     return step;
   };
   QObject::connect(&runner, &Runner::Replied, [&](int index, const QByteArray& reply) {
+    if (options.readBack) {
+      const settings::ItemName& name = settings::ReadBackItems()[static_cast<std::size_t>(index)];
+      return write(cli::FormatReadBack(
+          options.format, QString::fromLatin1(name.function.data(), name.function.size()),
+          QString::fromLatin1(name.item.data(), name.item.size()), reply));
+    }
     const sequence::Step& step = print(index, reply);
     if (reply.isEmpty()) {
       Fail(0, source + ":" + QString::number(step.line) + ": no reply within " +
@@ -126,7 +166,7 @@ int main(int argc, char** argv) {
   QObject::connect(&runner, &Runner::Finished, [&](Runner::Outcome outcome, int index) {
     flush();
     // A sequence file's run ends with its summary.
-    if (options.lines.isEmpty()) {
+    if (options.lines.isEmpty() && !options.readBack) {
       const Runner::Tally tally = runner.Summary();
       const QByteArray summary = cli::FormatSummary(options.format, tally.lines, tally.replies,
                                                     tally.met, tally.missed, tally.took);
@@ -146,6 +186,9 @@ int main(int argc, char** argv) {
       case Runner::Outcome::ExpectUnmatched:
         status = cli::kUnanswered;
         break;
+      case Runner::Outcome::BeyondLimit:
+        status = cli::kUsage;
+        break;
       case Runner::Outcome::NotSent:
       case Runner::Outcome::LinkLost:
         status = cli::kGone;
@@ -162,7 +205,7 @@ int main(int argc, char** argv) {
       Fail(status,
            sequence::Explain(outcome, source,
                              all[static_cast<std::size_t>(std::min<int>(index, all.size() - 1))],
-                             runner.Reply()));
+                             runner.Reply(), 0, runner.Breach()));
     }
     QCoreApplication::exit(status);
   });

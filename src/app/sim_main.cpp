@@ -2,6 +2,7 @@
 // and for tests. It prints the terminal's path, then every frame and answer.
 //
 //   zrt-sim [--link PATH] [--address N] [--check-pacing[=MS]] [--quiet]
+//           [--keep LINE]... [--silent ITEM]...
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +16,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zrt-sim [--link PATH] [--address N] [--check-pacing[=MS]] [--quiet]\n";
+    "usage: zrt-sim [--link PATH] [--address N] [--check-pacing[=MS]] [--quiet]\n"
+    "               [--keep LINE]... [--silent ITEM]...\n";
 
 constexpr const char* kHelp =
     "A stand-in for a ZRT10XX/ZRT30XX signal generator on a pseudo-terminal.\n"
@@ -29,6 +31,9 @@ constexpr const char* kHelp =
     "  --check-pacing   report frames whose bytes came closer than 10 ms apart\n"
     "                   (9 ms, for timer jitter; =MS sets the limit)\n"
     "  --quiet          print only the path and pacing reports\n"
+    "  --keep LINE      the item LINE sets keeps that value, whatever is set\n"
+    "                   (\"CHA:AFREQ:5000HZ\"), as one out of range would\n"
+    "  --silent ITEM    the item answers no question (\"CHA:AFREQ\")\n"
     "  --help           this text\n";
 
 int Usage(const std::string& problem) {
@@ -61,6 +66,10 @@ int main(int argc, char** argv) {
       const double ms = std::strtod(arg.c_str() + 15, &end);
       if (*end != '\0' || ms <= 0) return Usage("--check-pacing= takes milliseconds");
       options.minimumGap = std::chrono::microseconds(static_cast<long>(ms * 1000));
+    } else if (arg == "--keep" && i + 1 < argc) {
+      options.keep.emplace_back(argv[++i]);
+    } else if (arg == "--silent" && i + 1 < argc) {
+      options.silent.emplace_back(argv[++i]);
     } else if (arg == "--quiet") {
       quiet = true;
     } else {

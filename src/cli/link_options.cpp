@@ -1,5 +1,7 @@
 #include "cli/link_options.h"
 
+#include "cli/limits_file.h"
+
 namespace zrt::cli {
 
 bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
@@ -20,6 +22,19 @@ bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
   };
   const char* const needs[] = {"--port needs a path", "--baud needs a rate",
                                "--address needs a number"};
+  if (arg == "--limits") {
+    if (i + 1 >= arguments.size()) {
+      problem = "--limits needs a file";
+      return true;
+    }
+    auto limits = LoadLimits(arguments[++i]);
+    if (auto* why = std::get_if<QString>(&limits)) {
+      problem = *why;
+    } else {
+      choice.limits = std::get<settings::Limits>(limits);
+    }
+    return true;
+  }
   for (std::size_t n = 0; n < std::size(valued); ++n) {
     if (arg != valued[n].first) continue;
     if (i + 1 >= arguments.size()) {

@@ -1,11 +1,14 @@
 // The options zrt-send and zrt-serve both take to name the link to the
-// instrument: --port PATH, --usb, --simulate, --baud N and --address N.
+// instrument: --port PATH, --usb, --simulate, --baud N and --address N,
+// and the limits its lines are held within, --limits FILE.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <optional>
+
+#include "settings/limits.h"
 
 namespace zrt::cli {
 
@@ -20,11 +23,12 @@ struct LinkChoice {
   // How long the instrument may hold output back (XOFF) before a frame is
   // given up.
   std::chrono::milliseconds holdLimit = kDefaultHoldLimit;
+  settings::Limits limits;  // read from --limits FILE; none by default
 };
 
 // When arguments[i] is one of the link's options, takes it (and its value,
 // moving i past it) into `choice` and says true; `problem` is set when its
-// value is missing.
+// value is missing, or when the limits file is refused.
 bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
                     std::optional<QString>& problem);
 // What is wrong with the link the options name, if anything.

@@ -65,6 +65,7 @@ std::variant<OpenedLink, Exit> OpenLink(const LinkChoice& choice) {
   } catch (const std::runtime_error& error) {  // no simulated instrument here
     return Exit{kCannotOpen, QString::fromStdString(error.what())};
   }
+  opened.link->Session().SetLimits(choice.limits);
   return opened;
 }
 

@@ -4,7 +4,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "compose/key_vocabulary.h"
 #include "sequence/runner.h"
+#include "settings/line_reading.h"
+#include "settings/units.h"
 
 namespace zrt::cli {
 
@@ -42,6 +45,33 @@ QByteArray Format(ReplyFormat format, const Exchange& exchange) {
     }
   }
   return {};
+}
+
+QByteArray FormatReadBack(ReplyFormat format, const QString& function, const QString& item,
+                          const QByteArray& reply) {
+  QByteArray answer = reply;
+  if (answer.endsWith('\n')) answer.chop(answer.endsWith("\r\n") ? 2 : 1);
+  const auto reading = settings::ReadLine((function + ":" + item + "?").toStdString());
+  const auto value =
+      reading ? settings::ReadValue(reading->itemCode, answer.toStdString()) : std::nullopt;
+  if (format != ReplyFormat::Json) {
+    return (function + ":" + item).toUtf8() + ' ' +
+           (reply.isEmpty() ? QByteArray("(no reply)") : ForShell(reply)) + '\n';
+  }
+  const auto base = [&] {
+    const auto* key = reading ? compose::FindKey(reading->itemCode) : nullptr;
+    const std::string_view unit = key ? settings::BaseUnit(key->unitGroup) : std::string_view{};
+    return QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size()));
+  }();
+  QJsonObject object{
+      {"function", function},
+      {"item", item},
+      {"reply", QString::fromLatin1(answer)},
+      {"answered", !reply.isEmpty()},
+      {"number", value ? QJsonValue(value->number) : QJsonValue()},
+      {"unit", value && !base.isEmpty() ? QJsonValue(base) : QJsonValue()},
+  };
+  return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
 QByteArray FormatSummary(ReplyFormat format, int lines, int replies, int met, int missed,

@@ -35,6 +35,13 @@ QByteArray Format(ReplyFormat format, const Exchange& exchange);
 // character of that value in UTF-8.
 QByteArray ForShell(QByteArrayView reply);
 
+// One item read back: "CHA:AFREQ 1000HZ" ("CHA:AFREQ (no reply)"), or a
+// JSON object with its function, item, reply (its final line end dropped),
+// whether it answered, and its number in the base unit and that unit (null
+// when the reply is no value of the item's).
+QByteArray FormatReadBack(ReplyFormat format, const QString& function, const QString& item,
+                          const QByteArray& reply);
+
 // A run's summary: one line of text, or a last JSON object.
 QByteArray FormatSummary(ReplyFormat format, int lines, int replies, int met, int missed,
                          std::chrono::milliseconds took);

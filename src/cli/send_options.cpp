@@ -10,6 +10,7 @@ const char* const kSendHelp =
     "usage: zrt-send (--port PATH | --usb | --simulate [--usb]) [options] [LINE...]\n"
     "       zrt-send ... --file STEPS.zrt\n"
     "       zrt-send ... -          (the steps on standard input)\n"
+    "       zrt-send ... --read-back [--json]\n"
     "\n"
     "Sends command lines to a ZRT10XX/ZRT30XX signal generator as the panel's\n"
     "Send does (address byte, line feed, a byte every 10 ms, the hold after a\n"
@@ -27,6 +28,13 @@ const char* const kSendHelp =
     "  --hold-limit T   how long the instrument may hold output back with XOFF\n"
     "                   before the run ends (default 10s)\n"
     "  --file FILE      a sequence file (see zrt-send(1)); \"-\" reads standard input\n"
+    "  --read-back      ask for each channel's settings and print every item and\n"
+    "                   its value (with --json: item, reply and number in Hz, V,\n"
+    "                   s, %, degrees or counts)\n"
+    "  --limits FILE    refuse lines that would set a value beyond the limits in\n"
+    "                   FILE, an INI file with sections [A] and [B] and the keys\n"
+    "                   max_frequency_hz, max_amplitude_vpp, min_offset_v and\n"
+    "                   max_offset_v; nothing is sent when a line is refused\n"
     "  --raw            print the replies' bytes as they came\n"
     "  --hex            print the replies as hex bytes\n"
     "  --json           print one JSON object per line: time, line, sent, reply,\n"
@@ -35,10 +43,10 @@ const char* const kSendHelp =
     "  --version        the version\n"
     "\n"
     "Exit status: 0 all sent and answered (every expect met), 1 a reply missing\n"
-    "or an expect missed, 2 usage or a sequence file refused, 3 the port or\n"
-    "device could not be opened (or a server closed the connection before the\n"
-    "first line went out), 4 the device went away, 5 the instrument held output\n"
-    "back (XOFF) for longer than the hold limit.\n"
+    "or an expect missed, 2 usage, a sequence file or a line beyond a limit\n"
+    "refused, 3 the port or device could not be opened (or a server closed the\n"
+    "connection before the first line went out), 4 the device went away, 5 the\n"
+    "instrument held output back (XOFF) for longer than the hold limit.\n"
     "\n"
     "A sequence file's run ends with a summary on standard error (with --json, a\n"
     "last object): lines sent, replies, expects met and missed, time taken.\n";
@@ -71,6 +79,8 @@ std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
       options.format = arg == "--raw"   ? ReplyFormat::Raw
                        : arg == "--hex" ? ReplyFormat::Hex
                                         : ReplyFormat::Json;
+    } else if (arg == "--read-back") {
+      options.readBack = true;
     } else if (arg == "--file") {
       if (!value(options.file)) return Usage("--file needs a file");
       if (options.file == "-") options.stdinFile = true;
@@ -97,11 +107,15 @@ std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments) {
   }
   if (formats > 1) return Usage("choose one of --raw, --hex and --json");
   if (const auto problem = LinkProblem(options.link)) return Usage(*problem);
-  const int sources = (options.lines.isEmpty() ? 0 : 1) +
+  if (options.readBack &&
+      (formats > 1 || options.format == ReplyFormat::Raw || options.format == ReplyFormat::Hex)) {
+    return Usage("--read-back prints text or --json");
+  }
+  const int sources = (options.readBack ? 1 : 0) + (options.lines.isEmpty() ? 0 : 1) +
                       (options.file.isEmpty() || options.stdinFile ? 0 : 1) +
                       (options.stdinFile ? 1 : 0);
-  if (sources == 0) return Usage("nothing to send: give lines, --file FILE or -");
-  if (sources > 1) return Usage("give lines, --file or -, one of them");
+  if (sources == 0) return Usage("nothing to send: give lines, --file FILE, - or --read-back");
+  if (sources > 1) return Usage("give lines, --file, - or --read-back, one of them");
   return options;
 }
 

@@ -19,6 +19,7 @@ struct SendOptions {
   QString file;            // a sequence file
   bool stdinFile = false;  // "-": the sequence comes on standard input
   QStringList lines;       // command lines given as arguments
+  bool readBack = false;   // ask for the settings instead
 };
 
 // What the arguments ask for: options to send with, or a text to print

@@ -70,8 +70,8 @@ int LimitOf(const ParseError& error) {
 }
 
 // One row per Runner::Outcome; %1 the line's place, %2 what was expected,
-// %3 the seconds waited, %4 what came.
-constexpr std::array<std::array<const char*, 3>, 6> kOutcomes = {{
+// %3 the seconds waited, %4 what came, %5 the limit a line would break.
+constexpr std::array<std::array<const char*, 3>, 7> kOutcomes = {{
     {"the sequence ran to its end", "序列已运行完毕", "序列已執行完畢"},
     {"%1: stopped", "%1：已停止", "%1：已停止"},
     {"%1: no reply with %2 came within %3 s; received: \"%4\"",
@@ -81,6 +81,7 @@ constexpr std::array<std::array<const char*, 3>, 6> kOutcomes = {{
     {"%1: the link went away", "%1：连接已断开", "%1：連線已中斷"},
     {"%1: the reply had no %2; received: \"%4\"", "%1：回复中没有 %2；已收到：\"%4\"",
      "%1：回覆中沒有 %2；已收到：\"%4\""},
+    {"%1: not sent: %5", "%1：未发送：%5", "%1：未傳送：%5"},
 }};
 
 int LanguageIndex(int language) { return language < 0 || language > 2 ? 0 : language; }
@@ -133,12 +134,15 @@ QString Escaped(QByteArrayView bytes, EscapeStyle style) {
 }
 
 QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
-                QByteArrayView reply, int language) {
+                QByteArrayView reply, int language,
+                const std::optional<settings::LimitBreach>& breach) {
   QString what = QString::fromUtf8(kOutcomes[static_cast<std::size_t>(outcome)]
                                             [static_cast<std::size_t>(LanguageIndex(language))]);
   const QString where = file + ":" + QString::number(step.line);
-  return Filled(what, {where, step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"",
-                       QString::number(step.duration.count() / 1000.0), Escaped(reply)});
+  return Filled(
+      what, {where, step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"",
+             QString::number(step.duration.count() / 1000.0), Escaped(reply),
+             breach ? QString::fromStdString(settings::Describe(*breach, language)) : QString()});
 }
 
 QString Describe(const ParseError& error, int language) {

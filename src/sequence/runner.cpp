@@ -16,6 +16,11 @@ Runner::Runner(LineLink& link, QObject* parent) : QObject(parent), link_(link) {
   connect(&timer_, &QTimer::timeout, this, &Runner::ReplyTimerFired);
   connect(&link_, &LineLink::BecameReady, this, &Runner::LinkReady);
   connect(&link_, &LineLink::FrameSent, this, &Runner::FrameOut);
+  connect(&link_, &LineLink::BeyondLimit, this, [this](const settings::LimitBreach& breach) {
+    if (waiting_ != Waiting::Frame) return;
+    breach_ = breach;
+    End(Outcome::BeyondLimit);
+  });
   connect(&link_, &LineLink::Received, this, &Runner::Block);
   connect(&link_, &LineLink::Lost, this, [this] {
     if (state_ != State::Idle) End(Outcome::LinkLost);
@@ -53,6 +58,7 @@ void Runner::Start(State state) {
     lastReplyEnded_ = false;
     reply_.clear();
     tally_ = {};
+    breach_.reset();
     startedAt_ = std::chrono::steady_clock::now();
     ended_ = false;
   }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "sequence/sequence.h"
+#include "settings/limits.h"
 
 namespace zrt::sequence {
 
@@ -41,6 +42,8 @@ class LineLink : public QObject {
   void Received(const QByteArray& block);
   // The link went away; the run ends.
   void Lost();
+  // The line would go beyond a limit and was not sent; the run ends.
+  void BeyondLimit(const settings::LimitBreach& breach);
 };
 
 class Runner : public QObject {
@@ -48,7 +51,15 @@ class Runner : public QObject {
 
  public:
   enum class State { Idle, Running, Paused };
-  enum class Outcome { Completed, Stopped, ExpectMissed, NotSent, LinkLost, ExpectUnmatched };
+  enum class Outcome {
+    Completed,
+    Stopped,
+    ExpectMissed,
+    NotSent,
+    LinkLost,
+    ExpectUnmatched,
+    BeyondLimit,  // Breach() says which
+  };
   // What a run did, for its summary.
   struct Tally {
     int lines = 0;    // sent whole
@@ -72,6 +83,8 @@ class Runner : public QObject {
   const QByteArray& Reply() const { return reply_; }
   // The run under way, or the last one, so far.
   Tally Summary() const;
+  // The limit the last run's line would have gone beyond.
+  const std::optional<settings::LimitBreach>& Breach() const { return breach_; }
 
   void Run();
   // A run from the step at `index` rather than the first; only when idle.
@@ -122,6 +135,7 @@ class Runner : public QObject {
   int lastLine_ = -1;            // the step of the line sent last
   bool lastReplyEnded_ = false;  // and its reply has ended
   Tally tally_;
+  std::optional<settings::LimitBreach> breach_;
   std::chrono::steady_clock::time_point startedAt_;
   bool ended_ = true;
   QTimer timer_;
@@ -129,9 +143,11 @@ class Runner : public QObject {
 
 // How a run ended, in the language of that index: "FILE:LINE: " and what
 // happened at the step where it ended (for an expect missed, what was
-// expected, how long it was waited for and what came).
+// expected, how long it was waited for and what came; for a line refused,
+// the limit).
 QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
-                QByteArrayView reply, int language = 0);
+                QByteArrayView reply, int language = 0,
+                const std::optional<settings::LimitBreach>& breach = std::nullopt);
 
 // Bytes as one line of text: printable ASCII as it is, "\\", "\n", "\r",
 // "\t", and "\xNN" for every other byte. For a shell, only control bytes

@@ -46,6 +46,9 @@ QString Describe(const ServerEvent& event) {
       return QString("%1: given up, the instrument held output back too long").arg(event.text);
     case Kind::Stopped:
       return "stopped listening";
+    case Kind::BeyondLimit:
+      return QString("%1: not sent, %2")
+          .arg(event.text, QString::fromStdString(settings::Describe(*event.breach)));
   }
   return {};
 }
@@ -230,6 +233,10 @@ void InstrumentServer::SubmitNext(Client& client) {
       client.inSession = true;
       ++client.answers;  // before the session ends the reply to the line before
       session_.Submit(std::move(frame));
+    } catch (const session::BeyondLimit& refused) {
+      emit Event({ServerEvent::Kind::BeyondLimit, client.origin, text, 0, refused.breach});
+      Output(client,
+             Refusal("not sent: " + QString::fromStdString(settings::Describe(refused.breach))));
     } catch (const std::exception& error) {  // an address or a rate that is no number
       emit Event({ServerEvent::Kind::BadSettings, client.origin, text, 0});
       Output(client, Refusal(QString("not sent: %1").arg(error.what())));

@@ -53,11 +53,13 @@ struct ServerEvent {
     LinkLost,      // origin: whose line the link went under; count: lines dropped
     HeldTooLong,   // origin; text: its line, given up under the instrument's XOFF
     Stopped,
+    BeyondLimit,  // origin; text: the line; breach: the limit it would go beyond
   };
   Kind kind;
   QString origin;  // "tcp 127.0.0.1:53122"
   QString text;
   int count = 0;
+  std::optional<settings::LimitBreach> breach = {};
 };
 
 // The event in English, for zrt-serve's log.

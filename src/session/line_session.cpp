@@ -56,6 +56,10 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
 
 Frame LineSession::Prepare(int source, const QString& text, const LineSettings& settings) {
   Frame frame{source, text, ToLine(text), settings.link, 0, false};
+  if (auto breach = settings::Check(limits_, frame.line.toStdString(), known_)) {
+    breach->line = text.toStdString();
+    throw BeyondLimit(std::move(*breach));
+  }
   if (settings.link == Interface::Usb) {
     // As typed; the address only counts for the sweep rule, and a line
     // goes whatever it says.
@@ -105,6 +109,8 @@ void LineSession::StartNext() {
   waiting_.pop_front();
   replyWait_.stop();
   EndReply();
+  learning_.clear();
+  gathered_.clear();
   answering_ = current_->source;
   replyCame_ = false;
   replyEnded_ = false;
@@ -163,6 +169,8 @@ void LineSession::Through(bool sent, qsizetype handedOver) {
   holdAsked_ = false;
   emit FrameDone(frame, sent, handedOver);
   reporting_ = false;
+  // What comes now answers the line, if it went out whole.
+  if (sent && frame.link == Interface::Serial) learning_ = frame.text;
   // The instrument needs a while after the sweep trigger before the next line.
   const bool hold = sent || std::exchange(holdAsked_, false);
   if (hold && IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
@@ -182,6 +190,9 @@ void LineSession::Finish() {
 
 void LineSession::Block(const QByteArray& block) {
   replyCame_ = true;
+  // A value is a few bytes; the rest of a long reply tells nothing of it.
+  constexpr qsizetype kValueBytes = 256;
+  if (gathered_.size() < kValueBytes) gathered_ += block.left(kValueBytes - gathered_.size());
   // A reply that goes on holds back another source's line a little longer.
   if (replyWait_.isActive()) replyWait_.start(kReplyQuiet);
   emit Received(answering_, block);
@@ -189,13 +200,19 @@ void LineSession::Block(const QByteArray& block) {
 
 void LineSession::EndReply() {
   if (std::exchange(replyEnded_, true)) return;
+  if (!learning_.isEmpty()) Learn(std::exchange(learning_, {}), std::exchange(gathered_, {}));
   emit ReplyEnded(answering_, replyCame_);
+}
+
+void LineSession::Learn(const QString& text, const QByteArray& reply) {
+  if (known_.Took(ToLine(text).toStdString(), reply.toStdString())) emit KnownChanged();
 }
 
 void LineSession::UsbTransferred(bool written, const QByteArray& reply) {
   if (!current_ || current_->link != Interface::Usb) return;
   if (written) emit FrameOnWire(*current_);
   emit UsbReplied(*current_, written, reply);
+  if (written) Learn(current_->text, reply);
   if (!reply.isEmpty()) {
     replyCame_ = true;
     emit Received(answering_, reply);

@@ -14,6 +14,10 @@
 // of the frame last sent; a line from another source waits until that
 // frame's reply has come (or kReplyWait has passed without one), so that
 // no source is given another's reply.
+//
+// It also keeps what the lines that went out and their replies tell of the
+// instrument's settings, whoever sent them, and refuses a line that would
+// set a value beyond the limits it is given.
 #pragma once
 
 #include <QByteArray>
@@ -29,6 +33,7 @@
 
 #include "link/port/serial_device.h"
 #include "protocol/paced_sender.h"
+#include "settings/limits.h"
 
 namespace zrt::link {
 class TComm;
@@ -70,6 +75,14 @@ class BadRate : public std::runtime_error {
   link::SysError refused;  // none: not a rate at all
 };
 
+// A line that would set a value beyond a limit.
+class BeyondLimit : public std::runtime_error {
+ public:
+  explicit BeyondLimit(settings::LimitBreach breach)
+      : std::runtime_error(settings::Describe(breach)), breach(std::move(breach)) {}
+  settings::LimitBreach breach;
+};
+
 class LineSession : public QObject {
   Q_OBJECT
 
@@ -83,10 +96,10 @@ class LineSession : public QObject {
   LineSession(link::TComm* serial, link::UsbLink* usb, QObject* parent = nullptr);
 
   // The line as it goes out with these settings; on serial the port is
-  // set to the rate first, as Send always has. Throws
-  // protocol::EConvertError for a rate or an address that is no integer,
-  // BadRate for a rate the port cannot run at. The caller refuses a line
-  // with a character that has no byte (protocol::FirstWithoutByte) first.
+  // set to the rate first, as Send always has. Throws BeyondLimit for a
+  // line beyond the limits, protocol::EConvertError for a rate or an
+  // address that is no integer, BadRate for a rate the port cannot run at. The caller refuses a
+  // line with a character that has no byte (protocol::FirstWithoutByte) first.
   Frame Prepare(int source, const QString& text, const LineSettings& settings);
   // Sends the frame once those before it (and their replies) are through.
   void Submit(Frame frame);
@@ -120,6 +133,13 @@ class LineSession : public QObject {
   // given up (HeldTooLong); zero: as long as it likes.
   void SetHoldLimit(std::chrono::milliseconds limit) { holdLimit_ = limit; }
 
+  // What the lines sent and their replies tell of the instrument's
+  // settings; KnownChanged says when it changes.
+  const settings::InstrumentSettings& Known() const { return known_; }
+  // Lines that would go beyond these are refused from now on.
+  void SetLimits(const settings::Limits& limits) { limits_ = limits; }
+  const settings::Limits& Limits() const { return limits_; }
+
  signals:
   // The frame's first byte has left (serial), or it was written (USB).
   void FrameOnWire(const Frame& frame);
@@ -145,6 +165,8 @@ class LineSession : public QObject {
   void SourceReady(int source);
   // Idle again: a line may go at once.
   void Ready();
+  // A line sent, with its reply, told something of the settings.
+  void KnownChanged();
 
  private:
   void StartNext();
@@ -160,6 +182,8 @@ class LineSession : public QObject {
   void EndReply();
   void UsbTransferred(bool written, const QByteArray& reply);
   void Held(bool held);
+  // The line whose reply has ended, and that reply, into Known().
+  void Learn(const QString& text, const QByteArray& reply);
 
   link::TComm* serial_;
   link::UsbLink* usb_;
@@ -176,6 +200,10 @@ class LineSession : public QObject {
   QTimer replyWait_;  // until the last frame's reply has ended
   QTimer holdLimitTimer_;
   std::chrono::milliseconds holdLimit_{0};
+  settings::InstrumentSettings known_;
+  settings::Limits limits_;
+  QString learning_;     // the serial line whose reply is being gathered
+  QByteArray gathered_;  // that reply, as much as a value needs
 };
 
 }  // namespace zrt::session

@@ -27,6 +27,8 @@ SessionLink::SessionLink(LineSession& session, int source, std::function<LineSet
 void SessionLink::Send(const QString& line) {
   try {
     session_.Submit(session_.Prepare(source_, line, settings_()));
+  } catch (const session::BeyondLimit& refused) {
+    emit BeyondLimit(refused.breach);
   } catch (const protocol::EConvertError&) {
     emit FrameSent(false);
   } catch (const BadRate&) {

@@ -20,7 +20,7 @@ class SessionLink : public sequence::LineLink {
 
   bool Ready() const override { return session_.SourceIdle(source_); }
   // A line the settings refuse (a rate or an address that is no integer)
-  // is not sent: FrameSent(false).
+  // is not sent: FrameSent(false); nor is one beyond a limit: BeyondLimit.
   void Send(const QString& line) override;
 
   // The bytes of this source's frame last sent.

@@ -1,6 +1,9 @@
 #include "sim/instrument_model.h"
 
 #include <cctype>
+#include <optional>
+
+#include "settings/line_reading.h"
 
 namespace zrt::sim {
 namespace {
@@ -20,6 +23,27 @@ bool StartsValue(char c) {
   return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-';
 }
 
+// The name a line's value is kept under, and the value it sets (none for a
+// question or a line without one).
+struct Named {
+  std::string name;
+  std::optional<std::string> value;
+  bool query = false;
+};
+
+Named NameLine(std::string_view line) {
+  if (const auto reading = settings::ReadLine(line)) {
+    Named named{reading->function + reading->item, std::nullopt, reading->query};
+    if (reading->value) named.value = reading->value->text;
+    return named;
+  }
+  if (line.ends_with('?')) return {NameOf(line.substr(0, line.size() - 1)), std::nullopt, true};
+  for (std::size_t at = 1; at < line.size(); ++at) {
+    if (StartsValue(line[at])) return {NameOf(line.substr(0, at)), std::string(line.substr(at))};
+  }
+  return {NameOf(line), std::nullopt};
+}
+
 }  // namespace
 
 InstrumentModel::InstrumentModel(int address)
@@ -36,19 +60,23 @@ std::string_view InstrumentModel::LineOf(std::string_view frame) const {
 }
 
 std::string InstrumentModel::Answer(std::string_view frame) {
-  const std::string_view line = LineOf(frame);
-  if (line.ends_with('?')) {
-    const auto found = values_.find(NameOf(line.substr(0, line.size() - 1)));
+  const Named named = NameLine(LineOf(frame));
+  if (named.query) {
+    if (silent_.contains(named.name)) return {};
+    const auto kept = kept_.find(named.name);
+    if (kept != kept_.end()) return kept->second + "\n";
+    const auto found = values_.find(named.name);
     return (found == values_.end() ? std::string("0") : found->second) + "\n";
   }
-  for (std::size_t at = 1; at < line.size(); ++at) {
-    if (!StartsValue(line[at])) continue;
-    if (std::string name = NameOf(line.substr(0, at)); !name.empty()) {
-      values_.insert_or_assign(std::move(name), std::string(line.substr(at)));
-    }
-    break;
-  }
+  if (named.value && !named.name.empty()) values_.insert_or_assign(named.name, *named.value);
   return "OK\n";
 }
+
+void InstrumentModel::Keep(std::string_view line) {
+  Named named = NameLine(line);
+  if (named.value) kept_.insert_or_assign(std::move(named.name), std::move(*named.value));
+}
+
+void InstrumentModel::Silence(std::string_view line) { silent_.insert(NameLine(line).name); }
 
 }  // namespace zrt::sim

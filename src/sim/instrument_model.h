@@ -17,10 +17,17 @@
 //                                 all set "CHA:AFREQ"; answered "OK" and a
 //                                 line feed;
 //   any other line                is answered "OK" and a line feed.
+// A line is read as the panel reads it (the function and item mnemonics,
+// the value and its unit); one that the panel does not read, such as a
+// value with a unit of another item's, is named by its letters alone.
+//
+// For tests, an item may keep a value of its own whatever is set (as an
+// instrument keeps one out of its range), and may be silent when asked.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -37,10 +44,18 @@ class InstrumentModel {
   // The line of a frame: without its address, if it has one.
   std::string_view LineOf(std::string_view frame) const;
 
+  // The item that `line` sets ("CHA:AFREQ:5000HZ") keeps that value from
+  // now on, acknowledging other values without taking them.
+  void Keep(std::string_view line);
+  // The item that `line` names ("CHA:AFREQ") answers no question.
+  void Silence(std::string_view line);
+
  private:
   char addressByte_;
   std::string addressText_;
   std::map<std::string, std::string, std::less<>> values_;
+  std::map<std::string, std::string, std::less<>> kept_;
+  std::set<std::string, std::less<>> silent_;
 };
 
 }  // namespace zrt::sim

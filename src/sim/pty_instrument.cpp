@@ -43,6 +43,8 @@ std::string Printable(std::string_view bytes) {
 
 PtyInstrument::PtyInstrument(Options options)
     : options_(std::move(options)), model_(options_.address) {
+  for (const std::string& line : options_.keep) model_.Keep(line);
+  for (const std::string& line : options_.silent) model_.Silence(line);
   char name[128] = {};
   if (openpty(&master_, &terminal_, name, nullptr, nullptr) != 0) {
     throw std::runtime_error("no pseudo-terminal can be had");
@@ -91,6 +93,7 @@ void PtyInstrument::Run(std::stop_token stop) {
         Say("pacing: bytes came " + std::string(gap) + " ms apart in \"" + Printable(frame.bytes) +
             "\"");
       }
+      if (answer.empty()) continue;  // a silent item
       WriteAll(master_, answer);
       Say("-> " + Printable(answer));
     }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/frame_reader.h"
 #include "sim/instrument_model.h"
@@ -24,6 +25,10 @@ class PtyInstrument {
     // Told of every frame and answer, and of frames sent too fast; from the
     // instrument's thread.
     std::function<void(const std::string&)> log;
+    // Lines whose items keep their values whatever is set, and items that
+    // answer no question (InstrumentModel::Keep, Silence).
+    std::vector<std::string> keep = {};
+    std::vector<std::string> silent = {};
   };
 
   // Throws std::runtime_error when no pseudo-terminal can be had.

@@ -73,4 +73,14 @@ void SimulatedCh375::SetCH372(QByteArray& reply, QByteArray&) {
   reply = QByteArray::fromStdString(std::exchange(answer_, {}));
 }
 
+void SimulatedCh375::Keep(std::string_view line) {
+  std::lock_guard lock(mutex_);
+  model_.Keep(line);
+}
+
+void SimulatedCh375::Silence(std::string_view line) {
+  std::lock_guard lock(mutex_);
+  model_.Silence(line);
+}
+
 }  // namespace zrt::sim

@@ -31,6 +31,9 @@ class SimulatedCh375 : public link::Ch375Library {
   void Plug();
   // Every frame written, in order.
   std::vector<std::string> Frames() const;
+  // InstrumentModel::Keep and Silence, for tests.
+  void Keep(std::string_view line);
+  void Silence(std::string_view line);
 
  private:
   void Notify(std::uint32_t code);

@@ -243,7 +243,8 @@ void SequenceBar::Ended(Runner::Outcome outcome, int index) {
                               .arg(tally.met)
                               .arg(tally.missed)
                               .arg(static_cast<double>(tally.took.count()) / 1000.0, 0, 'f', 1);
-  Say(sequence::Explain(outcome, file_, step, runner_.Reply(), static_cast<int>(language_)) +
+  Say(sequence::Explain(outcome, file_, step, runner_.Reply(), static_cast<int>(language_),
+                        runner_.Breach()) +
           " — " + summary,
       failed);
   ShowState();

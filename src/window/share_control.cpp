@@ -96,6 +96,12 @@ void ShareControl::Say(const serve::ServerEvent& event) {
     if (kind == event.kind) which = text;
   }
   if (event.kind == Kind::Listening && event.count) which = OwnText::ShareListeningOpen;
+  if (event.kind == Kind::BeyondLimit) {
+    return parts_.say.Event(event.origin,
+                            TextIn(OwnText::LineNotSent, language)
+                                .arg(event.text, QString::fromStdString(settings::Describe(
+                                                     *event.breach, static_cast<int>(language)))));
+  }
   QString said = TextIn(which, language);
   if (said.contains("%1")) {
     said = event.text.isEmpty() ? said.arg(event.count) : said.arg(event.text);

@@ -66,7 +66,16 @@ bool WindowSender::Send(const QString& text, const Settings& settings, Source so
     }
     if (link == kUsb && text.isEmpty()) return;
     // An empty serial line still sets the rate.
-    const session::Frame frame = Prepare(source, text, settings);
+    session::Frame frame;
+    try {
+      frame = Prepare(source, text, settings);
+    } catch (const session::BeyondLimit& refused) {
+      QString why = QString::fromStdString(
+          settings::Describe(refused.breach, static_cast<int>(say.CurrentLanguage())));
+      why[0] = why[0].toUpper();
+      return say.Refuse(link == kUsb ? "USB" : parts_.ports.Name(), text,
+                        {OperatorMessage::Kind::Notice, say.Title(), why, {}});
+    }
     if (text.isEmpty()) return;
     started = true;
     const bool byOperator = source == kOperator;

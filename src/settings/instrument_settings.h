@@ -1,0 +1,68 @@
+// What the instrument is set to, as far as the lines sent to it and its
+// replies tell: per function and item, the value last set and whether the
+// instrument acknowledged it, and the value last read back and when. Plain
+// code: the window, the shared socket, zrt-send and the simulated
+// instrument read lines the same way through it.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/line_reading.h"
+
+namespace zrt::settings {
+
+enum class Source {
+  Unknown,         // never set nor read back
+  Acknowledged,    // set by a line the instrument acknowledged
+  Unacknowledged,  // set by a line it did not acknowledge
+  ReadBack,        // read back from the instrument
+};
+
+struct Setting {
+  std::string function;  // "CHA"
+  std::string item;      // "AFREQ"
+  int itemCode = 0;
+  std::optional<Value> set;  // the value last sent
+  bool acknowledged = false;
+  std::optional<Value> read;  // the value last read back
+  std::chrono::system_clock::time_point readAt;
+  bool readLast = false;    // the read back came after the value was set
+  bool unanswered = false;  // the last query had no answer
+
+  Source From() const;
+  // The value the instrument has, as last known.
+  const Value* Current() const;
+  // Read back after it was set, and not what was set.
+  bool Disagrees() const;
+};
+
+// Whether a reply acknowledges a setting ("OK", as the instrument answers).
+bool Acknowledges(std::string_view reply);
+
+class InstrumentSettings {
+ public:
+  // A line that went out and what came back to it (empty: nothing): a
+  // setting is recorded as set, a query's answer as read back at `at`.
+  // Lines that are no setting or query change nothing. Returns whether
+  // anything changed.
+  bool Took(std::string_view line, std::string_view reply,
+            std::chrono::system_clock::time_point at = std::chrono::system_clock::now());
+  // A value set, acknowledged or not.
+  void Set(const LineReading& reading, bool acknowledged);
+
+  // The item's setting, or nullptr when nothing is known of it.
+  const Setting* Find(std::string_view function, std::string_view item) const;
+  // Every item known, in the order they became known.
+  const std::vector<Setting>& All() const { return settings_; }
+  void Clear() { settings_.clear(); }
+
+ private:
+  Setting& Entry(const LineReading& reading);
+  std::vector<Setting> settings_;
+};
+
+}  // namespace zrt::settings

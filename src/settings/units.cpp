@@ -1,0 +1,47 @@
+#include "settings/units.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace zrt::settings {
+namespace {
+
+constexpr std::array kUnits{
+    Unit{"MHz", 0, 1e6}, Unit{"kHz", 0, 1e3},    Unit{"Hz", 0, 1},   Unit{"mHz", 0, 1e-3},
+    Unit{"Vpp", 1, 1},   Unit{"mVpp", 1, 1e-3},  Unit{"Vrms", 2, 1}, Unit{"mVrms", 2, 1e-3},
+    Unit{"S", 3, 1},     Unit{"mS", 3, 1e-3},    Unit{"TIME", 4, 1}, Unit{"CYCL", 5, 1},
+    Unit{"DEG", 6, 1},   Unit{"dB", 7, 1},       Unit{"No.", 8, 1},  Unit{"%", 9, 1},
+    Unit{"Vdc", 10, 1},  Unit{"mVdc", 10, 1e-3},
+};
+
+constexpr std::array<std::string_view, 11> kBaseUnits{
+    "Hz", "V", "Vrms", "s", "times", "cycles", "degrees", "dB", "No.", "%", "V"};
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+std::span<const Unit> Units() { return kUnits; }
+
+std::string_view BaseUnit(std::uint8_t group) {
+  return group < kBaseUnits.size() ? kBaseUnits[group] : std::string_view{};
+}
+
+std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text) {
+  if (text.empty()) return Unit{{}, group, 1};
+  for (const Unit& unit : kUnits) {
+    if (unit.group == group && unit.text == text) return unit;
+  }
+  for (const Unit& unit : kUnits) {
+    if (unit.group == group && SameLetters(unit.text, text)) return unit;
+  }
+  return std::nullopt;
+}
+
+}  // namespace zrt::settings

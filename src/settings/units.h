@@ -1,0 +1,31 @@
+// The units the key tables offer, by unit group, and what each is worth in
+// its group's base unit: Hz, V, V rms, s, counts, degrees, dB or %.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace zrt::settings {
+
+struct Unit {
+  std::string_view text;  // as its key appends it: "kHz", "mVpp", "No."
+  std::uint8_t group;
+  double factor;  // the base units one of it is worth
+};
+
+// Every unit key's unit, in the unit grid's order within each group.
+std::span<const Unit> Units();
+
+// The base unit a group's values are kept in ("Hz", "V", "s"...); empty
+// for a group without units.
+std::string_view BaseUnit(std::uint8_t group);
+
+// The unit of `group` that `text` names: as written first, then without
+// regard to case, the group's larger unit first ("MHZ" is MHz, "MVPP" is
+// mVpp since there is no other). A value written without a unit is in
+// the base unit.
+std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text);
+
+}  // namespace zrt::settings

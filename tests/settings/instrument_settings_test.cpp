@@ -1,0 +1,72 @@
+// What the lines sent and their replies tell of the instrument's settings.
+#include "settings/instrument_settings.h"
+
+#include <gtest/gtest.h>
+
+namespace zrt::settings {
+namespace {
+
+struct Exchange {
+  const char* line;
+  const char* reply;
+  Source from;        // CHA:AFREQ's source afterwards
+  const char* value;  // and its value as written; nullptr: none
+  bool disagrees;
+};
+
+TEST(InstrumentSettings, SourcesAndDisagreement) {
+  const Exchange table[] = {
+      {"88CHA:AFREQ?", "", Source::Unknown, nullptr, false},  // asked, no answer
+      {"88CHA:AFREQ1000Hz", "", Source::Unacknowledged, "1000Hz", false},
+      {"88CHA:AFREQ1000Hz", "OK\n", Source::Acknowledged, "1000Hz", false},
+      {"88CHA:AFREQ?", "1kHz\n", Source::ReadBack, "1kHz", false},  // the same, written otherwise
+      {"88CHA:AFREQ?", "5000HZ\n", Source::ReadBack, "5000HZ", true},
+      {"88CHA:AFREQ?", "", Source::ReadBack, "5000HZ", true},  // no answer keeps the last read
+      {"CHA:AFREQ:2kHz", "ERR\n", Source::Unacknowledged, "2kHz", false},
+      {"XASWP:TRIGG", "OK\n", Source::Unacknowledged, "2kHz", false},  // no setting
+      {"CHA:AFREQ:nonsense", "OK\n", Source::Unacknowledged, "2kHz", false},
+  };
+  InstrumentSettings known;
+  for (const Exchange& row : table) {
+    SCOPED_TRACE(row.line + std::string(" / ") + row.reply);
+    known.Took(row.line, row.reply);
+    const Setting* setting = known.Find("CHA", "AFREQ");
+    ASSERT_TRUE(setting);
+    EXPECT_EQ(setting->From(), row.from);
+    if (row.value) {
+      ASSERT_TRUE(setting->Current());
+      EXPECT_EQ(setting->Current()->text, row.value);
+    } else {
+      EXPECT_FALSE(setting->Current());
+    }
+    EXPECT_EQ(setting->Disagrees(), row.disagrees);
+  }
+  EXPECT_FALSE(known.Took("XASWP:TRIGG", "OK\n")) << "nothing changed";
+  EXPECT_EQ(known.All().size(), 1u);
+}
+
+TEST(InstrumentSettings, ItemsPerFunctionInTheOrderKnown) {
+  InstrumentSettings known;
+  known.Took("CHB:VPP:2Vpp", "OK\n");
+  known.Took("CHA:VPP:1Vpp", "OK\n");
+  known.Took("CHB:VPP:3Vpp", "OK\n");
+  ASSERT_EQ(known.All().size(), 2u);
+  EXPECT_EQ(known.All()[0].function, "CHB");
+  EXPECT_DOUBLE_EQ(known.Find("CHB", "VPP")->Current()->number, 3);
+  EXPECT_DOUBLE_EQ(known.Find("CHA", "VPP")->Current()->number, 1);
+  EXPECT_TRUE(known.Find("CHA", "VPP")->acknowledged);
+  EXPECT_FALSE(known.Find("CHA", "AFREQ"));
+}
+
+TEST(InstrumentSettings, AnAskedItemThatDoesNotAnswerIsMarked) {
+  InstrumentSettings known;
+  known.Took("CHA:PHASE?", "");
+  ASSERT_TRUE(known.Find("CHA", "PHASE"));
+  EXPECT_TRUE(known.Find("CHA", "PHASE")->unanswered);
+  known.Took("CHA:PHASE?", "90DEG\n");
+  EXPECT_FALSE(known.Find("CHA", "PHASE")->unanswered);
+  EXPECT_DOUBLE_EQ(known.Find("CHA", "PHASE")->Current()->number, 90);
+}
+
+}  // namespace
+}  // namespace zrt::settings
