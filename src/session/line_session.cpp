@@ -169,8 +169,12 @@ void LineSession::Through(bool sent, qsizetype handedOver) {
   holdAsked_ = false;
   emit FrameDone(frame, sent, handedOver);
   reporting_ = false;
-  // What comes now answers the line, if it went out whole.
-  if (sent && frame.link == Interface::Serial) learning_ = frame.text;
+  // What comes now answers the line, if it went out whole; what it sets
+  // counts at once, for the limits of the lines after it.
+  if (sent && frame.link == Interface::Serial) {
+    learning_ = frame.text;
+    if (known_.Sent(ToLine(frame.text).toStdString())) emit KnownChanged();
+  }
   // The instrument needs a while after the sweep trigger before the next line.
   const bool hold = sent || std::exchange(holdAsked_, false);
   if (hold && IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();

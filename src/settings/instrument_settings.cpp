@@ -4,6 +4,17 @@
 #include <cmath>
 
 namespace zrt::settings {
+namespace {
+
+// The items that choose a waveform by themselves, without a value.
+bool IsShapeCommand(std::string_view item) {
+  for (std::string_view shape : {"SINE", "SQUAR", "BTRIG", "BRAMP", "BNOISE"}) {
+    if (item == shape) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 Source Setting::From() const {
   if (read && (readLast || !set)) return Source::ReadBack;
@@ -38,8 +49,16 @@ bool InstrumentSettings::Took(std::string_view line, std::string_view reply,
     Set(*reading, Acknowledges(reply));
     return true;
   }
-  if (!reading->query) return false;
+  if (!reading->query) {
+    if (!IsShapeCommand(reading->item)) return false;
+    LineReading shape = *reading;
+    shape.item = kShapeItem;
+    shape.value = Value{reading->item, {}, 0};
+    Set(shape, Acknowledges(reply));
+    return true;
+  }
   Setting& setting = Entry(*reading);
+  setting.changed = ++changes_;
   auto value = ReadValue(reading->itemCode, reply);
   setting.unanswered = !value;
   if (value) {
@@ -50,8 +69,16 @@ bool InstrumentSettings::Took(std::string_view line, std::string_view reply,
   return true;
 }
 
+bool InstrumentSettings::Sent(std::string_view line) {
+  const auto reading = ReadLine(line);
+  if (!reading || !reading->value) return false;
+  Set(*reading, false);
+  return true;
+}
+
 void InstrumentSettings::Set(const LineReading& reading, bool acknowledged) {
   Setting& setting = Entry(reading);
+  setting.changed = ++changes_;
   setting.set = reading.value;
   setting.acknowledged = acknowledged;
   setting.readLast = false;

@@ -30,8 +30,9 @@ struct Setting {
   bool acknowledged = false;
   std::optional<Value> read;  // the value last read back
   std::chrono::system_clock::time_point readAt;
-  bool readLast = false;    // the read back came after the value was set
-  bool unanswered = false;  // the last query had no answer
+  bool readLast = false;      // the read back came after the value was set
+  bool unanswered = false;    // the last query had no answer
+  unsigned long changed = 0;  // when it last changed, in the model's count of changes
 
   Source From() const;
   // The value the instrument has, as last known.
@@ -40,17 +41,24 @@ struct Setting {
   bool Disagrees() const;
 };
 
+// The pseudo-item a waveform's command is kept under.
+inline constexpr std::string_view kShapeItem = "SHAPE";
+
 // Whether a reply acknowledges a setting ("OK", as the instrument answers).
 bool Acknowledges(std::string_view reply);
 
 class InstrumentSettings {
  public:
   // A line that went out and what came back to it (empty: nothing): a
-  // setting is recorded as set, a query's answer as read back at `at`.
-  // Lines that are no setting or query change nothing. Returns whether
-  // anything changed.
+  // setting is recorded as set, a query's answer as read back at `at`,
+  // and a waveform's own command ("CHB:BTRIG") as the function's "SHAPE"
+  // with that mnemonic for its value. Other lines change nothing. Returns
+  // whether anything changed.
   bool Took(std::string_view line, std::string_view reply,
             std::chrono::system_clock::time_point at = std::chrono::system_clock::now());
+  // A line on its way out, before any reply: a setting it makes is
+  // recorded as set, not yet acknowledged (Took follows with the reply).
+  bool Sent(std::string_view line);
   // A value set, acknowledged or not.
   void Set(const LineReading& reading, bool acknowledged);
 
@@ -63,6 +71,7 @@ class InstrumentSettings {
  private:
   Setting& Entry(const LineReading& reading);
   std::vector<Setting> settings_;
+  unsigned long changes_ = 0;
 };
 
 }  // namespace zrt::settings

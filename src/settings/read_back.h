@@ -1,5 +1,5 @@
-// The items read back from the instrument, channel A's then channel B's,
-// each asked with a query line of its own ("88CHA:AFREQ?").
+// The items each channel shows and is read back by, channel A's then
+// channel B's, each asked with a query line of its own ("88CHA:AFREQ?").
 #pragma once
 
 #include <span>
@@ -13,8 +13,21 @@ struct ItemName {
   std::string_view item;      // "AFREQ"
 };
 
+enum class ChannelQuantity { Frequency, Amplitude, Offset, Duty, Phase, Waveform, Output, Harmonic };
+
+// One row of the two channels: the item that sets the quantity on each
+// (empty where the channel has none).
+struct ChannelRow {
+  ChannelQuantity quantity;
+  std::string_view a;
+  std::string_view b;
+};
+
 // Frequency, amplitude, offset, duty cycle, phase, waveform and output
-// switch of each channel, as far as the key tables name them.
+// switch, as far as the key tables name them for each channel.
+std::span<const ChannelRow> ChannelRows();
+
+// Every item of ChannelRows, channel A's then channel B's.
 std::span<const ItemName> ReadBackItems();
 
 // The line that asks for an item, behind the instrument's address text.

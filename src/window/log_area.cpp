@@ -5,6 +5,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QVBoxLayout>
 
 #include "window/layout_table.h"
 #include "window/log_file.h"
@@ -26,9 +29,11 @@ LogArea::LogArea(TForm1& window)
   toggle_->setObjectName("LogToggle");
   toggle_->setCheckable(true);
   toggle_->setFlat(true);
-  connect(toggle_, &QPushButton::toggled, this, &LogArea::SetShown);
+  connect(toggle_, &QPushButton::toggled, this, &LogArea::ShowArea);
   auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &window);
-  connect(key, &QShortcut::activated, toggle_, &QPushButton::toggle);
+  connect(key, &QShortcut::activated, this, [this] { SetShown(!Shown()); });
+  auto* viewKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), &window);
+  connect(viewKey, &QShortcut::activated, this, [this] { SetViewShown(!ViewShown()); });
   window.setAcceptDrops(true);
   window.installEventFilter(this);
 }
@@ -50,16 +55,38 @@ bool LogArea::eventFilter(QObject* watched, QEvent* event) {
 
 QWidget* LogArea::Panel() const { return panel_; }
 
+void LogArea::EnsureArea() {
+  if (area_) return;
+  area_ = new QWidget(&window_);
+  area_->setObjectName("BelowArea");
+  tabs_ = new QTabBar(area_);
+  tabs_->setObjectName("AreaTabs");
+  tabs_->setDrawBase(false);
+  tabs_->setExpanding(false);
+  tabs_->addTab(TextIn(OwnText::LogToggle, window_.CurrentLanguage()));
+  tabs_->addTab(TextIn(OwnText::InstrumentToggle, window_.CurrentLanguage()));
+  pages_ = new QStackedWidget(area_);
+  auto* layout = new QVBoxLayout(area_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(tabs_);
+  layout->addWidget(pages_, 1);
+  connect(tabs_, &QTabBar::currentChanged, this,
+          [this](int index) { ShowPage(index == 0 ? Page::Log : Page::View); });
+  area_->hide();
+}
+
 void LogArea::EnsurePanel() {
   if (panel_) return;
-  panel_ = new LogPanel(*log_, &window_);
+  EnsureArea();
+  panel_ = new LogPanel(*log_, pages_);
+  pages_->insertWidget(0, panel_);
   sequences_ = new SequenceBar(window_, panel_);
   panel_->AddRow(sequences_);
   panel_->LogToFileSwitch()->setChecked(file_->On());
   connect(panel_->LogToFileSwitch(), &QCheckBox::toggled, this, &LogArea::SetToFile);
   panel_->ApplyLanguage(window_.CurrentLanguage());
   sequences_->ApplyLanguage(window_.CurrentLanguage());
-  panel_->setVisible(shown_);
 }
 
 SequenceBar& LogArea::Sequences() {
@@ -79,17 +106,47 @@ void LogArea::SetToFile(bool on) {
 }
 
 void LogArea::SetShown(bool shown) {
+  if (shown) return ShowPage(Page::Log);
+  if (Shown()) ShowArea(false);
+}
+
+void LogArea::SetViewShown(bool shown) {
+  if (shown) return ShowPage(Page::View);
+  if (ViewShown()) ShowArea(false);
+}
+
+void LogArea::ShowPage(Page page) {
+  const bool changed = page_ != page;
+  page_ = page;
+  if (page == Page::Log) EnsurePanel();
+  if (page == Page::View && !view_ && makeView_) {
+    EnsureArea();
+    view_ = makeView_();
+    view_->setParent(pages_);
+    pages_->addWidget(view_);
+  }
+  if (QWidget* shown = page == Page::Log ? static_cast<QWidget*>(panel_) : view_) {
+    pages_->setCurrentWidget(shown);
+  }
+  const QSignalBlocker quiet(tabs_);
+  tabs_->setCurrentIndex(page == Page::Log ? 0 : 1);
+  if (!shown_) return ShowArea(true);
+  if (changed) emit LayoutChanged();
+}
+
+void LogArea::ShowArea(bool shown) {
   if (toggle_->isChecked() != shown) toggle_->setChecked(shown);  // comes back here
   if (shown_ == shown) return;
+  if (shown && !area_) return ShowPage(page_);  // made with its page first
   shown_ = shown;
-  if (shown) EnsurePanel();
-  if (panel_) panel_->setVisible(shown);
+  area_->setVisible(shown);
   if (shown) {
     const int height = height_;  // the size limits below may resize the window first
     // The log may be made wider as well as taller; the original area stays.
     window_.setMinimumSize(kClientWidth, kClientHeight + kMinHeight);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window_.resize(kClientWidth, kClientHeight + height);
+    WindowResized();
   } else {
     window_.setFixedSize(kClientWidth, kClientHeight);
   }
@@ -104,12 +161,16 @@ void LogArea::SetHeight(int height) {
 void LogArea::WindowResized() {
   if (!shown_) return;
   height_ = std::max(window_.height() - kClientHeight, kMinHeight);
-  panel_->setGeometry(0, kClientHeight, window_.width(), window_.height() - kClientHeight);
+  area_->setGeometry(0, kClientHeight, window_.width(), window_.height() - kClientHeight);
   emit LayoutChanged();
 }
 
 void LogArea::ApplyLanguage(Language language) {
   toggle_->setText(TextIn(OwnText::LogToggle, language));
+  if (tabs_) {
+    tabs_->setTabText(0, TextIn(OwnText::LogToggle, language));
+    tabs_->setTabText(1, TextIn(OwnText::InstrumentToggle, language));
+  }
   if (panel_) panel_->ApplyLanguage(language);
   if (sequences_) sequences_->ApplyLanguage(language);
 }

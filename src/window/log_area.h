@@ -6,13 +6,20 @@
 // exist from the start; the panel only once it is first shown, since it
 // costs start-up half a megabyte. A sequence file dropped on the window is
 // loaded, and the log shown with the sequence controls.
+//
+// The instrument's page takes the same place: a tab beside the log's
+// (or Ctrl+I), made when first shown. The switch shows and hides the
+// area with the page last chosen; Ctrl+L and Ctrl+I show their own page.
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 #include "window/caption_table.h"
 
 class QPushButton;
+class QStackedWidget;
+class QTabBar;
 
 namespace zrt::window {
 
@@ -36,8 +43,14 @@ class LogArea : public QObject {
   QPushButton* Toggle() const { return toggle_; }
   SequenceBar& Sequences();
 
-  bool Shown() const { return shown_; }
+  // Whether the log shows.
+  bool Shown() const { return shown_ && page_ == Page::Log; }
   void SetShown(bool shown);
+  // The instrument's page: what makes it, and whether it shows.
+  void SetViewMaker(std::function<QWidget*()> make) { makeView_ = std::move(make); }
+  QWidget* View() const { return view_; }  // nullptr until first shown
+  bool ViewShown() const { return shown_ && page_ == Page::View; }
+  void SetViewShown(bool shown);
   int Height() const { return height_; }
   void SetHeight(int height);
   bool ToFile() const;
@@ -55,7 +68,12 @@ class LogArea : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  enum class Page { Log, View };
   void EnsurePanel();
+  // Shows a page in the area below, or hides the area.
+  void ShowPage(Page page);
+  void ShowArea(bool shown);
+  void EnsureArea();
 
   TForm1& window_;
   SessionLog* log_;  // owned as a child object
@@ -63,7 +81,13 @@ class LogArea : public QObject {
   QPushButton* toggle_;
   LogPanel* panel_ = nullptr;
   SequenceBar* sequences_ = nullptr;  // in the panel
-  bool shown_ = false;
+  QWidget* area_ = nullptr;           // the tabs and the pages, once first shown
+  QTabBar* tabs_ = nullptr;
+  QStackedWidget* pages_ = nullptr;
+  QWidget* view_ = nullptr;
+  std::function<QWidget*()> makeView_;
+  Page page_ = Page::Log;
+  bool shown_ = false;  // the area below, with page_ in it
   int height_ = 200;
 };
 

@@ -77,10 +77,17 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
           {*session_, [this] { return ClientLineSettings(); }, say_, *status_, StatusBar()}, this)),
       replies_(*Edit("Edit3")),
       sender_(new WindowSender({*session_, say_, messages_, replies_, *ports_, *Edit("Edit2"),
-                                [this](int source) { return share_->Origin(source); }},
-                               this)) {
+                                [this](int source) { return Origin(source); }},
+                               this)),
+      instrument_(new InstrumentControl(
+          {*this, *session_, say_, [this] { return ClientLineSettings(); },
+           [this] {
+             return ClientLineSettings().link == session::Interface::Usb ? UsbOpened() : PortOpen();
+           }},
+          this)) {
   setObjectName("Form1");
   StatusBar().addPermanentWidget(logArea_->Toggle());  // after the port's switch
+  logArea_->SetViewMaker([this] { return instrument_->MakeView(nullptr); });
   setWindowTitle(WindowTitle());
   setWindowIcon(WindowIcon());
   setFixedSize(kClientWidth, kClientHeight);
@@ -288,6 +295,13 @@ void TForm1::SetSendReady(bool ready) {
   if (ready) emit SendReady();
 }
 
+QString TForm1::Origin(int source) const {
+  if (source == InstrumentControl::kSource) {
+    return TextIn(OwnText::ReadBackOrigin, CurrentLanguage());
+  }
+  return share_->Origin(source);
+}
+
 session::LineSettings TForm1::ClientLineSettings() const {
   const WindowSender::Settings settings = CurrentLineSettings();
   return {
@@ -313,7 +327,7 @@ void TForm1::Comm1ReceiveData(const QByteArray& block) {
             block);
   emit BlockReceived(block);
   // Another program's reply is its own: the box shows the window's.
-  if (share_->Origin(answering).isEmpty()) replies_.Received(block);
+  if (Origin(answering).isEmpty()) replies_.Received(block);
 }
 
 void TForm1::btn106Click() {
@@ -362,6 +376,7 @@ void TForm1::ShowLinkState() {
   logArea_->ApplyLanguage(language);
   ports_->ApplyLanguage(language);
   share_->ApplyLanguage(language);
+  instrument_->ApplyLanguage(language);
   status_->Show(ports_->State(), UsbOpened(), language);
 }
 

@@ -17,6 +17,7 @@
 #include "window/announcer.h"
 #include "window/caption_table.h"
 #include "window/command_history.h"
+#include "window/instrument_control.h"
 #include "window/key_buttons.h"
 #include "window/log_area.h"
 #include "window/operator_messages.h"
@@ -108,6 +109,13 @@ class TForm1 : public QWidget {
   // The instrument shared with other programs (the status bar's switch).
   ShareControl& Sharing() { return *share_; }
 
+  // What is known of the instrument's settings, its page below the window
+  // (in the log's place, by its own switch), read back, limits and presets.
+  InstrumentControl& Instrument() { return *instrument_; }
+  bool InstrumentShown() const { return logArea_->ViewShown(); }
+  void SetInstrumentShown(bool shown) { logArea_->SetViewShown(shown); }
+  session::LineSession& Session() { return *session_; }
+
   void DisableAllFunctions() { SetFunctionsEnabled(false); }
 
   // Sends a line as Send sends the command line, on the interface chosen,
@@ -174,6 +182,8 @@ class TForm1 : public QWidget {
   WindowSender::Settings CurrentLineSettings() const;
   // What other programs' lines go with: the boxes as they are.
   session::LineSettings ClientLineSettings() const;
+  // Whose a line is, for the log: empty for the window's own.
+  QString Origin(int source) const;
   // The send of one line, in its steps: on the serial link byte by byte,
   // on USB in one write with the reply fetched after it. True when it began.
   bool SendText(const QString& text, bool byOperator);
@@ -198,7 +208,8 @@ class TForm1 : public QWidget {
   PortControl* ports_;   // owned as a child object
   ShareControl* share_;  // owned as a child object
   ReplyBox replies_;
-  WindowSender* sender_;  // owned as a child object
+  WindowSender* sender_;           // owned as a child object
+  InstrumentControl* instrument_;  // owned as a child object
   CommandHistory history_;
   bool usbStarted_ = false;
   // The frame going out finishes before these: closing the window, and the

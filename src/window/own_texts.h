@@ -105,6 +105,52 @@ enum class OwnText {
   ShareLinkLost,
   ShareHeldTooLong,  // %1 the line
   ShareStopped,
+  // The instrument's settings below the window.
+  InstrumentToggle,
+  ViewItem,
+  ViewChannelA,
+  ViewChannelB,
+  ViewFrequency,
+  ViewAmplitude,
+  ViewOffset,
+  ViewDuty,
+  ViewPhase,
+  ViewWaveform,
+  ViewOutput,
+  ViewHarmonic,
+  ViewLimits,
+  ViewNoLimits,
+  ViewUnknown,
+  ViewSet,
+  ViewSetUnacknowledged,
+  ViewReadBackAt,  // %1 the time
+  ViewDiffers,     // %1 the value set
+  ViewNoAnswer,
+  ReadBackButton,
+  ReadBackStop,
+  ReadBackProgress,  // %1 the item, %2 of them all
+  ReadBackDone,      // %1 answered, %2 asked
+  ReadBackStopped,   // %1 answered, %2 asked
+  ReadBackOrigin,
+  ReadBackNoLink,
+  SavePreset,
+  Presets,
+  NoPresets,
+  PresetName,
+  PresetSaved,     // %1 the file
+  PresetNotSaved,  // %1 the file, %2 why
+  LimitsButton,
+  LimitMaxFrequency,
+  LimitMaxAmplitude,
+  LimitMinOffset,
+  LimitMaxOffset,
+  LimitEmptyIsNone,
+  LimitNotANumber,  // %1 the text
+  LimitsSet,        // %1 the limits
+  PreviewNotDrawn,  // %1 the channel
+  PreviewOff,       // %1 the channel
+  PreviewShapeUnknown,  // %1 the channel, %2 the waveform's value
+  PreviewSpan,      // %1 the time
   Count,
 };
 

@@ -30,6 +30,8 @@ constexpr char kLogHeight[] = "logHeight";
 constexpr char kReopenPorts[] = "reopenPorts";
 constexpr char kLogToFile[] = "logToFile";
 constexpr char kShared[] = "shareInstrument";
+constexpr char kInstrumentShown[] = "instrumentShown";
+constexpr char kLimits[] = "limits";
 // A log height a screen could show.
 constexpr int kTallestLog = 4000;
 
@@ -118,6 +120,20 @@ void RememberedSettings::Restore() {
     form_.SetLogShown(text == "true");
     return true;
   });
+  take(kInstrumentShown, [&](const QVariant& v) {
+    const QString text = v.toString();
+    if (text != "true" && text != "false") return false;
+    if (text == "true") form_.SetInstrumentShown(true);
+    return true;
+  });
+  // As the limits file of zrt-send and zrt-serve has them.
+  take(kLimits, [&](const QVariant& v) {
+    if (v.typeId() != QMetaType::QString || v.toString().size() > kLongestText) return false;
+    const auto limits = settings::ReadLimits(v.toString().toStdString());
+    if (!std::holds_alternative<settings::Limits>(limits)) return false;
+    form_.Instrument().SetLimits(std::get<settings::Limits>(limits));
+    return true;
+  });
   take(kReopenPorts, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
@@ -174,12 +190,17 @@ void RememberedSettings::Follow() {
   connect(&form_, &TForm1::LineSent, this, [this] { Store(kHistory, form_.History().Lines()); });
   connect(&form_, &TForm1::LogLayoutChanged, this, [this] {
     Store(kLogShown, form_.LogShown());
+    Store(kInstrumentShown, form_.InstrumentShown());
     Store(kLogHeight, form_.LogHeight());
   });
   connect(form_.findChild<QCheckBox*>("ReopenToggle"), &QCheckBox::toggled, this,
           [this](bool reopen) { Store(kReopenPorts, reopen); });
   connect(&form_, &TForm1::LogToFileChanged, this, [this](bool on) { Store(kLogToFile, on); });
   connect(&form_.Sharing(), &ShareControl::Changed, this, [this](bool on) { Store(kShared, on); });
+  connect(&form_.Instrument(), &InstrumentControl::LimitsChanged, this,
+          [this](const settings::Limits& limits) {
+            Store(kLimits, QString::fromStdString(settings::WriteLimits(limits)));
+          });
   form_.installEventFilter(this);
 }
 

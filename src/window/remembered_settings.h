@@ -1,10 +1,11 @@
 // The operator's settings kept between runs: the port, baud rate, address,
 // language, interface, the command history, the log's visibility and
-// height, whether lost ports are reopened, and the window's position. They
-// are restored once the window has come up as it always does (so a first
-// start is exactly the panel's own), and stored as they change. Every value
-// is checked as it is read, since the file is the user's to edit: one that
-// does not fit leaves the window's own.
+// height, the instrument page's, whether lost ports are reopened, the
+// limits, and the window's position. They are restored once the window has
+// come up as it always does (so a first start is exactly the panel's own),
+// and stored as they change. Every value is checked as it is read, since
+// the file is the user's to edit: one that does not fit leaves the
+// window's own.
 #pragma once
 
 #include <QObject>

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QThread>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -53,8 +54,8 @@ struct Simulator {
   // Bytes sent without pacing come within a millisecond; the limit leaves
   // room for a busy machine's scheduling of the simulator's reads (and, on
   // the network, of the server's).
-  Simulator() {
-    process.start(ZRT_SIM, {"--check-pacing=2"});
+  explicit Simulator(const QStringList& options = {}) {
+    process.start(ZRT_SIM, QStringList{"--check-pacing=2"} + options);
     EXPECT_TRUE(process.waitForReadyRead(10000));
     port = QString::fromUtf8(process.readLine().trimmed());
   }
@@ -236,6 +237,76 @@ TEST(ZrtSend, ASequencePutsItsLinesOnTheWire) {
   for (const QString& frame : expected) least += frame.size() * 0.010 + 0.100;
   EXPECT_GE(seconds, least);
   EXPECT_LT(seconds, least + 5) << "lines waited longer than their replies";
+}
+
+// A line beyond a limit, wherever it stands, is refused before the first
+// line goes out.
+TEST(ZrtSend, LimitsRefuseTheRunBeforeAnythingIsSent) {
+  QTemporaryDir dir;
+  const QString limits =
+      Write(dir, "lab.ini",
+            "[A]\nmax_frequency_hz = 10e6\nmax_offset_v = 3\n[B]\nmax_amplitude_vpp = 2\n");
+  const QString steps =
+      Write(dir, "steps.zrt", "CHA:VPP:2Vpp\nwait 10ms\nCHA:AOFFS:2.5Vdc\n");  // 2.5 V + 1 V
+  const QString typo = Write(dir, "typo.ini", "[A]\nmax_freqency_hz = 1\n");
+  struct Case {
+    QStringList arguments;
+    int status;
+    const char* said;
+  } cases[] = {
+      {{"CHA:AFREQ:1000HZ", "88CHA:AFREQ20MHz"},
+       2,
+       "zrt-send: argument:2: not sent: channel A's frequency would be 20 MHz, above its limit "
+       "of 10 MHz"},
+      {{"CHB:VPP:2.5Vpp"}, 2, "argument:1: not sent: channel B's amplitude would be 2.5 Vpp"},
+      {{"--file", steps}, 2, "steps.zrt:3: not sent: channel A's output would go up to 3.5 V"},
+      {{"CHA:AFREQ:10MHz", "CHB:VPP:2Vpp", "CHA:AOFFS:3Vdc"}, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    Simulator instrument;
+    const Result result =
+        Send(QStringList{"--port", instrument.port, "--limits", limits} + c.arguments).Finish();
+    EXPECT_EQ(result.status, c.status) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
+    if (c.status != 0) {
+      EXPECT_EQ(instrument.Frames(), QStringList()) << "something was sent";
+    }
+  }
+  const Result refused = Send({"--simulate", "--limits", typo, "A"}).Finish();
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_TRUE(refused.err.contains("typo.ini: line 2: unknown key 'max_freqency_hz'"))
+      << refused.err.toStdString();
+}
+
+// Every item asked for, with what the instrument keeps against what was
+// set and an item that never answers.
+TEST(ZrtSend, ReadBackPrintsEveryItem) {
+  Simulator instrument({"--keep", "CHA:VPP:3Vpp", "--silent", "CHB:PHASE"});
+  ASSERT_EQ(Send({"--port", instrument.port, "88CHA:AFREQ1.5kHz", "CHA:VPP:1Vpp"}).Finish().status,
+            0);
+  const Result json = Send({"--port", instrument.port, "--read-back", "--json"}).Finish();
+  EXPECT_EQ(json.status, 1) << "an item did not answer";
+  const QList<QByteArray> lines = json.out.trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 14) << json.out.toStdString();
+  std::map<QString, QJsonObject> items;
+  for (const QByteArray& line : lines) {
+    const QJsonObject item = QJsonDocument::fromJson(line).object();
+    items[item["function"].toString() + ":" + item["item"].toString()] = item;
+  }
+  EXPECT_EQ(items["CHA:AFREQ"]["reply"].toString(), "1.5kHz");
+  EXPECT_EQ(items["CHA:AFREQ"]["number"].toDouble(), 1500);
+  EXPECT_EQ(items["CHA:AFREQ"]["unit"].toString(), "Hz");
+  EXPECT_EQ(items["CHA:VPP"]["number"].toDouble(), 3) << "the instrument's own value";
+  EXPECT_TRUE(items["CHA:AOFFS"]["number"].isDouble()) << "never set: 0";
+  EXPECT_FALSE(items["CHB:PHASE"]["answered"].toBool());
+  EXPECT_TRUE(items["CHB:PHASE"]["number"].isNull());
+  EXPECT_EQ(instrument.Frames().filter("?").size(), 14);
+  EXPECT_TRUE(instrument.Frames().contains("XCHB:BWAVE?"));
+
+  const Result text = Send({"--port", instrument.port, "--read-back"}).Finish();
+  EXPECT_TRUE(text.out.startsWith("CHA:AFREQ 1.5kHz\nCHA:VPP 3Vpp\n")) << text.out.toStdString();
+  EXPECT_TRUE(text.out.contains("CHB:PHASE (no reply)\n"));
 }
 
 // The shipped example, as the window's test runs it too: the same frames

@@ -1,0 +1,55 @@
+#include "window/setting_text.h"
+
+#include <QDateTime>
+
+#include "window/own_texts.h"
+
+namespace zrt::window {
+
+QString SettingText(const settings::Setting* setting, Language language) {
+  const settings::Value* value = setting ? setting->Current() : nullptr;
+  QStringList notes;
+  if (setting && setting->unanswered) notes << TextIn(OwnText::ViewNoAnswer, language);
+  if (!value) {
+    const QString unknown = TextIn(OwnText::ViewUnknown, language);
+    return notes.isEmpty() ? unknown : unknown + " (" + notes.join("; ") + ")";
+  }
+  switch (setting->From()) {
+    case settings::Source::Acknowledged:
+      notes.prepend(TextIn(OwnText::ViewSet, language));
+      break;
+    case settings::Source::Unacknowledged:
+      notes.prepend(TextIn(OwnText::ViewSetUnacknowledged, language));
+      break;
+    case settings::Source::ReadBack: {
+      const auto at = QDateTime::fromMSecsSinceEpoch(
+          std::chrono::duration_cast<std::chrono::milliseconds>(setting->readAt.time_since_epoch())
+              .count());
+      notes.prepend(TextIn(OwnText::ViewReadBackAt, language).arg(at.toString("HH:mm:ss")));
+      break;
+    }
+    case settings::Source::Unknown:
+      break;
+  }
+  if (setting->Disagrees()) {
+    notes << TextIn(OwnText::ViewDiffers, language).arg(QString::fromStdString(setting->set->text));
+  }
+  const QString text = QString::fromLatin1(value->text.data(), qsizetype(value->text.size()));
+  return (setting->Disagrees() ? "≠ " : "") + text + " (" + notes.join("; ") + ")";
+}
+
+QString LimitsText(const settings::ChannelLimits& limits, Language language) {
+  const auto quantity = [](double value, const char* unit) {
+    return QString::fromStdString(settings::Quantity(value, unit));
+  };
+  QStringList parts;
+  if (limits.maxFrequencyHz) parts << "≤ " + quantity(*limits.maxFrequencyHz, "Hz");
+  if (limits.maxAmplitudeVpp) parts << "≤ " + quantity(*limits.maxAmplitudeVpp, "Vpp");
+  if (limits.minOffsetV || limits.maxOffsetV) {
+    parts << (limits.minOffsetV ? quantity(*limits.minOffsetV, "V") : QString("…")) + " … " +
+                 (limits.maxOffsetV ? quantity(*limits.maxOffsetV, "V") : QString("…"));
+  }
+  return parts.isEmpty() ? TextIn(OwnText::ViewNoLimits, language) : parts.join(", ");
+}
+
+}  // namespace zrt::window

@@ -1,0 +1,134 @@
+// The picture of the output, checked by its pixels: the periods of a sine,
+// its amplitude and offset to scale, a channel switched off flat, and a
+// dark palette.
+#include "window/output_preview.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QPalette>
+
+namespace zrt::window {
+namespace {
+
+settings::InstrumentSettings Known(std::initializer_list<const char*> lines) {
+  settings::InstrumentSettings known;
+  for (const char* line : lines) known.Took(line, "OK\n");
+  return known;
+}
+
+struct Picture {
+  Picture(const settings::InstrumentSettings& known, const QPalette& palette = QPalette()) {
+    preview.setPalette(palette);
+    preview.resize(420, 220);
+    preview.Show(settings::OutputOf(known, 'A'), settings::OutputOf(known, 'B'));
+    image = preview.grab().toImage();
+  }
+  // Whether the pixel is drawn in the channel's colour: it is nearer that
+  // than any other colour of the picture (a line's edge is blended).
+  bool Of(int channel, int x, int y) const {
+    const QColor got = image.pixelColor(x, y);
+    const auto distance = [&](const QColor& to) {
+      return std::abs(got.red() - to.red()) + std::abs(got.green() - to.green()) +
+             std::abs(got.blue() - to.blue());
+    };
+    const QPalette& colors = preview.palette();
+    const int mine = distance(preview.ChannelColor(channel));
+    for (const QColor& other :
+         {preview.ChannelColor(1 - channel), colors.color(QPalette::Base),
+          colors.color(QPalette::Mid), colors.color(QPalette::Text)}) {
+      if (distance(other) <= mine) return false;
+    }
+    return true;
+  }
+  // The rows a channel's line covers in a column, below the legend.
+  std::vector<int> Rows(int channel, int x) const {
+    std::vector<int> rows;
+    const QRect plot = preview.PlotArea();
+    for (int y = plot.top() + 2 * preview.fontMetrics().height() + 4; y <= plot.bottom(); ++y) {
+      if (Of(channel, x, y)) rows.push_back(y);
+    }
+    return rows;
+  }
+  double Y(double volts) const {
+    const QRect plot = preview.PlotArea();
+    return plot.center().y() - volts / preview.VoltRange() * plot.height() / 2.0;
+  }
+  OutputPreview preview;
+  QImage image;
+};
+
+TEST(OutputPreview, ASineToScaleAndAChannelSwitchedOffFlat) {
+  // A: 1 kHz, 2 Vpp about -0.5 V (from -1.5 V to 0.5 V); B: 250 Hz, off.
+  const Picture picture(Known({"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp", "CHA:AOFFS:-0.5Vdc",
+                               "CHB:BFREQ:250Hz", "CHB:VPP:1Vpp", "CHB:SWITCH:0No."}));
+  QDir().mkpath(ZRT_SCREENSHOT_DIR);
+  picture.image.save(QString(ZRT_SCREENSHOT_DIR) + "/preview.png");
+  EXPECT_DOUBLE_EQ(picture.preview.Span(), 8e-3) << "two periods of the slower channel";
+  EXPECT_DOUBLE_EQ(picture.preview.VoltRange(), 2);
+  const QRect plot = picture.preview.PlotArea();
+  int highest = plot.bottom();
+  int lowest = plot.top();
+  int crossings = 0;  // downward through the offset, half a period in
+  bool above = false;
+  for (int x = plot.left() + 1; x < plot.right(); ++x) {
+    const std::vector<int> rows = picture.Rows(0, x);
+    if (rows.empty()) continue;
+    highest = std::min(highest, rows.front());
+    lowest = std::max(lowest, rows.back());
+    const bool now = (rows.front() + rows.back()) / 2.0 < picture.Y(-0.5);
+    crossings += !now && above;
+    above = now;
+  }
+  EXPECT_EQ(crossings, 8) << "a period a millisecond";
+  EXPECT_NEAR(highest, picture.Y(0.5), 2.5);
+  EXPECT_NEAR(lowest, picture.Y(-1.5), 2.5);
+  // B lies on 0 V from end to end.
+  for (int x = plot.left() + 1; x < plot.right() - 1; x += 7) {
+    const std::vector<int> rows = picture.Rows(1, x);
+    ASSERT_FALSE(rows.empty()) << x;
+    EXPECT_NEAR(rows.front(), picture.Y(0), 2.5) << x;
+    EXPECT_NEAR(rows.back(), picture.Y(0), 2.5) << x;
+  }
+}
+
+// Relative luminance and contrast as WCAG reckons them.
+double Luminance(const QColor& color) {
+  const auto linear = [](double c) {
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+         0.0722 * linear(color.blueF());
+}
+double Contrast(const QColor& a, const QColor& b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(OutputPreview, ReadableInADarkPalette) {
+  QPalette dark;
+  dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  dark.setColor(QPalette::Mid, QColor(90, 90, 90));
+  const Picture picture(Known({"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp", "CHB:BFREQ:2kHz", "CHB:VPP:1Vpp"}),
+                        dark);
+  EXPECT_EQ(picture.image.pixelColor(2, 2), QColor(30, 30, 30)) << "the palette's base";
+  for (int channel : {0, 1}) {
+    EXPECT_GE(Contrast(picture.preview.ChannelColor(channel), QColor(30, 30, 30)), 4.5);
+  }
+  int lit = 0;
+  for (int x = 0; x < picture.image.width(); ++x) {
+    for (int y = 0; y < picture.image.height(); ++y) lit += picture.Of(0, x, y);
+  }
+  EXPECT_GT(lit, 200) << "channel A is drawn";
+  const Picture light(Known({"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp"}));
+  for (int channel : {0, 1}) {
+    EXPECT_GE(Contrast(light.preview.ChannelColor(channel),
+                       light.preview.palette().color(QPalette::Base)),
+              4.5);
+  }
+}
+
+}  // namespace
+}  // namespace zrt::window
