@@ -42,11 +42,13 @@ OutputPreview::OutputPreview(QWidget* parent) : QWidget(parent) {
 void OutputPreview::Show(const settings::ChannelOutput& a, const settings::ChannelOutput& b) {
   a_ = a;
   b_ = b;
+  setToolTip(Notes().join('\n'));
   update();
 }
 
 void OutputPreview::ApplyLanguage(Language language) {
   language_ = language;
+  setToolTip(Notes().join('\n'));
   update();
 }
 
@@ -146,11 +148,15 @@ void OutputPreview::paintEvent(QPaintEvent*) {
                            metrics.height()),
                      Qt::AlignRight | Qt::AlignVCenter, name);
   }
+  // What could not be drawn as known, at the bottom left, each on a line.
   painter.setPen(colors.color(QPalette::Text));
-  int line = 0;
-  for (const QString& note : Notes()) {
-    painter.drawText(plot.left() + 4, plot.top() + metrics.ascent() + 2 + line++ * metrics.height(),
-                     note);
+  const QStringList notes = Notes();
+  const int width = plot.width() - 8;
+  for (int line = 0; line < notes.size(); ++line) {
+    const int baseline =
+        plot.bottom() - 4 - (static_cast<int>(notes.size()) - 1 - line) * metrics.height();
+    painter.drawText(plot.left() + 4, baseline,
+                     metrics.elidedText(notes[line], Qt::ElideRight, width));
   }
 }
 

@@ -56,6 +56,11 @@ class WindowMap {
       QApplication::processEvents();
       control = form_.findChild<QWidget*>(name);
     }
+    if (!control) {  // on the instrument's page
+      form_.SetInstrumentShown(true);
+      QApplication::processEvents();
+      control = form_.findChild<QWidget*>(name);
+    }
     BringToFront(control);
     return control->mapTo(&form_, control->rect().center());
   }
@@ -315,6 +320,42 @@ TEST_F(PanelE2ETest, ASequenceFromTheFileDialog) {
                    "<- XCHA:AFREQ:5000HZ", "<- CHA:AFREQ?", "<- XCHA:AFREQ:10000HZ",
                    "<- CHA:AFREQ?", "<- XCHA:AFREQ:20000HZ", "<- CHA:AFREQ?"}));
   EXPECT_TRUE(Heard().filter("pacing:").isEmpty()) << Heard().join('\n').toStdString();
+}
+
+// The instrument's page after a read back, beside the panel: the README's
+// picture of it.
+TEST_F(PanelE2ETest, TheInstrumentPageAfterAReadBack) {
+  OpenSimulatorPort();
+  const char* const lines[] = {"88CHA:AFREQ1kHz",  "88CHA:VPP2Vpp",    "88CHA:AOFFS0.5Vdc",
+                               "88CHA:SWITCH1No.", "88CHB:BFREQ250Hz", "88CHB:VPP1Vpp",
+                               "88CHB:PHASE90DEG", "88CHB:SWITCH1No."};
+  for (const char* line : lines) {
+    TypeInto("Edit1", line);
+    Click("btn96");
+    ASSERT_TRUE(WaitToHear("<- X" + QString(line).mid(2))) << Heard().join('\n').toStdString();
+  }
+  Click("Edit1");
+  x.Keys("ctrl+i");
+  QElapsedTimer clock;
+  clock.start();
+  while (x.Size(window).height() <= 502 && clock.elapsed() < 5000) QThread::msleep(50);
+  ASSERT_GT(x.Size(window).height(), 502) << "Ctrl+I did not show the instrument's page";
+  // As tall as the screen leaves room for (1024 pixels).
+  const int height = std::min(880, 1020 - origin.y());
+  x.Resize(window, {801, height});
+  clock.restart();
+  while (x.Size(window).height() < height && clock.elapsed() < 5000) QThread::msleep(50);
+
+  Click("ReadBack");
+  const int before = Frames();
+  clock.restart();
+  while (Frames() < before + 14 && clock.elapsed() < 30000) simulator.waitForReadyRead(100);
+  ASSERT_EQ(Frames(), before + 14) << Heard().join('\n').toStdString();
+  EXPECT_TRUE(Heard().filter("pacing:").isEmpty()) << Heard().join('\n').toStdString();
+  QThread::msleep(800);  // the last reply, taken and shown
+  QDir().mkpath(ZRT_SCREENSHOT_DIR);
+  EXPECT_TRUE(
+      x.Grab({origin, x.Size(window)}).save(QString(ZRT_SCREENSHOT_DIR) + "/instrument-e2e.png"));
 }
 
 TEST_F(PanelE2ETest, LanguageSwitchAndBack) {

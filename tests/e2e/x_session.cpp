@@ -143,6 +143,11 @@ QImage XSession::Grab(QRect area) const {
   return copy;
 }
 
+void XSession::Resize(unsigned long window, QSize size) const {
+  Xdotool({"windowsize", QString::number(window), QString::number(size.width()),
+           QString::number(size.height())});
+}
+
 void XSession::RequestClose(unsigned long window) const {
   xcb_client_message_event_t event{};
   event.response_type = XCB_CLIENT_MESSAGE;

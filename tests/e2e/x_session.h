@@ -50,6 +50,8 @@ class XSession {
   QImage Grab(QRect area) const;
   // Asks the window to close, as a window manager's close box does.
   void RequestClose(unsigned long window) const;
+  // Resizes the window, as dragging its corner does.
+  void Resize(unsigned long window, QSize size) const;
 
  private:
   QByteArray Xdotool(const QStringList& arguments) const;

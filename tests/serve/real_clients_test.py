@@ -19,8 +19,8 @@ SERVE = sys.argv[1]
 LIMIT = 20  # seconds any one step may take
 
 
-def start():
-    serve = subprocess.Popen([SERVE, "--simulate", "--listen", "127.0.0.1:0"],
+def start(*options):
+    serve = subprocess.Popen([SERVE, "--simulate", "--listen", "127.0.0.1:0", *options],
                              stderr=subprocess.PIPE, text=True)
     line = serve.stderr.readline()
     found = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
@@ -115,6 +115,28 @@ def refusals(port):
         assert out.returncode == status and said in out.stderr, (args, out)
 
 
+def limits():
+    # A line beyond a limit is refused with the limit named, and not sent.
+    path = f"/tmp/zrt-serve-limits-{os.getpid()}.ini"
+    with open(path, "w") as file:
+        file.write("[A]\nmax_frequency_hz = 10e6\n")
+    serve, port, log, reader = start("--limits", path)
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=LIMIT) as client:
+            client.sendall(b"88CHA:AFREQ20MHz\n88CHA:AFREQ?\n")
+            replies_in = client.makefile("rb")
+            replies = replies_in.readline() + replies_in.readline()
+        assert replies == (b"ERROR: not sent: channel A's frequency would be 20 MHz, above its "
+                           b"limit of 10 MHz\n0\n"), replies
+        bad = subprocess.run([SERVE, "--simulate", "--limits", "/dev/zrt-no-such-file"],
+                             capture_output=True, text=True, timeout=LIMIT)
+        assert bad.returncode == 2 and "/dev/zrt-no-such-file" in bad.stderr, bad
+    finally:
+        serve.kill()
+        serve.wait()
+        os.remove(path)
+
+
 def main():
     serve, port, log, reader = start()
     try:
@@ -123,6 +145,8 @@ def main():
             print(f"{step.__name__}: ok")
         flood_and_query(serve, port)
         print("flood_and_query: ok")
+        limits()
+        print("limits: ok")
         serve.send_signal(signal.SIGTERM)
         assert serve.wait(timeout=LIMIT) == 0
         reader.join(LIMIT)

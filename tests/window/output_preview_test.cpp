@@ -21,7 +21,7 @@ settings::InstrumentSettings Known(std::initializer_list<const char*> lines) {
 struct Picture {
   Picture(const settings::InstrumentSettings& known, const QPalette& palette = QPalette()) {
     preview.setPalette(palette);
-    preview.resize(420, 220);
+    preview.resize(420, 320);
     preview.Show(settings::OutputOf(known, 'A'), settings::OutputOf(known, 'B'));
     image = preview.grab().toImage();
   }
@@ -42,11 +42,13 @@ struct Picture {
     }
     return true;
   }
-  // The rows a channel's line covers in a column, below the legend.
+  // The rows a channel's line covers in a column, between the legend (two
+  // lines at the top) and a note (one at the bottom).
   std::vector<int> Rows(int channel, int x) const {
     std::vector<int> rows;
     const QRect plot = preview.PlotArea();
-    for (int y = plot.top() + 2 * preview.fontMetrics().height() + 4; y <= plot.bottom(); ++y) {
+    const int line = preview.fontMetrics().height();
+    for (int y = plot.top() + 2 * line + 4; y <= plot.bottom() - line - 6; ++y) {
       if (Of(channel, x, y)) rows.push_back(y);
     }
     return rows;
