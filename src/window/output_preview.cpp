@@ -116,9 +116,9 @@ void OutputPreview::paintEvent(QPaintEvent*) {
                    Qt::AlignRight | Qt::AlignVCenter,
                    TextIn(OwnText::PreviewSpan, language_).arg(Seconds(span)));
 
-  // Each channel, two samples a pixel so that a square's edges stand.
+  // Each channel, a sample a pixel (a square's edge rises within one).
   painter.setRenderHint(QPainter::Antialiasing);
-  const int samples = plot.width() * 2;
+  const int samples = plot.width();
   int channel = 0;
   for (const settings::ChannelOutput* output : {&a_, &b_}) {
     if (output->Drawable()) {

@@ -41,6 +41,10 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
       Get<QLineEdit>("Edit1")->setText(line);
       Click("btn96");  // the port is closed: said, and still in the history
     }
+    settings::Limits limits;
+    limits.a.maxFrequencyHz = 1e6;
+    limits.b.minOffsetV = -2.5;
+    form->Instrument().SetLimits(limits);
     form->SetLogHeight(150);
     form->SetLogShown(true);
     form->findChild<QCheckBox*>("LogToFile")->click();
@@ -67,6 +71,9 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   EXPECT_TRUE(form->LogToFile());
   EXPECT_TRUE(form->findChild<QCheckBox*>("LogToFile")->isChecked());
   EXPECT_TRUE(form->Sharing().On());
+  EXPECT_EQ(form->Instrument().Limits().a.maxFrequencyHz, 1e6);
+  EXPECT_EQ(form->Instrument().Limits().b.minOffsetV, -2.5);
+  EXPECT_EQ(form->Session().Limits(), form->Instrument().Limits()) << "held by the session";
 }
 
 TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
@@ -74,6 +81,7 @@ TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("[General]\nlanguage=9\ninterface=banana\nport=\nbaudRate=" + QByteArray(5000, '9') +
              "\nhistory=@Variant(\\0\\0\\xff)\nwindowPosition=@Point(99999 99999)\n"
+             "limits=\"[A]\\nmax_frequency_hz = lots\"\n"
              "\xff\xfe[[[ =\n");
   file.close();
   QSettings settings(File(), QSettings::IniFormat);
@@ -84,6 +92,7 @@ TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
   EXPECT_EQ(Get<RadioGroup>("rg2")->ItemIndex(), 0);
   EXPECT_TRUE(form->History().Lines().isEmpty());
   EXPECT_NE(form->pos(), QPoint(99999, 99999));
+  EXPECT_FALSE(form->Instrument().Limits().Any());
   ASSERT_EQ(form->Log().Size(), 1);
   EXPECT_TRUE(form->Log().At(0).text.startsWith("The settings in " + File()));
 }

@@ -1,0 +1,47 @@
+// The limits as the operator types them: empty fields are no limit, a
+// point or the operator's own decimal sign, and a field that is no number.
+#include "window/limits_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+
+namespace zrt::window {
+namespace {
+
+TEST(LimitsDialog, FieldsToLimits) {
+  settings::Limits start;
+  start.a.maxFrequencyHz = 2e6;
+  LimitsDialog dialog(start, Language::English);
+  auto field = [&](const char* name) { return dialog.findChild<QLineEdit*>(name); };
+  ASSERT_TRUE(field("Limit1A"));
+  EXPECT_EQ(field("Limit1A")->text(), "2000000") << "offered as they stand";
+  struct Row {
+    const char* name;
+    const char* text;
+    std::optional<double> settings::ChannelLimits::*limit;
+    bool b;
+    double value;
+  } rows[] = {
+      {"Limit1A", "", &settings::ChannelLimits::maxFrequencyHz, false, 0},
+      {"Limit2B", "2.5", &settings::ChannelLimits::maxAmplitudeVpp, true, 2.5},
+      {"Limit3A", " -3 ", &settings::ChannelLimits::minOffsetV, false, -3},
+      {"Limit4B", "1e1", &settings::ChannelLimits::maxOffsetV, true, 10},
+  };
+  for (const Row& row : rows) field(row.name)->setText(row.text);
+  const auto entered = dialog.Entered();
+  ASSERT_TRUE(std::holds_alternative<settings::Limits>(entered));
+  const settings::Limits limits = std::get<settings::Limits>(entered);
+  EXPECT_FALSE(limits.a.maxFrequencyHz) << "emptied: no limit";
+  for (const Row& row : rows) {
+    if (!*row.text) continue;
+    EXPECT_EQ((row.b ? limits.b : limits.a).*row.limit, row.value) << row.name;
+  }
+  field("Limit2A")->setText("five");
+  EXPECT_EQ(std::get<QString>(dialog.Entered()), "five");
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Rejected) << "a field that is no number keeps it open";
+}
+
+}  // namespace
+}  // namespace zrt::window
