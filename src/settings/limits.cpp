@@ -211,15 +211,18 @@ std::variant<Limits, std::string> ReadLimits(std::string_view text) {
     for (const LimitKey& limitKey : kLimitKeys) {
       if (limitKey.name == key) found = &limitKey;
     }
+    // Built by appending: MinGW's GCC warns falsely of a literal added to a string.
+    std::string why = "unknown key '";
     if (!found) {
-      return refuse("unknown key '" + std::string(key) +
-                    "' (max_frequency_hz, max_amplitude_vpp, min_offset_v, max_offset_v)");
+      why.append(key).append("' (max_frequency_hz, max_amplitude_vpp, min_offset_v, max_offset_v)");
+      return refuse(why);
     }
     double parsed = 0;
     const auto [at, error] = std::from_chars(value.data(), value.data() + value.size(), parsed);
     if (value.empty() || error != std::errc() || at != value.data() + value.size() ||
         !std::isfinite(parsed)) {
-      return refuse("'" + std::string(value) + "' is not a number");
+      why.assign(1, '\'').append(value).append("' is not a number");
+      return refuse(why);
     }
     section->*(found->field) = parsed;
   }

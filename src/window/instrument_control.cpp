@@ -29,19 +29,17 @@ InstrumentControl::InstrumentControl(Parts parts, QObject* parent)
       readBack_(parts_.session, kSource, parts_.settings) {
   connect(&parts_.session, &session::LineSession::KnownChanged, this, &InstrumentControl::Refresh);
   connect(&readBack_, &session::ReadBackRun::Asking, this, [this](int index, int total) {
-    if (view_) {
-      view_->ShowProgress(TextIn(OwnText::ReadBackProgress, language_).arg(index + 1).arg(total),
-                          true);
-    }
+    progress_ = {index + 1, total};
+    ShowProgress();
   });
   connect(&readBack_, &session::ReadBackRun::Finished, this,
           [this](int answered, int asked, bool completed) {
-            const QString said =
-                TextIn(completed ? OwnText::ReadBackDone : OwnText::ReadBackStopped, language_)
-                    .arg(answered)
-                    .arg(asked);
-            parts_.say.Event({}, said);
-            if (view_) view_->ShowProgress(said, false);
+            progress_ = {asked, progress_.of, answered, true, completed};
+            ShowProgress();
+            parts_.say.Event(
+                {}, TextIn(completed ? OwnText::ReadBackDone : OwnText::ReadBackStopped, language_)
+                        .arg(answered)
+                        .arg(asked));
           });
 }
 
@@ -55,6 +53,19 @@ QWidget* InstrumentControl::MakeView(QWidget* parent) {
   connect(view_, &InstrumentView::PresetsOpening, this, &InstrumentControl::FillPresetMenu);
   Refresh();
   return view_;
+}
+
+void InstrumentControl::ShowProgress() {
+  if (!view_ || progress_.of == 0) return;
+  if (!progress_.over) {
+    return view_->ShowProgress(
+        TextIn(OwnText::ReadBackProgress, language_).arg(progress_.at).arg(progress_.of), true);
+  }
+  view_->ShowProgress(
+      TextIn(progress_.completed ? OwnText::ReadBackDone : OwnText::ReadBackStopped, language_)
+          .arg(progress_.answered)
+          .arg(progress_.at),
+      false);
 }
 
 void InstrumentControl::Refresh() {
@@ -167,6 +178,7 @@ void InstrumentControl::FillPresetMenu() {
 void InstrumentControl::ApplyLanguage(Language language) {
   language_ = language;
   if (view_) view_->ApplyLanguage(language);
+  ShowProgress();
 }
 
 }  // namespace zrt::window

@@ -63,6 +63,8 @@ class InstrumentControl : public QObject {
 
  private:
   void Refresh();
+  // Where the read back stands, in the language chosen.
+  void ShowProgress();
   void AskForPresetName();
   void FillPresetMenu();
   QString PresetPath(const QString& name) const;
@@ -71,6 +73,15 @@ class InstrumentControl : public QObject {
   session::ReadBackRun readBack_;
   InstrumentView* view_ = nullptr;
   Language language_ = Language::English;
+  // The read back: the item asked for (from 1), of how many, and how many
+  // answered once it is over; 0 asked: none yet.
+  struct Progress {
+    int at = 0;
+    int of = 0;
+    int answered = 0;
+    bool over = false;
+    bool completed = false;
+  } progress_;
 };
 
 }  // namespace zrt::window

@@ -5,14 +5,23 @@
 #include "window/own_texts.h"
 
 namespace zrt::window {
+namespace {
+
+// "text (a; b)", with the Chinese texts' full-width marks.
+QString WithNotes(const QString& text, const QStringList& notes, Language language) {
+  if (notes.isEmpty()) return text;
+  if (language == Language::English) return text + " (" + notes.join("; ") + ")";
+  return text + "（" + notes.join("；") + "）";
+}
+
+}  // namespace
 
 QString SettingText(const settings::Setting* setting, Language language) {
   const settings::Value* value = setting ? setting->Current() : nullptr;
   QStringList notes;
   if (setting && setting->unanswered) notes << TextIn(OwnText::ViewNoAnswer, language);
   if (!value) {
-    const QString unknown = TextIn(OwnText::ViewUnknown, language);
-    return notes.isEmpty() ? unknown : unknown + " (" + notes.join("; ") + ")";
+    return WithNotes(TextIn(OwnText::ViewUnknown, language), notes, language);
   }
   switch (setting->From()) {
     case settings::Source::Acknowledged:
@@ -35,7 +44,7 @@ QString SettingText(const settings::Setting* setting, Language language) {
     notes << TextIn(OwnText::ViewDiffers, language).arg(QString::fromStdString(setting->set->text));
   }
   const QString text = QString::fromLatin1(value->text.data(), qsizetype(value->text.size()));
-  return (setting->Disagrees() ? "≠ " : "") + text + " (" + notes.join("; ") + ")";
+  return WithNotes((setting->Disagrees() ? "≠ " : "") + text, notes, language);
 }
 
 QString LimitsText(const settings::ChannelLimits& limits, Language language) {

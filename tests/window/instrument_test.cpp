@@ -110,7 +110,8 @@ TEST_F(InstrumentTest, FollowsTheLinesAndReadsBackOnTheSerialLink) {
   ASSERT_TRUE(ReadBack());
   EXPECT_EQ(heard.Frames().filter("?").size(), 14);
   EXPECT_TRUE(heard.Frames().contains("XCHA:AFREQ?"));
-  EXPECT_TRUE(Cell("Frequency", 1).startsWith("1000Hz (read back ")) << Cell("Frequency", 1).toStdString();
+  EXPECT_TRUE(Cell("Frequency", 1).startsWith("1000Hz (read back "))
+      << Cell("Frequency", 1).toStdString();
   EXPECT_TRUE(Cell("Amplitude (Vpp)", 1).startsWith("≠ 3Vpp (read back "));
   EXPECT_TRUE(Cell("Amplitude (Vpp)", 1).endsWith("; differs from 2Vpp as set)"));
   EXPECT_EQ(Cell("Phase", 2), "unknown (no answer)");
@@ -118,6 +119,14 @@ TEST_F(InstrumentTest, FollowsTheLinesAndReadsBackOnTheSerialLink) {
             "Read back: 13 of 14 items answered");
   QDir().mkpath(ZRT_SCREENSHOT_DIR);
   EXPECT_TRUE(form->grab().save(QDir(ZRT_SCREENSHOT_DIR).filePath("instrument.png")));
+
+  // The page speaks the operator's language.
+  form->SelectLanguage(Language::TraditionalChinese);
+  EXPECT_TRUE(Cell("頻率", 1).startsWith("1000Hz（")) << Cell("頻率", 1).toStdString();
+  EXPECT_EQ(Cell("相位", 2), "未知（無應答）");
+  EXPECT_EQ(form->findChild<QPushButton*>("ReadBack")->text(), "讀回");
+  EXPECT_EQ(form->findChild<QLabel*>("ReadBackProgress")->text(), "讀回完成：14 項中 13 項有應答");
+  EXPECT_TRUE(form->grab().save(QDir(ZRT_SCREENSHOT_DIR).filePath("instrument-traditional.png")));
 }
 
 TEST(InstrumentUsb, ReadBackOnTheUsbLink) {
