@@ -10,6 +10,10 @@ ReadBackRun::ReadBackRun(LineSession& session, int source, std::function<LineSet
       settings_(settings),
       link_(session, source, std::move(settings)),
       runner_(link_) {
+  // The link gone under the read: it ends there, as a sequence does.
+  connect(&session, &LineSession::Abandoned, this, [this, source](int whose, bool) {
+    if (whose == source) link_.LinkLost();
+  });
   connect(&runner_, &sequence::Runner::StepStarted, this, [this](int index) {
     asked_ = index + 1;
     emit Asking(index, Total());

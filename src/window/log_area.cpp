@@ -118,11 +118,10 @@ void LogArea::SetViewShown(bool shown) {
 void LogArea::ShowPage(Page page) {
   const bool changed = page_ != page;
   page_ = page;
+  EnsureArea();
   if (page == Page::Log) EnsurePanel();
   if (page == Page::View && !view_ && makeView_) {
-    EnsureArea();
     view_ = makeView_();
-    view_->setParent(pages_);
     pages_->addWidget(view_);
   }
   if (QWidget* shown = page == Page::Log ? static_cast<QWidget*>(panel_) : view_) {
