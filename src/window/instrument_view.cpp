@@ -1,5 +1,6 @@
 #include "window/instrument_view.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,6 +31,9 @@ constexpr std::pair<ChannelQuantity, OwnText> kRowNames[] = {
     {ChannelQuantity::Output, OwnText::ViewOutput},
     {ChannelQuantity::Harmonic, OwnText::ViewHarmonic},
 };
+
+// The spans the picture may be given, besides two periods.
+constexpr double kSpans[] = {10e-6, 100e-6, 1e-3, 10e-3, 100e-3, 1.0};
 
 OwnText NameOf(ChannelQuantity quantity) {
   for (const auto& [which, text] : kRowNames) {
@@ -68,7 +72,8 @@ InstrumentView::InstrumentView(QWidget* parent)
       presets_(new QMenu(this)),
       limits_(new QPushButton(this)),
       table_(new QTableWidget(this)),
-      preview_(new OutputPreview(this)) {
+      preview_(new OutputPreview(this)),
+      span_(new QComboBox(this)) {
   setObjectName("InstrumentView");
   readBack_->setObjectName("ReadBack");
   stop_->setObjectName("ReadBackStop");
@@ -78,6 +83,9 @@ InstrumentView::InstrumentView(QWidget* parent)
   presets_->setObjectName("PresetMenu");
   limits_->setObjectName("LimitsButton");
   table_->setObjectName("InstrumentTable");
+  span_->setObjectName("PreviewSpan");
+  span_->addItem({}, 0.0);
+  for (double seconds : kSpans) span_->addItem(Seconds(seconds), seconds);
   stop_->setEnabled(false);
   progress_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   presetButton_->setMenu(presets_);
@@ -95,9 +103,12 @@ InstrumentView::InstrumentView(QWidget* parent)
   for (QWidget* button : std::initializer_list<QWidget*>{savePreset_, presetButton_, limits_}) {
     buttons->addWidget(button);
   }
+  auto* picture = new QVBoxLayout;
+  picture->addWidget(preview_, 1);
+  picture->addWidget(span_, 0, Qt::AlignRight);
   auto* body = new QHBoxLayout;
   body->addWidget(table_, 3);
-  body->addWidget(preview_, 2);
+  body->addLayout(picture, 2);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addLayout(buttons);
@@ -108,6 +119,8 @@ InstrumentView::InstrumentView(QWidget* parent)
   connect(savePreset_, &QPushButton::clicked, this, &InstrumentView::SavePresetClicked);
   connect(limits_, &QPushButton::clicked, this, &InstrumentView::LimitsClicked);
   connect(presets_, &QMenu::aboutToShow, this, &InstrumentView::PresetsOpening);
+  connect(span_, &QComboBox::currentIndexChanged, this,
+          [this] { preview_->SetSpan(span_->currentData().toDouble()); });
 }
 
 void InstrumentView::Show(const settings::InstrumentSettings& known,
@@ -130,6 +143,7 @@ void InstrumentView::ApplyLanguage(Language language) {
   savePreset_->setText(TextIn(OwnText::SavePreset, language));
   presetButton_->setText(TextIn(OwnText::Presets, language));
   limits_->setText(TextIn(OwnText::LimitsButton, language));
+  span_->setItemText(0, TextIn(OwnText::PreviewTwoPeriods, language));
   table_->setHorizontalHeaderLabels({TextIn(OwnText::ViewItem, language),
                                      TextIn(OwnText::ViewChannelA, language),
                                      TextIn(OwnText::ViewChannelB, language)});

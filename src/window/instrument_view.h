@@ -3,7 +3,9 @@
 // output, harmonic), then the other functions' items that are known, then
 // each channel's limits; each value with where it came from. Beside them,
 // the picture of the output. Above, Read back with its progress and Stop,
-// Save preset…, the presets' menu and Limits…. It only shows and asks:
+// Save preset…, the presets' menu and Limits…; below the picture, the time
+// it spans (two periods of the slower channel, or one chosen). It only
+// shows and asks:
 // what the buttons do is the window's.
 #pragma once
 
@@ -13,6 +15,7 @@
 #include "settings/limits.h"
 #include "window/caption_table.h"
 
+class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -59,6 +62,7 @@ class InstrumentView : public QWidget {
   QPushButton* limits_;
   QTableWidget* table_;
   OutputPreview* preview_;
+  QComboBox* span_;
   Language language_ = Language::English;
   settings::InstrumentSettings known_;
   settings::Limits limitsShown_;

@@ -25,14 +25,14 @@ double NiceAbove(double value) {
 
 QString Volts(double volts) { return QString::number(volts, 'g', 3) + " V"; }
 
+}  // namespace
+
 QString Seconds(double seconds) {
   if (seconds >= 1) return QString::number(seconds, 'g', 3) + " s";
   if (seconds >= 1e-3) return QString::number(seconds * 1e3, 'g', 3) + " ms";
   if (seconds >= 1e-6) return QString::number(seconds * 1e6, 'g', 3) + " µs";
   return QString::number(seconds * 1e9, 'g', 3) + " ns";
 }
-
-}  // namespace
 
 OutputPreview::OutputPreview(QWidget* parent) : QWidget(parent) {
   setObjectName("OutputPreview");
@@ -43,6 +43,11 @@ void OutputPreview::Show(const settings::ChannelOutput& a, const settings::Chann
   a_ = a;
   b_ = b;
   setToolTip(Notes().join('\n'));
+  update();
+}
+
+void OutputPreview::SetSpan(double seconds) {
+  span_ = std::max(seconds, 0.0);
   update();
 }
 

@@ -20,9 +20,11 @@ class OutputPreview : public QWidget {
 
   void Show(const settings::ChannelOutput& a, const settings::ChannelOutput& b);
   void ApplyLanguage(Language language);
+  // The time shown: `seconds`, or two periods of the slower channel (0).
+  void SetSpan(double seconds);
   // The volts the axis reaches either way from 0, and the time it spans.
   double VoltRange() const;
-  double Span() const { return settings::SpanOf(a_, b_); }
+  double Span() const { return span_ > 0 ? span_ : settings::SpanOf(a_, b_); }
   // The colour channel A (0) or B (1) is drawn in, against the palette.
   QColor ChannelColor(int channel) const;
   // The plot's area within the widget.
@@ -44,6 +46,10 @@ class OutputPreview : public QWidget {
   settings::ChannelOutput a_;
   settings::ChannelOutput b_ = BChannel();
   Language language_ = Language::English;
+  double span_ = 0;
 };
+
+// "2 ms", "500 µs": a time as the picture's axis says it.
+QString Seconds(double seconds);
 
 }  // namespace zrt::window

@@ -179,6 +179,7 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {"%1: waveform %2, shape unknown (drawn as a sine)", "%1：波形 %2，形状未知（按正弦绘制）",
          "%1：波形 %2，形狀未知（按正弦繪製）"},
         {"%1 shown", "显示 %1", "顯示 %1"},
+        {"two periods of the slower", "较慢一路的两个周期", "較慢一路的兩個週期"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

@@ -145,12 +145,13 @@ enum class OwnText {
   LimitMinOffset,
   LimitMaxOffset,
   LimitEmptyIsNone,
-  LimitNotANumber,  // %1 the text
-  LimitsSet,        // %1 the limits
-  PreviewNotDrawn,  // %1 the channel
-  PreviewOff,       // %1 the channel
+  LimitNotANumber,      // %1 the text
+  LimitsSet,            // %1 the limits
+  PreviewNotDrawn,      // %1 the channel
+  PreviewOff,           // %1 the channel
   PreviewShapeUnknown,  // %1 the channel, %2 the waveform's value
-  PreviewSpan,      // %1 the time
+  PreviewSpan,          // %1 the time
+  PreviewTwoPeriods,
   Count,
 };
 

@@ -35,9 +35,8 @@ struct Picture {
     };
     const QPalette& colors = preview.palette();
     const int mine = distance(preview.ChannelColor(channel));
-    for (const QColor& other :
-         {preview.ChannelColor(1 - channel), colors.color(QPalette::Base),
-          colors.color(QPalette::Mid), colors.color(QPalette::Text)}) {
+    for (const QColor& other : {preview.ChannelColor(1 - channel), colors.color(QPalette::Base),
+                                colors.color(QPalette::Mid), colors.color(QPalette::Text)}) {
       if (distance(other) <= mine) return false;
     }
     return true;
@@ -52,6 +51,20 @@ struct Picture {
       if (Of(channel, x, y)) rows.push_back(y);
     }
     return rows;
+  }
+  // Times the channel's line goes down through `volts`.
+  int Crossings(int channel, double volts) const {
+    const QRect plot = preview.PlotArea();
+    int crossings = 0;
+    bool above = false;
+    for (int x = plot.left() + 1; x < plot.right(); ++x) {
+      const std::vector<int> rows = Rows(channel, x);
+      if (rows.empty()) continue;
+      const bool now = (rows.front() + rows.back()) / 2.0 < Y(volts);
+      crossings += !now && above;
+      above = now;
+    }
+    return crossings;
   }
   double Y(double volts) const {
     const QRect plot = preview.PlotArea();
@@ -72,18 +85,14 @@ TEST(OutputPreview, ASineToScaleAndAChannelSwitchedOffFlat) {
   const QRect plot = picture.preview.PlotArea();
   int highest = plot.bottom();
   int lowest = plot.top();
-  int crossings = 0;  // downward through the offset, half a period in
-  bool above = false;
   for (int x = plot.left() + 1; x < plot.right(); ++x) {
     const std::vector<int> rows = picture.Rows(0, x);
     if (rows.empty()) continue;
     highest = std::min(highest, rows.front());
     lowest = std::max(lowest, rows.back());
-    const bool now = (rows.front() + rows.back()) / 2.0 < picture.Y(-0.5);
-    crossings += !now && above;
-    above = now;
   }
-  EXPECT_EQ(crossings, 8) << "a period a millisecond";
+  // Down through the offset half a period in, once a millisecond.
+  EXPECT_EQ(picture.Crossings(0, -0.5), 8);
   EXPECT_NEAR(highest, picture.Y(0.5), 2.5);
   EXPECT_NEAR(lowest, picture.Y(-1.5), 2.5);
   // B lies on 0 V from end to end.
@@ -92,6 +101,16 @@ TEST(OutputPreview, ASineToScaleAndAChannelSwitchedOffFlat) {
     ASSERT_FALSE(rows.empty()) << x;
     EXPECT_NEAR(rows.front(), picture.Y(0), 2.5) << x;
     EXPECT_NEAR(rows.back(), picture.Y(0), 2.5) << x;
+  }
+}
+
+TEST(OutputPreview, ASpanChosen) {
+  const auto known = Known({"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp"});
+  for (const auto& [span, periods] : {std::pair{3e-3, 3}, std::pair{5e-3, 5}, std::pair{0.0, 2}}) {
+    Picture picture(known);
+    picture.preview.SetSpan(span);
+    picture.image = picture.preview.grab().toImage();
+    EXPECT_EQ(picture.Crossings(0, 0), periods) << span;
   }
 }
 
