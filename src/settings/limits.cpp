@@ -235,9 +235,10 @@ std::string WriteLimits(const Limits& limits) {
     text += std::string("[") + name + "]\n";
     for (const LimitKey& key : kLimitKeys) {
       if (const auto& value = channel->*(key.field)) {
+        // The shortest text that reads back as the same number.
         char number[32];
-        std::snprintf(number, sizeof number, "%.12g", *value);
-        text += std::string(key.name) + " = " + number + "\n";
+        const auto written = std::to_chars(number, number + sizeof number, *value);
+        text += std::string(key.name) + " = " + std::string(number, written.ptr) + "\n";
       }
     }
   }
