@@ -25,6 +25,7 @@
 #include "misbehaving_server.h"
 #include "pty_pair.h"
 #include "ser2net_server.h"
+#include "settings/preset.h"
 
 namespace {
 
@@ -307,6 +308,27 @@ TEST(ZrtSend, ReadBackPrintsEveryItem) {
   const Result text = Send({"--port", instrument.port, "--read-back"}).Finish();
   EXPECT_TRUE(text.out.startsWith("CHA:AFREQ 1.5kHz\nCHA:VPP 3Vpp\n")) << text.out.toStdString();
   EXPECT_TRUE(text.out.contains("CHB:PHASE (no reply)\n"));
+}
+
+// A preset as the panel saves it runs unchanged, its expects met.
+TEST(ZrtSend, APresetRunsAsItIsSaved) {
+  zrt::settings::InstrumentSettings known;
+  for (const char* line : {"88CHA:AFREQ1000Hz", "88CHB:BTRIG", "88CHB:VPP 2Vpp"}) {
+    known.Took(line, "OK\n");
+  }
+  known.Took("88CHA:PHASE?", "90DEG\n");  // read back: no expect after it
+  QTemporaryDir dir;
+  const QString preset = Write(
+      dir, "bench.zrt", QByteArray::fromStdString(zrt::settings::PresetText(known, "88", "bench")));
+  Simulator instrument;
+  const Result result = Send({"--port", instrument.port, "--file", preset}).Finish();
+  EXPECT_EQ(result.status, 0) << result.err.toStdString();
+  EXPECT_TRUE(result.err.contains("4 lines sent, 4 replies, 3 expects met, 0 missed"))
+      << result.err.toStdString();
+  QStringList frames;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (frames = instrument.Frames()).size() >= 4; }, 5000));
+  EXPECT_EQ(frames,
+            QStringList({"XCHA:AFREQ:1000Hz", "XCHB:BTRIG", "XCHB:VPP:2Vpp", "XCHA:PHASE:90DEG"}));
 }
 
 // The shipped example, as the window's test runs it too: the same frames
