@@ -6,7 +6,7 @@ CACHE=${ZRT_CACHE:-$HOME/.cache/zrt-panel}
 QT_MINGW=$CACHE/qt-mingw
 LIBUSB_MINGW=$CACHE/libusb-mingw
 MINGW_TOOLCHAIN=$ROOT/cmake/mingw-w64-x86_64.cmake
-WINDOWS_BUILD_PACKAGES=(ninja-build dpkg-dev xz-utils zip)
+WINDOWS_BUILD_PACKAGES=(ninja-build dpkg-dev xz-utils zip wixl msitools)
 
 # fetch_debian_source PACKAGE: unpacks Debian's source of PACKAGE (patches
 # applied) under $CACHE/src, through a source list of our own, so that the
