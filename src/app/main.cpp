@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <memory>
 #include <optional>
@@ -39,10 +40,17 @@ int main(int argc, char** argv) {
     }
     usbInstrument = std::make_unique<zrt::sim::SimulatedCh375>();
   }
-  // In ~/.config/zrt-panel/zrt-panel.conf; outlives the window that writes it.
+  // In ~/.config/zrt-panel/zrt-panel.conf (the registry on Windows), or in
+  // a zrt-panel.ini beside the program when there is one: a portable copy
+  // keeps its settings with itself. Outlives the window that writes it.
   std::optional<QSettings> settings;
   if (options.Remembers() || options.resetSettings) {
-    settings.emplace("zrt-panel", "zrt-panel");
+    const QString portable = QDir(QCoreApplication::applicationDirPath()).filePath("zrt-panel.ini");
+    if (QFileInfo::exists(portable)) {
+      settings.emplace(portable, QSettings::IniFormat);
+    } else {
+      settings.emplace("zrt-panel", "zrt-panel");
+    }
     if (options.resetSettings) settings->clear();
   }
   fontConfig.Wait();

@@ -16,7 +16,7 @@ struct Outcome {
 };
 
 Outcome Panel(const QStringList& arguments, bool display, const QString& xDisplay = {},
-              const QString& configHome = {}) {
+              const QString& configHome = {}, const QString& program = ZRT_PANEL) {
   QProcess panel;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -26,7 +26,7 @@ Outcome Panel(const QStringList& arguments, bool display, const QString& xDispla
   if (!xDisplay.isEmpty()) environment.insert("DISPLAY", xDisplay);
   if (!configHome.isEmpty()) environment.insert("XDG_CONFIG_HOME", configHome);
   panel.setProcessEnvironment(environment);
-  panel.start(ZRT_PANEL, arguments);
+  panel.start(program, arguments);
   if (!panel.waitForFinished(20000)) {
     panel.kill();
     return {-1, {}, {}};
@@ -115,6 +115,32 @@ TEST(CommandLine, ResetSettingsForgetsThem) {
   QFile conf(file);
   ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
   EXPECT_FALSE(conf.readAll().contains("ttyUSB7"));
+}
+
+// A zrt-panel.ini beside the program holds its settings (a portable
+// copy): the one in the user's folder is left alone.
+TEST(CommandLine, APortableCopyKeepsItsSettingsBesideItself) {
+  QTemporaryDir config;
+  QTemporaryDir portable;
+  ASSERT_TRUE(QDir(config.path()).mkpath("zrt-panel"));
+  const QString conf = config.filePath("zrt-panel/zrt-panel.conf");
+  const QString ini = portable.filePath("zrt-panel.ini");
+  for (const QString& file : {conf, ini}) {
+    QFile settings(file);
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nport=/dev/ttyUSB7\n");
+  }
+  const QString program = portable.filePath("zrt-panel");
+  ASSERT_TRUE(QFile::copy(ZRT_PANEL, program));
+  const QString shot = QString(ZRT_TEST_OUTPUT) + "/portable.png";
+  EXPECT_EQ(
+      Panel({"--reset-settings", "--screenshot", shot}, true, {}, config.path(), program).exitCode,
+      0);
+  for (const auto& [file, kept] : {std::pair{ini, false}, std::pair{conf, true}}) {
+    QFile settings(file);
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_EQ(settings.readAll().contains("ttyUSB7"), kept) << file.toStdString();
+  }
 }
 
 TEST(CommandLine, ScreenshotOfTheSimulatedPanel) {
