@@ -141,23 +141,14 @@ TEST(LineSession, HoldsAndCuts) {
   EXPECT_TRUE(session.Idle());
 }
 
-// A read back takes every item in turn into what the session knows; one
-// whose link goes away ends there rather than waiting for ever.
-TEST(ReadBackRun, AsksEveryItemAndEndsWhenTheLinkGoes) {
+// A read back whose link goes away ends there rather than waiting for ever.
+TEST(ReadBackRun, EndsWhenTheLinkGoes) {
   Bench bench;
-  bench.Send(1, "88CHA:AFREQ1000Hz");
   ReadBackRun read(bench.session, 2, [] { return LineSettings{}; });
   std::optional<std::tuple<int, int, bool>> finished;
   QObject::connect(&read, &ReadBackRun::Finished, [&](int answered, int asked, bool completed) {
     finished = {answered, asked, completed};
   });
-  read.Start();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.has_value(); }, 30000));
-  EXPECT_EQ(*finished, std::make_tuple(14, 14, true));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Known().All().size() == 14; }, 5000));
-  EXPECT_EQ(bench.session.Known().Find("CHA", "AFREQ")->From(), settings::Source::ReadBack);
-
-  finished.reset();
   read.Start();
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Sending(); }, 5000));
   bench.session.Abandon();  // as the window does when the port goes

@@ -58,15 +58,5 @@ TEST(InstrumentSettings, ItemsPerFunctionInTheOrderKnown) {
   EXPECT_FALSE(known.Find("CHA", "AFREQ"));
 }
 
-TEST(InstrumentSettings, AnAskedItemThatDoesNotAnswerIsMarked) {
-  InstrumentSettings known;
-  known.Took("CHA:PHASE?", "");
-  ASSERT_TRUE(known.Find("CHA", "PHASE"));
-  EXPECT_TRUE(known.Find("CHA", "PHASE")->unanswered);
-  known.Took("CHA:PHASE?", "90DEG\n");
-  EXPECT_FALSE(known.Find("CHA", "PHASE")->unanswered);
-  EXPECT_DOUBLE_EQ(known.Find("CHA", "PHASE")->Current()->number, 90);
-}
-
 }  // namespace
 }  // namespace zrt::settings

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/units.h"
-
 namespace zrt::settings {
 namespace {
 
@@ -95,14 +93,6 @@ TEST(LineReading, RepliesAsValues) {
   EXPECT_FALSE(ReadValue(21, "CHB:BFREQ:3kHz\n")) << "another item's";
   EXPECT_FALSE(ReadValue(21, "OK\n"));
   EXPECT_FALSE(ReadValue(21, ""));
-}
-
-TEST(LineReading, EveryUnitInItsGroupOnly) {
-  for (const Unit& unit : Units()) {
-    EXPECT_TRUE(FindUnit(unit.group, unit.text)) << unit.text;
-    EXPECT_FALSE(FindUnit(static_cast<std::uint8_t>((unit.group + 1) % 11), unit.text))
-        << unit.text;
-  }
 }
 
 }  // namespace
