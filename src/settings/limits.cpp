@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "settings/units.h"
+
 namespace zrt::settings {
 namespace {
 
@@ -35,10 +37,6 @@ char ChannelOf(std::string_view function) {
 }
 
 const char* ChannelFunction(char channel) { return channel == 'B' ? "CHB" : "CHA"; }
-
-// A sine's peak-to-peak voltage from its rms value: the larger of the
-// shapes' figures, so the check errs on the safe side.
-constexpr double kPeakToPeakPerRms = 2.8284271247461903;
 
 std::optional<double> Known(const InstrumentSettings& known, char channel, std::string_view item) {
   const Setting* setting = known.Find(ChannelFunction(channel), item);

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <numbers>
 
+#include "settings/units.h"
+
 namespace zrt::settings {
 namespace {
-
-constexpr double kPeakToPeakPerRms = 2.8284271247461903;
 
 std::optional<double> Number(const InstrumentSettings& known, std::string_view function,
                              std::string_view item) {

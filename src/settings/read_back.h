@@ -13,7 +13,16 @@ struct ItemName {
   std::string_view item;      // "AFREQ"
 };
 
-enum class ChannelQuantity { Frequency, Amplitude, Offset, Duty, Phase, Waveform, Output, Harmonic };
+enum class ChannelQuantity {
+  Frequency,
+  Amplitude,
+  Offset,
+  Duty,
+  Phase,
+  Waveform,
+  Output,
+  Harmonic
+};
 
 // One row of the two channels: the item that sets the quantity on each
 // (empty where the channel has none).

@@ -9,6 +9,10 @@
 
 namespace zrt::settings {
 
+// A sine's peak-to-peak voltage per volt rms (2√2): the largest of the
+// shapes' figures, so that a check made with it errs on the safe side.
+inline constexpr double kPeakToPeakPerRms = 2.8284271247461903;
+
 struct Unit {
   std::string_view text;  // as its key appends it: "kHz", "mVpp", "No."
   std::uint8_t group;
