@@ -1,7 +1,6 @@
 #include "link/port_watch.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,20 +8,8 @@
 #include "link/port/serial_port_net.h"
 
 namespace zrt::link {
-namespace {
 
 namespace fs = std::filesystem;
-
-// Whether a server accepts a connection at `address` within a second.
-bool Accepts(const NetworkAddress& address) {
-  SysError error;
-  const int fd = ConnectTo(address, std::chrono::seconds(1), error);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
-
-}  // namespace
 
 std::string StableNameOf(const std::string& name, const std::string& byIdDir) {
   std::error_code ec;
@@ -141,24 +128,7 @@ void PortWatch::Stop() {
 
 void PortWatch::Look() {
   if (network_) {
-    if (probing_) return;  // the last probe is still out
-    probing_ = true;
-    const NetworkAddress address = *NetworkAddressOf(stableName_);
-    const int generation = generation_;
-    // The probe is joined before this object goes, so its answer, posted
-    // to this object, is delivered or dropped with it.
-    probe_ = std::jthread([this, address, generation] {
-      const bool back = Accepts(address);
-      QMetaObject::invokeMethod(
-          this,
-          [this, back, generation] {
-            probing_ = false;
-            if (back && generation == generation_ && Watching()) {
-              emit Back(QString::fromStdString(stableName_));
-            }
-          },
-          Qt::QueuedConnection);
-    });
+    ProbeServer();
     return;
   }
   if (!usbIdentity_.empty()) {

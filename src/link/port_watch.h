@@ -56,6 +56,9 @@ class PortWatch : public QObject {
 
  private:
   void Look();
+  // Asks, off this thread, whether the server is accepting connections
+  // again; Back follows when it is.
+  void ProbeServer();
 
   std::string byIdDir_;
   std::string devDir_ = "/dev";

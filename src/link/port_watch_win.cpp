@@ -1,9 +1,10 @@
 // Windows keeps a USB-serial adapter's COM number across unplugging, and
 // has no stable names of another kind: a port that went away is back once
-// its COM name is present again.
+// its COM name is present again, a network port once its server accepts.
 #include <algorithm>
 #include <cstring>
 
+#include "link/port/serial_port_net.h"
 #include "link/port/serial_ports.h"
 #include "link/port_watch.h"
 
@@ -28,6 +29,7 @@ PortWatch::~PortWatch() = default;
 void PortWatch::Opened(const std::string& name) {
   Stop();
   stableName_ = name;
+  network_ = NetworkAddressOf(name).has_value();
 }
 
 bool PortWatch::Lost() {
@@ -36,9 +38,16 @@ bool PortWatch::Lost() {
   return true;
 }
 
-void PortWatch::Stop() { timer_.stop(); }
+void PortWatch::Stop() {
+  timer_.stop();
+  ++generation_;  // a probe still out answers for nothing
+}
 
 void PortWatch::Look() {
+  if (network_) {
+    ProbeServer();
+    return;
+  }
   const std::vector<std::string> present = PresentSerialPorts();
   const bool back = std::any_of(present.begin(), present.end(), [&](const std::string& port) {
     return _stricmp(port.c_str(), stableName_.c_str()) == 0;

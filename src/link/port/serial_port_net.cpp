@@ -1,15 +1,5 @@
 #include "link/port/serial_port_net.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <deque>
@@ -20,6 +10,7 @@
 #include <vector>
 
 #include "link/port/comm_events.h"
+#include "link/port/net_socket.h"
 #include "link/port/telnet.h"
 
 namespace zrt::link {
@@ -40,27 +31,6 @@ constexpr std::chrono::milliseconds kRawListenFirst{150};
 constexpr std::size_t kOutgoingLimit = 64 * 1024;
 constexpr std::size_t kAnswerBacklog = 4 * 1024;
 
-int MillisecondsUntil(Deadline deadline) {
-  if (!deadline) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
-  return static_cast<int>(std::max<std::int64_t>(0, left.count()));
-}
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&&) = delete;
-  int get() const { return fd_; }
-  int Release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 // An open connection. A thread of its own runs the socket: it takes the
 // Telnet framing apart, answers the server's negotiations, keeps the data
 // for Read and the server's answers for ApplyState, and sends what waits
@@ -70,14 +40,10 @@ class Fd {
 // dropped, with a note that says so.
 class NetworkSerialDevice : public SerialDevice {
  public:
-  NetworkSerialDevice(Fd socket, bool telnet, std::string address)
+  NetworkSerialDevice(net::Socket socket, bool telnet, std::string address)
       : socket_(std::move(socket)),
         telnet_(telnet),
         address_(std::move(address)),
-        dataReady_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-        answered_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-        flow_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-        wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
         greeting_(telnet ? options_.Greeting() : telnet::Bytes{}),
         pump_([this](std::stop_token stop) { Pump(stop); }) {
     // Before anything else goes out, the line settings included.
@@ -86,7 +52,7 @@ class NetworkSerialDevice : public SerialDevice {
 
   ~NetworkSerialDevice() override {
     pump_.request_stop();
-    Signal(wake_.get());
+    wake_.Raise();
     pump_.join();
   }
 
@@ -97,7 +63,7 @@ class NetworkSerialDevice : public SerialDevice {
     if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) {
       data_.clear();
       dataStart_ = 0;
-      Drain(dataReady_.get());
+      dataReady_.Lower();
     }
     // What the socket has not taken goes; only a closing port asks, so a
     // Telnet command cut by it is never followed by more.
@@ -162,14 +128,14 @@ class NetworkSerialDevice : public SerialDevice {
   SysError SetEventMask(std::uint32_t) override { return {}; }
 
   WaitResult Wait(Direction direction, Deadline deadline, const StopEvent& stop) override {
-    if (direction == Direction::Write) return WaitForRoom(stop);
+    if (direction == Direction::Write) return WaitForRoom(deadline, stop);
     for (;;) {
       {
         std::lock_guard lock(mutex_);
         if (dataStart_ < data_.size()) return {WaitResult::Ready};
         if (closed_) return {WaitResult::HungUp};
       }
-      const WaitResult waited = WaitOn(dataReady_.get(), deadline, stop);
+      const WaitResult waited = WaitOn(dataReady_, deadline, stop);
       if (waited.kind != WaitResult::Ready) return waited;
     }
   }
@@ -177,7 +143,7 @@ class NetworkSerialDevice : public SerialDevice {
   IoResult Read(std::span<std::uint8_t> buffer) override {
     std::lock_guard lock(mutex_);
     if (dataStart_ == data_.size()) {
-      Drain(dataReady_.get());
+      dataReady_.Lower();
       return {closed_ ? IoResult::HungUp : IoResult::WouldBlock};
     }
     const std::size_t count = std::min(buffer.size(), data_.size() - dataStart_);
@@ -186,7 +152,7 @@ class NetworkSerialDevice : public SerialDevice {
     if (dataStart_ == data_.size()) {
       data_.clear();
       dataStart_ = 0;
-      if (!closed_) Drain(dataReady_.get());
+      if (!closed_) dataReady_.Lower();
     }
     return {IoResult::Done, count};
   }
@@ -194,7 +160,8 @@ class NetworkSerialDevice : public SerialDevice {
   IoResult Write(std::span<const std::uint8_t> bytes) override {
     std::lock_guard lock(mutex_);
     if (closed_) return {IoResult::HungUp};
-    if (outgoing_.size() >= kOutgoingLimit) return {IoResult::WouldBlock};
+    // Held, nothing more is handed over, as a local port's driver keeps it.
+    if (!TakesMoreLocked()) return {IoResult::WouldBlock};
     const telnet::Bytes wire =
         telnet_ ? telnet::Escape(bytes) : telnet::Bytes(bytes.begin(), bytes.end());
     QueueLocked(wire);
@@ -206,7 +173,7 @@ class NetworkSerialDevice : public SerialDevice {
   // Only the instrument's XOFF or the server's flow-control suspend holds.
   WaitResult WaitUntilSent(Deadline deadline, const StopEvent& stop) override {
     for (;;) {
-      Drain(flow_.get());
+      flow_.Lower();
       bool held = false;
       {
         std::lock_guard lock(mutex_);
@@ -216,7 +183,7 @@ class NetworkSerialDevice : public SerialDevice {
       }
       // Bytes the socket has not taken yet are the pump's to send, within
       // its stall limit; only a hold is waited for against the deadline.
-      const WaitResult waited = WaitOn(flow_.get(), held ? deadline : Deadline{}, stop);
+      const WaitResult waited = WaitOn(flow_, held ? deadline : Deadline{}, stop);
       if (waited.kind != WaitResult::Ready) return waited;
     }
   }
@@ -227,37 +194,36 @@ class NetworkSerialDevice : public SerialDevice {
   }
 
  private:
-  // Waits for `fd` to become readable: Ready, Timeout, Stopped or Failed.
-  static WaitResult WaitOn(int fd, Deadline deadline, const StopEvent& stop) {
-    for (;;) {
-      pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0}, {fd, POLLIN, 0}};
-      const int n = poll(fds, 2, MillisecondsUntil(deadline));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return {WaitResult::Failed, 0, SysError::FromErrno(errno)};
-      }
-      if (fds[0].revents) return {WaitResult::Stopped};
-      if (fds[1].revents) return {WaitResult::Ready};
-      if (deadline && Clock::now() >= *deadline) return {WaitResult::Timeout};
-    }
+  // Waits for the flag to be raised: Ready, Timeout, Stopped or Failed.
+  static WaitResult WaitOn(const net::Flag& flag, Deadline deadline, const StopEvent& stop) {
+    const net::Waitable flags[] = {stop.NativeHandle(), flag.Native()};
+    const net::Woken woken = net::WaitForAny(flags, nullptr, false, deadline);
+    if (woken.error) return {WaitResult::Failed, 0, woken.error};
+    if (woken.flag == 0) return {WaitResult::Stopped};
+    if (woken.flag == 1) return {WaitResult::Ready};
+    return {WaitResult::Timeout};
   }
 
-  WaitResult WaitForRoom(const StopEvent& stop) {
+  bool TakesMoreLocked() const {
+    return !heldByXoff_ && !heldByServer_ && outgoing_.size() < kOutgoingLimit;
+  }
+
+  WaitResult WaitForRoom(Deadline deadline, const StopEvent& stop) {
     for (;;) {
-      Drain(flow_.get());
+      flow_.Lower();
       {
         std::lock_guard lock(mutex_);
         if (closed_) return {WaitResult::HungUp};
-        if (outgoing_.size() < kOutgoingLimit) return {WaitResult::Ready};
+        if (TakesMoreLocked()) return {WaitResult::Ready};
       }
-      const WaitResult waited = WaitOn(flow_.get(), std::nullopt, stop);
+      const WaitResult waited = WaitOn(flow_, deadline, stop);
       if (waited.kind != WaitResult::Ready) return waited;
     }
   }
 
   // The server's next answer with this code, waiting for it until `by`;
   // nothing when it does not come or the connection closes. The pump says
-  // that answers came through an eventfd.
+  // that answers came by raising a flag.
   std::optional<telnet::Bytes> Answer(std::uint8_t code, Clock::time_point by) {
     for (;;) {
       {
@@ -270,11 +236,10 @@ class NetworkSerialDevice : public SerialDevice {
         }
         if (closed_) return std::nullopt;
       }
-      const int left = MillisecondsUntil(by);
-      if (left == 0) return std::nullopt;
-      pollfd answered{answered_.get(), POLLIN, 0};
-      poll(&answered, 1, left);
-      Drain(answered_.get());
+      if (Clock::now() >= by) return std::nullopt;
+      const net::Waitable answered[] = {answered_.Native()};
+      net::WaitForAny(answered, nullptr, false, by);
+      answered_.Lower();
     }
   }
 
@@ -283,19 +248,10 @@ class NetworkSerialDevice : public SerialDevice {
     return SysError::Noted(EPIPE, {PortReason::ServerClosedAtOnce, {address_}}, address_);
   }
 
-  static void Signal(int fd) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = write(fd, &one, sizeof one);
-  }
-  static void Drain(int fd) {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t n = read(fd, &count, sizeof count);
-  }
-
   void SetHeld(bool& flag, bool held) {
     if (flag == held) return;
     flag = held;
-    Signal(flow_.get());
+    flow_.Raise();
   }
 
   // Queues bytes to go out after what waits already; false when the
@@ -310,27 +266,22 @@ class NetworkSerialDevice : public SerialDevice {
     if (outgoing_.empty()) lastProgress_ = Clock::now();
     outgoing_.insert(outgoing_.end(), bytes.begin(), bytes.end());
     Flush();
-    if (!outgoing_.empty()) Signal(wake_.get());  // the pump watches for room
+    if (!outgoing_.empty()) wake_.Raise();  // the pump watches for room
   }
 
   // Hands the socket what it takes now, never waiting.
   void Flush() {
     std::size_t sent = 0;
     while (sent < outgoing_.size()) {
-      const ssize_t n = send(socket_.get(), outgoing_.data() + sent, outgoing_.size() - sent,
-                             MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (n > 0) {
-        sent += static_cast<std::size_t>(n);
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else {
-        break;  // full (the pump waits for room) or failed (the pump sees it)
-      }
+      const net::Transfer moved =
+          socket_.Send(std::span(outgoing_).subspan(sent, outgoing_.size() - sent));
+      if (moved.kind != net::Transfer::Done) break;  // full (the pump waits for room)
+      sent += moved.count;                           // or failed (the pump sees it)
     }
     if (sent == 0) return;
     outgoing_.erase(outgoing_.begin(), outgoing_.begin() + static_cast<std::ptrdiff_t>(sent));
     lastProgress_ = Clock::now();
-    Signal(flow_.get());
+    flow_.Raise();
   }
 
   void Pump(std::stop_token stop) {
@@ -343,15 +294,14 @@ class NetworkSerialDevice : public SerialDevice {
         std::lock_guard lock(mutex_);
         if (!outgoing_.empty()) stallBy = lastProgress_ + kServerStallLimit;
       }
-      pollfd fds[2] = {{socket_.get(), static_cast<short>(POLLIN | (stallBy ? POLLOUT : 0)), 0},
-                       {wake_.get(), POLLIN, 0}};
-      if (poll(fds, 2, MillisecondsUntil(stallBy)) < 0) {
-        if (errno == EINTR) continue;
+      const net::Waitable wake[] = {wake_.Native()};
+      const net::Woken woken = net::WaitForAny(wake, &socket_, stallBy.has_value(), stallBy);
+      if (woken.error) {
         why = PortReason::ConnectionFailed;
         break;
       }
-      if (fds[1].revents) Drain(wake_.get());
-      if (fds[0].revents & POLLOUT) {
+      if (woken.flag == 0) wake_.Lower();
+      if (woken.writable) {
         std::lock_guard lock(mutex_);
         Flush();
       }
@@ -359,24 +309,24 @@ class NetworkSerialDevice : public SerialDevice {
         std::lock_guard lock(mutex_);
         if (!outgoing_.empty() && Clock::now() >= lastProgress_ + kServerStallLimit) {
           why = PortReason::ServerStalled;
-          shutdown(socket_.get(), SHUT_RDWR);
+          socket_.Shutdown();
           break;
         }
       }
-      if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      const ssize_t n = recv(socket_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
-      if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (n <= 0) {
+      if (!woken.readable) continue;
+      const net::Transfer got = socket_.Receive(buffer);
+      if (got.kind == net::Transfer::WouldBlock) continue;
+      if (got.kind != net::Transfer::Done) {
         why = PortReason::ServerClosed;
         break;
       }
-      const std::span<const std::uint8_t> got(buffer.data(), static_cast<std::size_t>(n));
+      const std::span<const std::uint8_t> data(buffer.data(), got.count);
       if (!telnet_) {
-        Deliver(got, {});
+        Deliver(data, {});
         continue;
       }
       telnet::Decoder::Output out;
-      decoder.Feed(got, out);
+      decoder.Feed(data, out);
       telnet::Bytes answers;
       for (const auto& negotiation : out.negotiations) {
         const telnet::Bytes answer = options_.Answer(negotiation);
@@ -394,9 +344,9 @@ class NetworkSerialDevice : public SerialDevice {
       }
       notes_.push_back(std::move(note));
     }
-    Signal(dataReady_.get());
-    Signal(answered_.get());
-    Signal(flow_.get());
+    dataReady_.Raise();
+    answered_.Raise();
+    flow_.Raise();
   }
 
   // Answers to a server that keeps negotiating while it reads nothing are
@@ -423,7 +373,7 @@ class NetworkSerialDevice : public SerialDevice {
       auto& answers = answers_[command];
       if (answers.size() < 16) answers.emplace_back(sub.payload.begin() + 1, sub.payload.end());
     }
-    if (!subs.empty()) Signal(answered_.get());
+    if (!subs.empty()) answered_.Raise();
     if (data.empty()) return;
     if (dataStart_ > (1u << 20)) {  // what was read goes, now and then
       data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(dataStart_));
@@ -443,17 +393,17 @@ class NetworkSerialDevice : public SerialDevice {
       SetHeld(heldByXoff_, *flow == xoffChar_);
       from = flow + 1;
     }
-    if (data_.size() != before) Signal(dataReady_.get());
+    if (data_.size() != before) dataReady_.Raise();
   }
 
-  const Fd socket_;
+  net::Socket socket_;
   const bool telnet_;
   const std::string address_;  // HOST:PORT, for messages
-  const Fd dataReady_;         // readable while data_ holds bytes or the connection is closed
-  const Fd answered_;          // readable when answers came or the connection closed
-  const Fd flow_;     // readable when output moved, a hold changed or the connection closed
-  const Fd wake_;     // ends the pump's wait
-  std::mutex mutex_;  // guards what follows
+  const net::Flag dataReady_;  // raised while data_ holds bytes or the connection is closed
+  const net::Flag answered_;   // raised when answers came or the connection closed
+  const net::Flag flow_;       // raised when output moved, a hold changed or the connection closed
+  const net::Flag wake_;       // ends the pump's wait
+  std::mutex mutex_;           // guards what follows
   std::vector<std::uint8_t> data_;  // from dataStart_ on, not yet read
   std::size_t dataStart_ = 0;
   std::vector<std::uint8_t> outgoing_;  // what the socket has not taken yet
@@ -474,18 +424,22 @@ class NetworkSerialDevice : public SerialDevice {
 // What a server says first, within `wait`, looked at without taking it:
 // the bytes stay for the connection to read.
 enum class FirstWords { Nothing, Telnet, Data, Closed };
-FirstWords ListenFirst(int fd, std::chrono::milliseconds wait) {
+FirstWords ListenFirst(net::Socket& socket, std::chrono::milliseconds wait) {
   const Deadline by = Clock::now() + wait;
   for (;;) {
-    pollfd in{fd, POLLIN, 0};
-    const int n = poll(&in, 1, MillisecondsUntil(by));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return n == 0 ? FirstWords::Nothing : FirstWords::Closed;
+    const net::Woken woken = net::WaitForAny({}, &socket, false, by);
+    if (woken.error) return FirstWords::Closed;
+    if (!woken.readable) return FirstWords::Nothing;
     std::uint8_t first = 0;
-    const ssize_t got = recv(fd, &first, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (got <= 0) return FirstWords::Closed;
-    return first == telnet::kIac ? FirstWords::Telnet : FirstWords::Data;
+    switch (socket.Peek(first).kind) {
+      case net::Transfer::Done:
+        return first == telnet::kIac ? FirstWords::Telnet : FirstWords::Data;
+      case net::Transfer::WouldBlock:
+        continue;
+      case net::Transfer::Closed:
+      case net::Transfer::Failed:
+        return FirstWords::Closed;
+    }
   }
 }
 
@@ -528,49 +482,20 @@ std::optional<NetworkAddress> NetworkAddressOf(std::string_view name) {
   return address;
 }
 
-int ConnectTo(const NetworkAddress& address, std::chrono::milliseconds timeout, SysError& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (const int rc = getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found)) {
-    error = {EADDRNOTAVAIL, address.host + ": " + gai_strerror(rc), address.host};
-    return -1;
+net::Socket ConnectTo(const NetworkAddress& address, std::chrono::milliseconds timeout,
+                      SysError& error) {
+  bool resolved = false;
+  net::Socket socket = net::Connect(address.host, address.port, timeout, error, resolved);
+  if (socket.IsOpen()) return socket;
+  if (!resolved) {
+    error = {EADDRNOTAVAIL, address.host + ": " + error.reason, address.host};
+    return socket;
   }
-  const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, freeaddrinfo);
   const std::string where =
       (address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host) +
       ":" + address.port;
-  SysError last{ECONNREFUSED, "Connection refused"};
-  for (const addrinfo* a = found; a; a = a->ai_next) {
-    const int fd =
-        ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
-    if (fd < 0) {
-      last = SysError::FromErrno(errno);
-      continue;
-    }
-    Fd socket(fd);
-    if (connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
-      last = SysError::FromErrno(errno);
-      continue;
-    }
-    pollfd out{fd, POLLOUT, 0};
-    const int n = poll(&out, 1, static_cast<int>(timeout.count()));
-    int failure = 0;
-    socklen_t length = sizeof failure;
-    if (n == 0) {
-      failure = ETIMEDOUT;
-    } else if (n < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) != 0) {
-      failure = errno;
-    }
-    if (failure != 0) {
-      last = SysError::FromErrno(failure);
-      continue;
-    }
-    return socket.Release();
-  }
-  error = {last.code, where + ": " + last.reason, where};
-  return -1;
+  error = {error.code, where + ": " + error.reason, where};
+  return socket;
 }
 
 SerialPlatform::OpenResult NetworkSerialPlatform::Open(const std::string& name) {
@@ -581,19 +506,15 @@ SerialPlatform::OpenResult NetworkSerialPlatform::Open(const std::string& name) 
             SysError::Noted(EINVAL, {PortReason::NotAnAddress, {name}})};
   }
   SysError error;
-  Fd socket(ConnectTo(*address, kConnectTimeout, error));
-  if (socket.get() < 0) return {nullptr, OpenFailure::CannotOpen, error};
-  // Bytes leave one by one, 10 ms apart, as on a local port: no waiting
-  // to gather them into one segment.
-  const int one = 1;
-  setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  net::Socket socket = ConnectTo(*address, kConnectTimeout, error);
+  if (!socket.IsOpen()) return {nullptr, OpenFailure::CannotOpen, error};
   const std::string where = error.path.empty() ? name.substr(name.find("//") + 2) : error.path;
   const bool rfc2217 = address->kind == NetworkAddress::Kind::Rfc2217;
   auto refused = [&where](PortReason why) {
     return OpenResult{nullptr, OpenFailure::CannotOpen,
                       SysError::Noted(EPROTO, {why, {where}}, where)};
   };
-  switch (ListenFirst(socket.get(), rfc2217 ? kTelnetOfferWait : kRawListenFirst)) {
+  switch (ListenFirst(socket, rfc2217 ? kTelnetOfferWait : kRawListenFirst)) {
     case FirstWords::Closed:
       return refused(PortReason::ServerClosedAtOnce);
     case FirstWords::Telnet:

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/port/net_socket.h"
 #include "link/port/serial_device.h"
 
 namespace zrt::link {
@@ -25,10 +26,11 @@ struct NetworkAddress {
 // network name that does not parse gives an address with an empty host.
 std::optional<NetworkAddress> NetworkAddressOf(std::string_view name);
 
-// A connected, non-blocking TCP socket to `address` (the caller closes it),
-// trying each address the name resolves to for up to `timeout`; -1 with
-// `error` saying why (the code, and "HOST:PORT: reason").
-int ConnectTo(const NetworkAddress& address, std::chrono::milliseconds timeout, SysError& error);
+// A connected, non-blocking TCP socket to `address`, trying each address
+// the name resolves to for up to `timeout`; a closed one with `error` saying
+// why (the code, and "HOST:PORT: reason").
+net::Socket ConnectTo(const NetworkAddress& address, std::chrono::milliseconds timeout,
+                      SysError& error);
 
 // Opens network names itself and hands every other name, the stop events
 // and the threads to the local platform.

@@ -14,6 +14,7 @@
 
 #include "link/port/comm_events.h"
 #include "link/port/serial_device.h"
+#include "link/port/serial_port_net.h"
 #include "link/port/serial_ports.h"
 
 // clang-format off
@@ -547,7 +548,8 @@ std::vector<std::string> PresentSerialPorts() {
 }
 
 SerialPlatform& SystemSerialPlatform() {
-  static Win32SerialPlatform platform;
+  static Win32SerialPlatform local;
+  static NetworkSerialPlatform platform(local);  // rfc2217:// and tcp:// names
   return platform;
 }
 
