@@ -13,6 +13,7 @@
 #include "app/startup_report.h"
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
+#include "sim/simulated_port.h"
 #include "window/main_window.h"
 #include "window/remembered_settings.h"
 
@@ -28,15 +29,19 @@ int main(int argc, char** argv) {
   displayGuard.Release();
   QGuiApplication::setDesktopFileName(ZRT_APP_ID);
 
-  // The simulated instrument outlives the window that talks to it.
+  // The simulated instrument outlives the window that talks to it. On the
+  // serial link it sits behind a pseudo-terminal where the system has them,
+  // else behind the port name SIM, in this process.
   std::unique_ptr<zrt::sim::PtyInstrument> serialInstrument;
+  std::unique_ptr<zrt::sim::SimulatedPortPlatform> simulatedPorts;
   std::unique_ptr<zrt::sim::SimulatedCh375> usbInstrument;
   if (options.simulate) {
     try {
       serialInstrument =
           std::make_unique<zrt::sim::PtyInstrument>(zrt::sim::PtyInstrument::Options{});
-    } catch (const std::runtime_error& error) {
-      qWarning("zrt-panel: %s", error.what());  // the USB one is still there
+    } catch (const std::runtime_error&) {
+      simulatedPorts =
+          std::make_unique<zrt::sim::SimulatedPortPlatform>(zrt::link::SystemSerialPlatform());
     }
     usbInstrument = std::make_unique<zrt::sim::SimulatedCh375>();
   }
@@ -54,11 +59,14 @@ int main(int argc, char** argv) {
     if (options.resetSettings) settings->clear();
   }
   fontConfig.Wait();
-  zrt::window::TForm1 form(nullptr, zrt::link::SystemSerialPlatform(),
+  zrt::window::TForm1 form(nullptr,
+                           simulatedPorts ? static_cast<zrt::link::SerialPlatform&>(*simulatedPorts)
+                                          : zrt::link::SystemSerialPlatform(),
                            usbInstrument ? *usbInstrument : zrt::link::SystemCh375Library());
-  if (serialInstrument) {
+  if (options.simulate) {
     qobject_cast<QComboBox*>(form.Control("cbo1"))
-        ->setEditText(QString::fromStdString(serialInstrument->TerminalPath()));
+        ->setEditText(serialInstrument ? QString::fromStdString(serialInstrument->TerminalPath())
+                                       : QString(zrt::sim::kSimulatedPortName));
   }
   if (options.Remembers())
     new zrt::window::RememberedSettings(form, *settings);  // the form owns it

@@ -8,6 +8,7 @@
 #include "protocol/send_steps.h"
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
+#include "sim/simulated_port.h"
 
 namespace zrt::cli {
 
@@ -49,11 +50,20 @@ std::variant<OpenedLink, Exit> OpenLink(const LinkChoice& choice) {
       opened.link = std::move(usb);
     } else {
       if (choice.simulate) {
-        opened.serialInstrument =
-            std::make_unique<sim::PtyInstrument>(sim::PtyInstrument::Options{});
-        opened.port = QString::fromStdString(opened.serialInstrument->TerminalPath());
+        try {
+          opened.serialInstrument =
+              std::make_unique<sim::PtyInstrument>(sim::PtyInstrument::Options{});
+          opened.port = QString::fromStdString(opened.serialInstrument->TerminalPath());
+        } catch (const std::runtime_error&) {
+          opened.simulatedPorts =
+              std::make_unique<sim::SimulatedPortPlatform>(link::SystemSerialPlatform());
+          opened.port = sim::kSimulatedPortName;
+        }
       }
-      auto serial = std::make_unique<SerialLineLink>(link::SystemSerialPlatform(), choice.address);
+      auto serial = std::make_unique<SerialLineLink>(
+          opened.simulatedPorts ? static_cast<link::SerialPlatform&>(*opened.simulatedPorts)
+                                : link::SystemSerialPlatform(),
+          choice.address);
       serial->SetHoldLimit(choice.holdLimit);
       serial->Open(QFile::encodeName(opened.port).toStdString(), choice.baud);
       opened.link = std::move(serial);

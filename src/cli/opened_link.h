@@ -16,6 +16,7 @@
 namespace zrt::sim {
 class PtyInstrument;
 class SimulatedCh375;
+class SimulatedPortPlatform;
 }  // namespace zrt::sim
 
 namespace zrt::cli {
@@ -25,6 +26,7 @@ struct OpenedLink {
   OpenedLink(OpenedLink&&) noexcept;
   ~OpenedLink();
   std::unique_ptr<sim::PtyInstrument> serialInstrument;
+  std::unique_ptr<sim::SimulatedPortPlatform> simulatedPorts;  // where there is no pseudo-terminal
   std::unique_ptr<sim::SimulatedCh375> usbInstrument;
   std::unique_ptr<AddressedLink> link;  // last: it goes before the instruments
   QString port;                         // the serial port's name, as opened

@@ -1,5 +1,5 @@
 // Windows has no pseudo-terminals to put the simulated instrument behind a
-// serial port; it is there behind the USB bridge's calls instead.
+// serial port; it answers behind the port name SIM instead (simulated_port.h).
 #include <stdexcept>
 
 #include "sim/pty_instrument.h"
@@ -8,8 +8,8 @@ namespace zrt::sim {
 
 PtyInstrument::PtyInstrument(Options options) : options_(std::move(options)) {
   throw std::runtime_error(
-      "the simulated instrument on a serial port needs pseudo-terminals, which this system "
-      "lacks; it answers behind the USB link instead (--simulate --usb)");
+      "the simulated instrument on a pseudo-terminal needs pseudo-terminals, which this system "
+      "lacks; it answers behind the port name SIM instead");
 }
 
 PtyInstrument::~PtyInstrument() = default;

@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QThread>
+#include <vector>
 
 #include "serve/stream_socket.h"
 #include "sim/simulated_ch375.h"
@@ -193,16 +194,19 @@ class WinePanelE2ETest : public PanelE2ETest {
       }
     }
     ASSERT_FALSE(comLink.isEmpty()) << "no free COM number";
-    QProcessEnvironment environment = x.Environment();
-    environment.remove("QT_QPA_PLATFORM");  // Qt for Windows has its own
-    environment.insert("WINEPREFIX", prefix);
-    environment.insert("WINEDEBUG", "-all");
-    environment.insert("LD_PRELOAD", qEnvironmentVariable("ZRT_WINE_SHIM"));
-    panel.setProcessEnvironment(environment);
     // Shares the instrument on a port free a moment ago, for clients on
     // this machine's side to reach the Winsock server.
     sharePort = serve::StreamSocket::Listen("127.0.0.1", 0).LocalPort();
-    panel.start("wine", {program, "--listen", "127.0.0.1:" + QString::number(sharePort)});
+    StartUnderWine({"--listen", "127.0.0.1:" + QString::number(sharePort)});
+  }
+  void StartUnderWine(const QStringList& arguments) {
+    QProcessEnvironment environment = x.Environment();
+    environment.remove("QT_QPA_PLATFORM");  // Qt for Windows has its own
+    environment.insert("WINEPREFIX", qEnvironmentVariable("ZRT_WINEPREFIX"));
+    environment.insert("WINEDEBUG", "-all");
+    environment.insert("LD_PRELOAD", qEnvironmentVariable("ZRT_WINE_SHIM"));
+    panel.setProcessEnvironment(environment);
+    panel.start("wine", QStringList{qEnvironmentVariable("ZRT_WINDOWS_PANEL")} + arguments);
   }
   void TearDown() override {
     PanelE2ETest::TearDown();
@@ -234,6 +238,43 @@ TEST_F(WinePanelE2ETest, TheTypicalRequestReachesAComPort) {
   EXPECT_EQ(client.readAllStandardOutput(), "OK\n");
   EXPECT_TRUE(WaitToHear("<- XCHA:AFREQ1000HZ", 10000)) << Heard().join('\n').toStdString();
 
+  x.RequestClose(window);
+  ASSERT_TRUE(panel.waitForFinished(10000));
+  EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
+}
+
+// The demo as the README gives it, on Windows: --simulate puts the
+// instrument behind the port name SIM, which the port box already holds.
+class WineDemoE2ETest : public WinePanelE2ETest {
+ protected:
+  void StartPanel() override {
+    if (qEnvironmentVariable("ZRT_WINDOWS_PANEL").isEmpty()) {
+      GTEST_SKIP() << "scripts/test-windows runs this";
+    }
+    StartUnderWine({"--simulate"});
+  }
+};
+
+TEST_F(WineDemoE2ETest, TheReadmeLinesOnTheSerialLink) {
+  Click("btn106");
+  struct Line {
+    std::vector<const char*> keys;
+    const char* composed;
+    const char* reply;
+  };
+  const Line lines[] = {
+      {{"btn101", "Button1", "Button94", "Button14", "Button72", "Button75", "Button75", "Button75",
+        "Button80"},
+       "88CHA:AFREQ1000Hz",
+       "接收:OK\n"},
+      {{"btn101", "Button1", "Button94", "Button14", "Button95"}, "88CHA:AFREQ?", "接收:1000Hz\n"},
+  };
+  for (const Line& line : lines) {
+    for (const char* key : line.keys) Click(key);
+    ASSERT_TRUE(WaitForCopy("Edit1", line.composed)) << line.composed;
+    Click("btn96");
+    EXPECT_TRUE(WaitForCopy("Edit3", QString::fromUtf8(line.reply), 10000)) << line.composed;
+  }
   x.RequestClose(window);
   ASSERT_TRUE(panel.waitForFinished(10000));
   EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
