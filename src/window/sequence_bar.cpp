@@ -1,6 +1,7 @@
 #include "window/sequence_bar.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -215,7 +216,7 @@ void SequenceBar::ShowStep(int index) {
       what = "expect " + (step.pattern ? "/" + step.text + "/" : step.text);
       break;
   }
-  where_->setStyleSheet({});
+  ShowTrouble(false);
   // One pass, so that a % in the file's name or the line is shown as it is.
   where_->setText(TextIn(OwnText::SequenceStepOf, language_)
                       .arg(QString::number(index + 1), QString::number(runner_.Steps().size()),
@@ -251,10 +252,22 @@ void SequenceBar::Ended(Runner::Outcome outcome, int index) {
 }
 
 void SequenceBar::Say(const QString& text, bool trouble) {
-  where_->setStyleSheet(trouble ? "color: #b00000;" : QString());
+  ShowTrouble(trouble);
   where_->setText(text);
   where_->setToolTip(text);
   form_.Log().Append({QDateTime::currentDateTime(), LogEntry::Kind::Event, {}, {}, text});
+}
+
+void SequenceBar::ShowTrouble(bool trouble) {
+  trouble_ = trouble;
+  // A red that reads on the palette's window colour, light or dark.
+  const bool dark = palette().color(QPalette::Window).lightness() < 128;
+  where_->setStyleSheet(trouble ? (dark ? "color: #ff8a80;" : "color: #b00000;") : QString());
+}
+
+void SequenceBar::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange && trouble_) ShowTrouble(true);
 }
 
 }  // namespace zrt::window

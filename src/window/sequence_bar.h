@@ -64,6 +64,9 @@ class SequenceBar : public QWidget {
   void ShowStep(int index);
   void Ended(sequence::Runner::Outcome outcome, int index);
   void Say(const QString& text, bool trouble);
+  // The text in the trouble colour, or not; the colour is the palette's.
+  void ShowTrouble(bool trouble);
+  void changeEvent(QEvent* event) override;
   // The file as it stands on disk now: when it was written, and its size.
   std::pair<QDateTime, qint64> Stamp() const;
 
@@ -76,6 +79,7 @@ class SequenceBar : public QWidget {
   bool runWhenLoaded_ = false;          // Run read it again first
   int failedAt_ = -1;                   // the step to run from, after a failure
   bool loading_ = false;
+  bool trouble_ = false;             // what is said now went wrong
   std::unique_ptr<QThread> reader_;  // the file being read, or the last one read
   QPushButton* load_;
   QPushButton* reload_;

@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QPalette>
 
+#include "contrast.h"
+
 namespace zrt::window {
 namespace {
 
@@ -112,19 +114,6 @@ TEST(OutputPreview, ASpanChosen) {
     picture.image = picture.preview.grab().toImage();
     EXPECT_EQ(picture.Crossings(0, 0), periods) << span;
   }
-}
-
-// Relative luminance and contrast as WCAG reckons them.
-double Luminance(const QColor& color) {
-  const auto linear = [](double c) {
-    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-  };
-  return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
-         0.0722 * linear(color.blueF());
-}
-double Contrast(const QColor& a, const QColor& b) {
-  const double la = Luminance(a), lb = Luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 TEST(OutputPreview, ReadableInADarkPalette) {
