@@ -82,3 +82,12 @@ build_libusb_mingw() {
     return 1
   fi
 }
+
+# make_msi BUILD NAME VERSION OUTPUT: the installer of the files staged in
+# BUILD/NAME (listed in BUILD/files.wxs), as version VERSION. wixl finds the
+# files only by paths relative to where it runs.
+make_msi() {
+  local build=$1 name=$2 version=$3 output=$4
+  (cd "$build" && wixl -a x64 -D Version="$version" -D Win64=yes -D SourceDir="$name" \
+    -D Icon=zrt-panel.ico -o "$output" "$ROOT/packaging/windows/zrt-panel.wxs" files.wxs)
+}
