@@ -5,15 +5,13 @@
 #include <QSettings>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 
 #include "app/display_guard.h"
 #include "app/font_config_preload.h"
 #include "app/options.h"
 #include "app/startup_report.h"
-#include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
-#include "sim/simulated_port.h"
+#include "sim/simulated_serial.h"
 #include "window/main_window.h"
 #include "window/remembered_settings.h"
 
@@ -29,20 +27,11 @@ int main(int argc, char** argv) {
   displayGuard.Release();
   QGuiApplication::setDesktopFileName(ZRT_APP_ID);
 
-  // The simulated instrument outlives the window that talks to it. On the
-  // serial link it sits behind a pseudo-terminal where the system has them,
-  // else behind the port name SIM, in this process.
-  std::unique_ptr<zrt::sim::PtyInstrument> serialInstrument;
-  std::unique_ptr<zrt::sim::SimulatedPortPlatform> simulatedPorts;
+  // The simulated instrument outlives the window that talks to it.
+  std::unique_ptr<zrt::sim::SimulatedSerial> serialInstrument;
   std::unique_ptr<zrt::sim::SimulatedCh375> usbInstrument;
   if (options.simulate) {
-    try {
-      serialInstrument =
-          std::make_unique<zrt::sim::PtyInstrument>(zrt::sim::PtyInstrument::Options{});
-    } catch (const std::runtime_error&) {
-      simulatedPorts =
-          std::make_unique<zrt::sim::SimulatedPortPlatform>(zrt::link::SystemSerialPlatform());
-    }
+    serialInstrument = std::make_unique<zrt::sim::SimulatedSerial>();
     usbInstrument = std::make_unique<zrt::sim::SimulatedCh375>();
   }
   // In ~/.config/zrt-panel/zrt-panel.conf (the registry on Windows), or in
@@ -59,14 +48,12 @@ int main(int argc, char** argv) {
     if (options.resetSettings) settings->clear();
   }
   fontConfig.Wait();
-  zrt::window::TForm1 form(nullptr,
-                           simulatedPorts ? static_cast<zrt::link::SerialPlatform&>(*simulatedPorts)
-                                          : zrt::link::SystemSerialPlatform(),
-                           usbInstrument ? *usbInstrument : zrt::link::SystemCh375Library());
-  if (options.simulate) {
+  zrt::window::TForm1 form(
+      nullptr, serialInstrument ? serialInstrument->Platform() : zrt::link::SystemSerialPlatform(),
+      usbInstrument ? *usbInstrument : zrt::link::SystemCh375Library());
+  if (serialInstrument) {
     qobject_cast<QComboBox*>(form.Control("cbo1"))
-        ->setEditText(serialInstrument ? QString::fromStdString(serialInstrument->TerminalPath())
-                                       : QString(zrt::sim::kSimulatedPortName));
+        ->setEditText(QString::fromStdString(serialInstrument->PortName()));
   }
   if (options.Remembers())
     new zrt::window::RememberedSettings(form, *settings);  // the form owns it

@@ -6,9 +6,8 @@
 
 #include "link/port/ecomms_error.h"
 #include "protocol/send_steps.h"
-#include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
-#include "sim/simulated_port.h"
+#include "sim/simulated_serial.h"
 
 namespace zrt::cli {
 
@@ -50,20 +49,13 @@ std::variant<OpenedLink, Exit> OpenLink(const LinkChoice& choice) {
       opened.link = std::move(usb);
     } else {
       if (choice.simulate) {
-        try {
-          opened.serialInstrument =
-              std::make_unique<sim::PtyInstrument>(sim::PtyInstrument::Options{});
-          opened.port = QString::fromStdString(opened.serialInstrument->TerminalPath());
-        } catch (const std::runtime_error&) {
-          opened.simulatedPorts =
-              std::make_unique<sim::SimulatedPortPlatform>(link::SystemSerialPlatform());
-          opened.port = sim::kSimulatedPortName;
-        }
+        opened.serialInstrument = std::make_unique<sim::SimulatedSerial>();
+        opened.port = QString::fromStdString(opened.serialInstrument->PortName());
       }
-      auto serial = std::make_unique<SerialLineLink>(
-          opened.simulatedPorts ? static_cast<link::SerialPlatform&>(*opened.simulatedPorts)
-                                : link::SystemSerialPlatform(),
-          choice.address);
+      auto serial = std::make_unique<SerialLineLink>(opened.serialInstrument
+                                                         ? opened.serialInstrument->Platform()
+                                                         : link::SystemSerialPlatform(),
+                                                     choice.address);
       serial->SetHoldLimit(choice.holdLimit);
       serial->Open(QFile::encodeName(opened.port).toStdString(), choice.baud);
       opened.link = std::move(serial);
@@ -72,7 +64,7 @@ std::variant<OpenedLink, Exit> OpenLink(const LinkChoice& choice) {
     return Exit{kCannotOpen, CannotOpen(error, opened.port)};
   } catch (const protocol::EConvertError& error) {
     return Exit{kUsage, QString::fromStdString(error.what())};
-  } catch (const std::runtime_error& error) {  // no simulated instrument here
+  } catch (const std::runtime_error& error) {  // whatever else refuses the link
     return Exit{kCannotOpen, QString::fromStdString(error.what())};
   }
   opened.link->Session().SetLimits(choice.limits);

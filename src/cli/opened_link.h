@@ -14,9 +14,8 @@
 #include "cli/send_options.h"
 
 namespace zrt::sim {
-class PtyInstrument;
 class SimulatedCh375;
-class SimulatedPortPlatform;
+class SimulatedSerial;
 }  // namespace zrt::sim
 
 namespace zrt::cli {
@@ -25,8 +24,7 @@ struct OpenedLink {
   OpenedLink();
   OpenedLink(OpenedLink&&) noexcept;
   ~OpenedLink();
-  std::unique_ptr<sim::PtyInstrument> serialInstrument;
-  std::unique_ptr<sim::SimulatedPortPlatform> simulatedPorts;  // where there is no pseudo-terminal
+  std::unique_ptr<sim::SimulatedSerial> serialInstrument;
   std::unique_ptr<sim::SimulatedCh375> usbInstrument;
   std::unique_ptr<AddressedLink> link;  // last: it goes before the instruments
   QString port;                         // the serial port's name, as opened

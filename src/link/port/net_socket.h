@@ -88,8 +88,10 @@ struct Woken {
   SysError error;  // the wait itself failed
 };
 
-// Waits until one of `flags` is raised, the socket (if any) can be read or,
-// when `writable` is asked, written, or the deadline passes.
+// Waits until one of `flags` (at most kMostFlags) is raised, the socket (if
+// any) can be read or, when `writable` is asked, written, or the deadline
+// passes. Allocates nothing: the port's threads wait here for every block.
+inline constexpr std::size_t kMostFlags = 3;
 Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable, Deadline deadline);
 
 }  // namespace zrt::link::net

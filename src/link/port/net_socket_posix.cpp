@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <utility>
-#include <vector>
 
 #include "link/port/net_socket.h"
 
@@ -136,13 +136,17 @@ Socket Connect(const std::string& host, const std::string& port, std::chrono::mi
 
 Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable,
                  Deadline deadline) {
-  std::vector<pollfd> fds;
-  for (const Waitable flag : flags) fds.push_back({static_cast<int>(flag), POLLIN, 0});
+  flags = flags.first(std::min(flags.size(), kMostFlags));
+  std::array<pollfd, kMostFlags + 1> fds{};
+  std::size_t count = 0;
+  for (const Waitable flag : flags) {
+    fds[count++] = {static_cast<int>(flag), POLLIN, 0};
+  }
   if (socket) {
-    fds.push_back({socket->state()->fd, static_cast<short>(POLLIN | (writable ? POLLOUT : 0)), 0});
+    fds[count++] = {socket->state()->fd, static_cast<short>(POLLIN | (writable ? POLLOUT : 0)), 0};
   }
   for (;;) {
-    const int n = poll(fds.data(), fds.size(), MillisecondsUntil(deadline));
+    const int n = poll(fds.data(), count, MillisecondsUntil(deadline));
     if (n < 0 && errno == EINTR) continue;
     Woken woken;
     if (n < 0) {
@@ -156,7 +160,7 @@ Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable,
       }
     }
     if (socket) {
-      const short events = fds.back().revents;
+      const short events = fds[count - 1].revents;
       woken.readable = (events & (POLLIN | POLLHUP | POLLERR)) != 0;
       woken.writable = (events & POLLOUT) != 0;
     }

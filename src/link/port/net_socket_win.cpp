@@ -18,11 +18,11 @@
 // clang-format on
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace zrt::link::net {
 namespace {
@@ -239,10 +239,14 @@ Socket Connect(const std::string& host, const std::string& port, std::chrono::mi
 
 Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable,
                  Deadline deadline) {
-  std::vector<HANDLE> handles;
-  for (const Waitable flag : flags) handles.push_back(reinterpret_cast<HANDLE>(flag));
+  flags = flags.first(std::min(flags.size(), kMostFlags));
+  std::array<HANDLE, kMostFlags + 1> handles{};
+  DWORD count = 0;
+  for (const Waitable flag : flags) {
+    handles[count++] = reinterpret_cast<HANDLE>(flag);
+  }
   Socket::State* state = socket ? socket->state() : nullptr;
-  if (state) handles.push_back(state->event);
+  if (state) handles[count++] = state->event;
   for (;;) {
     Woken woken;
     if (state) {
@@ -252,8 +256,7 @@ Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable,
     }
     DWORD wait = woken.readable || woken.writable ? 0 : MillisecondsUntil(deadline);
     if (writable && !woken.writable) wait = std::min(wait, kLookForRoomMs);
-    const DWORD result =
-        WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, wait);
+    const DWORD result = WaitForMultipleObjects(count, handles.data(), FALSE, wait);
     if (result == WAIT_FAILED) {
       woken.error = {static_cast<int>(GetLastError()), "the wait failed"};
       return woken;
