@@ -33,17 +33,10 @@ inline double DrawnContrast(const QImage& image, const QRect& area) {
   for (int y = inside.top(); y <= inside.bottom(); ++y) {
     for (int x = inside.left(); x <= inside.right(); ++x) ++counts[image.pixel(x, y)];
   }
-  QRgb background = 0;
-  int most = -1;
-  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-    if (it.value() > most) {
-      background = it.key();
-      most = it.value();
-    }
-  }
+  const QColor background(std::max_element(counts.cbegin(), counts.cend()).key());  // commonest
   double best = 1;
   for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-    best = std::max(best, Contrast(QColor(it.key()), QColor(background)));
+    best = std::max(best, Contrast(QColor(it.key()), background));
   }
   return best;
 }
