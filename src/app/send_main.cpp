@@ -12,6 +12,7 @@
 #include "cli/opened_link.h"
 #include "cli/reply_output.h"
 #include "cli/send_options.h"
+#include "cli/stop_request.h"
 #include "protocol/send_steps.h"
 #include "settings/read_back.h"
 
@@ -75,14 +76,17 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
 }
 
 // A line that would go beyond a limit, refused before anything is sent:
-// the lines are checked in turn, each counting those before it as set.
+// the lines are checked in turn, each counting those before it as set. A
+// line whose band needs a value not known yet is the session's to check,
+// once it has read that value back.
 int CheckLimits(const std::vector<sequence::Step>& steps, const settings::Limits& limits,
                 const QString& source) {
   settings::InstrumentSettings known;
   for (const sequence::Step& step : steps) {
     if (step.kind != sequence::Step::Kind::Send) continue;
     const std::string line = protocol::ToLine(step.text).toStdString();
-    if (const auto breach = settings::Check(limits, line, known)) {
+    if (const auto breach = settings::Check(limits, line, known);
+        breach && breach->limit != settings::Limit::Unknown) {
       return Fail(cli::kUsage, source + ":" + QString::number(step.line) + ": not sent: " +
                                    QString::fromStdString(settings::Describe(*breach)));
     }
@@ -124,6 +128,34 @@ int main(int argc, char** argv) {
                                     .arg(seconds)));
   });
   runner.Load(std::move(std::get<std::vector<sequence::Step>>(steps)));
+
+  // An interrupt (or a closed output) lets the frame on the wire finish and
+  // sends nothing more, so that no half line is left in the instrument; the
+  // port and its locks are let go on the way out. A second one ends at once.
+  cli::StopRequest stop;
+  std::optional<int> stopping;
+  session::LineSession& session = link->Session();
+  auto endWhenIdle = [&] {
+    if (stopping && !session.Sending()) QCoreApplication::exit(*stopping);
+  };
+  QObject::connect(&stop, &cli::StopRequest::Requested, [&](int status) {
+    if (stopping) {
+      if (session.Sending()) {
+        Fail(0, QString("interrupted again: %1 of the line's %2 bytes went out")
+                    .arg(session.HandedOver())
+                    .arg(session.FrameSize()));
+      }
+      return QCoreApplication::exit(*stopping);
+    }
+    stopping = status;
+    if (status != 141 && session.Sending()) {
+      Fail(0, "interrupted: the line going out is finished first");
+    }
+    runner.Stop();
+    endWhenIdle();
+  });
+  QObject::connect(&session, &session::LineSession::FrameDone, endWhenIdle);
+  QObject::connect(&session, &session::LineSession::HeldTooLong, endWhenIdle);
   auto write = [](const QByteArray& out) {
     std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
     std::fflush(stdout);
@@ -164,6 +196,7 @@ int main(int argc, char** argv) {
   // Bytes that came after a pause in a reply, on a line of their own.
   QObject::connect(&runner, &Runner::RepliedLate, print);
   QObject::connect(&runner, &Runner::Finished, [&](Runner::Outcome outcome, int index) {
+    if (stopping) return endWhenIdle();
     flush();
     // A sequence file's run ends with its summary.
     if (options.lines.isEmpty() && !options.readBack) {

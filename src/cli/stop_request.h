@@ -1,7 +1,8 @@
-// A request from outside to end the program: SIGINT or SIGTERM, or on
-// Windows Ctrl+C, Ctrl+Break or the console closing. It arrives as a
-// signal on the event loop's thread, so that the program ends the way it
-// chooses (a frame going out finished first), not inside a handler.
+// A request from outside to end the program: SIGINT, SIGTERM, SIGHUP or
+// SIGPIPE (its output closed), or on Windows Ctrl+C, Ctrl+Break or the
+// console closing. It arrives as a signal on the event loop's thread, once
+// per request, so that the program ends the way it chooses (a frame going
+// out finished first), not inside a handler.
 #pragma once
 
 #include <QObject>
@@ -18,7 +19,10 @@ class StopRequest : public QObject {
   ~StopRequest() override;
 
  signals:
-  void Requested();
+  // `status`: what a shell expects of a program ended so, 128 and the
+  // signal's number (130 for SIGINT or Ctrl+C, 143 for SIGTERM or another
+  // console event, 129 for SIGHUP, 141 for SIGPIPE).
+  void Requested(int status);
 
  private:
   struct Platform;

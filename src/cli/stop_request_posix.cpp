@@ -4,6 +4,7 @@
 
 #include <QSocketNotifier>
 #include <atomic>
+#include <iterator>
 
 #include "cli/stop_request.h"
 
@@ -15,9 +16,11 @@ namespace {
 // the event loop.
 std::atomic<int> wakeFd{-1};
 
-void Wake(int) {
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+void Wake(int signal) {
   const int saved = errno;
-  const char byte = 1;
+  const char byte = static_cast<char>(signal);
   if (const int fd = wakeFd.load(); fd >= 0) (void)!write(fd, &byte, 1);
   errno = saved;
 }
@@ -26,7 +29,7 @@ void Wake(int) {
 
 struct StopRequest::Platform {
   int pipe[2] = {-1, -1};
-  struct sigaction before[2] = {};
+  struct sigaction before[std::size(kSignals)] = {};
   QSocketNotifier* notifier = nullptr;
 };
 
@@ -37,21 +40,23 @@ StopRequest::StopRequest(QObject* parent) : QObject(parent), platform_(new Platf
   action.sa_handler = Wake;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, &platform_->before[0]);
-  sigaction(SIGTERM, &action, &platform_->before[1]);
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    sigaction(kSignals[i], &action, &platform_->before[i]);
+  }
   platform_->notifier = new QSocketNotifier(platform_->pipe[0], QSocketNotifier::Read, this);
   connect(platform_->notifier, &QSocketNotifier::activated, this, [this] {
     char bytes[16];
-    while (read(platform_->pipe[0], bytes, sizeof bytes) > 0) {
+    for (ssize_t got; (got = read(platform_->pipe[0], bytes, sizeof bytes)) > 0;) {
+      for (ssize_t i = 0; i < got; ++i) emit Requested(128 + bytes[i]);
     }
-    emit Requested();
   });
 }
 
 StopRequest::~StopRequest() {
   if (platform_->pipe[0] < 0) return;
-  sigaction(SIGINT, &platform_->before[0], nullptr);
-  sigaction(SIGTERM, &platform_->before[1], nullptr);
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    sigaction(kSignals[i], &platform_->before[i], nullptr);
+  }
   wakeFd = -1;
   delete platform_->notifier;
   close(platform_->pipe[0]);

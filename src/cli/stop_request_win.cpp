@@ -14,9 +14,11 @@ namespace {
 // object that says so on the event loop's thread.
 std::atomic<StopRequest*> current{nullptr};
 
-BOOL WINAPI Handle(DWORD) {
+BOOL WINAPI Handle(DWORD event) {
   if (StopRequest* request = current.load()) {
-    QMetaObject::invokeMethod(request, &StopRequest::Requested, Qt::QueuedConnection);
+    const int status = event == CTRL_C_EVENT ? 130 : 143;
+    QMetaObject::invokeMethod(
+        request, [request, status] { emit request->Requested(status); }, Qt::QueuedConnection);
     return TRUE;
   }
   return FALSE;

@@ -90,6 +90,21 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
             emit Event({ServerEvent::Kind::NotSent, client->origin, frame.text});
             Output(*client, Refusal("not sent: the port is not open"));
           });
+  connect(
+      &session_, &session::LineSession::Refused, this,
+      [this](const session::Frame& frame, const session::Refusal& why) {
+        Client* client = Find(frame.source);
+        if (!client) return;
+        client->answers = std::max(client->answers - 1, 0);  // nothing answers it
+        if (why.breach) {
+          emit Event({ServerEvent::Kind::BeyondLimit, client->origin, frame.text, 0, why.breach});
+          return Output(*client, Refusal("not sent: " +
+                                         QString::fromStdString(settings::Describe(*why.breach))));
+        }
+        emit Event({ServerEvent::Kind::BadSettings, client->origin, frame.text, 0});
+        Output(*client, Refusal(QString("not sent: the port refused the rate: %1")
+                                    .arg(QString::fromStdString(why.rateRefused.reason))));
+      });
   connect(&session_, &session::LineSession::Abandoned, this, [this](int source, bool) {
     Client* client = Find(source);
     if (!client) return;
@@ -233,10 +248,6 @@ void InstrumentServer::SubmitNext(Client& client) {
       client.inSession = true;
       ++client.answers;  // before the session ends the reply to the line before
       session_.Submit(std::move(frame));
-    } catch (const session::BeyondLimit& refused) {
-      emit Event({ServerEvent::Kind::BeyondLimit, client.origin, text, 0, refused.breach});
-      Output(client,
-             Refusal("not sent: " + QString::fromStdString(settings::Describe(refused.breach))));
     } catch (const std::exception& error) {  // an address or a rate that is no number
       emit Event({ServerEvent::Kind::BadSettings, client.origin, text, 0});
       Output(client, Refusal(QString("not sent: %1").arg(error.what())));

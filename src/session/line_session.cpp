@@ -1,5 +1,7 @@
 #include "session/line_session.h"
 
+#include <QScopeGuard>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -21,7 +23,7 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
     // busy event loop cannot hold up.
     serial_->SetMinimumGap(std::chrono::milliseconds(kSerialByteIntervalMs));
     connect(serial_, &link::TComm::OnOutputSent, &sender_, &PacedSender::ByteLeft);
-    connect(serial_, &link::TComm::OnReceiveData, this, &LineSession::Block);
+    connect(serial_, &link::TComm::OnReceiveData, this, &LineSession::BlockReceived);
     connect(serial_, &link::TComm::OnOutputHeld, this, &LineSession::Held);
   }
   if (usb_) {
@@ -32,16 +34,16 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
   }
   connect(&sender_, &PacedSender::Finished, this, [this](bool everyByte) {
     holdLimitTimer_.stop();
-    Through(everyByte, handedOver_);
+    EndFrame(everyByte, handedOver_);
   });
   sweepHold_.setSingleShot(true);
   sweepHold_.setTimerType(Qt::PreciseTimer);
   sweepHold_.setInterval(kSweepTriggerHoldMs);
-  connect(&sweepHold_, &QTimer::timeout, this, &LineSession::Finish);
+  connect(&sweepHold_, &QTimer::timeout, this, &LineSession::ReleaseFrame);
   replyWait_.setSingleShot(true);
   connect(&replyWait_, &QTimer::timeout, this, [this] {
     EndReply();
-    Proceed();
+    StartWaiting();
   });
   holdLimitTimer_.setSingleShot(true);
   connect(&holdLimitTimer_, &QTimer::timeout, this, [this] {
@@ -55,11 +57,7 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
 }
 
 Frame LineSession::Prepare(int source, const QString& text, const LineSettings& settings) {
-  Frame frame{source, text, ToLine(text), settings.link, 0, false};
-  if (auto breach = settings::Check(limits_, frame.line.toStdString(), known_)) {
-    breach->line = text.toStdString();
-    throw BeyondLimit(std::move(*breach));
-  }
+  Frame frame{source, text, ToLine(text), settings.link, 0, false, 0, {}};
   if (settings.link == Interface::Usb) {
     // As typed; the address only counts for the sweep rule, and a line
     // goes whatever it says.
@@ -68,23 +66,43 @@ Frame LineSession::Prepare(int source, const QString& text, const LineSettings& 
     } catch (const EConvertError&) {
       frame.addressByte = 0;
     }
+    const auto digits = std::find_if(frame.line.begin(), frame.line.end(),
+                                     [](char c) { return c < '0' || c > '9'; });
+    frame.address = QByteArray(frame.line.begin(), digits - frame.line.begin());
     return frame;
   }
   const std::int32_t rate = StrToInt(settings.rate);
   if (rate <= 0) throw BadRate(settings.rate, {});
-  serial_->SetBaudRate(static_cast<std::uint32_t>(rate));
-  if (const link::SysError& refused = serial_->SettingsError())
-    throw BadRate(settings.rate, refused);
+  frame.rate = static_cast<std::uint32_t>(rate);
   const QByteArray addressText = ToLine(settings.address);
   frame.addressByte = AddressByte(StrToInt(settings.address));
   frame.addressed = StartsWithAddress(frame.line, addressText);
   frame.line = SubstituteAddress(frame.line, addressText, frame.addressByte);
+  if (frame.addressed) frame.address = QByteArray(1, frame.addressByte);
   return frame;
 }
 
-void LineSession::Submit(Frame frame) {
-  waiting_.push_back(std::move(frame));
-  Proceed();
+void LineSession::SetRateWhenIdle(const LineSettings& settings) {
+  if (settings.link != Interface::Serial || !serial_ || !Idle()) return;
+  const std::int32_t rate = StrToInt(settings.rate);
+  if (rate <= 0) throw BadRate(settings.rate, {});
+  serial_->SetBaudRate(static_cast<std::uint32_t>(rate));
+  if (const link::SysError& refused = serial_->SettingsError()) {
+    throw BadRate(settings.rate, refused);
+  }
+}
+
+void LineSession::Submit(Frame frame) { Enqueue({std::move(frame)}); }
+
+void LineSession::SubmitFirst(Frame frame) { Enqueue({std::move(frame), true}); }
+
+void LineSession::Enqueue(Queued queued) {
+  auto at = waiting_.end();
+  if (queued.first) {
+    at = std::find_if(waiting_.begin(), waiting_.end(), [](const Queued& q) { return !q.first; });
+  }
+  waiting_.insert(at, std::move(queued));
+  StartWaiting();
 }
 
 bool LineSession::Idle() const { return !current_ && waiting_.empty(); }
@@ -92,21 +110,45 @@ bool LineSession::Idle() const { return !current_ && waiting_.empty(); }
 bool LineSession::SourceIdle(int source) const {
   if (current_ && current_->source == source) return false;
   return std::none_of(waiting_.begin(), waiting_.end(),
-                      [source](const Frame& f) { return f.source == source; });
+                      [source](const Queued& q) { return q.frame.source == source; });
 }
 
-void LineSession::Proceed() {
-  if (current_) return;
-  if (waiting_.empty()) return emit Ready();
-  // Another source waits until the reply to the frame before has ended
-  // (replyWait_ says so); the same source's next line goes at once.
-  if (waiting_.front().source != answering_ && !replyEnded_) return;
-  StartNext();
+void LineSession::StartWaiting() {
+  // Called again from inside (a frame that ends at once, a refusal whose
+  // source sends its next line): the loop below takes it.
+  if (starting_) return;
+  starting_ = true;
+  const auto done = qScopeGuard([this] { starting_ = false; });
+  while (!current_) {
+    if (waiting_.empty()) {
+      emit Ready();
+      if (waiting_.empty()) return;
+      continue;
+    }
+    // Whoever's the next line is, the reply to the frame before ends first.
+    if (!replyEnded_) return;
+    StartFront();
+  }
 }
 
-void LineSession::StartNext() {
-  current_ = std::move(waiting_.front());
+void LineSession::StartFront() {
+  Queued queued = std::move(waiting_.front());
   waiting_.pop_front();
+  if (queued.holdOnly) {
+    current_ = std::move(queued.frame);
+    if (IsSweepTrigger(current_->line, current_->addressByte)) return sweepHold_.start();
+    return ReleaseFrame();
+  }
+  if (!PassesGate(queued)) return;
+  Frame& frame = queued.frame;
+  if (frame.link == Interface::Serial) {
+    // The rate is the port's for this frame, set between frames only.
+    serial_->SetBaudRate(frame.rate);
+    if (const link::SysError& refused = serial_->SettingsError()) {
+      return Refuse(frame, {std::nullopt, refused});
+    }
+  }
+  current_ = std::move(frame);
   replyWait_.stop();
   EndReply();
   learning_.clear();
@@ -124,12 +166,43 @@ void LineSession::StartNext() {
   });
 }
 
+bool LineSession::PassesGate(Queued& queued) {
+  const Frame& frame = queued.frame;
+  if (frame.source == kLimitsSource) return true;
+  auto breach = settings::Check(limits_, ToLine(frame.text).toStdString(), known_);
+  if (!breach) return true;
+  if (breach->limit == settings::Limit::Unknown && !queued.askedBack) {
+    // Asked of the instrument, then checked again with its answer.
+    const QString query = QString::fromStdString(breach->part) + "?";
+    Frame ask{kLimitsSource,
+              query,
+              frame.address + ToLine(query),
+              frame.link,
+              frame.addressByte,
+              frame.addressed,
+              frame.rate,
+              frame.address};
+    queued.askedBack = true;
+    waiting_.push_front(std::move(queued));
+    waiting_.push_front({std::move(ask), true});
+    return false;
+  }
+  breach->line = frame.text.toStdString();
+  Refuse(frame, {std::move(breach), {}});
+  return false;
+}
+
+void LineSession::Refuse(const Frame& frame, const Refusal& why) {
+  emit Refused(frame, why);
+  if (SourceIdle(frame.source)) emit SourceReady(frame.source);
+}
+
 void LineSession::CutFrame() {
   if (!sender_.Busy()) return;
   const qsizetype handedOver = sender_.HandedOver();
   sender_.Cancel();
   holdLimitTimer_.stop();
-  Through(false, handedOver);
+  EndFrame(false, handedOver);
 }
 
 std::chrono::milliseconds LineSession::HoldLeft() const {
@@ -137,12 +210,8 @@ std::chrono::milliseconds LineSession::HoldLeft() const {
 }
 
 void LineSession::HoldAfter(const Frame& frame) {
-  // Asked while the frame is being reported through: the hold follows that.
-  if (reporting_) return void(holdAsked_ = true);
-  if (current_) return;  // another frame has begun meanwhile
-  current_ = frame;
-  if (IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
-  Finish();
+  waiting_.push_front({frame, true, true});
+  StartWaiting();
 }
 
 void LineSession::Abandon() {
@@ -157,58 +226,56 @@ std::vector<std::pair<int, bool>> LineSession::DropAll() {
   replyEnded_ = true;  // nobody waits for it any more
   std::vector<std::pair<int, bool>> dropped;
   if (current_) dropped.emplace_back(current_->source, true);
-  for (const Frame& frame : waiting_) dropped.emplace_back(frame.source, false);
+  for (const Queued& queued : waiting_) dropped.emplace_back(queued.frame.source, false);
   current_.reset();
   waiting_.clear();
   return dropped;
 }
 
-void LineSession::Through(bool sent, qsizetype handedOver) {
+void LineSession::EndFrame(bool sent, qsizetype handedOver) {
   const Frame frame = *current_;
-  reporting_ = true;
-  holdAsked_ = false;
   emit FrameDone(frame, sent, handedOver);
-  reporting_ = false;
-  // What comes now answers the line, if it went out whole; what it sets
-  // counts at once, for the limits of the lines after it.
   if (sent && frame.link == Interface::Serial) {
+    // What comes now answers the line; what it sets counts at once, for
+    // the limits of the lines after it.
     learning_ = frame.text;
     if (known_.Sent(ToLine(frame.text).toStdString())) emit KnownChanged();
+  } else if (!sent) {
+    EndReply();  // a frame that did not go out whole is answered by nothing
   }
   // The instrument needs a while after the sweep trigger before the next line.
-  const bool hold = sent || std::exchange(holdAsked_, false);
-  if (hold && IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
-  Finish();
+  if (sent && IsSweepTrigger(frame.line, frame.addressByte)) return sweepHold_.start();
+  ReleaseFrame();
 }
 
-void LineSession::Finish() {
+void LineSession::ReleaseFrame() {
   if (!current_) return;
   const int source = current_->source;
   current_.reset();
   // The reply ends kReplyQuiet after its last block, or kReplyWait after
   // the frame when none comes.
   if (!replyEnded_) replyWait_.start(replyCame_ ? kReplyQuiet : kReplyWait);
-  emit SourceReady(source);
-  Proceed();
+  if (SourceIdle(source)) emit SourceReady(source);
+  StartWaiting();
 }
 
-void LineSession::Block(const QByteArray& block) {
+void LineSession::BlockReceived(const QByteArray& block) {
   replyCame_ = true;
   // A value is a few bytes; the rest of a long reply tells nothing of it.
   constexpr qsizetype kValueBytes = 256;
   if (gathered_.size() < kValueBytes) gathered_ += block.left(kValueBytes - gathered_.size());
-  // A reply that goes on holds back another source's line a little longer.
+  // A reply that goes on holds back the next line a little longer.
   if (replyWait_.isActive()) replyWait_.start(kReplyQuiet);
   emit Received(answering_, block);
 }
 
 void LineSession::EndReply() {
   if (std::exchange(replyEnded_, true)) return;
-  if (!learning_.isEmpty()) Learn(std::exchange(learning_, {}), std::exchange(gathered_, {}));
+  if (!learning_.isEmpty()) RecordReply(std::exchange(learning_, {}), std::exchange(gathered_, {}));
   emit ReplyEnded(answering_, replyCame_);
 }
 
-void LineSession::Learn(const QString& text, const QByteArray& reply) {
+void LineSession::RecordReply(const QString& text, const QByteArray& reply) {
   if (known_.Took(ToLine(text).toStdString(), reply.toStdString())) emit KnownChanged();
 }
 
@@ -216,13 +283,13 @@ void LineSession::UsbTransferred(bool written, const QByteArray& reply) {
   if (!current_ || current_->link != Interface::Usb) return;
   if (written) emit FrameOnWire(*current_);
   emit UsbReplied(*current_, written, reply);
-  if (written) Learn(current_->text, reply);
+  if (written) RecordReply(current_->text, reply);
   if (!reply.isEmpty()) {
     replyCame_ = true;
     emit Received(answering_, reply);
   }
   EndReply();  // fetched whole with the write
-  Through(written, written ? current_->Bytes().size() : 0);
+  EndFrame(written, written ? current_->Bytes().size() : 0);
 }
 
 void LineSession::Held(bool held) {

@@ -9,15 +9,30 @@
 //  - USB: the line as typed and a line feed in one write, the reply
 //    fetched after it.
 //  - Both: nothing more for 3 s after the amplitude sweep's single trigger.
-// Lines from several sources queue in the order they came, and one frame
-// is on the wire at a time. What the instrument sends goes to the source
-// of the frame last sent; a line from another source waits until that
-// frame's reply has come (or kReplyWait has passed without one), so that
-// no source is given another's reply.
 //
-// It also keeps what the lines that went out and their replies tell of the
-// instrument's settings, whoever sent them, and refuses a line that would
-// set a value beyond the limits it is given.
+// A frame's life:
+//  1. queued (Submit): in the order lines came, the operator's (SubmitFirst)
+//     ahead of other sources' waiting lines;
+//  2. its turn: nothing on the wire, and the reply to the frame before has
+//     ended (kReplyQuiet after its last block, kReplyWait when none came),
+//     whoever's it was, so that no source is given another's reply and a
+//     source's own pipelined lines each get their own;
+//  3. checked against the limits, now, with every frame before it counted;
+//     a line whose check needs a value nobody knows has that value read
+//     back first (a query of the session's own, kLimitsSource), then is
+//     checked again; a line refused goes no further (Refused);
+//  4. started: on serial the port is set to its rate, then its bytes go
+//     out (FrameOnWire with the first);
+//  5. through (FrameDone): every byte out, or where it was cut; what it
+//     sets counts as set from here, not yet acknowledged;
+//  6. answered: what the instrument sends is its source's (Received), until
+//     the reply has ended (ReplyEnded), which also tells the known settings;
+//  7. released: after any hold after a sweep trigger, SourceReady once the
+//     source has nothing else going out or waiting.
+// Abandon drops every frame at any point (Abandoned); a hold too long under
+// XOFF gives up the frame on the wire and those waiting (HeldTooLong).
+// Lines that fail one after another (a closed port, refusals) are taken in
+// a loop, never one call deeper per line.
 #pragma once
 
 #include <QByteArray>
@@ -25,6 +40,7 @@
 #include <QString>
 #include <QTimer>
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <stdexcept>
@@ -59,8 +75,17 @@ struct Frame {
   Interface link = Interface::Serial;
   char addressByte = 0;    // the instrument's, for the sweep rule
   bool addressed = false;  // on serial: the line began with the address
+  std::uint32_t rate = 0;  // on serial: the port's rate for it
+  QByteArray address;      // what addresses a line of its own: the byte or digits it began with
   // The bytes on the wire: the line and a line feed.
   QByteArray Bytes() const { return line + '\n'; }
+};
+
+// Why a frame did not start: a limit it would go beyond (or could not be
+// checked against), or a rate its port refused.
+struct Refusal {
+  std::optional<settings::LimitBreach> breach;
+  link::SysError rateRefused;  // when there is no breach
 };
 
 // A serial rate the port cannot run at: 0 or less, or one it refuses
@@ -75,14 +100,6 @@ class BadRate : public std::runtime_error {
   link::SysError refused;  // none: not a rate at all
 };
 
-// A line that would set a value beyond a limit.
-class BeyondLimit : public std::runtime_error {
- public:
-  explicit BeyondLimit(settings::LimitBreach breach)
-      : std::runtime_error(settings::Describe(breach)), breach(std::move(breach)) {}
-  settings::LimitBreach breach;
-};
-
 class LineSession : public QObject {
   Q_OBJECT
 
@@ -91,18 +108,25 @@ class LineSession : public QObject {
   // How long a reply may pause and still be one, before another source's
   // line may go.
   static constexpr std::chrono::milliseconds kReplyQuiet{150};
+  // The source of the queries the limits' check makes.
+  static constexpr int kLimitsSource = -2;
 
   // Either link may be missing (nullptr) where a program has only one.
   LineSession(link::TComm* serial, link::UsbLink* usb, QObject* parent = nullptr);
 
-  // The line as it goes out with these settings; on serial the port is
-  // set to the rate first, as Send always has. Throws BeyondLimit for a
-  // line beyond the limits, protocol::EConvertError for a rate or an
-  // address that is no integer, BadRate for a rate the port cannot run at. The caller refuses a
-  // line with a character that has no byte (protocol::FirstWithoutByte) first.
+  // The line as it goes out with these settings. Throws
+  // protocol::EConvertError for a rate or an address that is no integer,
+  // BadRate for a rate of 0 or less. The caller refuses a line with a
+  // character that has no byte (protocol::FirstWithoutByte) first. The
+  // limits and the port's own word on the rate come when the frame starts.
   Frame Prepare(int source, const QString& text, const LineSettings& settings);
   // Sends the frame once those before it (and their replies) are through.
   void Submit(Frame frame);
+  // The same, ahead of other sources' waiting frames: the operator's.
+  void SubmitFirst(Frame frame);
+  // Sets a serial port's rate for an empty line, as Send always has: now,
+  // when nothing goes out; never in the middle of another's frame.
+  void SetRateWhenIdle(const LineSettings& settings);
 
   // Nothing going out, nothing waiting and no hold after a frame.
   bool Idle() const;
@@ -119,9 +143,10 @@ class LineSession : public QObject {
   const std::optional<Frame>& Current() const { return current_; }
   // What is left of the hold after a sweep trigger (zero: none).
   std::chrono::milliseconds HoldLeft() const;
-  // The hold after `frame` if it is a sweep trigger, now: for a frame that
-  // did not go out whole, whose hold an owner starts when it has said so
-  // (SourceReady and Ready follow, at once when there is no hold).
+  // The hold after `frame` if it is a sweep trigger: for a frame that did
+  // not go out whole, whose hold an owner starts when it has said so. It
+  // comes next, after any frame on the wire; SourceReady follows it (at
+  // once when there is no hold and nothing on the wire).
   void HoldAfter(const Frame& frame);
   // Drops the frame going out and those waiting: their link is gone.
   // Abandoned says whose they were; FrameDone does not follow.
@@ -136,11 +161,15 @@ class LineSession : public QObject {
   // What the lines sent and their replies tell of the instrument's
   // settings; KnownChanged says when it changes.
   const settings::InstrumentSettings& Known() const { return known_; }
-  // Lines that would go beyond these are refused from now on.
+  // Lines that would go beyond these, or could not be checked against
+  // them, are refused from now on.
   void SetLimits(const settings::Limits& limits) { limits_ = limits; }
   const settings::Limits& Limits() const { return limits_; }
 
  signals:
+  // The frame did not start: it would go beyond a limit, or its rate was
+  // refused. SourceReady follows when its source has nothing else waiting.
+  void Refused(const Frame& frame, const Refusal& why);
   // The frame's first byte has left (serial), or it was written (USB).
   void FrameOnWire(const Frame& frame);
   // The frame is through: every byte handed over, or `handedOver` of them.
@@ -161,7 +190,8 @@ class LineSession : public QObject {
   // Abandon dropped a frame of this source's: the one going out or under
   // its hold (`current`), or one waiting its turn.
   void Abandoned(int source, bool current);
-  // The source's frame is through, with any hold after it.
+  // The source's frames are through, with any hold after them: nothing of
+  // its goes out or waits.
   void SourceReady(int source);
   // Idle again: a line may go at once.
   void Ready();
@@ -169,13 +199,23 @@ class LineSession : public QObject {
   void KnownChanged();
 
  private:
-  void StartNext();
-  // The frame is through: FrameDone, then the sweep hold or the next.
-  void Through(bool sent, qsizetype handedOver);
-  void Finish();
-  // The next frame when its turn has come.
-  void Proceed();
-  void Block(const QByteArray& block);
+  struct Queued {
+    Frame frame;
+    bool first = false;      // the operator's: ahead of other sources
+    bool holdOnly = false;   // no bytes: only the hold after a sweep trigger
+    bool askedBack = false;  // its unknown value was read back for the limits
+  };
+  void Enqueue(Queued queued);
+  // Starts waiting frames while their turn has come, in a loop.
+  void StartWaiting();
+  void StartFront();
+  // Whether the frame may start; a value the limits need is asked for first.
+  bool PassesGate(Queued& queued);
+  void Refuse(const Frame& frame, const Refusal& why);
+  // The frame is through: FrameDone, then the sweep hold or its release.
+  void EndFrame(bool sent, qsizetype handedOver);
+  void ReleaseFrame();
+  void BlockReceived(const QByteArray& block);
   // Drops every frame, with the timers: whose they were, and which was
   // the one going out.
   std::vector<std::pair<int, bool>> DropAll();
@@ -183,18 +223,17 @@ class LineSession : public QObject {
   void UsbTransferred(bool written, const QByteArray& reply);
   void Held(bool held);
   // The line whose reply has ended, and that reply, into Known().
-  void Learn(const QString& text, const QByteArray& reply);
+  void RecordReply(const QString& text, const QByteArray& reply);
 
   link::TComm* serial_;
   link::UsbLink* usb_;
   protocol::PacedSender sender_;
-  std::deque<Frame> waiting_;
+  std::deque<Queued> waiting_;
   std::optional<Frame> current_;  // on the wire, or its hold after it
   int answering_ = -1;            // the source of the frame last sent
   bool replyCame_ = false;        // since that frame went out
   bool replyEnded_ = true;        // and no more of it is waited for
-  bool reporting_ = false;        // FrameDone is being emitted
-  bool holdAsked_ = false;        // HoldAfter was asked meanwhile
+  bool starting_ = false;         // StartWaiting's loop runs
   qsizetype handedOver_ = 0;
   QTimer sweepHold_;
   QTimer replyWait_;  // until the last frame's reply has ended

@@ -19,6 +19,11 @@ SessionLink::SessionLink(LineSession& session, int source, std::function<LineSet
   connect(&session_, &LineSession::Received, this, [this](int source, const QByteArray& block) {
     if (source == source_) emit Received(block);
   });
+  connect(&session_, &LineSession::Refused, this, [this](const Frame& frame, const Refusal& why) {
+    if (frame.source != source_) return;
+    if (why.breach) return emit BeyondLimit(*why.breach);
+    emit FrameSent(false);
+  });
   connect(&session_, &LineSession::SourceReady, this, [this](int source) {
     if (source == source_) emit BecameReady();
   });
@@ -27,8 +32,6 @@ SessionLink::SessionLink(LineSession& session, int source, std::function<LineSet
 void SessionLink::Send(const QString& line) {
   try {
     session_.Submit(session_.Prepare(source_, line, settings_()));
-  } catch (const session::BeyondLimit& refused) {
-    emit BeyondLimit(refused.breach);
   } catch (const protocol::EConvertError&) {
     emit FrameSent(false);
   } catch (const BadRate&) {

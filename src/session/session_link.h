@@ -19,8 +19,9 @@ class SessionLink : public sequence::LineLink {
               QObject* parent = nullptr);
 
   bool Ready() const override { return session_.SourceIdle(source_); }
-  // A line the settings refuse (a rate or an address that is no integer)
-  // is not sent: FrameSent(false); nor is one beyond a limit: BeyondLimit.
+  // A line the settings refuse (a rate or an address that is no integer,
+  // a rate the port refuses) is not sent: FrameSent(false); nor is one the
+  // limits refuse when its turn comes: BeyondLimit.
   void Send(const QString& line) override;
 
   // The bytes of this source's frame last sent.

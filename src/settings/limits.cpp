@@ -1,5 +1,6 @@
 #include "settings/limits.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -15,19 +16,27 @@ enum class Kind { Frequency, Period, Amplitude, AmplitudeRms, Offset };
 struct LimitedItem {
   std::string_view item;
   Kind kind;
+  char channel;  // the channel the item names; 0: its function's
 };
 
 // The items that set an output's frequency, amplitude or offset.
 constexpr std::array kLimitedItems{
-    LimitedItem{"AFREQ", Kind::Frequency},   LimitedItem{"BFREQ", Kind::Frequency},
-    LimitedItem{"STARF", Kind::Frequency},   LimitedItem{"STOPF", Kind::Frequency},
-    LimitedItem{"CARRF", Kind::Frequency},   LimitedItem{"HOPF", Kind::Frequency},
-    LimitedItem{"APERD", Kind::Period},      LimitedItem{"BPERD", Kind::Period},
-    LimitedItem{"VPP", Kind::Amplitude},     LimitedItem{"STARA", Kind::Amplitude},
-    LimitedItem{"STOPA", Kind::Amplitude},   LimitedItem{"AAMPL", Kind::Amplitude},
-    LimitedItem{"CARRA", Kind::Amplitude},   LimitedItem{"HOPA", Kind::Amplitude},
-    LimitedItem{"VRMS", Kind::AmplitudeRms}, LimitedItem{"AOFFS", Kind::Offset},
+    LimitedItem{"AFREQ", Kind::Frequency, 'A'}, LimitedItem{"BFREQ", Kind::Frequency, 'B'},
+    LimitedItem{"STARF", Kind::Frequency, 0},   LimitedItem{"STOPF", Kind::Frequency, 0},
+    LimitedItem{"CARRF", Kind::Frequency, 0},   LimitedItem{"HOPF", Kind::Frequency, 0},
+    LimitedItem{"APERD", Kind::Period, 'A'},    LimitedItem{"BPERD", Kind::Period, 'B'},
+    LimitedItem{"VPP", Kind::Amplitude, 0},     LimitedItem{"STARA", Kind::Amplitude, 0},
+    LimitedItem{"STOPA", Kind::Amplitude, 0},   LimitedItem{"AAMPL", Kind::Amplitude, 'A'},
+    LimitedItem{"CARRA", Kind::Amplitude, 0},   LimitedItem{"HOPA", Kind::Amplitude, 0},
+    LimitedItem{"VRMS", Kind::AmplitudeRms, 0}, LimitedItem{"AOFFS", Kind::Offset, 'A'},
 };
+
+const LimitedItem* Limited(std::string_view item) {
+  for (const LimitedItem& limited : kLimitedItems) {
+    if (limited.item == item) return &limited;
+  }
+  return nullptr;
+}
 
 // The channel a function drives; 0 for those that drive neither output.
 char ChannelOf(std::string_view function) {
@@ -36,34 +45,48 @@ char ChannelOf(std::string_view function) {
   return 'A';
 }
 
-const char* ChannelFunction(char channel) { return channel == 'B' ? "CHB" : "CHA"; }
-
-std::optional<double> Known(const InstrumentSettings& known, char channel, std::string_view item) {
-  const Setting* setting = known.Find(ChannelFunction(channel), item);
-  const Value* value = setting ? setting->Current() : nullptr;
-  return value ? std::optional(value->number) : std::nullopt;
+char ChannelOf(const LimitedItem& limited, std::string_view function) {
+  return limited.channel ? limited.channel : ChannelOf(function);
 }
 
-double KnownAmplitude(const InstrumentSettings& known, char channel) {
-  if (const auto vpp = Known(known, channel, "VPP")) return *vpp;
-  if (const auto rms = Known(known, channel, "VRMS")) return *rms * kPeakToPeakPerRms;
-  return 0;
+bool IsAmplitude(Kind kind) { return kind == Kind::Amplitude || kind == Kind::AmplitudeRms; }
+
+// The channel's amplitude (in Vpp) or offset as last set or read back by
+// any of its items, under any function.
+std::optional<double> LastOf(const InstrumentSettings& known, char channel, bool amplitude) {
+  const Setting* latest = nullptr;
+  for (const Setting& setting : known.All()) {
+    const LimitedItem* limited = Limited(setting.item);
+    if (!limited || !setting.Current() || ChannelOf(*limited, setting.function) != channel ||
+        IsAmplitude(limited->kind) != amplitude || (!amplitude && limited->kind != Kind::Offset)) {
+      continue;
+    }
+    if (!latest || setting.changed > latest->changed) latest = &setting;
+  }
+  if (!latest) return std::nullopt;
+  const double number = latest->Current()->number;
+  return Limited(latest->item)->kind == Kind::AmplitudeRms ? number * kPeakToPeakPerRms : number;
 }
 
 std::optional<LimitBreach> Band(const ChannelLimits& limits, double offset, double amplitude) {
   const double high = offset + std::fabs(amplitude) / 2;
   const double low = offset - std::fabs(amplitude) / 2;
   if (limits.maxOffsetV && high > *limits.maxOffsetV) {
-    return LimitBreach{{}, 0, Limit::MaxOffset, *limits.maxOffsetV, high};
+    return LimitBreach{{}, 0, Limit::MaxOffset, *limits.maxOffsetV, high, {}};
   }
   if (limits.minOffsetV && low < *limits.minOffsetV) {
-    return LimitBreach{{}, 0, Limit::MinOffset, *limits.minOffsetV, low};
+    return LimitBreach{{}, 0, Limit::MinOffset, *limits.minOffsetV, low, {}};
   }
   return std::nullopt;
 }
 
+LimitBreach UnknownValue(std::string_view item) {
+  return LimitBreach{{}, 0, Limit::Unknown, 0, 0, std::string("CHA:").append(item)};
+}
+
 std::optional<LimitBreach> CheckChannel(const ChannelLimits& limits, char channel, Kind kind,
                                         double number, const InstrumentSettings& known) {
+  const bool banded = limits.minOffsetV || limits.maxOffsetV;
   switch (kind) {
     case Kind::Period:
       if (number == 0) return std::nullopt;
@@ -71,21 +94,47 @@ std::optional<LimitBreach> CheckChannel(const ChannelLimits& limits, char channe
       [[fallthrough]];
     case Kind::Frequency:
       if (limits.maxFrequencyHz && std::fabs(number) > *limits.maxFrequencyHz) {
-        return LimitBreach{{}, 0, Limit::MaxFrequency, *limits.maxFrequencyHz, std::fabs(number)};
+        return LimitBreach{{}, 0, Limit::MaxFrequency, *limits.maxFrequencyHz, std::fabs(number),
+                           {}};
       }
       return std::nullopt;
     case Kind::AmplitudeRms:
       number *= kPeakToPeakPerRms;
       [[fallthrough]];
-    case Kind::Amplitude:
+    case Kind::Amplitude: {
       if (limits.maxAmplitudeVpp && std::fabs(number) > *limits.maxAmplitudeVpp) {
-        return LimitBreach{{}, 0, Limit::MaxAmplitude, *limits.maxAmplitudeVpp, std::fabs(number)};
+        return LimitBreach{{}, 0, Limit::MaxAmplitude, *limits.maxAmplitudeVpp, std::fabs(number),
+                           {}};
       }
-      return Band(limits, Known(known, channel, "AOFFS").value_or(0), number);
-    case Kind::Offset:
-      return Band(limits, number, KnownAmplitude(known, channel));
+      if (!banded) return std::nullopt;
+      // Channel B has no offset of its own.
+      const auto offset = channel == 'B' ? std::optional(0.0) : LastOf(known, channel, false);
+      if (!offset) return UnknownValue("AOFFS");
+      return Band(limits, *offset, number);
+    }
+    case Kind::Offset: {
+      if (!banded) return std::nullopt;
+      const auto amplitude = LastOf(known, channel, true);
+      if (!amplitude) return UnknownValue("VPP");
+      return Band(limits, number, *amplitude);
+    }
   }
   return std::nullopt;
+}
+
+// A line that could set a limited value if the instrument read it some
+// way of its own: a digit after the address, or a limited item's mnemonic.
+bool CouldSetALimit(std::string_view line) {
+  std::size_t at = 0;
+  while (at < line.size() && line[at] >= '0' && line[at] <= '9') ++at;
+  std::string upper;
+  for (char c : line.substr(at)) {
+    if (c >= '0' && c <= '9') return true;
+    upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  return std::ranges::any_of(kLimitedItems, [&upper](const LimitedItem& limited) {
+    return upper.find(limited.item) != std::string::npos;
+  });
 }
 
 }  // namespace
@@ -93,15 +142,21 @@ std::optional<LimitBreach> CheckChannel(const ChannelLimits& limits, char channe
 std::optional<LimitBreach> Check(const Limits& limits, std::string_view line,
                                  const InstrumentSettings& known) {
   if (!limits.Any()) return std::nullopt;
-  const auto reading = ReadLine(line);
-  if (!reading || !reading->value) return std::nullopt;
-  const char channel = ChannelOf(reading->function);
-  if (!channel) return std::nullopt;
-  for (const LimitedItem& limited : kLimitedItems) {
-    if (limited.item != reading->item) continue;
-    auto breach = CheckChannel(channel == 'B' ? limits.b : limits.a, channel, limited.kind,
-                               reading->value->number, known);
-    if (!breach) return std::nullopt;
+  auto read = ReadWhole(line);
+  if (auto* unread = std::get_if<Unread>(&read)) {
+    if (!CouldSetALimit(line)) return std::nullopt;
+    return LimitBreach{std::string(line), 0, Limit::Unreadable, 0, 0, std::move(unread->from)};
+  }
+  const LineReading& reading = std::get<LineReading>(read);
+  const LimitedItem* limited = Limited(reading.item);
+  if (!reading.value || !limited) return std::nullopt;
+  const char named = ChannelOf(*limited, reading.function);
+  // A function that drives neither output leaves the channel open: both count.
+  for (const char channel : {'A', 'B'}) {
+    if (named && named != channel) continue;
+    auto breach = CheckChannel(channel == 'B' ? limits.b : limits.a, channel, limited->kind,
+                               reading.value->number, known);
+    if (!breach) continue;
     breach->line = std::string(line);
     breach->channel = channel;
     return breach;
@@ -123,8 +178,8 @@ std::string Quantity(double value, std::string_view unit) {
 }
 
 std::string Describe(const LimitBreach& breach, int language) {
-  // %2 the channel, %3 the value, %4 the limit.
-  static constexpr std::array<std::array<const char*, 3>, 4> kTexts{{
+  // %2 the channel, %3 the value, %4 the limit, %5 the part of the line.
+  static constexpr std::array<std::array<const char*, 3>, 6> kTexts{{
       {"channel %2's frequency would be %3, above its limit of %4", "%2路频率将为 %3，超过上限 %4",
        "%2路頻率將為 %3，超過上限 %4"},
       {"channel %2's amplitude would be %3, above its limit of %4", "%2路幅度将为 %3，超过上限 %4",
@@ -137,12 +192,19 @@ std::string Describe(const LimitBreach& breach, int language) {
        "highest offset, %4",
        "%2路输出将高至 %3（偏移加半个幅度），高于偏移上限 %4",
        "%2路輸出將高至 %3（偏移加半個幅度），高於偏移上限 %4"},
+      {"the line cannot be read from '%5' on, so the limits cannot be checked",
+       "该行从“%5”起无法读取，无法检查限值", "該行從「%5」起無法讀取，無法檢查限值"},
+      {"channel %2's output cannot be checked against its offset limits: %5 is not known, "
+       "and the instrument did not tell it",
+       "无法按偏移限值检查%2路输出：%5 未知，仪器也未告知",
+       "無法按偏移限值檢查%2路輸出：%5 未知，儀器也未告知"},
   }};
   const std::string_view unit = breach.limit == Limit::MaxFrequency   ? "Hz"
                                 : breach.limit == Limit::MaxAmplitude ? "Vpp"
                                                                       : "V";
-  const std::array<std::string, 4> fill{breach.line, std::string(1, breach.channel),
-                                        Quantity(breach.value, unit), Quantity(breach.bound, unit)};
+  const std::array<std::string, 5> fill{breach.line, std::string(1, breach.channel),
+                                        Quantity(breach.value, unit), Quantity(breach.bound, unit),
+                                        breach.part};
   std::string text =
       kTexts[static_cast<std::size_t>(breach.limit)][static_cast<std::size_t>(language % 3)];
   for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at)) {
@@ -223,6 +285,12 @@ std::variant<Limits, std::string> ReadLimits(std::string_view text) {
       return refuse(why);
     }
     section->*(found->field) = parsed;
+  }
+  for (const auto& [name, channel] : {std::pair{"A", &limits.a}, std::pair{"B", &limits.b}}) {
+    if (channel->minOffsetV && channel->maxOffsetV && *channel->minOffsetV > *channel->maxOffsetV) {
+      std::string why = "[";
+      return why.append(name).append("]: min_offset_v is above max_offset_v");
+    }
   }
   return limits;
 }

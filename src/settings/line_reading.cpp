@@ -1,5 +1,6 @@
 #include "settings/line_reading.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "compose/availability.h"
@@ -18,8 +19,10 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSeparator(char c) { return c == ':' || c == ' '; }
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// Blanks, and the line ends a reply or a typed line may bring; a tab or a
+// control byte is part of the line, and so unread.
 std::string_view Trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; };
+  const auto blank = [](char c) { return c == ' ' || c == '\r' || c == '\n'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
@@ -58,83 +61,111 @@ std::uint8_t GroupOf(int itemCode) {
   return key ? key->unitGroup : compose::kNoUnitGroup;
 }
 
+// A value, or how far into `text` it could be read.
+using ValueOrStop = std::variant<Value, std::size_t>;
+
 // A number with an optional sign and point, then a unit of the group.
-std::optional<Value> ValueOf(std::string_view text, std::uint8_t group) {
-  text = Trimmed(text);
+ValueOrStop ValueOf(std::string_view text, std::uint8_t group) {
   std::size_t at = 0;
   const bool negative = at < text.size() && text[at] == '-';
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
   const std::size_t digitsFrom = at;
-  bool digits = false;
+  std::size_t digits = 0;
   bool point = false;
   for (; at < text.size(); ++at) {
     if (IsDigit(text[at])) {
-      digits = true;
+      ++digits;
     } else if (text[at] == '.' && !point) {
       point = true;
     } else {
       break;
     }
   }
-  if (!digits) return std::nullopt;
+  if (digits == 0 || digits > kMostDigits) return digitsFrom;
   double magnitude = 0;
   const std::string_view written = text.substr(digitsFrom, at - digitsFrom);
   const auto [end, error] =
       std::from_chars(written.data(), written.data() + written.size(), magnitude);
   // "5." is a number as the keys write it, though from_chars stops short.
   if (error != std::errc() || (end != written.data() + written.size() && *end != '.')) {
-    return std::nullopt;
+    return digitsFrom;
   }
-  const auto unit = FindUnit(group, Trimmed(text.substr(at)));
-  if (!unit) return std::nullopt;
+  std::size_t unitFrom = at;
+  while (unitFrom < text.size() && text[unitFrom] == ' ') ++unitFrom;
+  const auto unit = FindUnit(group, text.substr(unitFrom));
+  if (!unit) return unitFrom;
   return Value{std::string(text), std::string(unit->text),
                (negative ? -magnitude : magnitude) * unit->factor};
 }
 
-// The reading of a line from `at`, where a function's mnemonic begins.
-std::optional<LineReading> ReadFrom(std::string_view line, std::size_t at) {
+// The reading of a line from `at`, where a function's mnemonic begins, or
+// how far it could be read.
+std::variant<LineReading, std::size_t> ReadFrom(std::string_view line, std::size_t at) {
   const std::string run = LettersFrom(line, at);
+  std::size_t furthest = at;
   for (const KeyEntry& function : compose::Vocabulary()) {
     if (compose::ClassOf(function.code) != KeyClass::Function || function.keyText.empty() ||
         !run.starts_with(function.keyText)) {
       continue;
     }
     std::string name = run.substr(function.keyText.size());
+    std::size_t nameAt = at + function.keyText.size();
     std::size_t next = at + run.size();
     if (name.empty()) {
-      next = SkipSeparators(line, next);
-      name = LettersFrom(line, next);
-      next += name.size();
+      nameAt = SkipSeparators(line, next);
+      name = LettersFrom(line, nameAt);
+      next = nameAt + name.size();
     }
     const KeyEntry* item = name.empty() ? nullptr : ItemNamed(name, function.code);
-    if (!item) continue;
+    if (!item) {
+      furthest = std::max(furthest, nameAt);
+      continue;
+    }
     LineReading reading{std::string(function.keyText), name, item->code, false, std::nullopt};
-    const std::string_view tail = Trimmed(line.substr(SkipSeparators(line, next)));
+    const std::size_t tailAt = SkipSeparators(line, next);
+    const std::string_view tail = line.substr(tailAt);
     if (tail == "?") {
       reading.query = true;
     } else if (!tail.empty()) {
-      reading.value = ValueOf(tail, item->unitGroup);
-      if (!reading.value) return std::nullopt;
+      ValueOrStop value = ValueOf(tail, item->unitGroup);
+      if (const auto* stop = std::get_if<std::size_t>(&value)) return tailAt + *stop;
+      reading.value = std::move(std::get<Value>(value));
     }
     return reading;
   }
-  return std::nullopt;
+  return furthest;
 }
 
 }  // namespace
 
-std::optional<LineReading> ReadLine(std::string_view line) {
+std::variant<LineReading, Unread> ReadWhole(std::string_view line) {
   line = Trimmed(line);
   // The address as the line gives it: written out, or as its byte.
   std::size_t at = 0;
   while (at < line.size() && IsDigit(line[at])) ++at;
-  if (auto reading = ReadFrom(line, at)) return reading;
-  if (at == 0 && !line.empty()) return ReadFrom(line, 1);
+  auto reading = ReadFrom(line, at);
+  if (at == 0 && !line.empty() && std::holds_alternative<std::size_t>(reading)) {
+    auto afterByte = ReadFrom(line, 1);
+    // Past the byte only if a function was read there.
+    if (std::holds_alternative<LineReading>(afterByte) ||
+        std::get<std::size_t>(afterByte) >
+            std::max<std::size_t>(std::get<std::size_t>(reading), 1)) {
+      reading = std::move(afterByte);
+    }
+  }
+  if (auto* whole = std::get_if<LineReading>(&reading)) return std::move(*whole);
+  return Unread{std::string(line.substr(std::get<std::size_t>(reading)))};
+}
+
+std::optional<LineReading> ReadLine(std::string_view line) {
+  auto reading = ReadWhole(line);
+  if (auto* whole = std::get_if<LineReading>(&reading)) return std::move(*whole);
   return std::nullopt;
 }
 
 std::optional<Value> ReadValue(int itemCode, std::string_view reply) {
-  if (auto value = ValueOf(reply, GroupOf(itemCode))) return value;
+  ValueOrStop value = ValueOf(Trimmed(reply), GroupOf(itemCode));
+  if (auto* whole = std::get_if<Value>(&value)) return std::move(*whole);
   const auto reading = ReadLine(reply);
   const KeyEntry* key = compose::FindKey(itemCode);
   if (reading && key && reading->item == key->keyText) return reading->value;

@@ -1,18 +1,28 @@
 // What a command line says of the instrument's settings, read the ways the
 // instrument takes it: as the keys compose it ("88CHA:AFREQ1000Hz", the
 // address written out or as its byte) or as typed ("CHA:AFREQ:1000HZ",
-// "CHA:AFREQ 1000HZ", "cha:afreq 1khz"). A line names a function and one of
-// its items by their mnemonics (colons and blanks between them do not
-// count), and either asks for the item's value ("?") or may give it a value:
-// a number with an optional sign and point, and a unit of the item's unit
-// group. Anything else is no setting and is read as nothing.
+// "CHA:AFREQ 1000HZ", "cha:afreq 1khz"). A line is read whole or not at
+// all: an optional address, a function and one of its items by their
+// mnemonics (colons and blanks between them do not count), and then
+// nothing, a "?" asking for the item's value, or a value: a number with an
+// optional sign and point, of at most kMostDigits digits, and a unit of
+// the item's unit group. Blanks around the line and a line end after it do
+// not count; anything else left over, inside or after it, leaves the line
+// unread. The limits and the simulated instrument both read lines here, so
+// a line the limits cannot read is one the instrument refuses.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace zrt::settings {
+
+// The digits a value may have: more than a double holds is no number the
+// keys make, and no number a limit could be checked against.
+inline constexpr std::size_t kMostDigits = 15;
 
 // A value as written, and what it comes to in its group's base unit.
 struct Value {
@@ -30,8 +40,17 @@ struct LineReading {
   std::optional<Value> value;  // a setting; none for a query or a command
 };
 
-// The line's reading, or nothing for a line that names no function and item
-// or whose value is not one the item takes.
+// Where a line stopped being readable: the rest of it from there, as it
+// stood ("e7Hz" of "CHA:AFREQ:2e7Hz"; the whole line when nothing of it
+// could be read).
+struct Unread {
+  std::string from;
+};
+
+// The line's reading, or where it could not be read.
+std::variant<LineReading, Unread> ReadWhole(std::string_view line);
+
+// The line's reading, or nothing for a line that cannot be read whole.
 std::optional<LineReading> ReadLine(std::string_view line);
 
 // A reply's value for an item: the number and unit alone ("1000HZ"), or a

@@ -3,23 +3,22 @@
 // panel be tried and tested without hardware.
 //
 // A frame is an optional address (the address byte, or on USB the address
-// written out), the line, and a line feed. A line names a channel or
-// function and an item, in letters (colons and blanks between them do not
-// count, nor does letter case), and may carry a value:
-//   a line ending in "?"          asks for the value last set for its name
-//                                 ("CHA:AFREQ?"); the answer is that value,
-//                                 or "0" when none was set, and a line feed;
-//   a line with a value           stores the value, from its first digit,
-//                                 ".", "+" or "-" to the end, under the name
-//                                 before it, however the value is attached:
+// written out), the line, and a line feed. The line is read as the panel
+// reads it (settings::ReadLine: an address, a function and an item by
+// their mnemonics, then nothing, "?" or a value with a unit of the item's):
+//   a line ending in "?"          asks for the value last set for its item
+//                                 ("CHA:AFREQ?"); the answer is that value
+//                                 as it was written, or "0" when none was
+//                                 set, and a line feed;
+//   a line with a value           stores the value under its function and
+//                                 item, however the value is attached:
 //                                 "CHA:AFREQ:1000HZ", "CHA:AFREQ 1000HZ" and
 //                                 "CHA:AFREQ1000Hz" (as the keys compose it)
 //                                 all set "CHA:AFREQ"; answered "OK" and a
 //                                 line feed;
-//   any other line                is answered "OK" and a line feed.
-// A line is read as the panel reads it (the function and item mnemonics,
-// the value and its unit); one that the panel does not read, such as a
-// value with a unit of another item's, is named by its letters alone.
+//   a line without either         ("ASWP:TRIGG") is answered "OK", and so
+//                                 is an empty one;
+//   a line that cannot be read    is answered "ERROR" and changes nothing.
 //
 // For tests, an item may keep a value of its own whatever is set (as an
 // instrument keeps one out of its range), and may be silent when asked.

@@ -125,6 +125,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   connect(sender_, &WindowSender::ReadyChanged, this, &TForm1::SetSendReady);
   connect(sender_, &WindowSender::SerialThrough, this, &TForm1::RunWhatWaitedForTheFrame);
   connect(sender_, &WindowSender::FrameDone, this, &TForm1::FrameDone);
+  connect(sender_, &WindowSender::LineRefused, this, &TForm1::LineRefused);
   connect(sender_, &WindowSender::UsbReply, this, &TForm1::BlockReceived);
   connect(logArea_, &LogArea::LayoutChanged, this, &TForm1::LogLayoutChanged);
   connect(logArea_, &LogArea::ToFileChanged, this, &TForm1::LogToFileChanged);

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "compose/composer.h"
 #include "link/ch375_library.h"
@@ -121,7 +122,7 @@ class TForm1 : public QWidget {
   // Sends a line as Send sends the command line, on the interface chosen,
   // but neither remembers it in the history nor asks about a long line.
   // False when it did not begin (the reason is told as Send tells it);
-  // otherwise FrameDone follows.
+  // otherwise FrameDone follows, or LineRefused when its turn comes.
   bool SendFromSequence(const QString& line) { return SendText(line, false); }
   // Whether a line may go out now: none of the window's is going out or
   // waiting its turn, and no hold follows one. (Other programs' lines may
@@ -134,6 +135,9 @@ class TForm1 : public QWidget {
   // A line's frame is through (false: it did not all go out) and, on USB,
   // its reply fetched.
   void FrameDone(bool sent);
+  // A line of a sequence's was refused when its turn came (told as Send
+  // tells it): beyond a limit (`breach`), or its rate refused (none).
+  void LineRefused(const std::optional<settings::LimitBreach>& breach);
   // Send may be used again.
   void SendReady();
   // Bytes from the instrument, on either link.

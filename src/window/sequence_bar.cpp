@@ -21,6 +21,11 @@ using sequence::Runner;
 FormLink::FormLink(TForm1& form) : form_(form) {
   connect(&form_, &TForm1::FrameDone, this, &FormLink::FrameSent);
   connect(&form_, &TForm1::SendReady, this, &FormLink::BecameReady);
+  connect(&form_, &TForm1::LineRefused, this,
+          [this](const std::optional<settings::LimitBreach>& breach) {
+            if (breach) return emit BeyondLimit(*breach);
+            emit FrameSent(false);
+          });
   connect(&form_, &TForm1::BlockReceived, this, &FormLink::Received);
   connect(&form_, &TForm1::SerialLinkLost, this, &FormLink::Lost);
 }

@@ -36,15 +36,21 @@ WindowSender::WindowSender(Parts parts, QObject* parent) : QObject(parent), part
             if (Ours(f.source)) return UsbDone(f, written, reply);
             parts_.say.Note(LogEntry::Kind::Received, LinkName(f.link, f.source), reply);
           });
+  connect(session, &session::LineSession::Refused, this, &WindowSender::Refused);
   connect(session, &session::LineSession::SourceReady, this, [this](int source) {
-    if (Ours(source) && !awaitingAnswer_) emit ReadyChanged(true);
+    if (Ours(source) && turn_ == Turn::InSession) BackToFree();
   });
   // A line of the window's that waited behind another program's when the
   // link went is dropped with it: Send is there again. (One going out is
   // the window's to finish: its hold after it still follows.)
   connect(session, &session::LineSession::Abandoned, this, [this](int source, bool current) {
-    if (Ours(source) && !current && !awaitingAnswer_) emit ReadyChanged(true);
+    if (Ours(source) && !current && turn_ == Turn::InSession) BackToFree();
   });
+}
+
+void WindowSender::BackToFree() {
+  turn_ = Turn::Free;
+  emit ReadyChanged(true);
 }
 
 bool WindowSender::Send(const QString& text, const Settings& settings, Source source) {
@@ -66,16 +72,7 @@ bool WindowSender::Send(const QString& text, const Settings& settings, Source so
     }
     if (link == kUsb && text.isEmpty()) return;
     // An empty serial line still sets the rate.
-    session::Frame frame;
-    try {
-      frame = Prepare(source, text, settings);
-    } catch (const session::BeyondLimit& refused) {
-      QString why = QString::fromStdString(
-          settings::Describe(refused.breach, static_cast<int>(say.CurrentLanguage())));
-      why[0] = why[0].toUpper();
-      return say.Refuse(link == kUsb ? "USB" : parts_.ports.Name(), text,
-                        {OperatorMessage::Kind::Notice, say.Title(), why, {}});
-    }
+    const session::Frame frame = Prepare(source, text, settings);
     if (text.isEmpty()) return;
     started = true;
     const bool byOperator = source == kOperator;
@@ -100,6 +97,7 @@ bool WindowSender::Send(const QString& text, const Settings& settings, Source so
 session::Frame WindowSender::Prepare(Source source, const QString& text, const Settings& settings) {
   const auto link = settings.link == kUsb ? session::Interface::Usb : session::Interface::Serial;
   try {
+    if (text.isEmpty()) parts_.session.SetRateWhenIdle({link, settings.rate, settings.address});
     return parts_.session.Prepare(source, text, {link, settings.rate, settings.address});
   } catch (const session::BadRate& bad) {
     const OwnText which = bad.refused ? OwnText::BaudRateRefused : OwnText::BaudRateInvalid;
@@ -114,8 +112,33 @@ session::Frame WindowSender::Prepare(Source source, const QString& text, const S
 // hold after it has passed.
 void WindowSender::Submit(const session::Frame& frame) {
   if (frame.link == session::Interface::Serial) parts_.replies.FrameStarted();
+  turn_ = Turn::InSession;
   emit ReadyChanged(false);
+  // The operator's line goes next, ahead of other programs' waiting lines.
+  if (frame.source == kOperator) return parts_.session.SubmitFirst(frame);
   parts_.session.Submit(frame);
+}
+
+// A line the limits refuse, or whose rate the port refuses, when its turn
+// comes: said as the Send that refused it would have said it.
+void WindowSender::Refused(const session::Frame& frame, const session::Refusal& why) {
+  if (!Ours(frame.source)) return;
+  Announcer& say = parts_.say;
+  const bool usb = frame.link == session::Interface::Usb;
+  if (!usb) parts_.replies.FrameEnded({});
+  const auto told = qScopeGuard([this, &why, &frame] {
+    if (frame.source == kSequence) emit LineRefused(why.breach);
+  });
+  if (!why.breach) {
+    const std::string said =
+        TextIn(OwnText::BaudRateRefused, say.CurrentLanguage()).arg(frame.rate).toStdString();
+    return say.Guarded([&] { throw link::ECommsError(said, why.rateRefused); });
+  }
+  QString text = QString::fromStdString(
+      settings::Describe(*why.breach, static_cast<int>(say.CurrentLanguage())));
+  text[0] = text[0].toUpper();
+  say.Refuse(usb ? "USB" : parts_.ports.Name(), frame.text,
+             {OperatorMessage::Kind::Notice, say.Title(), text, {}});
 }
 
 // The frame stands in the log once its first byte is out, before what the
@@ -146,7 +169,7 @@ void WindowSender::UsbDone(const session::Frame& frame, bool written, const QByt
     parts_.replies.Written(frame.line);
     return showReply();
   }
-  awaitingAnswer_ = true;
+  turn_ = Turn::Telling;
   say.Refuse("USB", frame.text, SendFailure(QString::fromUtf16(kSendFailed)),
              [this, frame, showReply] {
                showReply();
@@ -164,7 +187,7 @@ void WindowSender::SerialDone(const session::Frame& frame, bool sent, qsizetype 
   } else {
     parts_.replies.FrameEnded({});
     OperatorMessage failure = SendFailure(QString::fromUtf16(kOpenThePortFirst));
-    awaitingAnswer_ = true;
+    turn_ = Turn::Telling;
     auto answered = [this, frame] { Answered(frame); };
     if (handedOver == 0) {
       say.Refuse(parts_.ports.Name(), frame.text, failure, answered);
@@ -182,7 +205,7 @@ void WindowSender::SerialDone(const session::Frame& frame, bool sent, qsizetype 
 // The hold after a sweep trigger that did not go out follows the answer to
 // what was said of it.
 void WindowSender::Answered(const session::Frame& frame) {
-  awaitingAnswer_ = false;
+  turn_ = Turn::InSession;
   parts_.session.HoldAfter(frame);
 }
 

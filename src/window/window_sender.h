@@ -73,6 +73,9 @@ class WindowSender : public QObject {
   // The line's frame is through (false: not all of it went out) and, on
   // USB, its reply fetched.
   void FrameDone(bool sent);
+  // A sequence's line refused when its turn came, after it was told of: beyond a
+  // limit (`breach`), or its rate refused (none).
+  void LineRefused(const std::optional<settings::LimitBreach>& breach);
   // The reply fetched after a USB line.
   void UsbReply(const QByteArray& reply);
 
@@ -83,9 +86,21 @@ class WindowSender : public QObject {
   void SerialDone(const session::Frame& frame, bool sent, qsizetype handedOver);
   void UsbDone(const session::Frame& frame, bool written, const QByteArray& reply);
   void Answered(const session::Frame& frame);
+  void Refused(const session::Frame& frame, const session::Refusal& why);
+  void BackToFree();
 
+  // Where the window's line stands between Send and Send coming back. The
+  // session releases a frame (SourceReady) once it and any hold after it
+  // are through; a frame that did not go out whole is told of first, and
+  // the hold after it follows the operator's answer (HoldAfter), after
+  // which the session releases it again.
+  enum class Turn {
+    Free,       // Send is there
+    InSession,  // queued, on the wire, refused, or under the hold after it
+    Telling,    // did not go out whole: the operator is being told
+  };
   Parts parts_;
-  bool awaitingAnswer_ = false;  // a frame that did not go out is being told of
+  Turn turn_ = Turn::Free;
 };
 
 }  // namespace zrt::window

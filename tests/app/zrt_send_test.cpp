@@ -410,7 +410,8 @@ TEST(ZrtSend, JsonCarriesEveryByteBack) {
   EXPECT_TRUE(QDateTime::fromString(object["time"].toString(), Qt::ISODateWithMs).isValid());
 
   // The expects after a line travel with it, and a file's run ends with a summary.
-  Send expecting({"--simulate", "--json", "-"}, "CHA:AFREQ?\nexpect 0\nA\nexpect /^OK/\n");
+  Send expecting({"--simulate", "--json", "-"},
+                 "CHA:AFREQ?\nexpect 0\nCHA:AFREQ:5Hz\nexpect /^OK/\n");
   const Result run = expecting.Finish();
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   const QList<QByteArray> lines = run.out.trimmed().split('\n');

@@ -7,6 +7,8 @@
 
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -253,6 +255,55 @@ TEST(UucpLock, HonoursLiveHoldersAndTakesOverStaleLocks) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/LCK..pts_3")) << "removed with the lock";
     EXPECT_FALSE(std::filesystem::exists(folder + "/LCK..3"));
   }
+}
+
+// A living process that is not the lock's maker (its id given again) or
+// that has long not had the device open is no holder; the lock is never
+// written through a name planted beforehand.
+TEST(UucpLock, ReusedPidsAreNoHoldersAndPlantedNamesAreNotFollowed) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  const std::string device = "/dev/zrt-test-none";
+  const std::string file = folder + "/LCK..zrt-test-none";
+  const pid_t child = fork();
+  if (child == 0) {
+    pause();
+    _exit(0);
+  }
+  ASSERT_GT(child, 0);
+  const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  const struct {
+    pid_t holder;
+    bool aged;  // made an hour ago
+    bool honoured;
+  } cases[] = {
+      {child, false, true},      // made just now by a process starting to open the device
+      {child, true, false},      // the process started after the lock was made
+      {getppid(), true, false},  // made long ago, and the device not open there
+  };
+  for (const auto& c : cases) {
+    std::ofstream(file) << c.holder << "\n";
+    if (c.aged) std::filesystem::last_write_time(file, hourAgo);
+    const auto taken = UucpLock::Take(device, folder);
+    EXPECT_EQ(std::holds_alternative<UucpLock::Held>(taken), c.honoured) << c.holder;
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+
+  // The names a lock was once made under, planted as links to a file.
+  const std::string victim = folder + "/victim";
+  std::ofstream(victim) << "keep";
+  for (const std::string& name :
+       {"/LCK.." + std::to_string(getpid()) + ".tmp", std::string("/LCK.tmp")}) {
+    std::filesystem::create_symlink(victim, folder + name);
+  }
+  std::filesystem::remove(file);
+  {
+    const auto taken = UucpLock::Take(device, folder);
+    ASSERT_TRUE(std::holds_alternative<UucpLock>(taken));
+  }
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
 }
 
 }  // namespace

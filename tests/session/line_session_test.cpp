@@ -68,6 +68,74 @@ TEST(LineSession, TwoSourcesGetTheirOwnReplies) {
   EXPECT_EQ(bench.replies[2], "1000HZ\n");
 }
 
+// One source's lines sent without waiting: each gets its own reply, in
+// order, and the known settings learn each reply for the line that asked.
+TEST(LineSession, PipelinedLinesOfOneSourceEachGetTheirReply) {
+  Bench bench;
+  for (const char* line : {"CHA:AFREQ:1000HZ", "CHA:AFREQ?", "CHB:VPP:2Vpp", "CHB:VPP?"}) {
+    bench.Send(1, line);
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle(); }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.replies[1].count('\n') == 4; }, 20000));
+  EXPECT_EQ(bench.replies[1], "OK\n1000HZ\nOK\n2Vpp\n");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const auto* vpp = bench.session.Known().Find("CHB", "VPP");
+        return vpp && vpp->read;
+      },
+      5000));
+  EXPECT_DOUBLE_EQ(bench.session.Known().Find("CHA", "AFREQ")->read->number, 1000);
+  EXPECT_DOUBLE_EQ(bench.session.Known().Find("CHB", "VPP")->read->number, 2);
+}
+
+// Two sources set the offset and the amplitude at the same moment: each is
+// checked when its frame starts, with the other's counted, so the output's
+// band holds; an offset nobody knows is read back before it is counted.
+TEST(LineSession, LimitsCountTheFramesAheadAndAskWhatIsNotKnown) {
+  Bench bench;
+  settings::Limits limits;
+  limits.a.maxOffsetV = 3;
+  bench.session.SetLimits(limits);
+  std::vector<std::pair<int, settings::Limit>> refused;
+  QObject::connect(&bench.session, &LineSession::Refused, [&](const Frame& f, const Refusal& why) {
+    refused.emplace_back(f.source, why.breach->limit);
+  });
+  bench.Send(1, "CHA:VPP:2Vpp");  // the offset is asked for first: 0 as the instrument starts
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle(); }, 20000));
+  bench.Send(1, "CHA:AOFFS:2Vdc");  // 2 V and 1 V: 3 V
+  bench.Send(2, "CHA:VPP:4Vpp");    // with the offset ahead of it: 4 V
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle() && !refused.empty(); }, 20000));
+  EXPECT_EQ(refused,
+            (std::vector<std::pair<int, settings::Limit>>{{2, settings::Limit::MaxOffset}}));
+  bench.Send(3, "CHA:VPP?");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.replies[3].endsWith('\n'); }, 20000));
+  EXPECT_EQ(bench.replies[3], "2Vpp\n") << "the instrument kept its amplitude";
+  EXPECT_EQ(bench.replies[LineSession::kLimitsSource], "0\n") << "the offset asked for";
+}
+
+// Lines that fail one after another on a closed port, each sending the next
+// as the instrument server does, run in a loop: the test also runs with a
+// small stack (see CMakeLists.txt).
+TEST(LineSession, AFloodOfFailingLinesRunsInALoop) {
+  link::TComm comm;  // never opened
+  LineSession session{&comm, nullptr};
+  int failed = 0;
+  QObject::connect(&session, &LineSession::FrameDone, [&](const Frame&, bool sent, qsizetype) {
+    if (!sent) ++failed;
+  });
+  constexpr int kLines = 2048;
+  int sent = 0;
+  auto next = [&] {
+    if (sent++ < kLines) {
+      session.Submit(session.Prepare(1, "CHA:AFREQ:1000HZ", {Interface::Serial, "19200", "88"}));
+    }
+  };
+  QObject::connect(&session, &LineSession::SourceReady, next);
+  next();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return failed == kLines; }, 20000)) << failed;
+  EXPECT_TRUE(session.Idle());
+}
+
 // A reply ends once the instrument has paused, or the next frame begins;
 // a frame with no reply ends empty; a frame abandoned keeps nobody waiting.
 TEST(LineSession, RepliesEnd) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace zrt::settings {
 namespace {
 
@@ -21,14 +23,18 @@ struct Crossing {
 TEST(Limits, LinesAcrossEachLimit) {
   InstrumentSettings known;
   known.Took("CHA:VPP:2Vpp", "OK\n");  // the band's check counts it
+  known.Took("CHA:AOFFS:0Vdc", "OK\n");
   const Crossing table[] = {
       {"CHA:AFREQ:10MHz", std::nullopt},
       {"CHA:AFREQ:10.001MHz", Limit::MaxFrequency},
       {"88CHA:AFREQ10000001Hz", Limit::MaxFrequency},
-      {"CHA:APERD:0.05mS", std::nullopt},         // 20 kHz
-      {"FSWP:STOPF:11MHz", Limit::MaxFrequency},  // a sweep's end is channel A's
+      {"CHA:APERD:0.05mS", std::nullopt},            // 20 kHz
+      {"CHA:APERD:0.00005mS", Limit::MaxFrequency},  // 20 MHz
+      {"FSWP:STOPF:11MHz", Limit::MaxFrequency},     // a sweep's end is channel A's
       {"CHB:BFREQ:1.5MHz", Limit::MaxFrequency},
       {"CHB:BFREQ:999kHz", std::nullopt},
+      {"CHA:BFREQ:1.5MHz", Limit::MaxFrequency},  // the item names channel B
+      {"SYS:VPP:2.5Vpp", Limit::MaxAmplitude},    // no channel of its own: both count
       {"CHA:VPP:5Vpp", std::nullopt},
       {"CHA:VPP:5001mVpp", Limit::MaxAmplitude},
       {"CHA:VRMS:2Vrms", Limit::MaxAmplitude},  // 5.66 Vpp as a sine
@@ -40,7 +46,20 @@ TEST(Limits, LinesAcrossEachLimit) {
       {"CHA:AOFFS?", std::nullopt},
       {"TTL:TTLAF:50MHz", std::nullopt},  // no output's frequency
       {"CHA:STEPF:50MHz", std::nullopt},
-      {"CHA:AFREQ:junk", std::nullopt},  // no setting at all
+      {"ASWP:TRIGG", std::nullopt},
+      {"hello", std::nullopt},  // nothing it could set
+      // Not read whole, so not known to be safe.
+      {"CHA:AFREQ:junk", Limit::Unreadable},
+      {"CHA:APERD:0.05uS", Limit::Unreadable},
+      {"88 CHA:AFREQ:20MHz", Limit::Unreadable},
+      {"CHA:AFREQ:2e7Hz", Limit::Unreadable},
+      {"88CHA:AFREQ:50MHz:", Limit::Unreadable},
+      {"88:CHA:AFREQ:30MHz", Limit::Unreadable},
+      {"CHA:AFREQ:20,000,000Hz", Limit::Unreadable},
+      {"CHA:AFREQ:20MHz;", Limit::Unreadable},
+      {"CHA:AFREQ:1kHz\rCHA:AFREQ:20MHz", Limit::Unreadable},
+      {"CHA:AFREQ:infHz", Limit::Unreadable},
+      {"XYZ 20", Limit::Unreadable},
   };
   for (const Crossing& row : table) {
     SCOPED_TRACE(row.line);
@@ -50,15 +69,42 @@ TEST(Limits, LinesAcrossEachLimit) {
       EXPECT_EQ(breach->limit, *row.breach);
     }
   }
-  EXPECT_TRUE(Check(Lab(), "CHA:APERD:0.05uS", known) == std::nullopt) << "no such unit";
-  EXPECT_TRUE(Check(Lab(), "CHA:APERD:0.00005mS", known)) << "20 MHz";
-
-  known.Took("CHA:AOFFS:2Vdc", "OK\n");
-  const auto raised = Check(Lab(), "CHA:VPP:3Vpp", known);  // 2 V plus 1.5 V
-  ASSERT_TRUE(raised);
-  EXPECT_EQ(raised->limit, Limit::MaxOffset);
-  EXPECT_DOUBLE_EQ(raised->value, 3.5);
   EXPECT_FALSE(Check(Limits{}, "CHA:AFREQ:1000MHz", known)) << "no limits by default";
+  EXPECT_FALSE(Check(Limits{}, "CHA:AFREQ:2e7Hz", known)) << "nor any reading";
+}
+
+// The band takes the amplitude and the offset last set, however they were.
+TEST(Limits, TheBandCountsWhatWasSetLast) {
+  struct Case {
+    std::vector<const char*> before;
+    const char* line;
+    std::optional<Limit> breach;
+    double value;  // the output's highest or lowest point
+  };
+  const Case table[] = {
+      {{"CHA:AOFFS:2Vdc"}, "CHA:VPP:3Vpp", Limit::MaxOffset, 3.5},
+      {{"CHA:VPP:1Vpp", "CHA:VRMS:1Vrms"}, "CHA:AOFFS:2Vdc", Limit::MaxOffset, 3.41421356},
+      {{"CHA:VRMS:1Vrms", "CHA:VPP:1Vpp"}, "CHA:AOFFS:2Vdc", std::nullopt, 0},
+      {{"CHA:VPP:1Vpp", "FSK:CARRA:4Vpp"}, "CHA:AOFFS:1.5Vdc", Limit::MaxOffset, 3.5},
+      {{"CHA:VPP:1Vpp", "ABURST:CARRA:4Vpp"}, "CHA:AOFFS:-1.5Vdc", Limit::MinOffset, -3.5},
+      {{"CHB:VPP:2Vpp"}, "CHA:AOFFS:2Vdc", Limit::Unknown, 0},  // B's is not A's
+      {{}, "CHA:VPP:1Vpp", Limit::Unknown, 0},
+      {{}, "CHB:VPP:1Vpp", std::nullopt, 0},  // B has no offset
+  };
+  for (const Case& row : table) {
+    SCOPED_TRACE(row.line);
+    InstrumentSettings known;
+    for (const char* line : row.before) known.Took(line, "OK\n");
+    const auto breach = Check(Lab(), row.line, known);
+    ASSERT_EQ(breach.has_value(), row.breach.has_value());
+    if (!breach) continue;
+    EXPECT_EQ(breach->limit, *row.breach);
+    if (breach->limit == Limit::Unknown) {
+      EXPECT_EQ(breach->part.substr(0, 4), "CHA:");
+    } else {
+      EXPECT_NEAR(breach->value, row.value, 1e-6);
+    }
+  }
 }
 
 TEST(Limits, RefusalsNameTheLimitInEachLanguage) {
@@ -71,6 +117,10 @@ TEST(Limits, RefusalsNameTheLimitInEachLanguage) {
   EXPECT_NE(Describe(*breach, 1).find("10 MHz"), std::string::npos);
   EXPECT_NE(Describe(*breach, 2).find("頻率"), std::string::npos);
   EXPECT_EQ(Quantity(-1.25, "V"), "-1.25 V");
+  const auto unread = Check(Lab(), "CHA:AFREQ:2e7Hz", known);
+  ASSERT_TRUE(unread);
+  EXPECT_EQ(Describe(*unread, 0),
+            "the line cannot be read from 'e7Hz' on, so the limits cannot be checked");
   EXPECT_EQ(Quantity(2500, "Hz"), "2.5 kHz");
 }
 
@@ -92,6 +142,7 @@ TEST(Limits, ReadFromAFileAndWrittenBack) {
       {"[A]\nmax_offset_v = three", "line 2: 'three' is not a number"},
       {"[A]\nmax_offset_v =", "line 2: '' is not a number"},
       {"[A]\nmax_offset_v", "line 2: expected KEY = VALUE"},
+      {"[B]\nmin_offset_v = 1\nmax_offset_v = -1", "[B]: min_offset_v is above max_offset_v"},
   };
   for (const auto& [text, why] : faults) {
     const auto fault = ReadLimits(text);

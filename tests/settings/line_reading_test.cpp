@@ -86,6 +86,34 @@ TEST(LineReading, MalformedLinesAreNothing) {
   }
 }
 
+// Where reading stops is what a refusal names.
+TEST(LineReading, LinesReadOnlyInPartSayWhereTheyStop) {
+  const std::string longNumber = "CHA:AFREQ:1" + std::string(308, '0') + "Hz";
+  const std::pair<std::string, std::string> table[] = {
+      {"88 CHA:AFREQ:20MHz", " CHA:AFREQ:20MHz"},
+      {"88:CHA:AFREQ:30MHz", ":CHA:AFREQ:30MHz"},
+      {"CHA:AFREQ:2e7Hz", "e7Hz"},
+      {"88CHA:AFREQ:50MHz:", "MHz:"},
+      {"CHA:AFREQ:20,000,000Hz", ",000,000Hz"},
+      {"CHA:AFREQ\t20MHz", "\t20MHz"},
+      {"CHA:AFREQ:20MHz;", "MHz;"},
+      {"CHA:AFREQ:1kHz\rCHA:AFREQ:20MHz", "kHz\rCHA:AFREQ:20MHz"},
+      {longNumber, longNumber.substr(10)},
+      {"CHA:AFREQ:1234567890123456Hz", "1234567890123456Hz"},
+      {"CHA:AFREQ:infHz", "infHz"},
+      {"CHA:AFREQ:0x10Hz", "x10Hz"},
+      {"CHA:NOPE:1Hz", "NOPE:1Hz"},
+      {"hello", "hello"},
+  };
+  for (const auto& [line, from] : table) {
+    const auto read = ReadWhole(line);
+    ASSERT_TRUE(std::holds_alternative<Unread>(read)) << line;
+    EXPECT_EQ(std::get<Unread>(read).from, from) << line;
+  }
+  EXPECT_DOUBLE_EQ(ReadLine("CHA:AFREQ:123456789012345Hz")->value->number, 123456789012345.0)
+      << "fifteen digits are a number";
+}
+
 TEST(LineReading, RepliesAsValues) {
   EXPECT_DOUBLE_EQ(ReadValue(21, "1000HZ\n")->number, 1000);
   EXPECT_DOUBLE_EQ(ReadValue(21, " 2kHz\r\n")->number, 2000);

@@ -38,7 +38,7 @@ TEST(PtyInstrument, AnswersFramesAndReportsHurriedOnes) {
     ASSERT_GE(port, 0);
     // Paced well apart, so that no delay of a busy machine brings two bytes
     // within the 9 ms the check allows.
-    for (char c : std::string("XCHA:VPP:5V\n")) {
+    for (char c : std::string("XCHA:VPP:5Vpp\n")) {
       ASSERT_EQ(write(port, &c, 1), 1);
       std::this_thread::sleep_for(std::chrono::milliseconds(40));
     }
@@ -46,14 +46,14 @@ TEST(PtyInstrument, AnswersFramesAndReportsHurriedOnes) {
     // All at once: answered, and reported.
     const std::string hurried = "XCHA:VPP?\n";
     ASSERT_EQ(write(port, hurried.data(), hurried.size()), static_cast<ssize_t>(hurried.size()));
-    EXPECT_EQ(ReadAnswer(port, 3), "5V\n");
+    EXPECT_EQ(ReadAnswer(port, 5), "5Vpp\n");
     close(port);
   }
   std::lock_guard lock(mutex);
   const auto reports = std::count_if(
       log.begin(), log.end(), [](const std::string& line) { return line.starts_with("pacing:"); });
   EXPECT_EQ(reports, 2);
-  EXPECT_NE(std::find(log.begin(), log.end(), "<- XCHA:VPP:5V"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "<- XCHA:VPP:5Vpp"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), "-> OK\\x0A"), log.end());
 }
 

@@ -560,7 +560,7 @@ TEST_F(SerialSessionTest, PortActionsWaitForTheFrame) {
     SCOPED_TRACE(name);
     OpenPty();
     Send("88" + QString(30, 'A'));
-    ASSERT_TRUE(pty.Readable(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pty.Readable(0); }, 5000));  // after the reply wait
     act();
     EXPECT_TRUE(form->PortOpen()) << "closes once the frame is out";
     ASSERT_TRUE(WaitForSendEnabled());

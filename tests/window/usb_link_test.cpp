@@ -148,7 +148,7 @@ TEST(UsbFaults, SeededFaultsDuringSends) {
           ASSERT_TRUE(QTest::qWaitFor(
               [&] { return form.Usb().DeviceHandle() != link::kInvalidDeviceHandle; }, 5000));
         }
-        qobject_cast<QLineEdit*>(form.Control("Edit1"))->setText("CHA:VPP:1V");
+        qobject_cast<QLineEdit*>(form.Control("Edit1"))->setText("CHA:VPP:1Vpp");
         qobject_cast<QPushButton*>(form.Control("btn96"))->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !form.Sending(); }, 5000));
         EXPECT_TRUE(form.Control("btn96")->isEnabled());
