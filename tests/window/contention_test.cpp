@@ -25,7 +25,9 @@ constexpr int kLines = 50;
 // Client i sets and reads back a value of its own, so that a reply given
 // to the wrong client, or a frame mixed with another, shows.
 QByteArray LineOf(int client, int line) {
-  const QByteArray name(1, char('A' + client));  // short frames: the test takes long enough
+  // Short frames the instrument reads, an item a client: the test takes long enough.
+  static const char* const kItems[] = {"VPP", "EXT", "VER", "LPF", "ARB", "ADDR", "BEEP", "LANG"};
+  const QByteArray name = QByteArray("AM") + kItems[client % 8];
   const int value = (client + 1) * 1000 + line / 2;
   return line % 2 ? "88" + name + "?\n" : "88" + name + QByteArray::number(value) + "\n";
 }
