@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
       return QCoreApplication::exit(*stopping);
     }
     stopping = status;
-    if (status != 141 && session.Sending()) {
+    if (status != cli::StopRequest::kOutputClosed && session.Sending()) {
       Fail(0, "interrupted: the line going out is finished first");
     }
     runner.Stop();

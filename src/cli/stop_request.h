@@ -14,6 +14,9 @@ class StopRequest : public QObject {
   Q_OBJECT
 
  public:
+  // The status for SIGPIPE: the program's output was closed.
+  static constexpr int kOutputClosed = 141;
+
   // One at a time in a process: it takes the signals over while it lives.
   explicit StopRequest(QObject* parent = nullptr);
   ~StopRequest() override;

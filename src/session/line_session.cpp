@@ -13,6 +13,24 @@ namespace zrt::session {
 
 using namespace protocol;
 
+namespace {
+
+// A serial rate as the settings give it: a positive integer.
+std::uint32_t RateOf(const LineSettings& settings) {
+  const std::int32_t rate = StrToInt(settings.rate);
+  if (rate <= 0) throw BadRate(settings.rate, {});
+  return static_cast<std::uint32_t>(rate);
+}
+
+}  // namespace
+
+QByteArray Frame::Address() const {
+  if (link == Interface::Serial) return addressed ? QByteArray(1, addressByte) : QByteArray();
+  const auto digits =
+      std::find_if(line.begin(), line.end(), [](char c) { return c < '0' || c > '9'; });
+  return QByteArray(line.begin(), digits - line.begin());
+}
+
 LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* parent)
     : QObject(parent),
       serial_(serial),
@@ -57,7 +75,7 @@ LineSession::LineSession(link::TComm* serial, link::UsbLink* usb, QObject* paren
 }
 
 Frame LineSession::Prepare(int source, const QString& text, const LineSettings& settings) {
-  Frame frame{source, text, ToLine(text), settings.link, 0, false, 0, {}};
+  Frame frame{source, text, ToLine(text), settings.link, 0, false, 0};
   if (settings.link == Interface::Usb) {
     // As typed; the address only counts for the sweep rule, and a line
     // goes whatever it says.
@@ -66,30 +84,26 @@ Frame LineSession::Prepare(int source, const QString& text, const LineSettings& 
     } catch (const EConvertError&) {
       frame.addressByte = 0;
     }
-    const auto digits = std::find_if(frame.line.begin(), frame.line.end(),
-                                     [](char c) { return c < '0' || c > '9'; });
-    frame.address = QByteArray(frame.line.begin(), digits - frame.line.begin());
     return frame;
   }
-  const std::int32_t rate = StrToInt(settings.rate);
-  if (rate <= 0) throw BadRate(settings.rate, {});
-  frame.rate = static_cast<std::uint32_t>(rate);
+  frame.rate = RateOf(settings);
   const QByteArray addressText = ToLine(settings.address);
   frame.addressByte = AddressByte(StrToInt(settings.address));
   frame.addressed = StartsWithAddress(frame.line, addressText);
   frame.line = SubstituteAddress(frame.line, addressText, frame.addressByte);
-  if (frame.addressed) frame.address = QByteArray(1, frame.addressByte);
   return frame;
 }
 
 void LineSession::SetRateWhenIdle(const LineSettings& settings) {
   if (settings.link != Interface::Serial || !serial_ || !Idle()) return;
-  const std::int32_t rate = StrToInt(settings.rate);
-  if (rate <= 0) throw BadRate(settings.rate, {});
-  serial_->SetBaudRate(static_cast<std::uint32_t>(rate));
-  if (const link::SysError& refused = serial_->SettingsError()) {
-    throw BadRate(settings.rate, refused);
+  if (link::SysError refused = ApplyRate(RateOf(settings))) {
+    throw BadRate(settings.rate, std::move(refused));
   }
+}
+
+link::SysError LineSession::ApplyRate(std::uint32_t rate) {
+  serial_->SetBaudRate(rate);
+  return serial_->SettingsError();
 }
 
 void LineSession::Submit(Frame frame) { Enqueue({std::move(frame)}); }
@@ -143,9 +157,8 @@ void LineSession::StartFront() {
   Frame& frame = queued.frame;
   if (frame.link == Interface::Serial) {
     // The rate is the port's for this frame, set between frames only.
-    serial_->SetBaudRate(frame.rate);
-    if (const link::SysError& refused = serial_->SettingsError()) {
-      return Refuse(frame, {std::nullopt, refused});
+    if (link::SysError refused = ApplyRate(frame.rate)) {
+      return Refuse(frame, {std::nullopt, std::move(refused)});
     }
   }
   current_ = std::move(frame);
@@ -173,15 +186,10 @@ bool LineSession::PassesGate(Queued& queued) {
   if (!breach) return true;
   if (breach->limit == settings::Limit::Unknown && !queued.askedBack) {
     // Asked of the instrument, then checked again with its answer.
-    const QString query = QString::fromStdString(breach->part) + "?";
-    Frame ask{kLimitsSource,
-              query,
-              frame.address + ToLine(query),
-              frame.link,
-              frame.addressByte,
-              frame.addressed,
-              frame.rate,
-              frame.address};
+    Frame ask = frame;
+    ask.source = kLimitsSource;
+    ask.text = QString::fromStdString(breach->part) + "?";
+    ask.line = frame.Address() + ToLine(ask.text);
     queued.askedBack = true;
     waiting_.push_front(std::move(queued));
     waiting_.push_front({std::move(ask), true});

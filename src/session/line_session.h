@@ -76,9 +76,11 @@ struct Frame {
   char addressByte = 0;    // the instrument's, for the sweep rule
   bool addressed = false;  // on serial: the line began with the address
   std::uint32_t rate = 0;  // on serial: the port's rate for it
-  QByteArray address;      // what addresses a line of its own: the byte or digits it began with
   // The bytes on the wire: the line and a line feed.
   QByteArray Bytes() const { return line + '\n'; }
+  // What addresses the line as it goes out: on serial the address byte,
+  // if it began with the address; on USB the digits it begins with.
+  QByteArray Address() const;
 };
 
 // Why a frame did not start: a limit it would go beyond (or could not be
@@ -215,6 +217,8 @@ class LineSession : public QObject {
   // The frame is through: FrameDone, then the sweep hold or its release.
   void EndFrame(bool sent, qsizetype handedOver);
   void ReleaseFrame();
+  // Sets the serial port to `rate`: the port's refusal, if it refuses.
+  link::SysError ApplyRate(std::uint32_t rate);
   void BlockReceived(const QByteArray& block);
   // Drops every frame, with the timers: whose they were, and which was
   // the one going out.

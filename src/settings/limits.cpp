@@ -57,11 +57,11 @@ std::optional<double> LastOf(const InstrumentSettings& known, char channel, bool
   const Setting* latest = nullptr;
   for (const Setting& setting : known.All()) {
     const LimitedItem* limited = Limited(setting.item);
-    if (!limited || !setting.Current() || ChannelOf(*limited, setting.function) != channel ||
-        IsAmplitude(limited->kind) != amplitude || (!amplitude && limited->kind != Kind::Offset)) {
+    if (!limited || !setting.Current() || ChannelOf(*limited, setting.function) != channel) {
       continue;
     }
-    if (!latest || setting.changed > latest->changed) latest = &setting;
+    const bool counts = amplitude ? IsAmplitude(limited->kind) : limited->kind == Kind::Offset;
+    if (counts && (!latest || setting.changed > latest->changed)) latest = &setting;
   }
   if (!latest) return std::nullopt;
   const double number = latest->Current()->number;
@@ -122,19 +122,14 @@ std::optional<LimitBreach> CheckChannel(const ChannelLimits& limits, char channe
   return std::nullopt;
 }
 
-// A line that could set a limited value if the instrument read it some
-// way of its own: a digit after the address, or a limited item's mnemonic.
-bool CouldSetALimit(std::string_view line) {
+// Of the lines that cannot be read, only a question without a number
+// cannot set anything, however the instrument reads it.
+bool OnlyAsks(std::string_view line) {
   std::size_t at = 0;
-  while (at < line.size() && line[at] >= '0' && line[at] <= '9') ++at;
-  std::string upper;
-  for (char c : line.substr(at)) {
-    if (c >= '0' && c <= '9') return true;
-    upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  }
-  return std::ranges::any_of(kLimitedItems, [&upper](const LimitedItem& limited) {
-    return upper.find(limited.item) != std::string::npos;
-  });
+  while (at < line.size() && line[at] >= '0' && line[at] <= '9') ++at;  // the address
+  const std::string_view rest = line.substr(at);
+  return rest.ends_with('?') &&
+         std::ranges::none_of(rest, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -144,7 +139,7 @@ std::optional<LimitBreach> Check(const Limits& limits, std::string_view line,
   if (!limits.Any()) return std::nullopt;
   auto read = ReadWhole(line);
   if (auto* unread = std::get_if<Unread>(&read)) {
-    if (!CouldSetALimit(line)) return std::nullopt;
+    if (OnlyAsks(line)) return std::nullopt;
     return LimitBreach{std::string(line), 0, Limit::Unreadable, 0, 0, std::move(unread->from)};
   }
   const LineReading& reading = std::get<LineReading>(read);

@@ -2,9 +2,9 @@
 // frequency and amplitude, and the band the output must stay in (the offset
 // plus and less half the amplitude). A line that would set a value beyond
 // one is refused before any byte of it goes out, whoever sends it. The
-// check fails closed: while any limit is set, a line that could set a
-// value and cannot be read whole is refused too, and so is a line whose
-// band needs a value nobody knows.
+// check fails closed: while any limit is set, a line that cannot be read
+// whole is refused too (unless it only asks, with a "?" and no number),
+// and so is a line whose band needs a value nobody knows.
 #pragma once
 
 #include <optional>

@@ -290,13 +290,10 @@ TEST(UucpLock, ReusedPidsAreNoHoldersAndPlantedNamesAreNotFollowed) {
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
 
-  // The names a lock was once made under, planted as links to a file.
+  // The name a lock was once made under, planted as a link to a file.
   const std::string victim = folder + "/victim";
   std::ofstream(victim) << "keep";
-  for (const std::string& name :
-       {"/LCK.." + std::to_string(getpid()) + ".tmp", std::string("/LCK.tmp")}) {
-    std::filesystem::create_symlink(victim, folder + name);
-  }
+  std::filesystem::create_symlink(victim, folder + "/LCK.." + std::to_string(getpid()) + ".tmp");
   std::filesystem::remove(file);
   {
     const auto taken = UucpLock::Take(device, folder);

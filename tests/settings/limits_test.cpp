@@ -47,19 +47,14 @@ TEST(Limits, LinesAcrossEachLimit) {
       {"TTL:TTLAF:50MHz", std::nullopt},  // no output's frequency
       {"CHA:STEPF:50MHz", std::nullopt},
       {"ASWP:TRIGG", std::nullopt},
-      {"hello", std::nullopt},  // nothing it could set
-      // Not read whole, so not known to be safe.
+      {"88ASWP?", std::nullopt},  // not read, but only asks
+      // Not read whole (the forms are the reader's tests'), so not known to be safe.
       {"CHA:AFREQ:junk", Limit::Unreadable},
       {"CHA:APERD:0.05uS", Limit::Unreadable},
       {"88 CHA:AFREQ:20MHz", Limit::Unreadable},
-      {"CHA:AFREQ:2e7Hz", Limit::Unreadable},
-      {"88CHA:AFREQ:50MHz:", Limit::Unreadable},
-      {"88:CHA:AFREQ:30MHz", Limit::Unreadable},
-      {"CHA:AFREQ:20,000,000Hz", Limit::Unreadable},
-      {"CHA:AFREQ:20MHz;", Limit::Unreadable},
-      {"CHA:AFREQ:1kHz\rCHA:AFREQ:20MHz", Limit::Unreadable},
       {"CHA:AFREQ:infHz", Limit::Unreadable},
-      {"XYZ 20", Limit::Unreadable},
+      {"hello", Limit::Unreadable},
+      {"CHA:AFREQ:2e7Hz?", Limit::Unreadable},  // a number in it: no mere question
   };
   for (const Crossing& row : table) {
     SCOPED_TRACE(row.line);
@@ -70,7 +65,6 @@ TEST(Limits, LinesAcrossEachLimit) {
     }
   }
   EXPECT_FALSE(Check(Limits{}, "CHA:AFREQ:1000MHz", known)) << "no limits by default";
-  EXPECT_FALSE(Check(Limits{}, "CHA:AFREQ:2e7Hz", known)) << "nor any reading";
 }
 
 // The band takes the amplitude and the offset last set, however they were.

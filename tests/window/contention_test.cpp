@@ -5,6 +5,8 @@
 // the reply before it.
 #include <QCheckBox>
 #include <QLineEdit>
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 
 #include "serve/instrument_server.h"
@@ -24,10 +26,12 @@ constexpr int kLines = 50;
 
 // Client i sets and reads back a value of its own, so that a reply given
 // to the wrong client, or a frame mixed with another, shows.
+// Short frames the instrument reads, an item a client: the test takes long enough.
+constexpr const char* kNames[kClients] = {"AMVPP", "AMEXT",  "AMVER",  "AMLPF",
+                                          "AMARB", "AMADDR", "AMBEEP", "AMLANG"};
+
 QByteArray LineOf(int client, int line) {
-  // Short frames the instrument reads, an item a client: the test takes long enough.
-  static const char* const kItems[] = {"VPP", "EXT", "VER", "LPF", "ARB", "ADDR", "BEEP", "LANG"};
-  const QByteArray name = QByteArray("AM") + kItems[client % 8];
+  const QByteArray name = kNames[client];
   const int value = (client + 1) * 1000 + line / 2;
   return line % 2 ? "88" + name + "?\n" : "88" + name + QByteArray::number(value) + "\n";
 }
@@ -102,9 +106,12 @@ TEST_F(ContentionTest, EightProgramsAndTheOperator) {
   for (qsizetype row = 0; row < form->Log().Size(); ++row) {
     const LogEntry entry = form->Log().At(row);
     if (entry.kind != LogEntry::Kind::Sent) continue;
-    const int client = entry.bytes.size() > 1 ? entry.bytes[1] - 'A' : -1;
     if (entry.bytes.startsWith("XZ")) ++operatorLogged;
-    if (client >= 0 && client < kClients && entry.link.contains("(tcp 127.0.0.1:")) {
+    const auto named = std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) {
+      return entry.bytes.mid(1).startsWith(name);
+    });
+    const auto client = named - std::begin(kNames);
+    if (client < kClients && entry.link.contains("(tcp 127.0.0.1:")) {
       logged[client] += "88" + entry.bytes.mid(1);
     }
   }

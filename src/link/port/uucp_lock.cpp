@@ -73,7 +73,7 @@ std::optional<bool> HasOpen(pid_t pid, const std::string& device) {
 // A living holder that is no program holding the port: its process id
 // was given again to a process that started after the lock was made, or
 // it has not had the device open for a while after making it.
-bool ReusedPid(pid_t pid, const std::string& file, const std::string& device) {
+bool StaleHolder(pid_t pid, const std::string& file, const std::string& device) {
   struct stat made = {};
   if (stat(file.c_str(), &made) != 0) return false;
   const double madeAt = static_cast<double>(made.st_mtime);
@@ -118,7 +118,7 @@ std::variant<UucpLock, UucpLock::Held> UucpLock::Take(const std::string& device,
         // This process's own lock is its other opening's, which its flock
         // answers for: left as it is.
         if (*holder == self) break;
-        if (Alive(*holder) && !ReusedPid(*holder, file, device)) return Held{*holder, file};
+        if (Alive(*holder) && !StaleHolder(*holder, file, device)) return Held{*holder, file};
         unlink(file.c_str());  // stale: its process is gone
       }
       // A name nobody else has, made here: never a name planted beforehand.
