@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/limits.h"
+#include "settings/units.h"
 #include "sim/instrument_model.h"
 
 namespace {
@@ -25,9 +26,10 @@ struct Held {
 
 // What the instrument may hold, by the limits below; asked of it directly.
 constexpr Held kHeld[] = {
-    {"CHA:AFREQ?", 1e6, 1},  {"CHB:BFREQ?", 1e3, 1},          {"FSWP:STOPF?", 1e6, 1},
-    {"CHA:VPP?", 5, 1},      {"CHB:VPP?", 1, 1},              {"FM:CARRA?", 5, 1},
-    {"BBURST:CARRA?", 1, 1}, {"CHA:VRMS?", 5, 2.8284271247461903},
+    {"CHA:AFREQ?", 1e6, 1},  {"CHB:BFREQ?", 1e3, 1},
+    {"FSWP:STOPF?", 1e6, 1}, {"CHA:VPP?", 5, 1},
+    {"CHB:VPP?", 1, 1},      {"FM:CARRA?", 5, 1},
+    {"BBURST:CARRA?", 1, 1}, {"CHA:VRMS?", 5, zrt::settings::kPeakToPeakPerRms},
 };
 
 }  // namespace
