@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 #include <cstdio>
 
 #include "cli/opened_link.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
   const EventLog log;
   serve::InstrumentServer server(session, [&link] { return link.Settings(); });
   server.SetMaxClients(options.maxClients);
+  server.SetMaxLine(static_cast<std::size_t>(options.maxLine));
   auto who = [&](int source) {
     const QString origin = server.Origin(source);
     return origin.isEmpty() ? linkName : origin;
@@ -71,40 +73,68 @@ int main(int argc, char** argv) {
     log(who(source), "received " + sequence::Escaped(b));
   });
   // A serial port that goes away is waited for, and opened again when it
-  // comes back (by its stable name, as the panel does).
+  // comes back: by its stable name, as the panel does, or else at the same
+  // path (a pseudo-terminal's link, say). One not back within
+  // --reopen-within ends the server with the port's status, so that a
+  // service manager starts it again rather than it answering every client
+  // that the port is not open.
   link::PortWatch watch;
   auto* serial = dynamic_cast<cli::SerialLineLink*>(&link);
   QString portName = opened.port;  // as last opened
   if (serial) watch.Opened(QFile::encodeName(portName).toStdString());
+  QTimer samePath;
+  samePath.setInterval(link::PortWatch::kPeriod);
+  QTimer giveUp;
+  giveUp.setSingleShot(true);
+  QString whyNotOpen;  // the last attempt's reason
+  auto open = [&](const QString& name) {
+    try {
+      serial->Open(QFile::encodeName(name).toStdString(), options.link.baud);
+      return true;
+    } catch (const std::exception& error) {
+      whyNotOpen = QString::fromLocal8Bit(error.what());
+      return false;
+    }
+  };
+  auto reopen = [&](const QString& name) {
+    if (!open(name)) return;  // not yet: the next look tries again
+    samePath.stop();
+    giveUp.stop();
+    watch.Stop();
+    watch.Opened(QFile::encodeName(name).toStdString());
+    portName = name;
+    log(name, "reopened");
+  };
+  QObject::connect(&samePath, &QTimer::timeout, [&] { reopen(portName); });
+  QObject::connect(&giveUp, &QTimer::timeout, [&] {
+    log(portName, QString("not back within %1 s: ending (%2)")
+                      .arg(options.reopenWithin.count())
+                      .arg(whyNotOpen.isEmpty() ? QString("it did not come back") : whyNotOpen));
+    QCoreApplication::exit(cli::kServeCannotOpen);
+  });
   // A frame the instrument held back too long is given up with the port,
   // and what waited in it: the port is opened afresh for the next lines.
   QObject::connect(&session, &session::LineSession::HeldTooLong, [&](const session::Frame& f) {
     log(who(f.source), "the instrument held output back too long: the line was given up");
     if (!serial) return;
-    try {
-      serial->Open(QFile::encodeName(portName).toStdString(), options.link.baud);
-      log(portName, "opened afresh");
-    } catch (const std::exception& error) {
-      log(portName, QString("cannot be opened again: %1").arg(error.what()));
+    if (!open(portName)) {
+      log(portName, "cannot be opened again: " + whyNotOpen);
+      return QCoreApplication::exit(cli::kServeCannotOpen);
     }
+    log(portName, "opened afresh");
   });
   QObject::connect(&link, &sequence::LineLink::Lost, [&] {
     log(linkName, "lost" + (link.LostReason().isEmpty() ? QString() : ": " + link.LostReason()));
     if (!serial) return;  // the USB bridge is opened again when it is plugged in
-    log(linkName, watch.Lost() ? "waiting for it to come back"
-                               : "it cannot be known again, so it is not reopened");
-  });
-  QObject::connect(&watch, &link::PortWatch::Back, [&](const QString& name) {
-    try {
-      serial->Open(QFile::encodeName(name).toStdString(), options.link.baud);
-    } catch (const std::exception&) {
-      return;  // not yet: the next look tries again
+    if (watch.Lost()) {
+      log(linkName, "waiting for it to come back");
+    } else {
+      log(linkName, "waiting for it to come back at the same path");
+      samePath.start();
     }
-    watch.Stop();
-    watch.Opened(QFile::encodeName(name).toStdString());
-    portName = name;
-    log(name, "reopened");
+    giveUp.start(options.reopenWithin);
   });
+  QObject::connect(&watch, &link::PortWatch::Back, reopen);
 
   try {
     server.Listen(options.listenHost.toStdString(), options.listenPort);

@@ -22,16 +22,22 @@ const char* const kServeHelp =
     "  --listen [HOST:]PORT where to listen (default 127.0.0.1:5025); another\n"
     "                       host than loopback lets other machines in\n"
     "  --max-clients N      clients served at once (default 8)\n"
+    "  --max-line N         the longest line a client may send, in bytes (default\n"
+    "                       254, at most 4096: a line holds the port 10 ms a byte)\n"
+    "  --reopen-within S    a lost port not back within S seconds (default 30)\n"
+    "                       ends it with status 3, for a service manager to restart\n"
     "  --limits FILE        refuse lines that would set a value beyond the limits\n"
     "                       in FILE (see zrt-send(1)); the client is told why\n"
+    "  --reopen-within S    a lost port not back within S seconds (default 30)\n"
+    "                       ends it with status 3, for a service manager to restart\n"
     "  --limits FILE        refuse lines that would set a value beyond the limits\n"
     "                       in FILE (see zrt-send(1)); the client is told why\n"
     "  --help               this text\n"
     "  --version            the version\n"
     "\n"
     "SIGINT or SIGTERM ends it once the frame going out is through (status 0).\n"
-    "Exit status: 2 usage, 3 the port or device could not be opened, 6 the\n"
-    "address could not be listened on.\n";
+    "Exit status: 2 usage, 3 the port or device could not be opened (or opened\n"
+    "again once lost), 6 the address could not be listened on.\n";
 
 namespace {
 
@@ -65,6 +71,18 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments)
       bool ok = false;
       options.maxClients = value(text) ? text.toInt(&ok) : 0;
       if (!ok || options.maxClients < 1) return Usage("--max-clients needs a number from 1");
+    } else if (arg == "--reopen-within") {
+      bool ok = false;
+      const int seconds = value(text) ? text.toInt(&ok) : 0;
+      if (!ok || seconds < 1) return Usage("--reopen-within needs a number of seconds from 1");
+      options.reopenWithin = std::chrono::seconds(seconds);
+    } else if (arg == "--max-line") {
+      bool ok = false;
+      options.maxLine = value(text) ? text.toInt(&ok) : 0;
+      if (!ok || options.maxLine < 1 ||
+          options.maxLine > static_cast<int>(serve::LineSplitter::kMostLongest)) {
+        return Usage("--max-line needs a number from 1 to 4096");
+      }
     } else {
       return Usage("unknown argument " + arg);
     }

@@ -3,11 +3,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <cstdint>
 #include <variant>
 
 #include "cli/link_options.h"
 #include "cli/send_options.h"
+#include "serve/line_splitter.h"
 
 namespace zrt::cli {
 
@@ -16,6 +18,8 @@ struct ServeOptions {
   QString listenHost = "127.0.0.1";
   std::uint16_t listenPort = 5025;
   int maxClients = 8;
+  int maxLine = static_cast<int>(serve::LineSplitter::kDefaultLongest);  // bytes
+  std::chrono::seconds reopenWithin{30};  // a lost port not back by then ends the server
 };
 
 std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments);

@@ -1,8 +1,12 @@
 #include "serve/instrument_server.h"
 
 #include <QSocketNotifier>
+#include <QStringDecoder>
+#include <QTimer>
+#include <algorithm>
 #include <array>
 
+#include "protocol/send_steps.h"
 #include "serve/listen_address.h"
 
 namespace zrt::serve {
@@ -34,8 +38,16 @@ QString Describe(const ServerEvent& event) {
       return "closed: it does not read what the instrument answers" + dropped;
     case Kind::TooMany:
       return QString("turned away: at most %1 clients").arg(event.count);
+    case Kind::Replaced:
+      return "closed for a new client: it had sent nothing for too long";
     case Kind::TooLong:
-      return QString("a line longer than %1 bytes refused").arg(LineSplitter::kLongest);
+      return QString("a line longer than %1 bytes refused").arg(event.count);
+    case Kind::NoByte:
+      return QString("%1: not sent, the character at %2 has no byte the instrument takes")
+          .arg(event.text)
+          .arg(event.count);
+    case Kind::ControlByte:
+      return QString("%1: not sent, a control byte at %2").arg(event.text).arg(event.count);
     case Kind::NotSent:
       return QString("%1: not sent, the port is not open").arg(event.text);
     case Kind::BadSettings:
@@ -49,6 +61,8 @@ QString Describe(const ServerEvent& event) {
     case Kind::BeyondLimit:
       return QString("%1: not sent, %2")
           .arg(event.text, QString::fromStdString(settings::Describe(*event.breach)));
+    case Kind::AcceptFailed:
+      return QString("cannot take connections: %1; trying again each second").arg(event.text);
   }
   return {};
 }
@@ -66,6 +80,7 @@ struct InstrumentServer::Client {
   QByteArray output;       // not yet taken by the socket
   bool endedWithLineFeed = true;
   bool sendingEnded = false;  // it has shut its side: served, then closed
+  std::chrono::steady_clock::time_point lastLine = std::chrono::steady_clock::now();
 };
 
 InstrumentServer::InstrumentServer(session::LineSession& session,
@@ -166,6 +181,11 @@ void InstrumentServer::Stop() {
   emit Event({ServerEvent::Kind::Stopped, {}, {}});
 }
 
+int InstrumentServer::Clients() const {
+  return static_cast<int>(std::count_if(clients_.begin(), clients_.end(),
+                                        [](const auto& c) { return !c.second->sendingEnded; }));
+}
+
 QString InstrumentServer::Origin(int source) const {
   const Client* client = Find(source);
   return client ? client->origin : QString();
@@ -179,19 +199,38 @@ InstrumentServer::Client* InstrumentServer::Find(int source) const {
 void InstrumentServer::Accept() {
   for (;;) {
     std::string peer;
-    StreamSocket socket = listener_.Accept(peer);
+    std::string failure;
+    StreamSocket socket = listener_.Accept(peer, &failure);
+    if (!failure.empty()) return AcceptFailed(failure);
     if (!socket) return;
+    acceptTrouble_ = false;
     const QString origin = "tcp " + QString::fromStdString(peer);
     if (Clients() >= maxClients_) {
-      const QByteArray why =
-          Refusal(QString("the instrument is shared with at most %1 clients").arg(maxClients_));
-      socket.Write(why.constData(), static_cast<std::size_t>(why.size()));
-      emit Event({ServerEvent::Kind::TooMany, origin, {}, maxClients_});
-      continue;
+      if (Client* idle = IdleLongest()) {
+        Output(*idle, Refusal("closed: another client came, and this one had sent nothing for "
+                              "longer than the server allows"));
+        Drop(*idle, ServerEvent::Kind::Replaced);
+      } else {
+        const QByteArray why =
+            Refusal(QString("the instrument is shared with at most %1 clients").arg(maxClients_));
+        socket.Write(why.constData(), static_cast<std::size_t>(why.size()));
+        emit Event({ServerEvent::Kind::TooMany, origin, {}, maxClients_});
+        continue;
+      }
     }
     const int source = nextSource_++;
-    auto client = std::make_unique<Client>(
-        Client{source, origin, std::move(socket), nullptr, nullptr, {}, {}, false, 0, {}, true});
+    auto client = std::make_unique<Client>(Client{source,
+                                                  origin,
+                                                  std::move(socket),
+                                                  nullptr,
+                                                  nullptr,
+                                                  LineSplitter(maxLine_),
+                                                  {},
+                                                  false,
+                                                  0,
+                                                  {},
+                                                  true,
+                                                  false});
     client->reading = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Read, this);
     client->writing = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Write, this);
     client->writing->setEnabled(false);
@@ -207,6 +246,27 @@ void InstrumentServer::Accept() {
   }
 }
 
+void InstrumentServer::AcceptFailed(const std::string& why) {
+  // The connection stays in the backlog: looked at again later, not at once.
+  accepting_->setEnabled(false);
+  QTimer::singleShot(std::chrono::seconds(1), accepting_, [this] { accepting_->setEnabled(true); });
+  if (std::exchange(acceptTrouble_, true)) return;
+  emit Event({ServerEvent::Kind::AcceptFailed, {}, QString::fromStdString(why)});
+}
+
+InstrumentServer::Client* InstrumentServer::IdleLongest() const {
+  const auto now = std::chrono::steady_clock::now();
+  Client* idle = nullptr;
+  for (const auto& [source, client] : clients_) {
+    if (client->sendingEnded || client->inSession || !client->waiting.empty() ||
+        client->answers > 0 || now - client->lastLine <= idleLimit_) {
+      continue;
+    }
+    if (!idle || client->lastLine < idle->lastLine) idle = client.get();
+  }
+  return idle;
+}
+
 void InstrumentServer::Readable(Client& client) {
   std::array<char, kReadChunk> bytes;
   const std::ptrdiff_t got = client.socket.Read(bytes.data(), bytes.size());
@@ -214,35 +274,77 @@ void InstrumentServer::Readable(Client& client) {
   if (got == StreamSocket::kFailed) return Drop(client);
   if (got == 0) {
     // Done sending (a pipe through socat, say): what it sent is still
-    // served, and it is closed once answered. A client gone whole is
-    // found out when a reply cannot be written.
+    // served, a last line without its line feed too, and it is closed once
+    // answered; its place is free at once. A client gone whole is found
+    // out when a reply cannot be written.
     client.sendingEnded = true;
     client.reading->setEnabled(false);
+    emit ClientsChanged(Clients());
+    if (auto last = client.splitter.Finish()) TakePiece(client, std::move(*last));
+    if (!client.socket) return;
+    SubmitNext(client);
     return CloseWhenServed(client);
   }
+  client.lastLine = std::chrono::steady_clock::now();
   for (auto& piece : client.splitter.Push({bytes.data(), static_cast<std::size_t>(got)})) {
-    if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
-      emit Event({ServerEvent::Kind::TooLong, client.origin, {}, LineSplitter::kLongest});
-      Output(client,
-             Refusal(QString("line longer than %1 bytes, not sent").arg(LineSplitter::kLongest)));
-      if (!client.socket) return;
-      continue;
-    }
-    auto& line = std::get<std::string>(piece);
-    if (!line.empty()) client.waiting.emplace_back(QByteArray::fromStdString(line));
+    TakePiece(client, std::move(piece));
+    if (!client.socket) return;
   }
   // Lines beyond what the instrument has taken wait in the client's socket.
   if (client.waiting.size() >= kQueueLimit) client.reading->setEnabled(false);
   SubmitNext(client);
 }
 
+void InstrumentServer::TakePiece(Client& client, LineSplitter::Piece piece) {
+  if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
+    const auto longest = static_cast<int>(client.splitter.Longest());
+    emit Event({ServerEvent::Kind::TooLong, client.origin, {}, longest});
+    return Output(client, Refusal(QString("line longer than %1 bytes, not sent").arg(longest)));
+  }
+  auto& line = std::get<std::string>(piece);
+  if (!line.empty()) client.waiting.emplace_back(QByteArray::fromStdString(line));
+}
+
+namespace {
+
+// A client's line as text: UTF-8 where its bytes are that, else a
+// character a byte.
+QString Decoded(const QByteArray& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8(bytes);
+  return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+}  // namespace
+
+bool InstrumentServer::RefusedBytes(Client& client, const QString& text) {
+  if (const auto missing = protocol::FirstWithoutByte(text)) {
+    emit Event({ServerEvent::Kind::NoByte, client.origin, text, missing->position});
+    Output(client, Refusal("not sent: " + protocol::Describe(*missing) +
+                           " has no byte the instrument takes"));
+    return true;
+  }
+  const QByteArray line = protocol::ToLine(text);
+  const auto control = std::find_if(line.begin(), line.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  if (control == line.end()) return false;
+  const int at = static_cast<int>(control - line.begin()) + 1;
+  emit Event({ServerEvent::Kind::ControlByte, client.origin, text, at});
+  Output(client, Refusal(QString("not sent: a control byte (0x%1) at byte %2 of the line")
+                             .arg(static_cast<unsigned char>(*control), 2, 16, QChar('0'))
+                             .arg(at)));
+  return true;
+}
+
 void InstrumentServer::SubmitNext(Client& client) {
   while (client.socket && !client.inSession && !client.waiting.empty()) {
-    const QString text = QString::fromLatin1(client.waiting.front());
+    const QString text = Decoded(client.waiting.front());
     client.waiting.pop_front();
     if (client.waiting.size() < kQueueLimit && !client.sendingEnded) {
       client.reading->setEnabled(true);
     }
+    if (RefusedBytes(client, text)) continue;
     try {
       session::Frame frame = session_.Prepare(client.source, text, settings_());
       client.inSession = true;

@@ -8,20 +8,31 @@
 // frame on the wire at a time; each client has one line there at a time,
 // so none waits behind another's backlog.
 //
-// Bounded whatever a client does: at most MaxClients clients (one more is
-// told so and closed); a line over LineSplitter::kLongest bytes is refused
-// with a line saying so; a client with kQueueLimit lines waiting is no
-// longer read until the instrument has taken some; one that does not read
-// its replies is closed once kOutputLimit bytes wait for it. A client that
-// goes leaves its frame on the wire to finish; its waiting lines are
-// dropped and counted; one that only shuts its sending side is served what
-// it sent, then closed. Everything runs on the owner's event loop on
-// non-blocking sockets, and nothing wakes while clients are silent.
+// A line goes to the instrument as its bytes stand, text in UTF-8 where it
+// is valid UTF-8 (full-width ASCII then becomes ASCII, as from the
+// window); a line with a character that has no byte, or with a control
+// byte inside it (NUL, XON, XOFF, ESC, CR...), is refused with a line
+// saying so: an XOFF in a frame can stall an instrument.
+//
+// Bounded whatever a client does: at most MaxClients clients (one more
+// takes the place of the client idle longest, past IdleLimit, or is told
+// so and closed; a client that has ended its sending holds no place); a
+// line over MaxLine bytes is refused with a line saying so; a client with
+// kQueueLimit lines waiting is no longer read until the instrument has
+// taken some; one that does not read its replies is closed once
+// kOutputLimit bytes wait for it; when connections cannot be taken (no
+// descriptors left) it says so once and tries again a second later. A
+// client that goes leaves its frame on the wire to finish; its waiting
+// lines are dropped and counted; one that only shuts its sending side is
+// served what it sent, its last line too, then closed. Everything runs on
+// the owner's event loop on non-blocking sockets, and nothing wakes while
+// clients are silent.
 #pragma once
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -47,13 +58,17 @@ struct ServerEvent {
     Disconnected,  // count: its waiting lines, dropped
     NotReading,    // closed: it does not read its replies; count as above
     TooMany,       // origin: the client turned away; count: the limit
-    TooLong,       // origin: the client whose line was refused
+    Replaced,      // origin: the client idle longest, closed for a new one
+    TooLong,       // origin: the client whose line was refused; count: the longest allowed
+    NoByte,        // origin; text: the line; count: where a character without a byte stands
+    ControlByte,   // origin; text: the line; count: where a control byte stands
     NotSent,       // origin; text: the line, not sent (the port is not open)
     BadSettings,   // origin; text: the line, not sent (no number for an address or rate)
     LinkLost,      // origin: whose line the link went under; count: lines dropped
     HeldTooLong,   // origin; text: its line, given up under the instrument's XOFF
     Stopped,
-    BeyondLimit,  // origin; text: the line; breach: the limit it would go beyond
+    BeyondLimit,   // origin; text: the line; breach: the limit it would go beyond
+    AcceptFailed,  // text: the system's reason; said once until a connection is taken
   };
   Kind kind;
   QString origin;  // "tcp 127.0.0.1:53122"
@@ -75,6 +90,7 @@ class InstrumentServer : public QObject {
   static constexpr qsizetype kOutputLimit = 1 << 20;
   // Clients' lines are the session's sources from this number up.
   static constexpr int kFirstSource = 100;
+  static constexpr std::chrono::milliseconds kDefaultIdleLimit{60000};
 
   // Lines go through `session` with the settings `settings` gives when
   // each is sent.
@@ -90,9 +106,16 @@ class InstrumentServer : public QObject {
   bool Listening() const { return static_cast<bool>(listener_); }
   const std::string& Host() const { return host_; }
   std::uint16_t Port() const { return port_; }
-  int Clients() const { return static_cast<int>(clients_.size()); }
+  // The clients holding a place: connected, and still sending.
+  int Clients() const;
   int MaxClients() const { return maxClients_; }
   void SetMaxClients(int limit) { maxClients_ = limit; }
+  // The longest line a client may send (LineSplitter::kMostLongest at most),
+  // for clients that connect from now on.
+  void SetMaxLine(std::size_t bytes) { maxLine_ = bytes; }
+  // How long a client must have sent nothing before a new one may take its
+  // place when all are taken.
+  void SetIdleLimit(std::chrono::milliseconds limit) { idleLimit_ = limit; }
   // "tcp ADDRESS:PORT" of the client whose lines are `source`'s, or empty.
   QString Origin(int source) const;
 
@@ -103,7 +126,14 @@ class InstrumentServer : public QObject {
  private:
   struct Client;
   void Accept();
+  // Where a connection could not be taken: said once, tried again later.
+  void AcceptFailed(const std::string& why);
+  // The client idle longest past the idle limit, with nothing under way.
+  Client* IdleLongest() const;
   void Readable(Client& client);
+  void TakePiece(Client& client, LineSplitter::Piece piece);
+  // Why the line may not go out as it stands: said to the client, or none.
+  bool RefusedBytes(Client& client, const QString& text);
   void SubmitNext(Client& client);
   void Output(Client& client, const QByteArray& bytes);
   void Flush(Client& client);
@@ -118,6 +148,9 @@ class InstrumentServer : public QObject {
   std::string host_;
   std::uint16_t port_ = 0;
   int maxClients_ = kDefaultMaxClients;
+  std::size_t maxLine_ = LineSplitter::kDefaultLongest;
+  std::chrono::milliseconds idleLimit_ = kDefaultIdleLimit;
+  bool acceptTrouble_ = false;  // said, until a connection is taken again
   int nextSource_ = kFirstSource;
   std::map<int, std::unique_ptr<Client>> clients_;
   std::vector<std::unique_ptr<Client>> gone_;  // dropped, until the event loop comes back

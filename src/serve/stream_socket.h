@@ -38,8 +38,10 @@ class StreamSocket {
   static StreamSocket Connect(const std::string& host, std::uint16_t port);
 
   // A connection waiting to be accepted, or an empty socket when none is;
-  // `peer` is set to its address ("127.0.0.1:53122", "[::1]:53122").
-  StreamSocket Accept(std::string& peer) const;
+  // `peer` is set to its address ("127.0.0.1:53122", "[::1]:53122"). When
+  // one waits but cannot be taken for lack of descriptors or memory,
+  // `failure` (if given) is set to the system's reason.
+  StreamSocket Accept(std::string& peer, std::string* failure = nullptr) const;
   // The port the socket is bound to.
   std::uint16_t LocalPort() const;
 

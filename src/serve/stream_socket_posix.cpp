@@ -87,12 +87,17 @@ StreamSocket StreamSocket::Connect(const std::string& host, std::uint16_t port) 
   throw NetError(failure);
 }
 
-StreamSocket StreamSocket::Accept(std::string& peer) const {
+StreamSocket StreamSocket::Accept(std::string& peer, std::string* failure) const {
   sockaddr_storage address{};
   socklen_t size = sizeof address;
   const int fd = accept4(static_cast<int>(socket_), reinterpret_cast<sockaddr*>(&address), &size,
                          SOCK_CLOEXEC | SOCK_NONBLOCK);
-  if (fd < 0) return {};
+  if (fd < 0) {
+    const int code = errno;
+    const bool lacking = code == EMFILE || code == ENFILE || code == ENOBUFS || code == ENOMEM;
+    if (lacking && failure) *failure = Reason("accept", code);
+    return {};
+  }
   peer = PeerName(address, size);
   return StreamSocket(fd);
 }

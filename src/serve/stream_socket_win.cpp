@@ -119,11 +119,15 @@ StreamSocket StreamSocket::Connect(const std::string& host, std::uint16_t port) 
   throw NetError(failure);
 }
 
-StreamSocket StreamSocket::Accept(std::string& peer) const {
+StreamSocket StreamSocket::Accept(std::string& peer, std::string* failure) const {
   sockaddr_storage address{};
   int size = sizeof address;
   const SOCKET raw = accept(Raw(socket_), reinterpret_cast<sockaddr*>(&address), &size);
-  if (raw == INVALID_SOCKET) return {};
+  if (raw == INVALID_SOCKET) {
+    const int code = WSAGetLastError();
+    if ((code == WSAEMFILE || code == WSAENOBUFS) && failure) *failure = Reason("accept", code);
+    return {};
+  }
   StreamSocket accepted(static_cast<NativeSocket>(raw));
   if (!SetNonBlocking(raw)) return {};
   peer = PeerName(address, size);

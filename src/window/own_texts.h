@@ -105,6 +105,10 @@ enum class OwnText {
   ShareLinkLost,
   ShareHeldTooLong,  // %1 the line
   ShareStopped,
+  ShareReplaced,
+  ShareNoByte,        // %1 the line, %2 where
+  ShareControlByte,   // %1 the line, %2 where
+  ShareAcceptFailed,  // %1 why
   // The instrument's settings below the window.
   InstrumentToggle,
   ViewItem,

@@ -25,6 +25,10 @@ constexpr std::pair<Kind, OwnText> kEventTexts[] = {
     {Kind::NotReading, OwnText::ShareNotReading},
     {Kind::TooMany, OwnText::ShareTooMany},
     {Kind::TooLong, OwnText::ShareTooLong},
+    {Kind::Replaced, OwnText::ShareReplaced},
+    {Kind::NoByte, OwnText::ShareNoByte},
+    {Kind::ControlByte, OwnText::ShareControlByte},
+    {Kind::AcceptFailed, OwnText::ShareAcceptFailed},
     {Kind::NotSent, OwnText::ShareNotSent},
     {Kind::BadSettings, OwnText::ShareBadSettings},
     {Kind::LinkLost, OwnText::ShareLinkLost},
@@ -103,7 +107,9 @@ void ShareControl::Say(const serve::ServerEvent& event) {
                                                      *event.breach, static_cast<int>(language)))));
   }
   QString said = TextIn(which, language);
-  if (said.contains("%1")) {
+  if (said.contains("%2")) {
+    said = said.arg(event.text, QString::number(event.count));
+  } else if (said.contains("%1")) {
     said = event.text.isEmpty() ? said.arg(event.count) : said.arg(event.text);
   }
   const bool dropping = event.kind == Kind::Disconnected || event.kind == Kind::NotReading ||

@@ -6,7 +6,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QTest>
@@ -21,7 +23,7 @@ namespace {
 
 TEST(LineSplitter, CutsLinesAndRefusesLongOnes) {
   using Piece = LineSplitter::Piece;
-  const std::string longest(LineSplitter::kLongest, 'x');
+  const std::string longest(LineSplitter::kDefaultLongest, 'x');
   const std::string megabyte(1 << 20, 'y');
   struct Case {
     std::vector<std::string> pushes;
@@ -35,6 +37,10 @@ TEST(LineSplitter, CutsLinesAndRefusesLongOnes) {
       {{longest + "x\n", "C\n"}, {LineSplitter::TooLong{}, "C"}},
       {{megabyte, megabyte, "\nD\n"}, {LineSplitter::TooLong{}, "D"}},
       {{std::string("\xff\x00\x01\n", 4)}, {std::string("\xff\x00\x01", 3)}},
+      // The client's sending ends: a last line without its line feed.
+      {{"A\nB"}, {"A", "B"}},
+      {{"A\r"}, {"A"}},
+      {{longest + "xy"}, {LineSplitter::TooLong{}}},
   };
   for (const Case& c : cases) {
     LineSplitter splitter;
@@ -42,6 +48,7 @@ TEST(LineSplitter, CutsLinesAndRefusesLongOnes) {
     for (const std::string& bytes : c.pushes) {
       for (Piece& piece : splitter.Push(bytes)) pieces.push_back(std::move(piece));
     }
+    if (auto last = splitter.Finish()) pieces.push_back(std::move(*last));
     EXPECT_EQ(pieces, c.pieces) << c.pushes.front().substr(0, 20);
   }
 }
@@ -133,9 +140,9 @@ TEST(InstrumentServer, MisbehavingClients) {
   EXPECT_TRUE(turnedAway.startsWith("ERROR: ") && turnedAway.count('\n') == 1)
       << turnedAway.toStdString();
 
-  Bench::Send(clients[0], QByteArray(LineSplitter::kLongest + 1, 'A') + "\n88CHA:AFREQ?\n");
+  Bench::Send(clients[0], QByteArray(LineSplitter::kDefaultLongest + 1, 'A') + "\n88CHA:AFREQ?\n");
   const QByteArray refused = Bench::Read(clients[0], 2);
-  EXPECT_TRUE(refused.startsWith("ERROR: line longer than 4096 bytes")) << refused.toStdString();
+  EXPECT_TRUE(refused.startsWith("ERROR: line longer than 254 bytes")) << refused.toStdString();
   EXPECT_TRUE(refused.endsWith("\n0\n")) << refused.toStdString();
 
   // One that never reads what it asked for holds up nobody.
@@ -172,6 +179,84 @@ TEST(InstrumentServer, MisbehavingClients) {
   });
   ASSERT_NE(gone, events.end());
   EXPECT_EQ(gone->count, 2);
+}
+
+// Bytes no line may carry to the instrument are refused, and nothing of
+// the line goes out; text in UTF-8 goes as the panel sends it.
+TEST(InstrumentServer, LinesAreSentAsTheWindowSendsThem) {
+  Bench bench;
+  const StreamSocket client = bench.Connect();
+  const std::pair<QByteArray, const char*> table[] = {
+      {"88CHA:AFREQ1\x13"
+       "000Hz\n",
+       "ERROR: not sent: a control byte (0x13) at byte 13"},
+      {QByteArray("88CHA:AFREQ\0"
+                  "5Hz\n",
+                  16),
+       "ERROR: not sent: a control byte (0x00) at byte 12"},
+      {"88CHA:AFREQ5Hz\rCHA:AFREQ6Hz\n", "ERROR: not sent: a control byte (0x0d) at byte 15"},
+      {"88CHA:AFREQ\x1b"
+       "5Hz\n",
+       "ERROR: not sent: a control byte (0x1b)"},
+      {"88CHA:AFREQ5\xe8\xb5\xab\n", "ERROR: not sent: '\xe8\xb5\xab' (U+8D6B) at position 13"},
+      {"\xef\xbc\x98\xef\xbc\x98"  // "８８CHA:AFREQ？"
+       "CHA:AFREQ\xef\xbc\x9f\n",
+       "0\n"},
+  };
+  for (const auto& [line, reply] : table) {
+    Bench::Send(client, line);
+    EXPECT_TRUE(Bench::Read(client, 1).startsWith(reply)) << line.toStdString();
+  }
+}
+
+// A client that has ended its sending holds no place; when all are taken,
+// a new client takes the place of the one idle longest, which is told why.
+TEST(InstrumentServer, PlacesGoToClientsThatUseThem) {
+  Bench bench;
+  bench.server.SetMaxClients(2);
+  bench.server.SetIdleLimit(std::chrono::milliseconds(300));
+  const StreamSocket idle = bench.Connect();
+  const StreamSocket done = bench.Connect();
+  Bench::Send(idle, "88CHA:AFREQ7Hz\n");
+  EXPECT_EQ(Bench::Read(idle, 1), "OK\n");
+  Bench::Send(done, "88CHA:AFREQ?");  // its last line, without a line feed
+  shutdown(static_cast<int>(done.Native()), SHUT_WR);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.server.Clients() == 1; }, 5000));
+  const StreamSocket third = bench.Connect();
+  EXPECT_EQ(Bench::Read(done, -1), "7Hz\n");
+  Bench::Send(third, "88CHA:AFREQ?\n");
+  EXPECT_EQ(Bench::Read(third, 1), "7Hz\n") << "served: the place was free";
+  QTest::qWait(400);  // both idle now, the first the longest
+  const StreamSocket fourth = bench.Connect();
+  EXPECT_TRUE(Bench::Read(idle, -1).startsWith("ERROR: closed: another client came"));
+  Bench::Send(fourth, "88CHA:AFREQ?\n");
+  EXPECT_EQ(Bench::Read(fourth, 1), "7Hz\n");
+}
+
+// Out of descriptors, a waiting connection is neither taken nor looked at
+// over and over: said once, and taken once descriptors are free again.
+TEST(InstrumentServer, NoDescriptorsLeftIsSaidOnceAndWaitedOut) {
+  Bench bench;
+  std::vector<ServerEvent::Kind> events;
+  QObject::connect(&bench.server, &InstrumentServer::Event,
+                   [&](const ServerEvent& event) { events.push_back(event.kind); });
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+  rlimit few = before;
+  few.rlim_cur = std::min<rlim_t>(before.rlim_cur, 512);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+  std::vector<int> fillers;
+  for (int fd; (fd = dup(0)) >= 0;) fillers.push_back(fd);
+  close(fillers.back());
+  fillers.pop_back();
+  const StreamSocket client = bench.Connect();  // the last descriptor
+  QTest::qWait(500);
+  for (int fd : fillers) close(fd);
+  setrlimit(RLIMIT_NOFILE, &before);
+  EXPECT_EQ(std::count(events.begin(), events.end(), ServerEvent::Kind::AcceptFailed), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.server.Clients() == 1; }, 5000));
+  Bench::Send(client, "88CHA:AFREQ?\n");
+  EXPECT_EQ(Bench::Read(client, 1), "0\n");
 }
 
 // A port open on a bare pseudo-terminal, whose other side the test plays,

@@ -16,11 +16,12 @@ import time
 import pyvisa
 
 SERVE = sys.argv[1]
+SIM = os.path.join(os.path.dirname(SERVE), "zrt-sim")
 LIMIT = 20  # seconds any one step may take
 
 
-def start(*options):
-    serve = subprocess.Popen([SERVE, "--simulate", "--listen", "127.0.0.1:0", *options],
+def start(*options, link=("--simulate",)):
+    serve = subprocess.Popen([SERVE, *link, "--listen", "127.0.0.1:0", *options],
                              stderr=subprocess.PIPE, text=True)
     line = serve.stderr.readline()
     found = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
@@ -71,7 +72,7 @@ def megabyte_without_line_feed(port):
     reply = b""
     while reply.count(b"\n") < 2:
         reply += client.recv(4096)
-    assert reply == b"ERROR: line longer than 4096 bytes, not sent\n1000Hz\n", reply
+    assert reply == b"ERROR: line longer than 254 bytes, not sent\n1000Hz\n", reply
     client.close()
 
 
@@ -82,7 +83,7 @@ def flood_and_query(serve, port):
     before = resident_kb(serve.pid)
     flood = socket.create_connection(("127.0.0.1", port))
     flood.setblocking(False)
-    chunk = b"88CHA:AOFFS1V\n" * 4096
+    chunk = b"88CHA:AOFFS1Vdc\n" * 4096
     sent = 0
     deadline = time.monotonic() + LIMIT
     while time.monotonic() < deadline:
@@ -109,6 +110,7 @@ def refusals(port):
         (["--simulate", "--listen", "nowhere"], 2, "--listen needs"),
         (["--simulate", "--listen", f"127.0.0.1:{port}"], 6, f"127.0.0.1:{port}"),
         (["--port", "/dev/zrt-no-such-port"], 3, "/dev/zrt-no-such-port"),
+        (["--simulate", "--max-line", "4097"], 2, "--max-line needs"),
     ]
     for args, status, said in cases:
         out = subprocess.run([SERVE, *args], capture_output=True, text=True, timeout=LIMIT)
@@ -137,6 +139,43 @@ def limits():
         os.remove(path)
 
 
+def ask(port, line):
+    with socket.create_connection(("127.0.0.1", port), timeout=LIMIT) as client:
+        client.sendall(line + b"\n")
+        return client.makefile("rb").readline()
+
+
+def until(condition):
+    deadline = time.monotonic() + LIMIT
+    while not condition():
+        assert time.monotonic() < deadline, "never came"
+        time.sleep(0.1)
+
+
+def port_comes_back():
+    # A port lost and back at the same path is opened again; one that stays
+    # away ends the server with the port's status, for systemd to start it
+    # again.
+    path = f"/tmp/zrt-serve-port-{os.getpid()}"
+    sims = [subprocess.Popen([SIM, "--link", path, "--quiet"], stdout=subprocess.DEVNULL)]
+    until(lambda: os.path.exists(path))
+    serve, port, log, reader = start("--reopen-within", "3", link=("--port", path))
+    try:
+        assert ask(port, b"88CHA:AFREQ?") == b"0\n"
+        sims[0].terminate()
+        sims[0].wait(LIMIT)
+        until(lambda: any("waiting for it to come back" in line for line in log))
+        sims.append(subprocess.Popen([SIM, "--link", path, "--quiet"], stdout=subprocess.DEVNULL))
+        until(lambda: any("reopened" in line for line in log))
+        assert ask(port, b"88CHA:AFREQ?") == b"0\n"
+        sims[1].terminate()
+        assert serve.wait(timeout=LIMIT) == 3, "".join(log[-5:])
+    finally:
+        for process in (serve, *sims):
+            if process.poll() is None:
+                process.kill()
+
+
 def main():
     serve, port, log, reader = start()
     try:
@@ -147,6 +186,8 @@ def main():
         print("flood_and_query: ok")
         limits()
         print("limits: ok")
+        port_comes_back()
+        print("port_comes_back: ok")
         serve.send_signal(signal.SIGTERM)
         assert serve.wait(timeout=LIMIT) == 0
         reader.join(LIMIT)
