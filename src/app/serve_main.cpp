@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
     watch.Stop();
     watch.Opened(QFile::encodeName(name).toStdString());
     portName = name;
+    session.LinkChanged();
     log(name, "reopened");
   };
   QObject::connect(&samePath, &QTimer::timeout, [&] { reopen(portName); });

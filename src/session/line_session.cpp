@@ -283,6 +283,11 @@ void LineSession::EndReply() {
   emit ReplyEnded(answering_, replyCame_);
 }
 
+void LineSession::LinkChanged() {
+  known_.MarkStale();
+  emit KnownChanged();
+}
+
 void LineSession::RecordReply(const QString& text, const QByteArray& reply) {
   if (known_.Took(ToLine(text).toStdString(), reply.toStdString())) emit KnownChanged();
 }

@@ -163,6 +163,9 @@ class LineSession : public QObject {
   // What the lines sent and their replies tell of the instrument's
   // settings; KnownChanged says when it changes.
   const settings::InstrumentSettings& Known() const { return known_; }
+  // The link now reaches another port or device, or the same one again:
+  // what was known of the instrument is stale until set or read back.
+  void LinkChanged();
   // Lines that would go beyond these, or could not be checked against
   // them, are refused from now on.
   void SetLimits(const settings::Limits& limits) { limits_ = limits; }

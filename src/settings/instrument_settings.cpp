@@ -65,6 +65,7 @@ bool InstrumentSettings::Took(std::string_view line, std::string_view reply,
     setting.read = std::move(value);
     setting.readAt = at;
     setting.readLast = true;
+    setting.stale = false;
   }
   return true;
 }
@@ -82,6 +83,15 @@ void InstrumentSettings::Set(const LineReading& reading, bool acknowledged) {
   setting.set = reading.value;
   setting.acknowledged = acknowledged;
   setting.readLast = false;
+  setting.stale = false;
+}
+
+void InstrumentSettings::MarkStale(std::chrono::system_clock::time_point at) {
+  for (Setting& setting : settings_) {
+    if (setting.stale) continue;
+    setting.stale = true;
+    setting.staleSince = at;
+  }
 }
 
 const Setting* InstrumentSettings::Find(std::string_view function, std::string_view item) const {

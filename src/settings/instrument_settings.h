@@ -30,13 +30,17 @@ struct Setting {
   bool acknowledged = false;
   std::optional<Value> read;  // the value last read back
   std::chrono::system_clock::time_point readAt;
-  bool readLast = false;      // the read back came after the value was set
-  bool unanswered = false;    // the last query had no answer
+  bool readLast = false;    // the read back came after the value was set
+  bool unanswered = false;  // the last query had no answer
+  bool stale = false;       // known before the link changed: kept, but no longer counted
+  std::chrono::system_clock::time_point staleSince;
   unsigned long changed = 0;  // when it last changed, in the model's count of changes
 
   Source From() const;
   // The value the instrument has, as last known.
   const Value* Current() const;
+  // The same, while it still counts: nullptr once stale.
+  const Value* Fresh() const { return stale ? nullptr : Current(); }
   // Read back after it was set, and not what was set.
   bool Disagrees() const;
 };
@@ -67,6 +71,9 @@ class InstrumentSettings {
   // Every item known, in the order they became known.
   const std::vector<Setting>& All() const { return settings_; }
   void Clear() { settings_.clear(); }
+  // The link now reaches what may be another instrument, or one changed
+  // meanwhile: every value is stale until set or read back again.
+  void MarkStale(std::chrono::system_clock::time_point at = std::chrono::system_clock::now());
 
  private:
   Setting& Entry(const LineReading& reading);

@@ -57,14 +57,14 @@ std::optional<double> LastOf(const InstrumentSettings& known, char channel, bool
   const Setting* latest = nullptr;
   for (const Setting& setting : known.All()) {
     const LimitedItem* limited = Limited(setting.item);
-    if (!limited || !setting.Current() || ChannelOf(*limited, setting.function) != channel) {
+    if (!limited || !setting.Fresh() || ChannelOf(*limited, setting.function) != channel) {
       continue;
     }
     const bool counts = amplitude ? IsAmplitude(limited->kind) : limited->kind == Kind::Offset;
     if (counts && (!latest || setting.changed > latest->changed)) latest = &setting;
   }
   if (!latest) return std::nullopt;
-  const double number = latest->Current()->number;
+  const double number = latest->Fresh()->number;
   return Limited(latest->item)->kind == Kind::AmplitudeRms ? number * kPeakToPeakPerRms : number;
 }
 

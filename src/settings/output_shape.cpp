@@ -13,14 +13,14 @@ namespace {
 std::optional<double> Number(const InstrumentSettings& known, std::string_view function,
                              std::string_view item) {
   const Setting* setting = known.Find(function, item);
-  const Value* value = setting ? setting->Current() : nullptr;
+  const Value* value = setting ? setting->Fresh() : nullptr;
   return value ? std::optional(value->number) : std::nullopt;
 }
 
 unsigned long Changed(const InstrumentSettings& known, std::string_view function,
                       std::string_view item) {
   const Setting* setting = known.Find(function, item);
-  return setting && setting->Current() ? setting->changed : 0;
+  return setting && setting->Fresh() ? setting->changed : 0;
 }
 
 Shape ShapeNamed(std::string_view mnemonic) {
@@ -65,11 +65,11 @@ ChannelOutput OutputOf(const InstrumentSettings& known, char channel) {
   // The later of a waveform's command and a waveform number decides.
   const std::string_view wave = a ? "AWAVE" : "BWAVE";
   const Setting* shape = known.Find(function, kShapeItem);
-  if (shape && shape->Current() && shape->changed > Changed(known, function, wave)) {
-    out.shape = ShapeNamed(shape->Current()->text);
-  } else if (const Setting* number = known.Find(function, wave); number && number->Current()) {
+  if (shape && shape->Fresh() && shape->changed > Changed(known, function, wave)) {
+    out.shape = ShapeNamed(shape->Fresh()->text);
+  } else if (const Setting* number = known.Find(function, wave); number && number->Fresh()) {
     out.shape = Shape::Unknown;  // the instrument's numbering of its waveforms is its own
-    out.wave = number->Current()->text;
+    out.wave = number->Fresh()->text;
   }
   return out;
 }

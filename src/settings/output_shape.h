@@ -23,8 +23,9 @@ struct ChannelOutput {
   std::string wave;                 // the waveform's value when its shape is not known
   bool on = true;                   // an output switched off is flat
 
-  // Both frequency and amplitude known: it can be drawn.
-  bool Drawable() const { return frequency && amplitude && *frequency > 0; }
+  // Both frequency and amplitude known: it can be drawn (at 0 Hz, as a
+  // level).
+  bool Drawable() const { return frequency && amplitude && *frequency >= 0; }
 };
 
 // Channel A ('A') or B ('B') from the settings of its single-frequency

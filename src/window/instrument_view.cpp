@@ -157,6 +157,7 @@ void InstrumentView::Refill() {
     QString a;
     QString b;
     bool differs = false;
+    bool stale = false;
   };
   std::vector<Row> rows;
   const auto text = [&](const settings::Setting* setting) {
@@ -171,7 +172,8 @@ void InstrumentView::Refill() {
                                  : wave        ? Waveform(known_, "CHB", row.b)
                                                : known_.Find("CHB", row.b);
     rows.push_back({TextIn(NameOf(row.quantity), language_), row.a.empty() ? "—" : text(a),
-                    row.b.empty() ? "—" : text(b), (a && a->Disagrees()) || (b && b->Disagrees())});
+                    row.b.empty() ? "—" : text(b), (a && a->Disagrees()) || (b && b->Disagrees()),
+                    (a && a->stale) || (b && b->stale)});
   }
   // The other functions' items, each in its channel's column.
   for (const settings::Setting& setting : known_.All()) {
@@ -179,7 +181,7 @@ void InstrumentView::Refill() {
     const QString name = QString::fromStdString(setting.function + ":" + setting.item);
     const bool b = setting.function == "CHB" || setting.function == "BBURST";
     rows.push_back({name, b ? QString() : text(&setting), b ? text(&setting) : QString(),
-                    setting.Disagrees()});
+                    setting.Disagrees(), setting.stale});
   }
   rows.push_back({TextIn(OwnText::ViewLimits, language_), LimitsText(limitsShown_.a, language_),
                   LimitsText(limitsShown_.b, language_)});
@@ -195,6 +197,10 @@ void InstrumentView::Refill() {
         QFont bold = item->font();
         bold.setBold(true);
         item->setFont(bold);
+      }
+      // Kept for what it was, greyed as the palette greys what does not count.
+      if (row.stale && column > 0) {
+        item->setForeground(table_->palette().brush(QPalette::Disabled, QPalette::Text));
       }
       table_->setItem(r, column, item);
     }

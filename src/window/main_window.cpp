@@ -137,6 +137,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
           });
   connect(ports_, &PortControl::Changed, this, &TForm1::ShowLinkState);
   connect(usb_, &UsbLink::DeviceChanged, this, [this] {
+    if (UsbOpened()) session_->LinkChanged();
     ShowLinkState();
     say_.Event("USB", StatusLine::UsbText(UsbOpened(), CurrentLanguage()));
   });

@@ -130,6 +130,7 @@ enum class OwnText {
   ViewReadBackAt,  // %1 the time
   ViewDiffers,     // %1 the value set
   ViewNoAnswer,
+  ViewStale,  // %1 the time the link changed
   ReadBackButton,
   ReadBackStop,
   ReadBackProgress,  // %1 the item, %2 of them all

@@ -68,6 +68,7 @@ void PortControl::OpenNamed() {
 }
 
 void PortControl::Opened() {
+  session_.LinkChanged();
   lastPort_ = Name();
   Show(true);
   Watch().Opened(comm_.CommName());

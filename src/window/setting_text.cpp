@@ -16,6 +16,16 @@ QString WithNotes(const QString& text, const QStringList& notes, Language langua
 
 }  // namespace
 
+namespace {
+
+QString TimeOf(std::chrono::system_clock::time_point at) {
+  return QDateTime::fromMSecsSinceEpoch(
+             std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count())
+      .toString("HH:mm:ss");
+}
+
+}  // namespace
+
 QString SettingText(const settings::Setting* setting, Language language) {
   const settings::Value* value = setting ? setting->Current() : nullptr;
   QStringList notes;
@@ -30,15 +40,14 @@ QString SettingText(const settings::Setting* setting, Language language) {
     case settings::Source::Unacknowledged:
       notes.prepend(TextIn(OwnText::ViewSetUnacknowledged, language));
       break;
-    case settings::Source::ReadBack: {
-      const auto at = QDateTime::fromMSecsSinceEpoch(
-          std::chrono::duration_cast<std::chrono::milliseconds>(setting->readAt.time_since_epoch())
-              .count());
-      notes.prepend(TextIn(OwnText::ViewReadBackAt, language).arg(at.toString("HH:mm:ss")));
+    case settings::Source::ReadBack:
+      notes.prepend(TextIn(OwnText::ViewReadBackAt, language).arg(TimeOf(setting->readAt)));
       break;
-    }
     case settings::Source::Unknown:
       break;
+  }
+  if (setting->stale) {
+    notes << TextIn(OwnText::ViewStale, language).arg(TimeOf(setting->staleSince));
   }
   if (setting->Disagrees()) {
     notes << TextIn(OwnText::ViewDiffers, language).arg(QString::fromStdString(setting->set->text));

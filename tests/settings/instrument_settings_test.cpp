@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/limits.h"
+#include "settings/output_shape.h"
+
 namespace zrt::settings {
 namespace {
 
@@ -56,6 +59,30 @@ TEST(InstrumentSettings, ItemsPerFunctionInTheOrderKnown) {
   EXPECT_DOUBLE_EQ(known.Find("CHA", "VPP")->Current()->number, 1);
   EXPECT_TRUE(known.Find("CHA", "VPP")->acknowledged);
   EXPECT_FALSE(known.Find("CHA", "AFREQ"));
+}
+
+// Once the link changes, what was known is kept to be shown but counts for
+// nothing (the limits ask again, the picture is not drawn) until it is set
+// or read back anew.
+TEST(InstrumentSettings, StaleAfterTheLinkChangesUntilKnownAgain) {
+  InstrumentSettings known;
+  for (const char* line : {"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp", "CHA:AOFFS:0Vdc"})
+    known.Took(line, "OK\n");
+  ASSERT_TRUE(OutputOf(known, 'A').Drawable());
+  known.Took("CHB:BFREQ?", "0\n");  // as a read back finds it: known, and drawn flat
+  known.Took("CHB:VPP?", "0\n");
+  EXPECT_TRUE(OutputOf(known, 'B').Drawable());
+  known.MarkStale();
+  Limits banded;
+  banded.a.maxOffsetV = 3;
+  EXPECT_EQ(known.Find("CHA", "VPP")->Current()->number, 2) << "kept";
+  EXPECT_FALSE(OutputOf(known, 'A').Drawable());
+  EXPECT_EQ(Check(banded, "CHA:VPP:1Vpp", known)->limit, Limit::Unknown);
+  known.Took("CHA:AOFFS?", "0\n");
+  EXPECT_FALSE(Check(banded, "CHA:VPP:1Vpp", known)) << "read back: known again";
+  known.Took("CHA:VPP:1Vpp", "OK\n");
+  EXPECT_FALSE(known.Find("CHA", "VPP")->stale) << "set again";
+  EXPECT_TRUE(known.Find("CHA", "AFREQ")->stale);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "serve/instrument_server.h"
 #include "serve/stream_socket.h"
+#include "settings/output_shape.h"
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
 #include "window/instrument_view.h"
@@ -127,6 +128,17 @@ TEST_F(InstrumentTest, FollowsTheLinesAndReadsBackOnTheSerialLink) {
   EXPECT_EQ(form->findChild<QPushButton*>("ReadBack")->text(), "讀回");
   EXPECT_EQ(form->findChild<QLabel*>("ReadBackProgress")->text(), "讀回完成：14 項中 13 項有應答");
   EXPECT_TRUE(form->grab().save(QDir(ZRT_SCREENSHOT_DIR).filePath("instrument-traditional.png")));
+
+  // The port opened again may reach another instrument: what was known is
+  // kept, said to be stale, and no longer drawn.
+  form->SelectLanguage(Language::English);
+  Click("btn106");
+  Click("btn106");
+  ASSERT_TRUE(form->PortOpen());
+  EXPECT_TRUE(Cell("Frequency", 1).startsWith("1000Hz (read back "));
+  EXPECT_TRUE(Cell("Frequency", 1).contains("; stale since the link changed at "))
+      << Cell("Frequency", 1).toStdString();
+  EXPECT_FALSE(settings::OutputOf(form->Session().Known(), 'A').Drawable());
 }
 
 TEST(InstrumentUsb, ReadBackOnTheUsbLink) {
