@@ -114,6 +114,9 @@ int main(int argc, char** argv) {
     return status;
   }
 
+  // Taken before the port is, so that an interrupt from here on ends the
+  // run as below (it is handled once the run's loop goes).
+  cli::StopRequest stop;
   auto opened = cli::OpenLink(options.link);
   if (const auto* exit = std::get_if<cli::Exit>(&opened)) return Fail(exit->status, exit->text);
   const std::unique_ptr<cli::AddressedLink>& link = std::get<cli::OpenedLink>(opened).link;
@@ -132,7 +135,6 @@ int main(int argc, char** argv) {
   // An interrupt (or a closed output) lets the frame on the wire finish and
   // sends nothing more, so that no half line is left in the instrument; the
   // port and its locks are let go on the way out. A second one ends at once.
-  cli::StopRequest stop;
   std::optional<int> stopping;
   session::LineSession& session = link->Session();
   auto endWhenIdle = [&] {

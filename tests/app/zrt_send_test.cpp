@@ -16,9 +16,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "link/port/uucp_lock.h"
@@ -132,6 +134,58 @@ TEST(ZrtSend, ExitStatusSaysWhatHappened) {
     EXPECT_EQ(result.status, c.status) << c.arguments.join(' ').toStdString() << "\n"
                                        << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
+  }
+}
+
+// Interrupted at any moment of its frames, by SIGINT, SIGTERM or its output
+// closed (as by "| head -1"), it finishes the line on the wire and sends no
+// more: the instrument never hears half a line glued to the next, the
+// shell is given the status it expects, and no lock file is left.
+TEST(ZrtSend, InterruptsLeaveNoHalfLineNorLock) {
+  using zrt::link::UucpLock;
+  Simulator instrument;
+  const std::string lock =
+      UucpLock::DefaultFolder() + "/" + UucpLock::NamesFor(instrument.port.toStdString()).front();
+  const bool locks = access(UucpLock::DefaultFolder().c_str(), W_OK) == 0;
+  const QStringList lines{"CHA:AFREQ:1000HZ", "CHA:AFREQ?", "CHB:VPP:2.5Vpp", "CHB:VPP?"};
+  std::mt19937 random(20261208);
+  for (int run = 0; run < 20; ++run) {
+    SCOPED_TRACE(run);
+    const int how = run % 3;  // SIGINT, SIGTERM, the output closed
+    QProcess send;
+    // Its output into a pipe either way; for the third, one that closes.
+    const QString reader = how == 2 ? "head -1" : "cat";
+    send.start("/bin/bash", {"-c", "set -o pipefail; \"$0\" \"$@\" | " + reader, ZRT_SEND, "--port",
+                             instrument.port, lines[0], lines[1], lines[2], lines[3]});
+    if (how < 2) {
+      // Once it holds the port, at a moment anywhere in its four frames.
+      if (locks) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return access(lock.c_str(), F_OK) == 0; }, 10000));
+      }
+      QThread::msleep(std::uniform_int_distribution<int>(0, 700)(random));
+      const QString pids = [&] {
+        QProcess find;
+        find.start("pgrep", {"-P", QString::number(send.processId()), "-f", ZRT_SEND});
+        find.waitForFinished();
+        return QString::fromLatin1(find.readAllStandardOutput()).trimmed();
+      }();
+      for (const QString& pid : pids.split('\n', Qt::SkipEmptyParts)) {
+        kill(pid.toInt(), how == 0 ? SIGINT : SIGTERM);
+      }
+    }
+    ASSERT_TRUE(send.waitForFinished(20000));
+    const int status = send.exitCode();
+    EXPECT_TRUE(status == (how == 0   ? 130
+                           : how == 1 ? 143
+                                      : 141) ||
+                status == 0)
+        << how << ": " << status << " " << send.readAllStandardError().toStdString();
+    if (locks) {
+      EXPECT_NE(access(lock.c_str(), F_OK), 0) << "the lock is left";
+    }
+  }
+  for (const QString& frame : instrument.Frames()) {
+    EXPECT_TRUE(lines.contains(frame)) << "not a whole line: " << frame.toStdString();
   }
 }
 
