@@ -48,6 +48,8 @@ constexpr std::array<std::array<const char*, 3>, static_cast<std::size_t>(Proble
          "%1 沒有儀器能接收的位元組"},
         {"expected the line to send after 'send'", "'send' 后应有要发送的行",
          "'send' 後應有要傳送的行"},
+        {"expected a line before 'expect', whose reply it waits for",
+         "'expect' 前应有一行命令，它等待该行的回复", "'expect' 前應有一行命令，它等待該行的回覆"},
     }};
 
 int LimitOf(const ParseError& error) {

@@ -138,6 +138,7 @@ class Reader {
     // further than a file of too many statements needs.
     int line = 0;
     int statements = 0;
+    bool lineBefore = false;  // a command line has come, whose reply an expect may wait for
     for (qsizetype from = 0; from <= text.size();) {
       qsizetype end = text.indexOf('\n', from);
       if (end < 0) end = text.size();
@@ -155,13 +156,15 @@ class Reader {
       const QString rest = space < 0 ? QString() : trimmed.mid(space).trimmed();
       const int restColumn = static_cast<int>(space < 0 ? start + trimmed.size() + 1
                                                         : raw.indexOf(rest, start + space) + 1);
+      // In any case: no mnemonic of the instrument's is a keyword.
       const Keyword* keyword = nullptr;
       for (const Keyword& k : kKeywords) {
-        if (word == QLatin1String(k.word)) keyword = &k;
+        if (word.compare(QLatin1String(k.word), Qt::CaseInsensitive) == 0) keyword = &k;
       }
       if (keyword && keyword->kind == Node::Kind::Command) {
         if (rest.isEmpty()) return ErrorAt(file_, line, restColumn, Problem::SendWhat);
         body().push_back({Node::Kind::Command, line, restColumn, {}, rest, {}});
+        lineBefore = true;
         continue;
       }
       if (!keyword) {
@@ -170,6 +173,7 @@ class Reader {
                          QString::fromLatin1(meant));
         }
         body().push_back({Node::Kind::Command, line, static_cast<int>(start) + 1, {}, trimmed, {}});
+        lineBefore = true;
         continue;
       }
       if (!keyword->kind) {  // end
@@ -184,6 +188,9 @@ class Reader {
       }
       Node node{*keyword->kind, line, restColumn, {}, rest, {}};
       if (auto error = Check(node)) return *error;
+      if (node.kind == Node::Kind::Expect && !lineBefore) {
+        return ErrorAt(file_, line, static_cast<int>(start) + 1, Problem::ExpectFirst);
+      }
       if (node.kind == Node::Kind::Repeat || node.kind == Node::Kind::For) {
         if (static_cast<int>(open.size()) == kMaxDepth) {
           return ErrorAt(file_, line, static_cast<int>(start) + 1, Problem::TooDeep);

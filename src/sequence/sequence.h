@@ -74,6 +74,7 @@ enum class Problem {
   Typo,             // detail: the keyword the first word is close to
   NoByte,           // detail: the character the instrument has no byte for
   SendWhat,         // the line after "send"
+  ExpectFirst,      // an expect with no line before it to answer
   Count_,
 };
 

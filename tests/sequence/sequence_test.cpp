@@ -36,8 +36,8 @@ TEST(Sequence, ExpandsEveryStatement) {
       {"# set up\n\n  CHA:AFREQ:1000HZ  \r\n", {"send CHA:AFREQ:1000HZ"}},
       {"wait 500ms\nwait 2s\nwait 1.5s\nwait 0ms",
        {"wait 500", "wait 2000", "wait 1500", "wait 0"}},
-      {"expect OK\ntimeout 3s\nexpect /^1000HZ\\n$/\nexpect /",
-       {"expect OK 2000", "match ^1000HZ\\n$ 3000", "expect / 3000"}},
+      {"A\nexpect OK\ntimeout 3s\nexpect /^1000HZ\\n$/\nexpect /",
+       {"send A", "expect OK 2000", "match ^1000HZ\\n$ 3000", "expect / 3000"}},
       {"repeat 2\n  A\n  repeat 2\n    B\n  end\nend\nrepeat 0\n  C\nend",
        {"send A", "send B", "send B", "send A", "send B", "send B"}},
       {"for F in 1000 2000 fast\n  CHA:AFREQ:${F}HZ\nend\nX${F}",
@@ -82,7 +82,11 @@ TEST(Sequence, RefusesWithLineColumnAndWhatWasExpected) {
       {"repeat -1\nend", 1, 8, Problem::Count},
       {"repeat 2000000\nend", 1, 8, Problem::Count},
       {"expect", 1, 7, Problem::ExpectText},
-      {"expect /a(b/", 1, 12, Problem::Pattern},
+      {"A\nexpect /a(b/", 2, 12, Problem::Pattern},
+      {"expect OK\nA", 1, 1, Problem::ExpectFirst},  // no reply before it to wait for
+      // Keywords in any case: "Wait 5 sec" is no line for the instrument.
+      {"A\nWait 5 sec", 2, 6, Problem::Duration},
+      {"A\nEXPECT", 2, 7, Problem::ExpectText},
       {"set 1X 2", 1, 5, Problem::Name},
       {"set X", 1, 6, Problem::Value},
       {"for X of 1 2\nend", 1, 7, Problem::In},
@@ -102,7 +106,7 @@ TEST(Sequence, RefusesWithLineColumnAndWhatWasExpected) {
        11, 7, Problem::TooLong},
       {"set A " + QString(60000, 'x') + "\nrepeat 100\n${A}\nend", 3, 1, Problem::TooBig},
       // What never runs is checked all the same.
-      {"repeat 0\n  expect /a(b/\nend", 2, 14, Problem::Pattern},
+      {"A\nrepeat 0\n  expect /a(b/\nend", 3, 14, Problem::Pattern},
       {"repeat 0\n  CHA:${NOPE}\nend", 2, 7, Problem::Unset},
       {"repeat 0\n  repeat 1000000\n    wait 5 sec\n  end\nend", 3, 10, Problem::Duration},
       {QString("wait 1ms\n").repeated(kMaxSteps + 1), kMaxSteps + 1, 1, Problem::TooManySteps},
