@@ -53,12 +53,17 @@ QString ReasonIn(const link::SysError& error, Language language) {
     default:
       break;
   }
-  const QString said = text == OwnText::Count ? QString() : TextIn(text, language);
-  if (said.isEmpty()) return QString::fromStdString(error.reason);
-  if (text == OwnText::JoinTheGroup) {
-    return said.arg(QString::fromStdString(error.path), QString::fromStdString(error.group));
+  const QString path = QString::fromStdString(error.path);
+  QString said = text == OwnText::Count ? QString() : TextIn(text, language);
+  if (said.isEmpty()) {
+    said = QString::fromStdString(error.reason);
+  } else if (text == OwnText::JoinTheGroup) {
+    said = said.arg(path, QString::fromStdString(error.group));
+  } else if (said.contains("%1")) {
+    said = said.arg(path);
   }
-  return said.contains("%1") ? said.arg(QString::fromStdString(error.path)) : said;
+  // The port the reason concerns, named where the reason does not name it.
+  return path.isEmpty() || said.contains(path) ? said : path + ": " + said;
 }
 
 QString WithFinalStop(QString message) {

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -345,10 +346,14 @@ TEST(ZrtSend, ReadBackPrintsEveryItem) {
   const QList<QByteArray> lines = json.out.trimmed().split('\n');
   ASSERT_EQ(lines.size(), 14) << json.out.toStdString();
   std::map<QString, QJsonObject> items;
+  QSet<QString> units;
   for (const QByteArray& line : lines) {
     const QJsonObject item = QJsonDocument::fromJson(line).object();
     items[item["function"].toString() + ":" + item["item"].toString()] = item;
+    if (item["unit"].isString()) units << item["unit"].toString();
   }
+  EXPECT_EQ(units, QSet<QString>({"Hz", "V", "%", "degrees", "No.", "times"}))
+      << "as zrt-send(1) lists them";
   EXPECT_EQ(items["CHA:AFREQ"]["reply"].toString(), "1.5kHz");
   EXPECT_EQ(items["CHA:AFREQ"]["number"].toDouble(), 1500);
   EXPECT_EQ(items["CHA:AFREQ"]["unit"].toString(), "Hz");

@@ -24,9 +24,10 @@ TEST(ErrorReport, FinalStopUnlessTheMessageEndsAtOrBelowIt) {
 TEST(ErrorReport, PermissionNamesTheGroupToJoin) {
   const link::ECommsError refused(
       "Error opening serial port",
-      link::SysError{EACCES, "Permission denied: (the system's words)", "/dev/ttyS0", "dialout"});
+      link::SysError{EACCES, "/dev/ttyS0: Permission denied (the system's words)", "/dev/ttyS0",
+                     "dialout"});
   EXPECT_EQ(ErrorReport("T", refused, Language::English).detail,
-            "Permission denied: (the system's words)");
+            "/dev/ttyS0: Permission denied (the system's words)");
   EXPECT_EQ(ErrorReport("T", refused, Language::SimplifiedChinese).detail,
             "没有权限：/dev/ttyS0 属于用户组“dialout”。请把您的用户加入该组（sudo usermod -aG "
             "dialout $USER），然后重新登录。");
@@ -44,9 +45,11 @@ TEST(ErrorReport, NetworkPortsSayWhatWentWrongInTheLanguage) {
       {EINVAL, "127.0.0.1:7000 不接受這些線路設定"},
   };
   for (const Case& c : cases) {
-    const link::ECommsError refused("Error opening serial port",
-                                    link::SysError{c.code, "the system's words", "127.0.0.1:7000"});
-    EXPECT_EQ(ErrorReport("T", refused, Language::English).detail, "the system's words");
+    const link::ECommsError refused(
+        "Error opening serial port",
+        link::SysError{c.code, "127.0.0.1:7000: the system's words", "127.0.0.1:7000"});
+    EXPECT_EQ(ErrorReport("T", refused, Language::English).detail,
+              "127.0.0.1:7000: the system's words");
     EXPECT_EQ(ErrorReport("T", refused, Language::TraditionalChinese).detail, c.traditional);
   }
 }

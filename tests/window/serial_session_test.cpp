@@ -607,15 +607,17 @@ TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
     QString port, text, detail;
   };
   const Case cases[] = {
-      {"/dev/zrt-no-such-port", "Error opening serial port.", "No such file or directory"},
+      {"/dev/zrt-no-such-port", "Error opening serial port.",
+       "/dev/zrt-no-such-port: No such file or directory"},
       {file.fileName(), "File handle is not a comm handle ",
        file.fileName() + " is not a character device"},
       {"null", "File handle is not a comm handle ", "/dev/null is not a serial terminal"},
       {"", "File handle is not a comm handle ", "/dev/ is not a character device"},
       {"..", "File handle is not a comm handle ", "/dev/.. is not a character device"},
       {fifo, "File handle is not a comm handle ", fifo + " is not a character device"},
-      {held, "Error opening serial port.", "Device or resource busy"},
-      {QString(4096, 'x'), "Error opening serial port.", "File name too long"},
+      {held, "Error opening serial port.", held + ": Device or resource busy"},
+      {QString(4096, 'x'), "Error opening serial port.",
+       "/dev/" + QString(4096, 'x') + ": File name too long"},
   };
   for (const Case& c : cases) {
     messages.shown.clear();
@@ -632,10 +634,11 @@ TEST_F(SerialSessionTest, FailedOpensLeaveThePortClosed) {
   // The reasons in the operator's language; the component's message stays.
   const std::pair<Language, std::vector<std::pair<QString, QString>>> spoken[] = {
       {Language::SimplifiedChinese,
-       {{"/dev/zrt-no-such-port", "没有这个设备"},
-        {held, "端口忙：另一个程序正在使用它"},
+       {{"/dev/zrt-no-such-port", "/dev/zrt-no-such-port: 没有这个设备"},
+        {held, held + ": 端口忙：另一个程序正在使用它"},
         {"null", "/dev/null 不是串口终端"},
-        {QString(4096, 'x'), "File name too long"}}},  // no words of its own: the system's
+        // No words of its own: the system's.
+        {QString(4096, 'x'), "/dev/" + QString(4096, 'x') + ": File name too long"}}},
       {Language::TraditionalChinese, {{"null", "/dev/null 不是串列埠終端"}}},
   };
   for (const auto& [language, reasons] : spoken) {
