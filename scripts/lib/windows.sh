@@ -88,6 +88,9 @@ build_libusb_mingw() {
 # files only by paths relative to where it runs.
 make_msi() {
   local build=$1 name=$2 version=$3 output=$4
-  (cd "$build" && wixl -a x64 -D Version="$version" -D Win64=yes -D SourceDir="$name" \
-    -D Icon=zrt-panel.ico -o "$output" "$ROOT/packaging/windows/zrt-panel.wxs" files.wxs)
+  # Installed versions below the next patch version are replaced, this one too.
+  local below=${version%.*}.$((${version##*.} + 1))
+  (cd "$build" && wixl -a x64 -D Version="$version" -D UpgradeBelow="$below" -D Win64=yes \
+    -D SourceDir="$name" -D Icon=zrt-panel.ico -o "$output" \
+    "$ROOT/packaging/windows/zrt-panel.wxs" files.wxs)
 }
