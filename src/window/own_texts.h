@@ -49,6 +49,7 @@ enum class OwnText {
   SequenceStepOf,      // %1 of %2 steps, %3 the file, %4 its line, %5 what
   FrameCut,            // %1 of %2 bytes went out
   SettingsDamaged,     // %1: the settings file
+  SettingsUnwritable,  // %1: the settings file
   // Why a port did not open. English says it in the system's own words.
   NoSuchDevice,
   PortBusy,

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <functional>
+#include <utility>
 
 #include "window/main_window.h"
 #include "window/own_texts.h"
@@ -213,6 +214,17 @@ bool RememberedSettings::eventFilter(QObject* watched, QEvent* event) {
 
 void RememberedSettings::Store(const char* key, const QVariant& value) {
   settings_.setValue(key, value);
+  // The first change finds out whether they can be kept at all (a portable
+  // copy on a read-only medium, say), and says so once.
+  if (std::exchange(writeChecked_, true)) return;
+  settings_.sync();
+  if (settings_.status() != QSettings::AccessError) return;
+  form_.Log().Append(
+      {QDateTime::currentDateTime(),
+       LogEntry::Kind::Event,
+       {},
+       {},
+       TextIn(OwnText::SettingsUnwritable, form_.CurrentLanguage()).arg(settings_.fileName())});
 }
 
 }  // namespace zrt::window

@@ -39,6 +39,7 @@ class RememberedSettings : public QObject {
   TForm1& form_;
   QSettings& settings_;
   bool damaged_ = false;
+  bool writeChecked_ = false;  // whether the settings can be written is known
 };
 
 }  // namespace zrt::window

@@ -97,5 +97,16 @@ TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
   EXPECT_TRUE(form->Log().At(0).text.startsWith("The settings in " + File()));
 }
 
+// Settings that cannot be written (a portable copy on a read-only medium)
+// are said to be kept for this run only, once.
+TEST_F(RememberedSettingsTest, SettingsThatCannotBeWrittenAreSaidOnce) {
+  QSettings settings("/proc/zrt-panel-test/zrt-panel.ini", QSettings::IniFormat);
+  new RememberedSettings(*form, settings);
+  Get<QLineEdit>("Edit2")->setText("77");
+  Get<QLineEdit>("Edit2")->setText("78");
+  ASSERT_EQ(form->Log().Size(), 1);
+  EXPECT_TRUE(form->Log().At(0).text.startsWith("The settings cannot be kept in /proc/"));
+}
+
 }  // namespace
 }  // namespace zrt::window::testing
