@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 
 namespace zrt::settings {
 namespace {
@@ -31,6 +33,22 @@ std::span<const Unit> Units() { return kUnits; }
 
 std::string_view BaseUnit(std::uint8_t group) {
   return group < kBaseUnits.size() ? kBaseUnits[group] : std::string_view{};
+}
+
+std::optional<double> ReadQuantity(std::string_view text, std::uint8_t group) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  const char* begin = text.data();
+  if (!text.empty() && *begin == '+') ++begin;  // from_chars takes no plus
+  double number = 0;
+  const auto [end, error] = std::from_chars(begin, text.data() + text.size(), number);
+  if (error != std::errc() || !std::isfinite(number)) return std::nullopt;
+  std::string_view unit = text.substr(static_cast<std::size_t>(end - text.data()));
+  while (!unit.empty() && blank(unit.front())) unit.remove_prefix(1);
+  const auto found = FindUnit(group, unit);
+  if (!found) return std::nullopt;
+  return number * found->factor;
 }
 
 std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text) {

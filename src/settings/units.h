@@ -32,4 +32,9 @@ std::string_view BaseUnit(std::uint8_t group);
 // the base unit.
 std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text);
 
+// A quantity as a person types it: a number (a point, an exponent) and a
+// unit of `group`, blanks between or around them ("10MHz", "500 mVpp",
+// "2.5"); in the group's base unit. Nothing for anything else.
+std::optional<double> ReadQuantity(std::string_view text, std::uint8_t group);
+
 }  // namespace zrt::settings

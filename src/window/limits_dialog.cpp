@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QLocale>
 
+#include "settings/units.h"
 #include "window/own_texts.h"
 
 namespace zrt::window {
@@ -13,11 +14,16 @@ namespace {
 
 using settings::ChannelLimits;
 
-constexpr std::pair<OwnText, std::optional<double> ChannelLimits::*> kRows[] = {
-    {OwnText::LimitMaxFrequency, &ChannelLimits::maxFrequencyHz},
-    {OwnText::LimitMaxAmplitude, &ChannelLimits::maxAmplitudeVpp},
-    {OwnText::LimitMinOffset, &ChannelLimits::minOffsetV},
-    {OwnText::LimitMaxOffset, &ChannelLimits::maxOffsetV},
+struct Row {
+  OwnText name;
+  std::optional<double> ChannelLimits::*limit;
+  std::uint8_t unitGroup;  // the units its field takes, as the unit keys give them
+};
+constexpr Row kRows[] = {
+    {OwnText::LimitMaxFrequency, &ChannelLimits::maxFrequencyHz, 0},   // MHz kHz Hz mHz
+    {OwnText::LimitMaxAmplitude, &ChannelLimits::maxAmplitudeVpp, 1},  // Vpp mVpp
+    {OwnText::LimitMinOffset, &ChannelLimits::minOffsetV, 10},         // Vdc mVdc
+    {OwnText::LimitMaxOffset, &ChannelLimits::maxOffsetV, 10},
 };
 
 }  // namespace
@@ -30,7 +36,7 @@ LimitsDialog::LimitsDialog(const settings::Limits& limits, Language language, QW
   grid->addWidget(new QLabel(TextIn(OwnText::ViewChannelA, language), this), 0, 1);
   grid->addWidget(new QLabel(TextIn(OwnText::ViewChannelB, language), this), 0, 2);
   int row = 1;
-  for (const auto& [name, limit] : kRows) {
+  for (const auto& [name, limit, group] : kRows) {
     grid->addWidget(new QLabel(TextIn(name, language), this), row, 0);
     int column = 1;
     for (auto channel : {&settings::Limits::a, &settings::Limits::b}) {
@@ -39,7 +45,7 @@ LimitsDialog::LimitsDialog(const settings::Limits& limits, Language language, QW
       if (const auto& value = (limits.*channel).*limit)
         edit->setText(QString::number(*value, 'g', 12));
       grid->addWidget(edit, row, column++);
-      fields_.push_back({edit, channel, limit});
+      fields_.push_back({edit, channel, limit, group});
     }
     ++row;
   }
@@ -60,6 +66,14 @@ std::variant<settings::Limits, QString> LimitsDialog::Entered() const {
     // Either the C point or the operator's own.
     double value = text.toDouble(&ok);
     if (!ok) value = QLocale().toDouble(text, &ok);
+    // Or with a unit: "10MHz", "500 mVpp", with the point either way.
+    if (!ok) {
+      QString point = text;
+      point.replace(QLocale().decimalPoint(), ".");
+      const auto quantity = settings::ReadQuantity(point.toStdString(), field.unitGroup);
+      ok = quantity.has_value();
+      value = quantity.value_or(0);
+    }
     if (!ok || !std::isfinite(value)) return text;
     (limits.*field.channel).*field.limit = value;
   }

@@ -1,10 +1,12 @@
 // The operator's limits per channel: highest frequency and amplitude,
 // lowest and highest offset (with half the amplitude); an empty field is
-// no limit. Offered with the limits as they stand; a field that is no
-// number is said and the dialog stays.
+// no limit. A field takes a number in Hz, Vpp or V, or one with a unit of
+// its own ("10MHz", "500mVpp"). Offered with the limits as they stand; a
+// field that is neither is said and the dialog stays.
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 
 #include "settings/limits.h"
 #include "window/caption_table.h"
@@ -31,6 +33,7 @@ class LimitsDialog : public QDialog {
     QLineEdit* edit;
     settings::ChannelLimits settings::Limits::*channel;
     std::optional<double> settings::ChannelLimits::*limit;
+    std::uint8_t unitGroup;
   };
   std::vector<Field> fields_;
   QLabel* problem_;

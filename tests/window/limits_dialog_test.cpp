@@ -27,6 +27,10 @@ TEST(LimitsDialog, FieldsToLimits) {
       {"Limit2B", "2.5", &settings::ChannelLimits::maxAmplitudeVpp, true, 2.5},
       {"Limit3A", " -3 ", &settings::ChannelLimits::minOffsetV, false, -3},
       {"Limit4B", "1e1", &settings::ChannelLimits::maxOffsetV, true, 10},
+      // With a unit of the field's own.
+      {"Limit1B", "10MHz", &settings::ChannelLimits::maxFrequencyHz, true, 10e6},
+      {"Limit2A", "500 mVpp", &settings::ChannelLimits::maxAmplitudeVpp, false, 0.5},
+      {"Limit4A", "-250mVdc", &settings::ChannelLimits::maxOffsetV, false, -0.25},
   };
   for (const Row& row : rows) field(row.name)->setText(row.text);
   const auto entered = dialog.Entered();
@@ -37,6 +41,8 @@ TEST(LimitsDialog, FieldsToLimits) {
     if (!*row.text) continue;
     EXPECT_EQ((row.b ? limits.b : limits.a).*row.limit, row.value) << row.name;
   }
+  field("Limit2A")->setText("2MHz");
+  EXPECT_EQ(std::get<QString>(dialog.Entered()), "2MHz") << "a unit of another quantity";
   field("Limit2A")->setText("five");
   EXPECT_EQ(std::get<QString>(dialog.Entered()), "five");
   dialog.accept();
