@@ -29,7 +29,8 @@ constexpr const char* kHelp =
     "  --link PATH      also make PATH a symbolic link to the terminal\n"
     "  --address N      the instrument's address (default 88)\n"
     "  --check-pacing   report frames whose bytes came closer than 10 ms apart\n"
-    "                   (9 ms, for timer jitter; =MS sets the limit)\n"
+    "                   (9 ms, for timer jitter; =MS sets the limit), where the\n"
+    "                   reads tell it: a late reading is said to be one\n"
     "  --quiet          print only the path and pacing reports\n"
     "  --keep LINE      the item LINE sets keeps that value, whatever is set\n"
     "                   (\"CHA:AFREQ:5000HZ\"), as one out of range would\n"
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
   }
   static std::mutex printing;
   options.log = [quiet](const std::string& line) {
-    if (quiet && !line.starts_with("pacing:")) return;
+    if (quiet && !line.starts_with("pacing")) return;
     std::lock_guard lock(printing);
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
