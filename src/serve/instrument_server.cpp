@@ -7,6 +7,7 @@
 #include <array>
 
 #include "protocol/send_steps.h"
+#include "sequence/runner.h"
 #include "serve/listen_address.h"
 
 namespace zrt::serve {
@@ -44,10 +45,11 @@ QString Describe(const ServerEvent& event) {
       return QString("a line longer than %1 bytes refused").arg(event.count);
     case Kind::NoByte:
       return QString("%1: not sent, the character at %2 has no byte the instrument takes")
-          .arg(event.text)
-          .arg(event.count);
-    case Kind::ControlByte:
-      return QString("%1: not sent, a control byte at %2").arg(event.text).arg(event.count);
+          .arg(event.text, QString::number(event.count));
+    case Kind::ControlByte:  // shown so that none acts on the terminal the log is read on
+      return QString("%1: not sent, a control byte at %2")
+          .arg(sequence::Escaped(protocol::ToLine(event.text), sequence::EscapeStyle::ControlsOnly),
+               QString::number(event.count));
     case Kind::NotSent:
       return QString("%1: not sent, the port is not open").arg(event.text);
     case Kind::BadSettings:
@@ -318,23 +320,24 @@ QString Decoded(const QByteArray& bytes) {
 }  // namespace
 
 bool InstrumentServer::RefusedBytes(Client& client, const QString& text) {
+  // Control characters first: each has a byte, so the line is shown whole.
+  const auto control = std::find_if(
+      text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+  if (control != text.end()) {
+    const int at = static_cast<int>(control - text.begin()) + 1;
+    emit Event({ServerEvent::Kind::ControlByte, client.origin, text, at});
+    Output(client, Refusal(QString("not sent: a control byte (0x%1) at byte %2 of the line")
+                               .arg(control->unicode(), 2, 16, QChar('0'))
+                               .arg(at)));
+    return true;
+  }
   if (const auto missing = protocol::FirstWithoutByte(text)) {
     emit Event({ServerEvent::Kind::NoByte, client.origin, text, missing->position});
     Output(client, Refusal("not sent: " + protocol::Describe(*missing) +
                            " has no byte the instrument takes"));
     return true;
   }
-  const QByteArray line = protocol::ToLine(text);
-  const auto control = std::find_if(line.begin(), line.end(), [](char c) {
-    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-  });
-  if (control == line.end()) return false;
-  const int at = static_cast<int>(control - line.begin()) + 1;
-  emit Event({ServerEvent::Kind::ControlByte, client.origin, text, at});
-  Output(client, Refusal(QString("not sent: a control byte (0x%1) at byte %2 of the line")
-                             .arg(static_cast<unsigned char>(*control), 2, 16, QChar('0'))
-                             .arg(at)));
-  return true;
+  return false;
 }
 
 void InstrumentServer::SubmitNext(Client& client) {
