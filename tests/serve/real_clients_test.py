@@ -115,6 +115,8 @@ def refusals(port):
     for args, status, said in cases:
         out = subprocess.run([SERVE, *args], capture_output=True, text=True, timeout=LIMIT)
         assert out.returncode == status and said in out.stderr, (args, out)
+    usage = subprocess.run([SERVE, "--help"], capture_output=True, text=True, timeout=LIMIT)
+    assert usage.stdout.count("--limits FILE") == 1, usage.stdout
 
 
 def limits():

@@ -198,6 +198,23 @@ TEST(LineSession, HoldsAndCuts) {
   EXPECT_TRUE(session.Idle());
 }
 
+// The hold after a frame that did not go out whole, asked for while another
+// source's frame is on the wire, comes after that frame: its source is
+// ready again, whatever else was going out.
+TEST(LineSession, AHoldAskedDuringAnotherFrameEndsInReady) {
+  PtyBench bench;
+  auto& [pty, comm, session] = bench;
+  std::vector<int> ready;
+  QObject::connect(&session, &LineSession::SourceReady,
+                   [&](int source) { ready.push_back(source); });
+  const Frame notSent = session.Prepare(0, "88ASWP:TRIGG", {Interface::Serial, "19200", "88"});
+  bench.Send(7, "0123456789");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.Sending(); }, 5000));
+  session.HoldAfter(notSent);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ready.size() == 2; }, 10000));
+  EXPECT_EQ(ready, (std::vector<int>{7, 0})) << "after the frame on the wire and the hold";
+}
+
 // A read back whose link goes away ends there rather than waiting for ever.
 TEST(ReadBackRun, EndsWhenTheLinkGoes) {
   Bench bench;
