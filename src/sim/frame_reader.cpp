@@ -4,29 +4,46 @@
 
 namespace zrt::sim {
 
-std::vector<FrameReader::Frame> FrameReader::Take(std::string_view read, Clock::time_point when) {
+// `bytes` of the frame have come, the last of them in the read at `when`:
+// every run of reads that ends there bounds the closest gap by its time
+// over its gaps.
+void FrameReader::Bound(std::size_t bytes, Clock::time_point when) {
+  using std::chrono::microseconds;
+  for (const Run& run : runs_) {
+    const std::size_t gaps = bytes - run.bytesBefore - 1;
+    if (gaps == 0) continue;
+    const auto span = std::chrono::duration_cast<microseconds>(when - run.since);
+    closest_ = std::min(closest_, span / static_cast<long>(gaps));
+  }
+}
+
+std::vector<FrameReader::Frame> FrameReader::Take(std::string_view read, Clock::time_point started,
+                                                  Clock::time_point returned) {
   using std::chrono::microseconds;
   std::vector<Frame> frames;
-  const auto since = std::chrono::duration_cast<microseconds>(when - last_);
-  // The read's bytes all came since the read before.
-  const microseconds together =
-      read.size() > 1 ? since / static_cast<long>(read.size() - 1) : microseconds::max();
-  for (std::size_t i = 0; i < read.size(); ++i) {
-    // Every byte after a frame's first counts, the line feed too.
-    if (!frame_.empty()) {
-      closest_ = std::min(closest_, i == 0 ? since : together);
-      together_ = together_ || i > 0;
-    }
-    if (read[i] != '\n') {
-      frame_ += read[i];
+  std::size_t fromThisRead = 0;  // of the frame being read
+  auto startRun = [&] {
+    if (runs_.size() == kRunsKept) runs_.pop_front();
+    runs_.push_back({lastStarted_, frame_.size()});
+  };
+  for (char byte : read) {
+    if (fromThisRead == 0) startRun();
+    ++fromThisRead;
+    together_ = together_ || fromThisRead > 1;
+    if (byte != '\n') {
+      frame_ += byte;
       continue;
     }
+    Bound(frame_.size() + 1, returned);
     frames.push_back({std::move(frame_), closest_, together_});
     frame_.clear();
+    runs_.clear();
     closest_ = microseconds::max();
     together_ = false;
+    fromThisRead = 0;
   }
-  last_ = when;
+  if (fromThisRead > 0) Bound(frame_.size(), returned);
+  lastStarted_ = started;
   return frames;
 }
 

@@ -86,10 +86,11 @@ void PtyInstrument::Run(std::stop_token stop) {
     pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0 || fds[1].revents) continue;
     char buffer[256];
+    const auto started = FrameReader::Clock::now();
     const ssize_t n = read(master_, buffer, sizeof buffer);
     if (n <= 0) continue;
     for (const FrameReader::Frame& frame :
-         reader.Take({buffer, static_cast<std::size_t>(n)}, FrameReader::Clock::now())) {
+         reader.Take({buffer, static_cast<std::size_t>(n)}, started, FrameReader::Clock::now())) {
       const std::string answer = model_.Answer(frame.bytes);
       Say("<- " + Printable(frame.bytes));
       if (options_.minimumGap.count() > 0 && !frame.bytes.empty()) {

@@ -45,7 +45,7 @@ using ContentionTest = WindowTest;
 TEST_F(ContentionTest, EightProgramsAndTheOperator) {
   std::mutex mutex;
   std::vector<std::string> unpaced;
-  // Paced bytes come 10 ms apart; bytes sent at once, ~0 ms apart.
+  // Paced bytes are sent 10 ms apart; bytes sent at once, ~0 ms apart.
   sim::PtyInstrument instrument({88, 5ms, [&](const std::string& said) {
                                    if (said.starts_with("pacing:")) {
                                      const std::lock_guard lock(mutex);
@@ -95,10 +95,9 @@ TEST_F(ContentionTest, EightProgramsAndTheOperator) {
   }
   EXPECT_EQ(operatorLines, 5) << "the operator's Send never came back among the programs'";
   {
-    // Sending without pacing would show in every frame; a reader thread
-    // the machine held up once may show in one.
+    // A late reading never brings paced bytes closer, however busy the machine.
     const std::lock_guard lock(mutex);
-    EXPECT_LE(unpaced.size(), 2u) << unpaced.front();
+    EXPECT_TRUE(unpaced.empty()) << unpaced.front();
   }
   // The log holds each program's lines, in their order, and the operator's.
   std::vector<QByteArray> logged(kClients);
