@@ -87,7 +87,13 @@ OperatorMessage ErrorReport(const QString& title, const std::exception& error, L
                          WithFinalStop(QString::fromUtf8(error.what())),
                          {}};
   if (const auto* comms = dynamic_cast<const link::ECommsError*>(&error)) {
-    report.detail = ReasonIn(comms->Error(), language);
+    const link::SysError& why = comms->Error();
+    report.detail = ReasonIn(why, language);
+    // A file the system names as no serial port: its words say it plainly,
+    // the component's speak of handles the system does not have.
+    if (why.code == ENOTTY && !why.path.empty()) {
+      report.text = std::exchange(report.detail, {});
+    }
   }
   return report;
 }
