@@ -16,7 +16,7 @@
 #include "bench_support.h"
 #include "settings/read_back.h"
 #include "sim/pty_instrument.h"
-#include "window/output_preview.h"
+#include "window/instrument/output_preview.h"
 #include "window_driving.h"
 
 namespace {

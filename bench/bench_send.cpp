@@ -32,7 +32,7 @@
 #include <thread>
 
 #include "bench_support.h"
-#include "window/sequence_bar.h"
+#include "window/send/sequence_bar.h"
 #include "window_driving.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include "protocol/send_steps.h"
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
-#include "window/radio_group.h"
+#include "window/form/radio_group.h"
 #include "window_driving.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "window/main_window.h"
-#include "window/operator_messages.h"
+#include "window/send/operator_messages.h"
 
 namespace zrt::bench {
 

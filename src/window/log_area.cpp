@@ -9,13 +9,14 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "window/layout_table.h"
-#include "window/log_file.h"
-#include "window/log_panel.h"
+#include "window/form/layout_table.h"
+#include "window/form/own_texts.h"
+#include "window/form_link.h"
+#include "window/log/log_file.h"
+#include "window/log/log_panel.h"
+#include "window/log/session_log.h"
 #include "window/main_window.h"
-#include "window/own_texts.h"
-#include "window/sequence_bar.h"
-#include "window/session_log.h"
+#include "window/send/sequence_bar.h"
 
 namespace zrt::window {
 
@@ -81,7 +82,10 @@ void LogArea::EnsurePanel() {
   EnsureArea();
   panel_ = new LogPanel(*log_, pages_);
   pages_->insertWidget(0, panel_);
-  sequences_ = new SequenceBar(window_, panel_);
+  auto* link = new FormLink(window_);
+  sequences_ = new SequenceBar(*link, *log_, panel_);
+  link->setParent(sequences_);  // the runner's, so it outlives it
+  connect(sequences_, &SequenceBar::RunningChanged, &window_, &TForm1::SetSequenceRunning);
   panel_->AddRow(sequences_);
   panel_->LogToFileSwitch()->setChecked(file_->On());
   connect(panel_->LogToFileSwitch(), &QCheckBox::toggled, this, &LogArea::SetToFile);

@@ -15,7 +15,7 @@
 #include <QObject>
 #include <functional>
 
-#include "window/caption_table.h"
+#include "window/form/caption_table.h"
 
 class QPushButton;
 class QStackedWidget;

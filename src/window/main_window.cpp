@@ -10,15 +10,15 @@
 
 #include "compose/key_vocabulary.h"
 #include "link/usb_link.h"
-#include "window/artwork.h"
-#include "window/control_caption.h"
-#include "window/history_keys.h"
-#include "window/layout_table.h"
-#include "window/log_file.h"
-#include "window/own_texts.h"
-#include "window/popup_combo_box.h"
-#include "window/radio_group.h"
-#include "window/sequence_bar.h"
+#include "window/form/artwork.h"
+#include "window/form/control_caption.h"
+#include "window/form/layout_table.h"
+#include "window/form/own_texts.h"
+#include "window/form/popup_combo_box.h"
+#include "window/form/radio_group.h"
+#include "window/log/log_file.h"
+#include "window/send/history_keys.h"
+#include "window/send/sequence_bar.h"
 
 namespace zrt::window {
 
@@ -76,11 +76,13 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
       share_(new ShareControl(
           {*session_, [this] { return ClientLineSettings(); }, say_, *status_, StatusBar()}, this)),
       replies_(*Edit("Edit3")),
-      sender_(new WindowSender({*session_, say_, messages_, replies_, *ports_, *Edit("Edit2"),
-                                [this](int source) { return Origin(source); }},
-                               this)),
+      sender_(
+          new WindowSender({*session_, say_, messages_, replies_, [this] { return ports_->Name(); },
+                            *Edit("Edit2"), [this](int source) { return Origin(source); }},
+                           this)),
       instrument_(new InstrumentControl(
-          {*this, *session_, say_, [this] { return ClientLineSettings(); },
+          {*this, [this]() -> SequenceBar& { return Sequences(); }, *session_, say_,
+           [this] { return ClientLineSettings(); },
            [this] {
              return ClientLineSettings().link == session::Interface::Usb ? UsbOpened() : PortOpen();
            }},

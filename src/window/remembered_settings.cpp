@@ -11,9 +11,9 @@
 #include <functional>
 #include <utility>
 
+#include "window/form/own_texts.h"
+#include "window/form/radio_group.h"
 #include "window/main_window.h"
-#include "window/own_texts.h"
-#include "window/radio_group.h"
 
 namespace zrt::window {
 namespace {

@@ -29,6 +29,7 @@ expected=(
   share/bash-completion/completions/zrt-send
   share/doc/zrt-panel/examples/step-frequency.zrt
   share/doc/zrt-panel/examples/sweep-setup.zrt
+  share/doc/zrt-panel/examples/limits.ini
   share/doc/zrt-panel/examples/zrt-serve.service
   share/doc/zrt-panel/copyright
   share/doc/zrt-panel/LICENSE

@@ -11,8 +11,8 @@
 #include <QTableWidget>
 
 #include "contrast.h"
-#include "window/log_view.h"
-#include "window/sequence_bar.h"
+#include "window/log/log_view.h"
+#include "window/send/sequence_bar.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {

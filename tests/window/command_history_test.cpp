@@ -1,5 +1,5 @@
 // Recalling sent lines as shells do.
-#include "window/command_history.h"
+#include "window/send/command_history.h"
 
 #include <gtest/gtest.h>
 

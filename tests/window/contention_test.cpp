@@ -12,8 +12,8 @@
 #include "serve/instrument_server.h"
 #include "serve/stream_socket.h"
 #include "sim/pty_instrument.h"
-#include "window/session_log.h"
-#include "window/share_control.h"
+#include "window/log/session_log.h"
+#include "window/port/share_control.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {

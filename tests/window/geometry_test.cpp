@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QRadioButton>
 
-#include "window/layout_table.h"
+#include "window/form/layout_table.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {

@@ -15,8 +15,8 @@
 #include "settings/output_shape.h"
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
-#include "window/instrument_view.h"
-#include "window/sequence_bar.h"
+#include "window/instrument/instrument_view.h"
+#include "window/send/sequence_bar.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {

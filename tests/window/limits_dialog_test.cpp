@@ -1,6 +1,6 @@
 // The limits as the operator types them: empty fields are no limit, a
 // point or the operator's own decimal sign, and a field that is no number.
-#include "window/limits_dialog.h"
+#include "window/instrument/limits_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "window/log_view.h"
+#include "window/log/log_view.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "window/log_panel.h"
-#include "window/session_log.h"
+#include "window/log/log_panel.h"
+#include "window/log/session_log.h"
 
 namespace zrt::window {
 namespace {

@@ -1,6 +1,6 @@
 // The operator's messages without a window: the error report's text and
 // the message queue.
-#include "window/operator_messages.h"
+#include "window/send/operator_messages.h"
 
 #include <gtest/gtest.h>
 

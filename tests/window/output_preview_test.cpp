@@ -1,7 +1,7 @@
 // The picture of the output, checked by its pixels: the periods of a sine,
 // its amplitude and offset to scale, a channel switched off flat, and a
 // dark palette.
-#include "window/output_preview.h"
+#include "window/instrument/output_preview.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The reply box's text through sends and blocks, on a clock of the test's own.
-#include "window/reply_flow.h"
+#include "window/send/reply_flow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Sequences run from the window against the simulated instrument and a
 // pseudo-terminal: the lines on the wire, Send held while a run goes, Stop
 // between frames, a refused file.
-#include "window/sequence_bar.h"
+#include "window/send/sequence_bar.h"
 
 #include <QApplication>
 #include <QDropEvent>

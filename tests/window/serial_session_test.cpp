@@ -23,7 +23,7 @@
 #include "pty_pair.h"
 #include "ser2net_server.h"
 #include "sim/pty_instrument.h"
-#include "window/operator_messages.h"
+#include "window/send/operator_messages.h"
 #include "window_fixture.h"
 
 namespace zrt::window {

@@ -1,6 +1,6 @@
 // The session's record without a window: how bytes read, the bound, and
 // the files it is saved to.
-#include "window/session_log.h"
+#include "window/log/session_log.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "window/log_file.h"
+#include "window/log/log_file.h"
 
 namespace zrt::window::testing {
 namespace {

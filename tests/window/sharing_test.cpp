@@ -13,8 +13,8 @@
 #include "serve/instrument_server.h"
 #include "serve/stream_socket.h"
 #include "sim/pty_instrument.h"
-#include "window/session_log.h"
-#include "window/share_control.h"
+#include "window/log/session_log.h"
+#include "window/port/share_control.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {
@@ -62,8 +62,8 @@ TEST_F(SharingTest, PyVisaAndTheOperatorShareTheInstrument) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 30000));
   EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
   EXPECT_EQ(client.readAllStandardOutput(), "1000Hz\n");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Get<QLineEdit>("Edit3")->text().contains("0"); },
-                              10000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Get<QLineEdit>("Edit3")->text().contains("0"); }, 10000));
   EXPECT_FALSE(Get<QLineEdit>("Edit3")->text().contains("Hz")) << "a client's reply in the box";
 
   // The client's lines and replies stand in the log with their origin.

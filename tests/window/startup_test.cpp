@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <QTabWidget>
 
-#include "window/deferred_memo.h"
+#include "window/form/deferred_memo.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {

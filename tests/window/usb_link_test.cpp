@@ -4,7 +4,7 @@
 
 #include "faulty_ch375.h"
 #include "sim/simulated_ch375.h"
-#include "window/operator_messages.h"
+#include "window/send/operator_messages.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {

@@ -17,9 +17,9 @@
 #include "compose/key_vocabulary.h"
 #include "fake_ch375.h"
 #include "link/usb_link.h"
-#include "window/control_caption.h"
+#include "window/form/control_caption.h"
+#include "window/form/radio_group.h"
 #include "window/main_window.h"
-#include "window/radio_group.h"
 
 // Readable failure messages for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -9,7 +9,7 @@
 #include <QtEndian>
 #include <cstdio>
 
-#include "window/artwork.h"
+#include "window/form/artwork.h"
 
 namespace {
 

@@ -1,0 +1,183 @@
+#include "window/instrument/instrument_control.h"
+
+#include <QDir>
+#include <QFile>
+#include <QInputDialog>
+#include <QMenu>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "settings/preset.h"
+#include "window/form/own_texts.h"
+#include "window/instrument/instrument_view.h"
+#include "window/instrument/limits_dialog.h"
+#include "window/instrument/setting_text.h"
+#include "window/send/announcer.h"
+#include "window/send/sequence_bar.h"
+
+namespace zrt::window {
+namespace {
+
+constexpr char kPresetSuffix[] = ".zrt";
+
+}  // namespace
+
+InstrumentControl::InstrumentControl(Parts parts, QObject* parent)
+    : QObject(parent),
+      parts_(std::move(parts)),
+      readBack_(parts_.session, kSource, parts_.settings) {
+  connect(&parts_.session, &session::LineSession::KnownChanged, this, &InstrumentControl::Refresh);
+  connect(&readBack_, &session::ReadBackRun::Asking, this, [this](int index, int total) {
+    progress_ = {index + 1, total};
+    ShowProgress();
+  });
+  connect(&readBack_, &session::ReadBackRun::Finished, this,
+          [this](int answered, int asked, bool completed) {
+            progress_ = {asked, progress_.of, answered, true, completed};
+            ShowProgress();
+            parts_.say.Event(
+                {}, TextIn(completed ? OwnText::ReadBackDone : OwnText::ReadBackStopped, language_)
+                        .arg(answered)
+                        .arg(asked));
+          });
+}
+
+QWidget* InstrumentControl::MakeView(QWidget* parent) {
+  view_ = new InstrumentView(parent);
+  view_->ApplyLanguage(language_);
+  connect(view_, &InstrumentView::ReadBackClicked, this, &InstrumentControl::ReadBack);
+  connect(view_, &InstrumentView::StopClicked, this, &InstrumentControl::StopReadBack);
+  connect(view_, &InstrumentView::SavePresetClicked, this, &InstrumentControl::AskForPresetName);
+  connect(view_, &InstrumentView::LimitsClicked, this, &InstrumentControl::AskForLimits);
+  connect(view_, &InstrumentView::PresetsOpening, this, &InstrumentControl::FillPresetMenu);
+  Refresh();
+  return view_;
+}
+
+void InstrumentControl::ShowProgress() {
+  if (!view_ || progress_.of == 0) return;
+  if (!progress_.over) {
+    return view_->ShowProgress(
+        TextIn(OwnText::ReadBackProgress, language_).arg(progress_.at).arg(progress_.of), true);
+  }
+  view_->ShowProgress(
+      TextIn(progress_.completed ? OwnText::ReadBackDone : OwnText::ReadBackStopped, language_)
+          .arg(progress_.answered)
+          .arg(progress_.at),
+      false);
+}
+
+void InstrumentControl::Refresh() {
+  if (view_) view_->Show(parts_.session.Known(), Limits());
+}
+
+void InstrumentControl::ReadBack() {
+  if (!parts_.linkOpen()) {
+    return parts_.say.Tell({OperatorMessage::Kind::Notice,
+                            parts_.say.Title(),
+                            TextIn(OwnText::ReadBackNoLink, language_),
+                            {}});
+  }
+  readBack_.Start();
+}
+
+void InstrumentControl::SetLimits(const settings::Limits& limits) {
+  if (limits == Limits()) return;
+  parts_.session.SetLimits(limits);
+  parts_.say.Event({}, TextIn(OwnText::LimitsSet, language_)
+                           .arg("A: " + LimitsText(limits.a, language_) +
+                                "; B: " + LimitsText(limits.b, language_)));
+  Refresh();
+  emit LimitsChanged(limits);
+}
+
+void InstrumentControl::AskForLimits() {
+  auto* dialog = new LimitsDialog(Limits(), language_, &parts_.window);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this,
+          [this, dialog] { SetLimits(std::get<settings::Limits>(dialog->Entered())); });
+  dialog->open();
+}
+
+QString InstrumentControl::PresetFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+         "/zrt-panel/presets";
+}
+
+QStringList InstrumentControl::Presets() const {
+  QStringList names;
+  for (const QFileInfo& file : QDir(PresetFolder())
+                                   .entryInfoList({QString("*") + kPresetSuffix}, QDir::Files,
+                                                  QDir::Name | QDir::IgnoreCase)) {
+    names << file.completeBaseName();
+  }
+  return names;
+}
+
+// A name is kept to what every system takes in a file's name.
+QString InstrumentControl::PresetPath(const QString& name) const {
+  QString safe = name.trimmed();
+  static const QString kRefused = R"(<>:"/\|?*)";
+  for (QChar& c : safe) {
+    if (kRefused.contains(c) || c.unicode() < 0x20) c = '_';
+  }
+  return PresetFolder() + "/" + safe + kPresetSuffix;
+}
+
+bool InstrumentControl::SavePreset(const QString& name) {
+  const QString path = PresetPath(name);
+  QSaveFile file(path);
+  const bool saved =
+      QDir().mkpath(PresetFolder()) && file.open(QIODevice::WriteOnly) &&
+      file.write(QByteArray::fromStdString(settings::PresetText(
+          parts_.session.Known(), parts_.settings().address.toStdString(), name.toStdString()))) >=
+          0 &&
+      file.commit();
+  if (saved) {
+    parts_.say.Event({},
+                     TextIn(OwnText::PresetSaved, language_).arg(QDir::toNativeSeparators(path)));
+  } else {
+    parts_.say.Tell({OperatorMessage::Kind::Notice,
+                     parts_.say.Title(),
+                     TextIn(OwnText::PresetNotSaved, language_)
+                         .arg(QDir::toNativeSeparators(path), file.errorString()),
+                     {}});
+  }
+  return saved;
+}
+
+void InstrumentControl::AskForPresetName() {
+  bool ok = false;
+  const QString name =
+      QInputDialog::getText(&parts_.window, TextIn(OwnText::SavePreset, language_),
+                            TextIn(OwnText::PresetName, language_), QLineEdit::Normal, {}, &ok);
+  if (ok && !name.trimmed().isEmpty()) SavePreset(name);
+}
+
+void InstrumentControl::RunPreset(const QString& name) {
+  SequenceBar& sequences = parts_.sequences();
+  auto once = std::make_shared<QMetaObject::Connection>();
+  *once = connect(&sequences, &SequenceBar::LoadFinished, this, [&sequences, once](bool taken) {
+    disconnect(*once);
+    if (taken) sequences.Run();
+  });
+  if (!sequences.Load(PresetPath(name))) disconnect(*once);
+}
+
+void InstrumentControl::FillPresetMenu() {
+  QMenu* menu = view_->PresetMenu();
+  menu->clear();
+  const QStringList names = Presets();
+  if (names.isEmpty()) menu->addAction(TextIn(OwnText::NoPresets, language_))->setEnabled(false);
+  for (const QString& name : names) {
+    menu->addAction(name, this, [this, name] { RunPreset(name); });
+  }
+}
+
+void InstrumentControl::ApplyLanguage(Language language) {
+  language_ = language;
+  if (view_) view_->ApplyLanguage(language);
+  ShowProgress();
+}
+
+}  // namespace zrt::window

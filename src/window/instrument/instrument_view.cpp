@@ -1,0 +1,211 @@
+#include "window/instrument/instrument_view.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "settings/output_shape.h"
+#include "settings/read_back.h"
+#include "window/form/own_texts.h"
+#include "window/instrument/output_preview.h"
+#include "window/instrument/setting_text.h"
+
+namespace zrt::window {
+namespace {
+
+using settings::ChannelQuantity;
+
+constexpr std::pair<ChannelQuantity, OwnText> kRowNames[] = {
+    {ChannelQuantity::Frequency, OwnText::ViewFrequency},
+    {ChannelQuantity::Amplitude, OwnText::ViewAmplitude},
+    {ChannelQuantity::Offset, OwnText::ViewOffset},
+    {ChannelQuantity::Duty, OwnText::ViewDuty},
+    {ChannelQuantity::Phase, OwnText::ViewPhase},
+    {ChannelQuantity::Waveform, OwnText::ViewWaveform},
+    {ChannelQuantity::Output, OwnText::ViewOutput},
+    {ChannelQuantity::Harmonic, OwnText::ViewHarmonic},
+};
+
+// The spans the picture may be given, besides two periods.
+constexpr double kSpans[] = {10e-6, 100e-6, 1e-3, 10e-3, 100e-3, 1.0};
+
+OwnText NameOf(ChannelQuantity quantity) {
+  for (const auto& [which, text] : kRowNames) {
+    if (which == quantity) return text;
+  }
+  return OwnText::ViewItem;
+}
+
+bool InChannelRows(const settings::Setting& setting) {
+  if (setting.function != "CHA" && setting.function != "CHB") return false;
+  if (setting.item == settings::kShapeItem) return true;
+  for (const settings::ChannelRow& row : settings::ChannelRows()) {
+    if (setting.item == (setting.function == "CHA" ? row.a : row.b)) return true;
+  }
+  return false;
+}
+
+// A channel's waveform: its number, or its own command when that came later.
+const settings::Setting* Waveform(const settings::InstrumentSettings& known,
+                                  std::string_view function, std::string_view item) {
+  const settings::Setting* number = known.Find(function, item);
+  const settings::Setting* shape = known.Find(function, settings::kShapeItem);
+  if (shape && shape->Current() && (!number || shape->changed > number->changed)) return shape;
+  return number;
+}
+
+}  // namespace
+
+InstrumentView::InstrumentView(QWidget* parent)
+    : QWidget(parent),
+      readBack_(new QPushButton(this)),
+      stop_(new QPushButton(this)),
+      progress_(new QLabel(this)),
+      savePreset_(new QPushButton(this)),
+      presetButton_(new QToolButton(this)),
+      presets_(new QMenu(this)),
+      limits_(new QPushButton(this)),
+      table_(new QTableWidget(this)),
+      preview_(new OutputPreview(this)),
+      span_(new QComboBox(this)) {
+  setObjectName("InstrumentView");
+  readBack_->setObjectName("ReadBack");
+  stop_->setObjectName("ReadBackStop");
+  progress_->setObjectName("ReadBackProgress");
+  savePreset_->setObjectName("SavePreset");
+  presetButton_->setObjectName("Presets");
+  presets_->setObjectName("PresetMenu");
+  limits_->setObjectName("LimitsButton");
+  table_->setObjectName("InstrumentTable");
+  span_->setObjectName("PreviewSpan");
+  span_->addItem({}, 0.0);
+  for (double seconds : kSpans) span_->addItem(Seconds(seconds), seconds);
+  stop_->setEnabled(false);
+  progress_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  presetButton_->setMenu(presets_);
+  presetButton_->setPopupMode(QToolButton::InstantPopup);
+  table_->setColumnCount(3);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->horizontalHeader()->setStretchLastSection(true);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(readBack_);
+  buttons->addWidget(stop_);
+  buttons->addWidget(progress_, 1);
+  for (QWidget* button : std::initializer_list<QWidget*>{savePreset_, presetButton_, limits_}) {
+    buttons->addWidget(button);
+  }
+  auto* picture = new QVBoxLayout;
+  picture->addWidget(preview_, 1);
+  picture->addWidget(span_, 0, Qt::AlignRight);
+  auto* body = new QHBoxLayout;
+  body->addWidget(table_, 3);
+  body->addLayout(picture, 2);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addLayout(buttons);
+  layout->addLayout(body, 1);
+
+  connect(readBack_, &QPushButton::clicked, this, &InstrumentView::ReadBackClicked);
+  connect(stop_, &QPushButton::clicked, this, &InstrumentView::StopClicked);
+  connect(savePreset_, &QPushButton::clicked, this, &InstrumentView::SavePresetClicked);
+  connect(limits_, &QPushButton::clicked, this, &InstrumentView::LimitsClicked);
+  connect(presets_, &QMenu::aboutToShow, this, &InstrumentView::PresetsOpening);
+  connect(span_, &QComboBox::currentIndexChanged, this,
+          [this] { preview_->SetSpan(span_->currentData().toDouble()); });
+}
+
+void InstrumentView::Show(const settings::InstrumentSettings& known,
+                          const settings::Limits& limits) {
+  known_ = known;
+  limitsShown_ = limits;
+  Refill();
+}
+
+void InstrumentView::ShowProgress(const QString& text, bool running) {
+  progress_->setText(text);
+  readBack_->setEnabled(!running);
+  stop_->setEnabled(running);
+}
+
+void InstrumentView::ApplyLanguage(Language language) {
+  language_ = language;
+  readBack_->setText(TextIn(OwnText::ReadBackButton, language));
+  stop_->setText(TextIn(OwnText::ReadBackStop, language));
+  savePreset_->setText(TextIn(OwnText::SavePreset, language));
+  presetButton_->setText(TextIn(OwnText::Presets, language));
+  limits_->setText(TextIn(OwnText::LimitsButton, language));
+  span_->setItemText(0, TextIn(OwnText::PreviewTwoPeriods, language));
+  table_->setHorizontalHeaderLabels({TextIn(OwnText::ViewItem, language),
+                                     TextIn(OwnText::ViewChannelA, language),
+                                     TextIn(OwnText::ViewChannelB, language)});
+  preview_->ApplyLanguage(language);
+  Refill();
+}
+
+void InstrumentView::Refill() {
+  struct Row {
+    QString name;
+    QString a;
+    QString b;
+    bool differs = false;
+    bool stale = false;
+  };
+  std::vector<Row> rows;
+  const auto text = [&](const settings::Setting* setting) {
+    return SettingText(setting, language_);
+  };
+  for (const settings::ChannelRow& row : settings::ChannelRows()) {
+    const bool wave = row.quantity == ChannelQuantity::Waveform;
+    const settings::Setting* a = row.a.empty() ? nullptr
+                                 : wave        ? Waveform(known_, "CHA", row.a)
+                                               : known_.Find("CHA", row.a);
+    const settings::Setting* b = row.b.empty() ? nullptr
+                                 : wave        ? Waveform(known_, "CHB", row.b)
+                                               : known_.Find("CHB", row.b);
+    rows.push_back({TextIn(NameOf(row.quantity), language_), row.a.empty() ? "—" : text(a),
+                    row.b.empty() ? "—" : text(b), (a && a->Disagrees()) || (b && b->Disagrees()),
+                    (a && a->stale) || (b && b->stale)});
+  }
+  // The other functions' items, each in its channel's column.
+  for (const settings::Setting& setting : known_.All()) {
+    if (InChannelRows(setting)) continue;
+    const QString name = QString::fromStdString(setting.function + ":" + setting.item);
+    const bool b = setting.function == "CHB" || setting.function == "BBURST";
+    rows.push_back({name, b ? QString() : text(&setting), b ? text(&setting) : QString(),
+                    setting.Disagrees(), setting.stale});
+  }
+  rows.push_back({TextIn(OwnText::ViewLimits, language_), LimitsText(limitsShown_.a, language_),
+                  LimitsText(limitsShown_.b, language_)});
+
+  table_->setRowCount(static_cast<int>(rows.size()));
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const Row& row = rows[static_cast<std::size_t>(r)];
+    const QString cells[] = {row.name, row.a, row.b};
+    for (int column = 0; column < 3; ++column) {
+      auto* item = new QTableWidgetItem(cells[column]);
+      item->setToolTip(cells[column]);
+      if (row.differs) {  // marked by the font, which every palette shows
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+      }
+      // Kept for what it was, greyed as the palette greys what does not count.
+      if (row.stale && column > 0) {
+        item->setForeground(table_->palette().brush(QPalette::Disabled, QPalette::Text));
+      }
+      table_->setItem(r, column, item);
+    }
+  }
+  preview_->Show(settings::OutputOf(known_, 'A'), settings::OutputOf(known_, 'B'));
+}
+
+}  // namespace zrt::window

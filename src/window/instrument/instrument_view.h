@@ -1,0 +1,71 @@
+// The "Instrument" page below the window: both channels side by side, a
+// row per item (frequency, amplitude, offset, duty cycle, phase, waveform,
+// output, harmonic), then the other functions' items that are known, then
+// each channel's limits; each value with where it came from. Beside them,
+// the picture of the output. Above, Read back with its progress and Stop,
+// Save preset…, the presets' menu and Limits…; below the picture, the time
+// it spans (two periods of the slower channel, or one chosen). It only
+// shows and asks:
+// what the buttons do is the window's.
+#pragma once
+
+#include <QWidget>
+
+#include "settings/instrument_settings.h"
+#include "settings/limits.h"
+#include "window/form/caption_table.h"
+
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTableWidget;
+class QToolButton;
+
+namespace zrt::window {
+
+class OutputPreview;
+
+class InstrumentView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit InstrumentView(QWidget* parent = nullptr);
+
+  // What is known and the limits, as they stand now.
+  void Show(const settings::InstrumentSettings& known, const settings::Limits& limits);
+  // Where a read back stands ("7 of 14"), and whether one runs.
+  void ShowProgress(const QString& text, bool running);
+  void ApplyLanguage(Language language);
+
+  QTableWidget* Table() const { return table_; }
+  OutputPreview* Preview() const { return preview_; }
+  QMenu* PresetMenu() const { return presets_; }
+
+ signals:
+  void ReadBackClicked();
+  void StopClicked();
+  void SavePresetClicked();
+  void LimitsClicked();
+  // The presets' menu is about to show: it is to be filled.
+  void PresetsOpening();
+
+ private:
+  void Refill();
+
+  QPushButton* readBack_;
+  QPushButton* stop_;
+  QLabel* progress_;
+  QPushButton* savePreset_;
+  QToolButton* presetButton_;
+  QMenu* presets_;
+  QPushButton* limits_;
+  QTableWidget* table_;
+  OutputPreview* preview_;
+  QComboBox* span_;
+  Language language_ = Language::English;
+  settings::InstrumentSettings known_;
+  settings::Limits limitsShown_;
+};
+
+}  // namespace zrt::window

@@ -1,0 +1,22 @@
+// How the instrument view words a setting: its value, where it came from
+// (set, acknowledged or not, read back and when, unknown), an item that
+// did not answer, and a value read back that differs from the one set;
+// and a channel's limits.
+#pragma once
+
+#include <QString>
+
+#include "settings/instrument_settings.h"
+#include "settings/limits.h"
+#include "window/form/caption_table.h"
+
+namespace zrt::window {
+
+// "1000Hz (set)", "5000HZ (read back 11:40:02; differs from 1000Hz as set)",
+// "unknown"; `setting` may be nullptr.
+QString SettingText(const settings::Setting* setting, Language language);
+
+// "≤ 10 MHz, ≤ 5 Vpp, -3 V … 3 V", or "none".
+QString LimitsText(const settings::ChannelLimits& limits, Language language);
+
+}  // namespace zrt::window

@@ -1,0 +1,137 @@
+#include "window/port/share_control.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QStatusBar>
+#include <utility>
+
+#include "serve/instrument_server.h"
+#include "serve/listen_address.h"
+#include "window/form/own_texts.h"
+#include "window/port/status_line.h"
+#include "window/send/announcer.h"
+
+namespace zrt::window {
+
+namespace {
+
+using Kind = serve::ServerEvent::Kind;
+
+// What the log says of each thing the server does.
+constexpr std::pair<Kind, OwnText> kEventTexts[] = {
+    {Kind::Listening, OwnText::ShareListening},
+    {Kind::Connected, OwnText::ShareConnected},
+    {Kind::Disconnected, OwnText::ShareDisconnected},
+    {Kind::NotReading, OwnText::ShareNotReading},
+    {Kind::TooMany, OwnText::ShareTooMany},
+    {Kind::TooLong, OwnText::ShareTooLong},
+    {Kind::Replaced, OwnText::ShareReplaced},
+    {Kind::NoByte, OwnText::ShareNoByte},
+    {Kind::ControlByte, OwnText::ShareControlByte},
+    {Kind::AcceptFailed, OwnText::ShareAcceptFailed},
+    {Kind::NotSent, OwnText::ShareNotSent},
+    {Kind::BadSettings, OwnText::ShareBadSettings},
+    {Kind::LinkLost, OwnText::ShareLinkLost},
+    {Kind::HeldTooLong, OwnText::ShareHeldTooLong},
+    {Kind::Stopped, OwnText::ShareStopped},
+};
+
+}  // namespace
+
+ShareControl::ShareControl(Parts parts, QObject* parent)
+    : QObject(parent),
+      parts_(std::move(parts)),
+      toggle_(new QCheckBox(parts_.bar.parentWidget())),
+      pane_(new QLabel(parts_.bar.parentWidget())) {
+  toggle_->setObjectName("ShareToggle");
+  pane_->setObjectName("SharePane");
+  pane_->hide();
+  parts_.bar.addPermanentWidget(toggle_);
+  parts_.bar.addPermanentWidget(pane_);
+  connect(toggle_, &QCheckBox::toggled, this, &ShareControl::SetOn);
+}
+
+bool ShareControl::On() const { return server_ && server_->Listening(); }
+
+QString ShareControl::Address() const {
+  const std::uint16_t port = On() ? server_->Port() : port_;  // the one picked, for 0
+  return serve::ListenAddressText(host_, port);
+}
+
+void ShareControl::SetAddress(const QString& host, std::uint16_t port) {
+  host_ = host;
+  port_ = port;
+  ApplyLanguage(parts_.say.CurrentLanguage());
+  if (On()) SetOn(true);  // again, on the new address
+}
+
+void ShareControl::SetOn(bool on) {
+  if (on && !server_) {
+    server_ = new serve::InstrumentServer(parts_.session, parts_.settings, this);
+    connect(server_, &serve::InstrumentServer::Event, this, &ShareControl::Say);
+    connect(server_, &serve::InstrumentServer::ClientsChanged, this, &ShareControl::ShowClients);
+  }
+  if (on) {
+    try {
+      server_->Listen(host_.toStdString(), port_);
+    } catch (const serve::NetError& error) {
+      const QString said = TextIn(OwnText::ShareFailed, parts_.say.CurrentLanguage())
+                               .arg(Address(), QString::fromStdString(error.what()));
+      parts_.status.Note(said);
+      parts_.say.Event({}, said);
+    }
+  } else if (server_) {
+    server_->Stop();
+  }
+  const QSignalBlocker quiet(toggle_);  // comes back here otherwise
+  toggle_->setChecked(On());
+  ApplyLanguage(parts_.say.CurrentLanguage());
+  emit Changed(On());
+}
+
+QString ShareControl::Origin(int source) const {
+  return server_ ? server_->Origin(source) : QString();
+}
+
+void ShareControl::Say(const serve::ServerEvent& event) {
+  const Language language = parts_.say.CurrentLanguage();
+  OwnText which = OwnText::ShareStopped;
+  for (const auto& [kind, text] : kEventTexts) {
+    if (kind == event.kind) which = text;
+  }
+  if (event.kind == Kind::Listening && event.count) which = OwnText::ShareListeningOpen;
+  if (event.kind == Kind::BeyondLimit) {
+    return parts_.say.Event(event.origin,
+                            TextIn(OwnText::LineNotSent, language)
+                                .arg(event.text, QString::fromStdString(settings::Describe(
+                                                     *event.breach, static_cast<int>(language)))));
+  }
+  QString said = TextIn(which, language);
+  if (said.contains("%2")) {
+    said = said.arg(event.text, QString::number(event.count));
+  } else if (said.contains("%1")) {
+    said = event.text.isEmpty() ? said.arg(event.count) : said.arg(event.text);
+  }
+  const bool dropping = event.kind == Kind::Disconnected || event.kind == Kind::NotReading ||
+                        event.kind == Kind::LinkLost;
+  if (dropping && event.count)
+    said += "; " + TextIn(OwnText::ShareDropped, language).arg(event.count);
+  parts_.say.Event(event.origin, said);
+}
+
+void ShareControl::ShowClients() {
+  pane_->setVisible(On());
+  if (!On()) return;
+  const bool open = !serve::IsLoopback(host_.toStdString());
+  pane_->setText(
+      TextIn(open ? OwnText::SharePaneOpen : OwnText::SharePane, parts_.say.CurrentLanguage())
+          .arg(server_->Clients()));
+  pane_->setToolTip(Address());
+}
+
+void ShareControl::ApplyLanguage(Language language) {
+  toggle_->setText(TextIn(OwnText::ShareToggle, language).arg(Address()));
+  ShowClients();
+}
+
+}  // namespace zrt::window
