@@ -64,7 +64,7 @@ PaintTimes Paint(int paints) {
   zrt::settings::InstrumentSettings known;
   for (const char* line : {"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp", "CHA:AOFFS:0.5Vdc", "CHB:BFREQ:3.3kHz",
                            "CHB:VPP:1Vpp", "CHB:SQUAR"}) {
-    known.Took(line, "OK\n");
+    known.RecordReply(line, "OK\n");
   }
   zrt::window::OutputPreview preview;
   preview.resize(420, 260);

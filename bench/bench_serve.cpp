@@ -65,7 +65,7 @@ void RunFor(int ms, const std::function<void(const std::function<void()>&)>& arm
 
 // Reads what the client has been sent until it holds `lines` line feeds;
 // when the last of them came.
-Clock::time_point ReadLines(const serve::StreamSocket& client, int lines, QByteArray& got) {
+Clock::time_point ReadLines(const net::StreamSocket& client, int lines, QByteArray& got) {
   Clock::time_point when{};
   QSocketNotifier readable(client.Native(), QSocketNotifier::Read);
   RunFor(30000, [&](const std::function<void()>& quit) {
@@ -92,7 +92,7 @@ struct Bench {
     QObject::connect(&session, &session::LineSession::Received,
                      [this](int, const QByteArray&) { lastBlock = Clock::now(); });
   }
-  serve::StreamSocket Connect() { return serve::StreamSocket::Connect("127.0.0.1", server.Port()); }
+  net::StreamSocket Connect() { return net::StreamSocket::Connect("127.0.0.1", server.Port()); }
   sim::PtyInstrument instrument;
   link::TComm comm;
   session::LineSession session{&comm, nullptr};
@@ -111,7 +111,7 @@ double Overhead(Bench& bench, int runs) {
     direct += Ms(bench.frames.front().second - start);
     RunFor(1000);  // its reply, and its end, before the next source's line
   }
-  const serve::StreamSocket client = bench.Connect();
+  const net::StreamSocket client = bench.Connect();
   double served = 0;
   for (int i = 0; i < runs; ++i) {
     bench.frames.clear();
@@ -127,7 +127,7 @@ double Overhead(Bench& bench, int runs) {
 
 // The most frames before one client's next line, with 8 sending at once.
 int Fairness(Bench& bench, int lines) {
-  std::vector<serve::StreamSocket> clients;
+  std::vector<net::StreamSocket> clients;
   for (int i = 0; i < 8; ++i) clients.push_back(bench.Connect());
   RunFor(500);  // all connected
   bench.frames.clear();
@@ -157,8 +157,8 @@ double IdleWakeups(int seconds) {
 }
 
 double FloodGrowthMb(Bench& bench, int seconds) {
-  const serve::StreamSocket flood = bench.Connect();
-  const serve::StreamSocket other = bench.Connect();
+  const net::StreamSocket flood = bench.Connect();
+  const net::StreamSocket other = bench.Connect();
   const long before = app::ResidentKilobytes();
   const QByteArray chunk = QByteArray("88A1V\n").repeated(1000);
   QElapsedTimer clock;

@@ -90,7 +90,7 @@ int CheckLimits(const std::vector<sequence::Step>& steps, const settings::Limits
       return Fail(cli::kUsage, source + ":" + QString::number(step.line) + ": not sent: " +
                                    QString::fromStdString(settings::Describe(*breach)));
     }
-    known.Took(line, "OK");
+    known.RecordReply(line, "OK");
   }
   return cli::kSent;
 }

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   const cli::ServeOptions& options = std::get<cli::ServeOptions>(parsed);
   auto opening = cli::OpenLink(options.link);
   if (const auto* exit = std::get_if<cli::Exit>(&opening)) {
-    return Fail(exit->status == cli::kUsage ? cli::kServeUsage : cli::kServeCannotOpen, exit->text);
+    return Fail(exit->status == cli::kUsage ? cli::kUsage : cli::kCannotOpen, exit->text);
   }
   cli::OpenedLink& opened = std::get<cli::OpenedLink>(opening);
   cli::AddressedLink& link = *opened.link;
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     log(portName, QString("not back within %1 s: ending (%2)")
                       .arg(options.reopenWithin.count())
                       .arg(whyNotOpen.isEmpty() ? QString("it did not come back") : whyNotOpen));
-    QCoreApplication::exit(cli::kServeCannotOpen);
+    QCoreApplication::exit(cli::kCannotOpen);
   });
   // A frame the instrument held back too long is given up with the port,
   // and what waited in it: the port is opened afresh for the next lines.
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     if (!serial) return;
     if (!open(portName)) {
       log(portName, "cannot be opened again: " + whyNotOpen);
-      return QCoreApplication::exit(cli::kServeCannotOpen);
+      return QCoreApplication::exit(cli::kCannotOpen);
     }
     log(portName, "opened afresh");
   });
@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
 
   try {
     server.Listen(options.listenHost.toStdString(), options.listenPort);
-  } catch (const serve::NetError& error) {
-    return Fail(cli::kServeCannotListen, QString::fromStdString(error.what()));
+  } catch (const net::NetError& error) {
+    return Fail(cli::kCannotListen, QString::fromStdString(error.what()));
   }
 
   // A stop waits for the frame going out, which the hold limit bounds.

@@ -4,6 +4,11 @@
 
 namespace zrt::cli {
 
+namespace {
+
+// When arguments[i] is one of the link's options, takes it (and its value,
+// moving i past it) into `choice` and says true; `problem` is set when its
+// value is missing, or when the limits file is refused.
 bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
                     std::optional<QString>& problem) {
   const QString& arg = arguments[i];
@@ -45,6 +50,40 @@ bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
     return true;
   }
   return false;
+}
+
+}  // namespace
+
+OptionReader::OptionReader(const QStringList& arguments, QString program, QString help,
+                           QString version)
+    : arguments_(arguments),
+      program_(std::move(program)),
+      help_(std::move(help)),
+      version_(std::move(version)) {}
+
+bool OptionReader::Next() { return ++i_ < arguments_.size(); }
+
+std::optional<QString> OptionReader::Value() {
+  if (i_ + 1 >= arguments_.size()) return std::nullopt;
+  return arguments_[++i_];
+}
+
+bool OptionReader::TakeShared(LinkChoice& link, std::optional<Exit>& exit) {
+  const QString& arg = Argument();
+  if (arg == "--help" || arg == "-h") {
+    exit = Exit{0, help_};
+  } else if (arg == "--version") {
+    exit = Exit{0, program_ + " " + version_ + "\n"};
+  } else {
+    std::optional<QString> problem;
+    if (!TakeLinkOption(arguments_, i_, link, problem)) return false;
+    if (problem) exit = Usage(*problem);
+  }
+  return true;
+}
+
+Exit OptionReader::Usage(const QString& problem) const {
+  return {2, program_ + ": " + problem + "\nTry '" + program_ + " --help'.\n"};
 }
 
 std::optional<QString> LinkProblem(const LinkChoice& choice) {

@@ -23,24 +23,8 @@ struct SendOptions {
 };
 
 // What the arguments ask for: options to send with, or a text to print
-// and the status to exit with (help: 0; a usage error: 2).
-struct Exit {
-  int status;
-  QString text;
-};
+// and the status to exit with.
 std::variant<SendOptions, Exit> ParseSendOptions(const QStringList& arguments);
-
-extern const char* const kSendHelp;
-
-// The exit statuses, as the help and the man page give them.
-enum SendStatus {
-  kSent = 0,
-  kUnanswered = 1,
-  kUsage = 2,
-  kCannotOpen = 3,
-  kGone = 4,
-  kHeldTooLong = 5,
-};
 
 // Puts standard output in binary mode where the system has a text mode
 // (Windows), so that the replies' bytes go out as they came.

@@ -8,7 +8,6 @@
 #include <variant>
 
 #include "cli/link_options.h"
-#include "cli/send_options.h"
 #include "serve/line_splitter.h"
 
 namespace zrt::cli {
@@ -23,15 +22,5 @@ struct ServeOptions {
 };
 
 std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments);
-
-extern const char* const kServeHelp;
-
-// The exit statuses, as the help and the man page give them.
-enum ServeStatus {
-  kServeStopped = 0,
-  kServeUsage = 2,
-  kServeCannotOpen = 3,
-  kServeCannotListen = 6,
-};
 
 }  // namespace zrt::cli

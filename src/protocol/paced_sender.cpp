@@ -37,13 +37,13 @@ void PacedSender::ByteLeft() {
 }
 
 void PacedSender::HandOverNext() {
-  if (next_ == frame_.size()) return Finish(true);
-  if (!sink_(frame_[next_])) return Finish(false);
+  if (next_ == frame_.size()) return EndFrame(true);
+  if (!sink_(frame_[next_])) return EndFrame(false);
   ++next_;
   awaitingLeave_ = true;
 }
 
-void PacedSender::Finish(bool everyByteHandedOver) {
+void PacedSender::EndFrame(bool everyByteHandedOver) {
   Cancel();
   emit Finished(everyByteHandedOver);
 }

@@ -44,7 +44,7 @@ class PacedSender : public QObject {
 
  private:
   void HandOverNext();
-  void Finish(bool everyByteHandedOver);
+  void EndFrame(bool everyByteHandedOver);
 
   const std::chrono::milliseconds interval_;
   QTimer timer_;

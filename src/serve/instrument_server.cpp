@@ -72,7 +72,7 @@ QString Describe(const ServerEvent& event) {
 struct InstrumentServer::Client {
   int source;
   QString origin;
-  StreamSocket socket;
+  net::StreamSocket socket;
   QSocketNotifier* reading;  // children of the server
   QSocketNotifier* writing;
   LineSplitter splitter;
@@ -164,13 +164,13 @@ InstrumentServer::~InstrumentServer() {
 
 void InstrumentServer::Listen(const std::string& host, std::uint16_t port) {
   Stop();
-  listener_ = StreamSocket::Listen(host, port);
+  listener_ = net::StreamSocket::Listen(host, port);
   host_ = host;
   port_ = listener_.LocalPort();
   accepting_ = new QSocketNotifier(listener_.Native(), QSocketNotifier::Read, this);
   connect(accepting_, &QSocketNotifier::activated, this, &InstrumentServer::Accept);
   const QString address = ListenAddressText(QString::fromStdString(host), port_);
-  emit Event({ServerEvent::Kind::Listening, {}, address, IsLoopback(host) ? 0 : 1});
+  emit Event({ServerEvent::Kind::Listening, {}, address, net::IsLoopback(host) ? 0 : 1});
 }
 
 void InstrumentServer::Stop() {
@@ -202,7 +202,7 @@ void InstrumentServer::Accept() {
   for (;;) {
     std::string peer;
     std::string failure;
-    StreamSocket socket = listener_.Accept(peer, &failure);
+    net::StreamSocket socket = listener_.Accept(peer, &failure);
     if (!failure.empty()) return AcceptFailed(failure);
     if (!socket) return;
     acceptTrouble_ = false;
@@ -272,8 +272,8 @@ InstrumentServer::Client* InstrumentServer::IdleLongest() const {
 void InstrumentServer::Readable(Client& client) {
   std::array<char, kReadChunk> bytes;
   const std::ptrdiff_t got = client.socket.Read(bytes.data(), bytes.size());
-  if (got == StreamSocket::kWouldBlock) return;
-  if (got == StreamSocket::kFailed) return Drop(client);
+  if (got == net::StreamSocket::kWouldBlock) return;
+  if (got == net::StreamSocket::kFailed) return Drop(client);
   if (got == 0) {
     // Done sending (a pipe through socat, say): what it sent is still
     // served, a last line without its line feed too, and it is closed once
@@ -282,7 +282,7 @@ void InstrumentServer::Readable(Client& client) {
     client.sendingEnded = true;
     client.reading->setEnabled(false);
     emit ClientsChanged(Clients());
-    if (auto last = client.splitter.Finish()) TakePiece(client, std::move(*last));
+    if (auto last = client.splitter.LineAtEnd()) TakePiece(client, std::move(*last));
     if (!client.socket) return;
     SubmitNext(client);
     return CloseWhenServed(client);
@@ -371,8 +371,8 @@ void InstrumentServer::Flush(Client& client) {
   while (!client.output.isEmpty()) {
     const std::ptrdiff_t put = client.socket.Write(client.output.constData(),
                                                    static_cast<std::size_t>(client.output.size()));
-    if (put == StreamSocket::kFailed) return Drop(client);
-    if (put == StreamSocket::kWouldBlock) break;
+    if (put == net::StreamSocket::kFailed) return Drop(client);
+    if (put == net::StreamSocket::kWouldBlock) break;
     client.output.remove(0, put);
   }
   if (client.output.size() > kOutputLimit) {

@@ -41,8 +41,8 @@
 #include <string>
 #include <vector>
 
+#include "net/stream_socket.h"
 #include "serve/line_splitter.h"
-#include "serve/stream_socket.h"
 #include "session/line_session.h"
 
 class QSocketNotifier;
@@ -143,7 +143,7 @@ class InstrumentServer : public QObject {
 
   session::LineSession& session_;
   std::function<session::LineSettings()> settings_;
-  StreamSocket listener_;
+  net::StreamSocket listener_;
   QSocketNotifier* accepting_ = nullptr;  // a child, while listening
   std::string host_;
   std::uint16_t port_ = 0;

@@ -25,7 +25,7 @@ std::vector<LineSplitter::Piece> LineSplitter::Push(std::string_view bytes) {
   return pieces;
 }
 
-std::optional<LineSplitter::Piece> LineSplitter::Finish() {
+std::optional<LineSplitter::Piece> LineSplitter::LineAtEnd() {
   if (std::exchange(dropping_, false) || partial_.empty()) return std::nullopt;
   return TakeLine();
 }

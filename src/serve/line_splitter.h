@@ -1,6 +1,6 @@
 // A client's bytes cut into command lines: each ends at a line feed, a
 // carriage return before it is dropped, and the last may end with the
-// client's sending (Finish). A line longer than Longest() bytes is refused
+// client's sending (LineAtEnd). A line longer than Longest() bytes is refused
 // whole, once, and what follows of it up to its line feed is dropped; so
 // no client can make the splitter hold more than that, whatever it sends.
 #pragma once
@@ -34,7 +34,7 @@ class LineSplitter {
   // The lines (and refusals) that `bytes` complete, in order.
   std::vector<Piece> Push(std::string_view bytes);
   // The last line when no more bytes come, if one was begun.
-  std::optional<Piece> Finish();
+  std::optional<Piece> LineAtEnd();
 
  private:
   Piece TakeLine();  // the line begun, its CR dropped

@@ -247,7 +247,7 @@ void LineSession::EndFrame(bool sent, qsizetype handedOver) {
     // What comes now answers the line; what it sets counts at once, for
     // the limits of the lines after it.
     learning_ = frame.text;
-    if (known_.Sent(ToLine(frame.text).toStdString())) emit KnownChanged();
+    if (known_.RecordSent(ToLine(frame.text).toStdString())) emit KnownChanged();
   } else if (!sent) {
     EndReply();  // a frame that did not go out whole is answered by nothing
   }
@@ -289,7 +289,7 @@ void LineSession::LinkChanged() {
 }
 
 void LineSession::RecordReply(const QString& text, const QByteArray& reply) {
-  if (known_.Took(ToLine(text).toStdString(), reply.toStdString())) emit KnownChanged();
+  if (known_.RecordReply(ToLine(text).toStdString(), reply.toStdString())) emit KnownChanged();
 }
 
 void LineSession::UsbTransferred(bool written, const QByteArray& reply) {

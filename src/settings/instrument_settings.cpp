@@ -41,8 +41,8 @@ bool Acknowledges(std::string_view reply) {
          (reply[1] == 'K' || reply[1] == 'k');
 }
 
-bool InstrumentSettings::Took(std::string_view line, std::string_view reply,
-                              std::chrono::system_clock::time_point at) {
+bool InstrumentSettings::RecordReply(std::string_view line, std::string_view reply,
+                                     std::chrono::system_clock::time_point at) {
   const auto reading = ReadLine(line);
   if (!reading) return false;
   if (reading->value) {
@@ -70,7 +70,7 @@ bool InstrumentSettings::Took(std::string_view line, std::string_view reply,
   return true;
 }
 
-bool InstrumentSettings::Sent(std::string_view line) {
+bool InstrumentSettings::RecordSent(std::string_view line) {
   const auto reading = ReadLine(line);
   if (!reading || !reading->value) return false;
   Set(*reading, false);

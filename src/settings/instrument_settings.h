@@ -58,11 +58,11 @@ class InstrumentSettings {
   // and a waveform's own command ("CHB:BTRIG") as the function's "SHAPE"
   // with that mnemonic for its value. Other lines change nothing. Returns
   // whether anything changed.
-  bool Took(std::string_view line, std::string_view reply,
-            std::chrono::system_clock::time_point at = std::chrono::system_clock::now());
+  bool RecordReply(std::string_view line, std::string_view reply,
+                   std::chrono::system_clock::time_point at = std::chrono::system_clock::now());
   // A line on its way out, before any reply: a setting it makes is
-  // recorded as set, not yet acknowledged (Took follows with the reply).
-  bool Sent(std::string_view line);
+  // recorded as set, not yet acknowledged (RecordReply follows with the reply).
+  bool RecordSent(std::string_view line);
   // A value set, acknowledged or not.
   void Set(const LineReading& reading, bool acknowledged);
 

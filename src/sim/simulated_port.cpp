@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "link/port/comm_events.h"
-#include "link/port/net_socket.h"
+#include "net/socket.h"
 #include "sim/frame_reader.h"
 #include "sim/instrument_model.h"
 
@@ -54,9 +54,9 @@ class SimulatedPort : public link::SerialDevice {
 
   WaitResult Wait(Direction direction, Deadline deadline, const link::StopEvent& stop) override {
     if (direction == Direction::Write) return {WaitResult::Ready};
-    const link::net::Waitable flags[] = {stop.NativeHandle(), ready_.Native()};
-    const link::net::Woken woken = link::net::WaitForAny(flags, nullptr, false, deadline);
-    if (woken.error) return {WaitResult::Failed, 0, woken.error};
+    const net::Waitable flags[] = {stop.NativeHandle(), ready_.Native()};
+    const net::Woken woken = net::WaitForAny(flags, nullptr, false, deadline);
+    if (woken.error) return {WaitResult::Failed, 0, {woken.error.code, woken.error.reason}};
     if (woken.flag == 0) return {WaitResult::Stopped};
     if (woken.flag == 1) return {WaitResult::Ready};
     return {WaitResult::Timeout};
@@ -99,7 +99,7 @@ class SimulatedPort : public link::SerialDevice {
   FrameReader reader_;  // the writer's
   std::mutex mutex_;    // guards answers_
   std::vector<char> answers_;
-  const link::net::Flag ready_;  // raised while answers wait
+  const net::Flag ready_;  // raised while answers wait
 };
 
 }  // namespace

@@ -373,9 +373,9 @@ TEST(ZrtSend, ReadBackPrintsEveryItem) {
 TEST(ZrtSend, APresetRunsAsItIsSaved) {
   zrt::settings::InstrumentSettings known;
   for (const char* line : {"88CHA:AFREQ1000Hz", "88CHB:BTRIG", "88CHB:VPP 2Vpp"}) {
-    known.Took(line, "OK\n");
+    known.RecordReply(line, "OK\n");
   }
-  known.Took("88CHA:PHASE?", "90DEG\n");  // read back: no expect after it
+  known.RecordReply("88CHA:PHASE?", "90DEG\n");  // read back: no expect after it
   QTemporaryDir dir;
   const QString preset = Write(
       dir, "bench.zrt", QByteArray::fromStdString(zrt::settings::PresetText(known, "88", "bench")));

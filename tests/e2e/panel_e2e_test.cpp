@@ -14,7 +14,7 @@
 #include <QTabWidget>
 #include <QThread>
 
-#include "serve/stream_socket.h"
+#include "net/stream_socket.h"
 #include "sim/simulated_ch375.h"
 #include "window/main_window.h"
 #include "x_session.h"
@@ -195,7 +195,7 @@ class WinePanelE2ETest : public PanelE2ETest {
     ASSERT_FALSE(comLink.isEmpty()) << "no free COM number";
     // Shares the instrument on a port free a moment ago, for clients on
     // this machine's side to reach the Winsock server.
-    sharePort = serve::StreamSocket::Listen("127.0.0.1", 0).LocalPort();
+    sharePort = net::StreamSocket::Listen("127.0.0.1", 0).LocalPort();
     StartUnderWine({"--listen", "127.0.0.1:" + QString::number(sharePort)});
   }
   void StartUnderWine(const QStringList& arguments) {

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (Check(limits, line, known)) continue;
     const std::string answer = instrument.Answer("X" + line);
     Require((answer == "ERROR\n") == (!ReadLine(line) && !line.empty()));
-    known.Took(line, answer);
+    known.RecordReply(line, answer);
   }
   for (const Held& held : kHeld) {
     const std::string answer = instrument.Answer(std::string("X") + held.query);

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Require(std::isfinite(reading->value->number));
     }
     if (const auto breach = Check(limits, line, known)) Require(!Describe(*breach, 2).empty());
-    known.Took(line, rest.substr(0, rest.find('\n')));
+    known.RecordReply(line, rest.substr(0, rest.find('\n')));
   }
   for (const Setting& setting : known.All()) {
     Require(!setting.function.empty() && !setting.item.empty());

@@ -21,6 +21,8 @@
 namespace zrt::serve {
 namespace {
 
+using net::StreamSocket;
+
 TEST(LineSplitter, CutsLinesAndRefusesLongOnes) {
   using Piece = LineSplitter::Piece;
   const std::string longest(LineSplitter::kDefaultLongest, 'x');
@@ -48,7 +50,7 @@ TEST(LineSplitter, CutsLinesAndRefusesLongOnes) {
     for (const std::string& bytes : c.pushes) {
       for (Piece& piece : splitter.Push(bytes)) pieces.push_back(std::move(piece));
     }
-    if (auto last = splitter.Finish()) pieces.push_back(std::move(*last));
+    if (auto last = splitter.LineAtEnd()) pieces.push_back(std::move(*last));
     EXPECT_EQ(pieces, c.pieces) << c.pushes.front().substr(0, 20);
   }
 }

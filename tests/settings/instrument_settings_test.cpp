@@ -32,7 +32,7 @@ TEST(InstrumentSettings, SourcesAndDisagreement) {
   InstrumentSettings known;
   for (const Exchange& row : table) {
     SCOPED_TRACE(row.line + std::string(" / ") + row.reply);
-    known.Took(row.line, row.reply);
+    known.RecordReply(row.line, row.reply);
     const Setting* setting = known.Find("CHA", "AFREQ");
     ASSERT_TRUE(setting);
     EXPECT_EQ(setting->From(), row.from);
@@ -44,15 +44,15 @@ TEST(InstrumentSettings, SourcesAndDisagreement) {
     }
     EXPECT_EQ(setting->Disagrees(), row.disagrees);
   }
-  EXPECT_FALSE(known.Took("XASWP:TRIGG", "OK\n")) << "nothing changed";
+  EXPECT_FALSE(known.RecordReply("XASWP:TRIGG", "OK\n")) << "nothing changed";
   EXPECT_EQ(known.All().size(), 1u);
 }
 
 TEST(InstrumentSettings, ItemsPerFunctionInTheOrderKnown) {
   InstrumentSettings known;
-  known.Took("CHB:VPP:2Vpp", "OK\n");
-  known.Took("CHA:VPP:1Vpp", "OK\n");
-  known.Took("CHB:VPP:3Vpp", "OK\n");
+  known.RecordReply("CHB:VPP:2Vpp", "OK\n");
+  known.RecordReply("CHA:VPP:1Vpp", "OK\n");
+  known.RecordReply("CHB:VPP:3Vpp", "OK\n");
   ASSERT_EQ(known.All().size(), 2u);
   EXPECT_EQ(known.All()[0].function, "CHB");
   EXPECT_DOUBLE_EQ(known.Find("CHB", "VPP")->Current()->number, 3);
@@ -67,10 +67,10 @@ TEST(InstrumentSettings, ItemsPerFunctionInTheOrderKnown) {
 TEST(InstrumentSettings, StaleAfterTheLinkChangesUntilKnownAgain) {
   InstrumentSettings known;
   for (const char* line : {"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp", "CHA:AOFFS:0Vdc"})
-    known.Took(line, "OK\n");
+    known.RecordReply(line, "OK\n");
   ASSERT_TRUE(OutputOf(known, 'A').Drawable());
-  known.Took("CHB:BFREQ?", "0\n");  // as a read back finds it: known, and drawn flat
-  known.Took("CHB:VPP?", "0\n");
+  known.RecordReply("CHB:BFREQ?", "0\n");  // as a read back finds it: known, and drawn flat
+  known.RecordReply("CHB:VPP?", "0\n");
   EXPECT_TRUE(OutputOf(known, 'B').Drawable());
   known.MarkStale();
   Limits banded;
@@ -78,9 +78,9 @@ TEST(InstrumentSettings, StaleAfterTheLinkChangesUntilKnownAgain) {
   EXPECT_EQ(known.Find("CHA", "VPP")->Current()->number, 2) << "kept";
   EXPECT_FALSE(OutputOf(known, 'A').Drawable());
   EXPECT_EQ(Check(banded, "CHA:VPP:1Vpp", known)->limit, Limit::Unknown);
-  known.Took("CHA:AOFFS?", "0\n");
+  known.RecordReply("CHA:AOFFS?", "0\n");
   EXPECT_FALSE(Check(banded, "CHA:VPP:1Vpp", known)) << "read back: known again";
-  known.Took("CHA:VPP:1Vpp", "OK\n");
+  known.RecordReply("CHA:VPP:1Vpp", "OK\n");
   EXPECT_FALSE(known.Find("CHA", "VPP")->stale) << "set again";
   EXPECT_TRUE(known.Find("CHA", "AFREQ")->stale);
 }

@@ -22,8 +22,8 @@ struct Crossing {
 
 TEST(Limits, LinesAcrossEachLimit) {
   InstrumentSettings known;
-  known.Took("CHA:VPP:2Vpp", "OK\n");  // the band's check counts it
-  known.Took("CHA:AOFFS:0Vdc", "OK\n");
+  known.RecordReply("CHA:VPP:2Vpp", "OK\n");  // the band's check counts it
+  known.RecordReply("CHA:AOFFS:0Vdc", "OK\n");
   const Crossing table[] = {
       {"CHA:AFREQ:10MHz", std::nullopt},
       {"CHA:AFREQ:10.001MHz", Limit::MaxFrequency},
@@ -88,7 +88,7 @@ TEST(Limits, TheBandCountsWhatWasSetLast) {
   for (const Case& row : table) {
     SCOPED_TRACE(row.line);
     InstrumentSettings known;
-    for (const char* line : row.before) known.Took(line, "OK\n");
+    for (const char* line : row.before) known.RecordReply(line, "OK\n");
     const auto breach = Check(Lab(), row.line, known);
     ASSERT_EQ(breach.has_value(), row.breach.has_value());
     if (!breach) continue;

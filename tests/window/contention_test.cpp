@@ -9,8 +9,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "net/stream_socket.h"
 #include "serve/instrument_server.h"
-#include "serve/stream_socket.h"
 #include "sim/pty_instrument.h"
 #include "window/log/session_log.h"
 #include "window/port/share_control.h"
@@ -60,10 +60,10 @@ TEST_F(ContentionTest, EightProgramsAndTheOperator) {
   ASSERT_TRUE(form->Sharing().On());
   const std::uint16_t port = form->Sharing().Server()->Port();
 
-  std::vector<serve::StreamSocket> clients;
+  std::vector<net::StreamSocket> clients;
   std::vector<QByteArray> replies(kClients);
   for (int i = 0; i < kClients; ++i) {
-    clients.push_back(serve::StreamSocket::Connect("127.0.0.1", port));
+    clients.push_back(net::StreamSocket::Connect("127.0.0.1", port));
     QByteArray all;
     for (int line = 0; line < kLines; ++line) all += LineOf(i, line);
     ASSERT_EQ(clients[i].Write(all.constData(), static_cast<std::size_t>(all.size())), all.size());

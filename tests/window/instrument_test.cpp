@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <mutex>
 
+#include "net/stream_socket.h"
 #include "serve/instrument_server.h"
-#include "serve/stream_socket.h"
 #include "settings/output_shape.h"
 #include "sim/pty_instrument.h"
 #include "sim/simulated_ch375.h"
@@ -215,7 +215,7 @@ TEST_F(InstrumentTest, LimitsRefuseEverySourceBeforeTheWire) {
   // A program on the shared socket is told why.
   form->Sharing().SetAddress("127.0.0.1", 0);
   form->Sharing().SetOn(true);
-  const auto client = serve::StreamSocket::Connect("127.0.0.1", form->Sharing().Server()->Port());
+  const auto client = net::StreamSocket::Connect("127.0.0.1", form->Sharing().Server()->Port());
   client.Write("88CHA:AFREQ50MHz\n", 17);
   QByteArray told;
   ASSERT_TRUE(QTest::qWaitFor(

@@ -16,7 +16,7 @@ namespace {
 
 settings::InstrumentSettings Known(std::initializer_list<const char*> lines) {
   settings::InstrumentSettings known;
-  for (const char* line : lines) known.Took(line, "OK\n");
+  for (const char* line : lines) known.RecordReply(line, "OK\n");
   return known;
 }
 

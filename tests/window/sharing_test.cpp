@@ -10,8 +10,8 @@
 #include <QProcess>
 #include <optional>
 
+#include "net/stream_socket.h"
 #include "serve/instrument_server.h"
-#include "serve/stream_socket.h"
 #include "sim/pty_instrument.h"
 #include "window/log/session_log.h"
 #include "window/port/share_control.h"
@@ -89,7 +89,7 @@ TEST_F(SharingTest, TheOperatorsWaitingLineGoesWithThePort) {
   Click("btn106");
   form->Sharing().SetAddress("127.0.0.1", 0);
   form->Sharing().SetOn(true);
-  const auto client = serve::StreamSocket::Connect("127.0.0.1", form->Sharing().Server()->Port());
+  const auto client = net::StreamSocket::Connect("127.0.0.1", form->Sharing().Server()->Port());
   client.Write("88CHA:AFREQ1234567890Hz\n", 24);
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sending(); }, 10000));
   Get<QLineEdit>("Edit1")->setText("88CHB:AFREQ?");

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "link/port/comm_events.h"
-#include "link/port/net_socket.h"
 #include "link/port/telnet.h"
+#include "net/socket.h"
 
 namespace zrt::link {
 namespace {
@@ -198,7 +198,7 @@ class NetworkSerialDevice : public SerialDevice {
   static WaitResult WaitOn(const net::Flag& flag, Deadline deadline, const StopEvent& stop) {
     const net::Waitable flags[] = {stop.NativeHandle(), flag.Native()};
     const net::Woken woken = net::WaitForAny(flags, nullptr, false, deadline);
-    if (woken.error) return {WaitResult::Failed, 0, woken.error};
+    if (woken.error) return {WaitResult::Failed, 0, {woken.error.code, woken.error.reason}};
     if (woken.flag == 0) return {WaitResult::Stopped};
     if (woken.flag == 1) return {WaitResult::Ready};
     return {WaitResult::Timeout};
@@ -485,16 +485,18 @@ std::optional<NetworkAddress> NetworkAddressOf(std::string_view name) {
 net::Socket ConnectTo(const NetworkAddress& address, std::chrono::milliseconds timeout,
                       SysError& error) {
   bool resolved = false;
-  net::Socket socket = net::Connect(address.host, address.port, timeout, error, resolved);
+  net::SocketError failure;
+  net::Socket socket = net::Connect(address.host, address.port, timeout, failure, resolved);
+  error = {};
   if (socket.IsOpen()) return socket;
   if (!resolved) {
-    error = {EADDRNOTAVAIL, address.host + ": " + error.reason, address.host};
+    error = {EADDRNOTAVAIL, address.host + ": " + failure.reason, address.host};
     return socket;
   }
   const std::string where =
       (address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host) +
       ":" + address.port;
-  error = {error.code, where + ": " + error.reason, where};
+  error = {failure.code, where + ": " + failure.reason, where};
   return socket;
 }
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "link/port/net_socket.h"
 #include "link/port/serial_device.h"
+#include "net/socket.h"
 
 namespace zrt::link {
 

@@ -74,7 +74,7 @@ void ShareControl::SetOn(bool on) {
   if (on) {
     try {
       server_->Listen(host_.toStdString(), port_);
-    } catch (const serve::NetError& error) {
+    } catch (const net::NetError& error) {
       const QString said = TextIn(OwnText::ShareFailed, parts_.say.CurrentLanguage())
                                .arg(Address(), QString::fromStdString(error.what()));
       parts_.status.Note(said);
@@ -122,7 +122,7 @@ void ShareControl::Say(const serve::ServerEvent& event) {
 void ShareControl::ShowClients() {
   pane_->setVisible(On());
   if (!On()) return;
-  const bool open = !serve::IsLoopback(host_.toStdString());
+  const bool open = !net::IsLoopback(host_.toStdString());
   pane_->setText(
       TextIn(open ? OwnText::SharePaneOpen : OwnText::SharePane, parts_.say.CurrentLanguage())
           .arg(server_->Clients()));

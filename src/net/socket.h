@@ -8,12 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
-#include "link/port/serial_device.h"
+#include "net/system.h"
 
-namespace zrt::link::net {
+namespace zrt::net {
+
+// When a wait gives up: never, or at that time.
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
 // What the system's wait primitive waits on: a descriptor on POSIX, a
 // handle on Windows (as StopEvent::NativeHandle gives).
@@ -78,14 +82,14 @@ class Socket {
 // says why in the system's words; `resolved` tells whether the name
 // resolved at all (when not, `error` is the resolver's).
 Socket Connect(const std::string& host, const std::string& port, std::chrono::milliseconds timeout,
-               SysError& error, bool& resolved);
+               SocketError& error, bool& resolved);
 
 struct Woken {
   int flag = -1;          // the first of the flags that is raised, or -1
   bool readable = false;  // the socket has data, or its connection ended
   bool writable = false;  // the socket takes more (only when asked)
   bool timedOut = false;
-  SysError error;  // the wait itself failed
+  SocketError error;  // the wait itself failed
 };
 
 // Waits until one of `flags` (at most kMostFlags) is raised, the socket (if
@@ -94,4 +98,4 @@ struct Woken {
 inline constexpr std::size_t kMostFlags = 3;
 Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable, Deadline deadline);
 
-}  // namespace zrt::link::net
+}  // namespace zrt::net

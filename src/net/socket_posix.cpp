@@ -14,9 +14,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "link/port/net_socket.h"
+#include "net/socket.h"
 
-namespace zrt::link::net {
+namespace zrt::net {
 namespace {
 
 int MillisecondsUntil(Deadline deadline) {
@@ -88,29 +88,24 @@ Transfer Socket::Peek(std::uint8_t& first) {
 void Socket::Shutdown() { shutdown(state_->fd, SHUT_RDWR); }
 
 Socket Connect(const std::string& host, const std::string& port, std::chrono::milliseconds timeout,
-               SysError& error, bool& resolved) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  resolved = false;
-  if (const int rc = getaddrinfo(host.c_str(), port.c_str(), &hints, &found)) {
-    error = {EADDRNOTAVAIL, gai_strerror(rc)};
+               SocketError& error, bool& resolved) {
+  const AddressList found(host, port, false);
+  resolved = found.First() != nullptr;
+  if (!resolved) {
+    error = {EADDRNOTAVAIL, found.Failure()};
     return {};
   }
-  resolved = true;
-  const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, freeaddrinfo);
   error = {ECONNREFUSED, "Connection refused"};
-  for (const addrinfo* a = found; a; a = a->ai_next) {
+  for (const addrinfo* a = found.First(); a; a = a->ai_next) {
     const int fd =
         ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
     if (fd < 0) {
-      error = SysError::FromErrno(errno);
+      error = ErrorOf(errno);
       continue;
     }
     auto state = std::make_unique<Socket::State>(fd);
     if (connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
-      error = SysError::FromErrno(errno);
+      error = ErrorOf(errno);
       continue;
     }
     pollfd out{fd, POLLOUT, 0};
@@ -123,7 +118,7 @@ Socket Connect(const std::string& host, const std::string& port, std::chrono::mi
       failure = errno;
     }
     if (failure != 0) {
-      error = SysError::FromErrno(failure);
+      error = ErrorOf(failure);
       continue;
     }
     const int one = 1;
@@ -150,7 +145,7 @@ Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable,
     if (n < 0 && errno == EINTR) continue;
     Woken woken;
     if (n < 0) {
-      woken.error = SysError::FromErrno(errno);
+      woken.error = ErrorOf(errno);
       return woken;
     }
     for (std::size_t i = 0; i < flags.size(); ++i) {
@@ -169,4 +164,4 @@ Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable,
   }
 }
 
-}  // namespace zrt::link::net
+}  // namespace zrt::net

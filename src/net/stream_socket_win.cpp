@@ -3,74 +3,19 @@
 
 #include <string>
 
-#include "serve/stream_socket.h"
+#include "net/stream_socket.h"
+#include "net/system.h"
 
-namespace zrt::serve {
+namespace zrt::net {
 
 namespace {
 
-// Winsock is started once for the process, before its first socket, and
-// ended with it.
-void StartWinsock() {
-  struct Started {
-    Started() {
-      WSADATA data{};
-      ok = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    ~Started() {
-      if (ok) WSACleanup();
-    }
-    bool ok = false;
-  };
-  static const Started started;
-  if (!started.ok) throw NetError("Winsock could not be started");
-}
-
-std::string Reason(const std::string& what, int code) {
-  char* text = nullptr;
-  FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-  std::string said = text ? text : "error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == '.')) {
-    said.pop_back();
-  }
-  return what + ": " + said;
-}
-
-std::string PeerName(const sockaddr_storage& address, socklen_t size) {
-  char host[NI_MAXHOST] = {};
-  char port[NI_MAXSERV] = {};
-  getnameinfo(reinterpret_cast<const sockaddr*>(&address), size, host, sizeof host, port,
-              sizeof port, NI_NUMERICHOST | NI_NUMERICSERV);
-  const std::string name(host);
-  return (name.find(':') == std::string::npos ? name : "[" + name + "]") + ":" + port;
-}
+std::string Reason(const std::string& what, int code) { return what + ": " + ErrorOf(code).reason; }
 
 bool SetNonBlocking(SOCKET socket) {
   u_long on = 1;
   return ioctlsocket(socket, FIONBIO, &on) == 0;
 }
-
-struct Found {
-  Found(const std::string& host, std::uint16_t port, bool passive) {
-    StartWinsock();
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | (passive ? AI_PASSIVE : 0);
-    const std::string service = std::to_string(port);
-    if (const int rc =
-            getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &list)) {
-      throw NetError(Reason(host, rc));
-    }
-  }
-  ~Found() { freeaddrinfo(list); }
-  Found(const Found&) = delete;
-  Found& operator=(const Found&) = delete;
-  addrinfo* list = nullptr;
-};
 
 SOCKET Raw(NativeSocket socket) { return static_cast<SOCKET>(socket); }
 
@@ -81,9 +26,10 @@ void StreamSocket::Close() {
 }
 
 StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, int backlog) {
-  const Found found(host, port, true);
+  const AddressList found(host, std::to_string(port), true);
+  if (!found.First()) throw NetError(host + ": " + found.Failure());
   std::string failure = host + ":" + std::to_string(port) + ": no address";
-  for (const addrinfo* a = found.list; a; a = a->ai_next) {
+  for (const addrinfo* a = found.First(); a; a = a->ai_next) {
     const SOCKET raw = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     StreamSocket socket(raw == INVALID_SOCKET ? kNoSocket : static_cast<NativeSocket>(raw));
     if (!socket) {
@@ -105,9 +51,10 @@ StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, i
 }
 
 StreamSocket StreamSocket::Connect(const std::string& host, std::uint16_t port) {
-  const Found found(host, port, false);
+  const AddressList found(host, std::to_string(port), false);
+  if (!found.First()) throw NetError(host + ": " + found.Failure());
   std::string failure = host + ": no address";
-  for (const addrinfo* a = found.list; a; a = a->ai_next) {
+  for (const addrinfo* a = found.First(); a; a = a->ai_next) {
     const SOCKET raw = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     StreamSocket socket(raw == INVALID_SOCKET ? kNoSocket : static_cast<NativeSocket>(raw));
     if (socket && connect(raw, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0 &&
@@ -130,7 +77,7 @@ StreamSocket StreamSocket::Accept(std::string& peer, std::string* failure) const
   }
   StreamSocket accepted(static_cast<NativeSocket>(raw));
   if (!SetNonBlocking(raw)) return {};
-  peer = PeerName(address, size);
+  peer = NumericName(reinterpret_cast<const sockaddr*>(&address), size);
   return accepted;
 }
 
@@ -155,4 +102,4 @@ std::ptrdiff_t StreamSocket::Write(const char* data, std::size_t size) const {
   return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kFailed;
 }
 
-}  // namespace zrt::serve
+}  // namespace zrt::net

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace zrt::serve {
+namespace zrt::net {
 
 using NativeSocket = std::intptr_t;
 inline constexpr NativeSocket kNoSocket = -1;
@@ -66,4 +66,4 @@ class StreamSocket {
 // Whether `host` names this machine's loopback only.
 bool IsLoopback(const std::string& host);
 
-}  // namespace zrt::serve
+}  // namespace zrt::net

@@ -1,6 +1,6 @@
-#include "serve/stream_socket.h"
+#include "net/stream_socket.h"
 
-namespace zrt::serve {
+namespace zrt::net {
 
 StreamSocket& StreamSocket::operator=(StreamSocket&& other) noexcept {
   if (this != &other) {
@@ -14,4 +14,4 @@ bool IsLoopback(const std::string& host) {
   return host == "localhost" || host.starts_with("127.") || host == "::1" || host == "[::1]";
 }
 
-}  // namespace zrt::serve
+}  // namespace zrt::net

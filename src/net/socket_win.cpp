@@ -9,7 +9,7 @@
 // asked), as poll does on POSIX.
 //
 // The project's headers come first: <windows.h> defines names they use.
-#include "link/port/net_socket.h"
+#include "net/socket.h"
 
 // clang-format off
 #include <winsock2.h>
@@ -24,7 +24,7 @@
 #include <string>
 #include <utility>
 
-namespace zrt::link::net {
+namespace zrt::net {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -37,57 +37,6 @@ DWORD MillisecondsUntil(Deadline deadline) {
   if (!deadline) return INFINITE;
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
   return static_cast<DWORD>(std::clamp<long long>(left.count(), 0, INFINITE - 1));
-}
-
-// Winsock is started once for the process and ended with it.
-struct WinsockStarted {
-  WinsockStarted() {
-    WSADATA data;
-    ok = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }
-  ~WinsockStarted() {
-    if (ok) WSACleanup();
-  }
-  bool ok = false;
-};
-
-bool StartWinsock() {
-  static const WinsockStarted started;
-  return started.ok;
-}
-
-// A Winsock error in the words a POSIX system uses for the same failure, so
-// that messages read alike on both; others in the system's own words.
-SysError WsaError(int code) {
-  struct Known {
-    int wsa;
-    int code;
-    const char* text;
-  };
-  static constexpr Known kKnown[] = {
-      {WSAECONNREFUSED, ECONNREFUSED, "Connection refused"},
-      {WSAETIMEDOUT, ETIMEDOUT, "Connection timed out"},
-      {WSAEHOSTUNREACH, EHOSTUNREACH, "No route to host"},
-      {WSAENETUNREACH, ENETUNREACH, "Network is unreachable"},
-      {WSAECONNRESET, ECONNRESET, "Connection reset by peer"},
-      {WSAECONNABORTED, ECONNABORTED, "Software caused connection abort"},
-      {WSAEADDRNOTAVAIL, EADDRNOTAVAIL, "Cannot assign requested address"},
-  };
-  for (const Known& known : kKnown) {
-    if (known.wsa == code) return {known.code, known.text};
-  }
-  char* text = nullptr;
-  FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason =
-      text ? std::string(text) : std::string("Winsock error ").append(std::to_string(code));
-  LocalFree(text);
-  while (!reason.empty() &&
-         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return {code, reason};
 }
 
 }  // namespace
@@ -168,29 +117,19 @@ void Socket::Shutdown() {
 }
 
 Socket Connect(const std::string& host, const std::string& port, std::chrono::milliseconds timeout,
-               SysError& error, bool& resolved) {
-  resolved = false;
-  if (!StartWinsock()) {
-    error = WsaError(WSASYSNOTREADY);
+               SocketError& error, bool& resolved) {
+  const AddressList found(host, port, false);
+  resolved = found.First() != nullptr;
+  if (!resolved) {
+    error = {EADDRNOTAVAIL, found.Failure()};
     return {};
   }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* found = nullptr;
-  if (const int rc = getaddrinfo(host.c_str(), port.c_str(), &hints, &found)) {
-    error = {EADDRNOTAVAIL, WsaError(rc).reason};
-    return {};
-  }
-  resolved = true;
-  const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, freeaddrinfo);
   error = {ECONNREFUSED, "Connection refused"};
-  for (const addrinfo* a = found; a; a = a->ai_next) {
+  for (const addrinfo* a = found.First(); a; a = a->ai_next) {
     const SOCKET s = WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
                                 WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET) {
-      error = WsaError(WSAGetLastError());
+      error = ErrorOf(WSAGetLastError());
       continue;
     }
     const HANDLE event = WSACreateEvent();
@@ -199,7 +138,7 @@ Socket Connect(const std::string& host, const std::string& port, std::chrono::mi
     ioctlsocket(s, FIONBIO, &nonBlocking);
     if (connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0 &&
         WSAGetLastError() != WSAEWOULDBLOCK) {
-      error = WsaError(WSAGetLastError());
+      error = ErrorOf(WSAGetLastError());
       continue;
     }
     fd_set writable;
@@ -222,11 +161,11 @@ Socket Connect(const std::string& host, const std::string& port, std::chrono::mi
       if (failure == 0) failure = WSAECONNREFUSED;
     }
     if (failure != 0) {
-      error = WsaError(failure);
+      error = ErrorOf(failure);
       continue;
     }
     if (WSAEventSelect(s, event, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-      error = WsaError(WSAGetLastError());
+      error = ErrorOf(WSAGetLastError());
       continue;
     }
     const BOOL one = TRUE;
@@ -278,4 +217,4 @@ Woken WaitForAny(std::span<const Waitable> flags, Socket* socket, bool writable,
   }
 }
 
-}  // namespace zrt::link::net
+}  // namespace zrt::net

@@ -6,43 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "serve/stream_socket.h"
+#include "net/stream_socket.h"
+#include "net/system.h"
 
-namespace zrt::serve {
+namespace zrt::net {
 
 namespace {
 
-std::string Reason(const std::string& what, int code) { return what + ": " + std::strerror(code); }
-
-std::string PeerName(const sockaddr_storage& address, socklen_t size) {
-  char host[NI_MAXHOST] = {};
-  char port[NI_MAXSERV] = {};
-  getnameinfo(reinterpret_cast<const sockaddr*>(&address), size, host, sizeof host, port,
-              sizeof port, NI_NUMERICHOST | NI_NUMERICSERV);
-  const std::string name(host);
-  return (name.find(':') == std::string::npos ? name : "[" + name + "]") + ":" + port;
-}
-
-// The addresses `host`:`port` stands for; throws NetError.
-struct Found {
-  Found(const std::string& host, std::uint16_t port, bool passive) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | (passive ? AI_PASSIVE : 0);
-    const std::string service = std::to_string(port);
-    if (const int rc =
-            getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &list)) {
-      throw NetError(host + ": " + gai_strerror(rc));
-    }
-  }
-  ~Found() { freeaddrinfo(list); }
-  Found(const Found&) = delete;
-  Found& operator=(const Found&) = delete;
-  addrinfo* list = nullptr;
-};
+std::string Reason(const std::string& what, int code) { return what + ": " + ErrorOf(code).reason; }
 
 }  // namespace
 
@@ -51,9 +23,10 @@ void StreamSocket::Close() {
 }
 
 StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, int backlog) {
-  const Found found(host, port, true);
+  const AddressList found(host, std::to_string(port), true);
+  if (!found.First()) throw NetError(host + ": " + found.Failure());
   std::string failure = host + ":" + std::to_string(port) + ": no address";
-  for (const addrinfo* a = found.list; a; a = a->ai_next) {
+  for (const addrinfo* a = found.First(); a; a = a->ai_next) {
     StreamSocket socket(
         ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol));
     if (!socket) {
@@ -73,9 +46,10 @@ StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, i
 }
 
 StreamSocket StreamSocket::Connect(const std::string& host, std::uint16_t port) {
-  const Found found(host, port, false);
+  const AddressList found(host, std::to_string(port), false);
+  if (!found.First()) throw NetError(host + ": " + found.Failure());
   std::string failure = host + ": no address";
-  for (const addrinfo* a = found.list; a; a = a->ai_next) {
+  for (const addrinfo* a = found.First(); a; a = a->ai_next) {
     StreamSocket socket(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
     if (socket && connect(static_cast<int>(socket.Native()), a->ai_addr, a->ai_addrlen) == 0) {
       const int fd = static_cast<int>(socket.Native());
@@ -98,7 +72,7 @@ StreamSocket StreamSocket::Accept(std::string& peer, std::string* failure) const
     if (lacking && failure) *failure = Reason("accept", code);
     return {};
   }
-  peer = PeerName(address, size);
+  peer = NumericName(reinterpret_cast<const sockaddr*>(&address), static_cast<int>(size));
   return StreamSocket(fd);
 }
 
@@ -126,4 +100,4 @@ std::ptrdiff_t StreamSocket::Write(const char* data, std::size_t size) const {
   return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? kWouldBlock : kFailed;
 }
 
-}  // namespace zrt::serve
+}  // namespace zrt::net
