@@ -91,6 +91,7 @@ class Peer {
     std::uint8_t buffer[256];
     while (frames.size() < count) {
       const WaitResult wait = device_->Wait(SerialDevice::Direction::Read, until, *stop_);
+      ended_ = wait;
       if (wait.kind != WaitResult::Ready && wait.kind != WaitResult::LineEvent) break;
       const IoResult read = device_->Read(buffer);
       if (read.status != IoResult::Done) continue;
@@ -101,6 +102,13 @@ class Peer {
       }
     }
     return frames;
+  }
+
+  // How the last wait for frames ended, for a test that got too few.
+  std::string WaitEnded() const {
+    static const char* const kKinds[] = {"ready",   "line event", "timeout",
+                                         "stopped", "hung up",    "failed"};
+    return std::string(kKinds[ended_.kind]) + " " + ended_.error.reason;
   }
 
   // Whether any byte arrives within `timeout`.
@@ -130,6 +138,7 @@ class Peer {
   std::unique_ptr<SerialDevice> device_;
   std::unique_ptr<StopEvent> stop_;
   sim::FrameReader reader_;
+  WaitResult ended_{WaitResult::Timeout};
 };
 
 class PortPairTest : public ::testing::Test {
@@ -175,7 +184,7 @@ TEST_F(PortPairTest, PacedRequestsAndTheirReplies) {
     PostBytewise(request);
     blocks += static_cast<std::uint32_t>(request.size());
     const auto frames = peer->Frames(1, 5s);
-    ASSERT_EQ(frames.size(), 1u);
+    ASSERT_EQ(frames.size(), 1u) << peer->WaitEnded();
     EXPECT_EQ(frames[0].bytes + "\n", request);
     // Paced, the frame takes its 10 ms a byte; a busy machine may only make
     // it longer (it may also make the reader take two bytes at once, so
