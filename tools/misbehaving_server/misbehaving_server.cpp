@@ -25,8 +25,12 @@ namespace telnet = link::telnet;
 constexpr int kSmallBuffer = 4096;  // so that a peer that is not read fills up soon
 constexpr auto kQuietBeforeStopping = std::chrono::milliseconds(200);
 
-void SetSmallBuffers(int fd) {
+void SetSmallReceiveBuffer(int fd) {
   setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kSmallBuffer, sizeof kSmallBuffer);
+}
+
+void SetSmallBuffers(int fd) {
+  SetSmallReceiveBuffer(fd);
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSmallBuffer, sizeof kSmallBuffer);
 }
 
@@ -127,9 +131,11 @@ MisbehavingServer::MisbehavingServer(Misbehaviour misbehaviour, std::string targ
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   const int one = 1;
   setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (misbehaviour_ == Misbehaviour::StopsReading || misbehaviour_ == Misbehaviour::Delays) {
-    SetSmallBuffers(listener_);  // taken on by what it accepts
-  }
+  // Taken on by what it accepts. One that stops reading keeps a large send
+  // buffer: its floods go out whole, so that the answers they call for fill
+  // the peer's side soon however slowly this thread turns.
+  if (misbehaviour_ == Misbehaviour::StopsReading) SetSmallReceiveBuffer(listener_);
+  if (misbehaviour_ == Misbehaviour::Delays) SetSmallBuffers(listener_);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -228,7 +234,7 @@ bool MisbehavingServer::Serve(Connection& c, short events, short upstreamEvents,
   if (flooding) {
     const Bytes doEcho{telnet::kIac, telnet::kDo, 1};
     Bytes flood;
-    for (int i = 0; i < 1024; ++i) flood.insert(flood.end(), doEcho.begin(), doEcho.end());
+    for (int i = 0; i < 16384; ++i) flood.insert(flood.end(), doEcho.begin(), doEcho.end());
     SendNow(c.fd, flood);
   }
   return true;
