@@ -1,0 +1,116 @@
+#include "scpi/parameters.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+namespace zrt::scpi {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+constexpr int kMostDigits = 15;
+
+}  // namespace
+
+std::variant<std::vector<std::string>, Error> SplitParameters(std::string_view parameters) {
+  std::vector<std::string> split;
+  if (Trimmed(parameters).empty()) return split;
+  std::size_t start = 0;
+  char quote = 0;
+  for (std::size_t i = 0; i <= parameters.size(); ++i) {
+    const char c = i < parameters.size() ? parameters[i] : ',';
+    if (quote) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == ',') {
+      const std::string_view one = Trimmed(parameters.substr(start, i - start));
+      if (one.empty()) return Error{-109, "Missing parameter"};
+      split.emplace_back(one);
+      start = i + 1;
+    }
+  }
+  return split;
+}
+
+std::optional<Numeric> ReadNumeric(std::string_view text) {
+  text = Trimmed(text);
+  std::size_t at = 0;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  int digits = 0;
+  while (at < text.size() && IsDigit(text[at])) ++at, ++digits;
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    while (at < text.size() && IsDigit(text[at])) ++at, ++digits;
+  }
+  if (digits == 0 || digits > kMostDigits) return std::nullopt;
+  // An exponent: E, a sign, digits; an E without digits begins a suffix.
+  if (at < text.size() && (text[at] == 'E' || text[at] == 'e')) {
+    std::size_t exponent = at + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    const std::size_t first = exponent;
+    while (exponent < text.size() && IsDigit(text[exponent])) ++exponent;
+    if (exponent > first) at = exponent;
+  }
+  const std::string_view number = text.substr(text[0] == '+' ? 1 : 0, at - (text[0] == '+'));
+  double value = 0;
+  const auto read = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (read.ec != std::errc{} || read.ptr != number.data() + number.size() ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  std::string_view rest = Trimmed(text.substr(at));
+  std::string suffix;
+  for (char c : rest) {
+    if (!std::isalpha(static_cast<unsigned char>(c))) return std::nullopt;
+    suffix += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return Numeric{value, suffix};
+}
+
+bool IsCharacterData(std::string_view text, std::string_view mnemonic) {
+  text = Trimmed(text);
+  std::string shortForm;
+  for (char c : mnemonic) {
+    if (std::isupper(static_cast<unsigned char>(c)) || IsDigit(c)) shortForm += c;
+  }
+  auto same = [&](std::string_view form) {
+    if (form.size() != text.size()) return false;
+    for (std::size_t i = 0; i < form.size(); ++i) {
+      if (std::toupper(static_cast<unsigned char>(text[i])) !=
+          std::toupper(static_cast<unsigned char>(form[i]))) {
+        return false;
+      }
+    }
+    return true;
+  };
+  return same(mnemonic) || same(shortForm);
+}
+
+std::optional<Special> ReadSpecial(std::string_view text) {
+  if (IsCharacterData(text, "MINimum")) return Special::Minimum;
+  if (IsCharacterData(text, "MAXimum")) return Special::Maximum;
+  if (IsCharacterData(text, "DEFault")) return Special::Default;
+  return std::nullopt;
+}
+
+std::optional<bool> ReadBoolean(std::string_view text) {
+  if (IsCharacterData(text, "ON")) return true;
+  if (IsCharacterData(text, "OFF")) return false;
+  const auto number = ReadNumeric(text);
+  if (!number || !number->suffix.empty()) return std::nullopt;
+  return std::lround(number->value) != 0;
+}
+
+}  // namespace zrt::scpi
