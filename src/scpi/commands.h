@@ -1,0 +1,49 @@
+// The SCPI commands the shared instrument answers: the common
+// function-generator subset and the IEEE 488.2 common commands, each with
+// the forms it takes (set, query or both), as one table.
+#pragma once
+
+#include <string_view>
+#include <variant>
+
+#include "scpi/message.h"
+
+namespace zrt::scpi {
+
+enum class Command {
+  Frequency,
+  Amplitude,
+  VoltageUnit,
+  Offset,
+  Phase,
+  Shape,
+  DutyCycle,
+  Output,
+  Identify,
+  Reset,
+  ClearStatus,
+  OperationComplete,
+  Wait,
+  EventStatus,
+  EventStatusEnable,
+  StatusByte,
+  ErrorNext,
+  ErrorCount,
+  Version,
+};
+
+struct Named {
+  Command command;
+  int channel;  // 1 (channel A) or 2 (channel B); 1 where the header has none
+  bool query;
+};
+
+// The command a unit's header names. Errors: -113 "Undefined header" (no
+// such header, or a form it does not take), -114 "Header suffix out of
+// range" (a channel other than 1 or 2).
+std::variant<Named, Error> NameCommand(const ProgramUnit& unit);
+
+// The header's long form as the table gives it ("[SOURce#:]FREQuency").
+std::string_view HeaderOf(Command command);
+
+}  // namespace zrt::scpi

@@ -1,0 +1,99 @@
+#include "scpi/instrument_lines.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "compose/availability.h"
+#include "compose/key_vocabulary.h"
+#include "settings/units.h"
+
+namespace zrt::scpi {
+namespace {
+
+// The key of a class that appends `text`, or -1.
+int KeyWithText(compose::KeyClass keyClass, std::string_view text) {
+  for (const compose::KeyEntry& key : compose::Vocabulary()) {
+    if (key.keyText == text && compose::ClassOf(key.code) == keyClass) return key.code;
+  }
+  return -1;
+}
+
+// The function keys of the two channels, by their key text.
+int FunctionKey(int channel) {
+  return KeyWithText(compose::KeyClass::Function, channel == 2 ? "CHB" : "CHA");
+}
+
+std::string_view Symbol(std::string_view text) {
+  return compose::KeyText(KeyWithText(compose::KeyClass::Symbol, text));
+}
+
+// The item mnemonics each setting may become, whichever the channel's
+// function offers.
+struct ItemsOf {
+  Command command;
+  AmplitudeUnit amplitude;  // counts for Command::Amplitude only
+  std::array<std::string_view, 2> mnemonics;
+};
+constexpr ItemsOf kItems[] = {
+    {Command::Frequency, AmplitudeUnit::Vpp, {"AFREQ", "BFREQ"}},
+    {Command::Amplitude, AmplitudeUnit::Vpp, {"VPP"}},
+    {Command::Amplitude, AmplitudeUnit::Vrms, {"VRMS"}},
+    {Command::Offset, AmplitudeUnit::Vpp, {"AOFFS"}},
+    {Command::Phase, AmplitudeUnit::Vpp, {"PHASE"}},
+    {Command::DutyCycle, AmplitudeUnit::Vpp, {"ADUTY", "BDUTY"}},
+    {Command::Output, AmplitudeUnit::Vpp, {"SWITCH"}},
+};
+
+// The unit key text a group's values are written in: its unit worth one.
+std::string_view BaseUnitKey(std::uint8_t group) {
+  for (const settings::Unit& unit : settings::Units()) {
+    if (unit.group == group && unit.factor == 1) return unit.text;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::optional<int> ItemKeyFor(Command command, int channel, AmplitudeUnit amplitude) {
+  if (command != Command::Amplitude) amplitude = AmplitudeUnit::Vpp;
+  for (const ItemsOf& row : kItems) {
+    if (row.command != command || row.amplitude != amplitude) continue;
+    for (int item : compose::ItemsForFunction(FunctionKey(channel))) {
+      const std::string_view text = compose::KeyText(item);
+      if (std::find(row.mnemonics.begin(), row.mnemonics.end(), text) != row.mnemonics.end()) {
+        return item;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> SetLine(std::string_view address, int channel, int itemKey,
+                                   double value) {
+  const compose::KeyEntry* item = compose::FindKey(itemKey);
+  if (!item || !std::isfinite(value)) return std::nullopt;
+  char digits[64];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value == 0 ? 0.0 : value,
+                                     std::chars_format::fixed);
+  if (written.ec != std::errc{}) return std::nullopt;
+  std::string line(address);
+  line += compose::KeyText(FunctionKey(channel));
+  line += Symbol(":");
+  line += item->keyText;
+  line.append(digits, written.ptr);
+  line += BaseUnitKey(item->unitGroup);
+  return line;
+}
+
+std::string QueryLine(std::string_view address, int channel, int itemKey) {
+  std::string line(address);
+  line += compose::KeyText(FunctionKey(channel));
+  line += Symbol(":");
+  line += compose::KeyText(itemKey);
+  line += Symbol("?");
+  return line;
+}
+
+}  // namespace zrt::scpi
