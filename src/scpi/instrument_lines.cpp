@@ -44,6 +44,7 @@ constexpr ItemsOf kItems[] = {
     {Command::Phase, AmplitudeUnit::Vpp, {"PHASE"}},
     {Command::DutyCycle, AmplitudeUnit::Vpp, {"ADUTY", "BDUTY"}},
     {Command::Output, AmplitudeUnit::Vpp, {"SWITCH"}},
+    {Command::Shape, AmplitudeUnit::Vpp, {"AWAVE", "BWAVE"}},
 };
 
 // The unit key text a group's values are written in: its unit worth one.
@@ -88,11 +89,14 @@ std::optional<std::string> SetLine(std::string_view address, int channel, int it
 }
 
 std::string QueryLine(std::string_view address, int channel, int itemKey) {
+  return ItemLine(address, channel, compose::KeyText(itemKey)) + std::string(Symbol("?"));
+}
+
+std::string ItemLine(std::string_view address, int channel, std::string_view mnemonic) {
   std::string line(address);
   line += compose::KeyText(FunctionKey(channel));
   line += Symbol(":");
-  line += compose::KeyText(itemKey);
-  line += Symbol("?");
+  line += mnemonic;
   return line;
 }
 

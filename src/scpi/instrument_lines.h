@@ -17,7 +17,8 @@ namespace zrt::scpi {
 enum class AmplitudeUnit { Vpp, Vrms };
 
 // The item key the channel has for the command, or nothing when its
-// function offers none (offset on channel B, for instance).
+// function offers none (offset on channel B, for instance). For a shape,
+// the item that takes a waveform's number.
 std::optional<int> ItemKeyFor(Command command, int channel,
                               AmplitudeUnit amplitude = AmplitudeUnit::Vpp);
 
@@ -28,5 +29,7 @@ std::optional<std::string> SetLine(std::string_view address, int channel, int it
                                    double value);
 // "88CHA:AFREQ?"
 std::string QueryLine(std::string_view address, int channel, int itemKey);
+// "88CHA:SQUAR": an item that takes no value, by its mnemonic.
+std::string ItemLine(std::string_view address, int channel, std::string_view mnemonic);
 
 }  // namespace zrt::scpi

@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "settings/shape_items.h"
+
 namespace zrt::settings {
 namespace {
 
-// The items that choose a waveform by themselves, without a value.
-bool IsShapeCommand(std::string_view item) {
-  for (std::string_view shape : {"SINE", "SQUAR", "BTRIG", "BRAMP", "BNOISE"}) {
-    if (item == shape) return true;
-  }
-  return false;
-}
+bool IsShapeCommand(std::string_view item) { return FindShapeItem(item) != nullptr; }
 
 }  // namespace
 

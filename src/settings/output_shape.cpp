@@ -24,11 +24,8 @@ unsigned long Changed(const InstrumentSettings& known, std::string_view function
 }
 
 Shape ShapeNamed(std::string_view mnemonic) {
-  if (mnemonic == "SQUAR") return Shape::Square;
-  if (mnemonic == "BTRIG") return Shape::Triangle;
-  if (mnemonic == "BRAMP") return Shape::Ramp;
-  if (mnemonic == "BNOISE") return Shape::Noise;
-  return Shape::Sine;
+  const ShapeItem* item = FindShapeItem(mnemonic);
+  return item ? item->shape : Shape::Sine;
 }
 
 // A fixed hash of the sample's place: noise that looks the same each time.

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "settings/instrument_settings.h"
+#include "settings/shape_items.h"
 
 namespace zrt::settings {
-
-enum class Shape { Sine, Square, Triangle, Ramp, Noise, Unknown };
 
 struct ChannelOutput {
   char channel = 'A';

@@ -1,11 +1,12 @@
 // SCPI messages of any bytes: cutting, matching and reading parameters
-// never crash, a unit's header is never empty, and every number read is
-// finite.
+// never crash, a unit's header is never empty, every number read is
+// finite, and a client's work is lines of the instrument's own characters.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "scpi/client.h"
 #include "scpi/header_pattern.h"
 #include "scpi/message.h"
 #include "scpi/parameters.h"
@@ -20,6 +21,7 @@ void Require(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zrt::scpi;
+  namespace settings = zrt::settings;
   const std::string_view message(reinterpret_cast<const char*>(data), size);
   for (const auto& unit : CutMessage(message)) {
     const auto* program = std::get_if<ProgramUnit>(&unit);
@@ -37,5 +39,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
+  const Face face{.address = "88", .identity = "x", .waveforms = {{"sine", 0}}};
+  Client client(face);
+  settings::Limits limits;
+  limits.a.maxFrequencyHz = 1e6;
+  const settings::InstrumentSettings known;
+  for (const Work& work : client.Take(message, limits)) {
+    for (char c : work.line) Require(c >= ' ' && c <= '~');
+    if (work.kind == Work::Kind::Ask) client.Asked(work, work.unit);
+    if (work.kind == Work::Kind::Send) client.Sent(work.unit);
+    if (work.kind == Work::Kind::Local || work.kind == Work::Kind::Refuse) {
+      client.Local(work, known, limits);
+    }
+  }
+  Require(client.Errors().Count() <= ErrorQueue::kDepth);
   return 0;
 }

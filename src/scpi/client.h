@@ -1,0 +1,96 @@
+// One SCPI client of the shared instrument: what each message it sends
+// asks of the instrument, in order, and what goes back to it. Sets become
+// the lines the key panels compose, queries always ask the instrument, and
+// what SCPI keeps for itself (the error queue, the status, *IDN?) is
+// answered here. Nothing here sends: the server does the work in order,
+// one piece after the other, and tells the client how each went.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scpi/commands.h"
+#include "scpi/error_queue.h"
+#include "scpi/instrument_lines.h"
+#include "settings/instrument_settings.h"
+#include "settings/limits.h"
+
+namespace zrt::scpi {
+
+// What the SCPI face was given when it started.
+struct Face {
+  std::string address = "88";  // the instrument's, as in the panel's address field
+  std::string identity;        // what *IDN? answers
+  // The waveform numbers of the shapes the channels have no item for, by
+  // SCPI's shape ("SIN", "SQU", "TRI", "RAMP", "NOIS", "ARB").
+  std::map<std::string, int, std::less<>> waveforms{};
+  bool resetConfigured = false;  // *RST has a preset to run
+};
+
+// "zrt-panel,ZRT10XX/ZRT30XX,0,<version>"
+std::string DefaultIdentity(std::string_view version);
+
+// One piece of a message's work.
+struct Work {
+  enum class Kind {
+    Send,    // `line` to the instrument; Sent follows with its reply
+    Ask,     // `line`, a query; Asked follows with its reply
+    Local,   // answered here when its turn comes (Local)
+    Reset,   // the reset preset runs
+    Refuse,  // `error` is queued when its turn comes, after what came before
+  };
+  Kind kind;
+  std::string line{};  // Send, Ask
+  Command command = Command::Identify;
+  int channel = 1;
+  bool query = false;
+  int itemKey = 0;          // Ask: the item its reply is of
+  std::string parameter{};  // Local: the parameter as written
+  Error error{0, ""};       // Refuse
+  std::string unit{};       // the program unit as written, for the log
+};
+
+class Client {
+ public:
+  explicit Client(const Face& face) : face_(face) {}
+
+  // The work `message` asks for, in order. A unit that cannot be read, or
+  // cannot be done (-221 for an item the channel does not have), becomes a
+  // Refuse, and the rest of the message is dropped, as a 488.2 parser does.
+  std::vector<Work> Take(std::string_view message, const settings::Limits& limits);
+
+  // A Send's reply (nothing: none came): only "OK" is success (else -240).
+  void Sent(std::optional<std::string_view> reply);
+  // What an Ask's reply says to the client: a number in the base unit
+  // ("+1.2345000000E+03"), or SCPI's "not a number" with -230.
+  std::string Asked(const Work& work, std::optional<std::string_view> reply);
+  // A Send or Ask that did not go out, and why.
+  void NotSent(const Error& why) { errors_.Push(why); }
+  // A Local or Refuse piece's answer when its turn comes (empty: none),
+  // from what is known then.
+  std::string Local(const Work& work, const settings::InstrumentSettings& known,
+                    const settings::Limits& limits);
+
+  ErrorQueue& Errors() { return errors_; }
+
+  // The responses of one message as they go back: joined by ';', ended by
+  // a line feed; nothing when there are none.
+  static std::string Response(const std::vector<std::string>& answers);
+
+ private:
+  // The work of one unit, or an error.
+  std::variant<Work, Error> WorkOf(const ProgramUnit& unit, const settings::Limits& limits);
+  std::variant<Work, Error> Setting(const Named& named, const std::vector<std::string>& parameters,
+                                    const settings::Limits& limits);
+  std::variant<Work, Error> ShapeSetting(int channel, std::string_view shape);
+
+  const Face& face_;
+  ErrorQueue errors_;
+  AmplitudeUnit amplitude_[2] = {AmplitudeUnit::Vpp, AmplitudeUnit::Vpp};  // by channel
+};
+
+}  // namespace zrt::scpi

@@ -1,0 +1,97 @@
+// A SCPI client's messages worked through against the simulated
+// instrument, as the server does it: what reached the instrument, what
+// went back, and what the error queue holds.
+#include "scpi/client.h"
+
+#include <gtest/gtest.h>
+
+#include "sim/instrument_model.h"
+
+namespace zrt::scpi {
+namespace {
+
+struct Bench {
+  Face face{.address = "88", .identity = DefaultIdentity("test")};
+  settings::Limits limits;
+  settings::InstrumentSettings known;
+  sim::InstrumentModel instrument;
+  Client client{face};
+  std::vector<std::string> heard;  // by the instrument, its address as the byte
+
+  // The response to `message`, each piece of its work done in turn.
+  std::string Run(std::string_view message) {
+    std::vector<std::string> answers;
+    for (const Work& work : client.Take(message, limits)) {
+      if (work.kind == Work::Kind::Send || work.kind == Work::Kind::Ask) {
+        const std::string frame = "X" + work.line.substr(2);
+        heard.push_back(frame);
+        const std::string answer = instrument.Answer(frame);
+        const std::string reply = answer.substr(0, answer.find('\n'));
+        known.RecordSent(work.line.substr(2));
+        known.RecordReply(work.line.substr(2), reply);
+        if (work.kind == Work::Kind::Send) {
+          client.Sent(reply);
+        } else {
+          answers.push_back(client.Asked(work, reply));
+        }
+      } else {
+        answers.push_back(client.Local(work, known, limits));
+      }
+    }
+    return Client::Response(answers);
+  }
+};
+
+TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
+  const struct {
+    std::string_view message;
+    std::string response;
+    std::vector<std::string> heard;
+    std::string error = "0,\"No error\"";
+  } cases[] = {
+      {"*IDN?", "zrt-panel,ZRT10XX/ZRT30XX,0,test\n", {}},
+      {"FREQ 1234.5;FREQ?", "+1.2345000000E+03\n", {"XCHA:AFREQ1234.5Hz", "XCHA:AFREQ?"}},
+      {"SOUR2:VOLT 2;VOLT?;:OUTP2 ON;OUTP2?",
+       "+2.0000000000E+00;1\n",
+       {"XCHB:VPP2Vpp", "XCHB:VPP?", "XCHB:SWITCH1No.", "XCHB:SWITCH?"}},
+      {"VOLT:UNIT VRMS;:VOLT 1;:VOLT:UNIT?;UNIT VPP", "VRMS\n", {"XCHA:VRMS1Vrms"}},
+      // The path rule: after VOLT:UNIT, a header without a colon is under VOLT.
+      {"VOLT:UNIT VRMS;VOLT 1", "", {}, "-113,\"Undefined header\""},
+      {"FUNC SQU;FUNC?", "SQU\n", {"XCHA:SQUAR"}},
+      {"FREQ? MAX;FREQ MAX", "+1.0000000000E+07\n", {"XCHA:AFREQ10000000Hz"}},
+      // Refused before anything is sent, and said in the queue in order.
+      {"SOUR2:VOLT:OFFS 1", "", {}, "-221,\"Settings conflict\""},
+      {"BOGUS 1;FREQ 5", "", {}, "-113,\"Undefined header\""},
+      {"FREQ 1;SOUR2:FUNC SIN", "", {"XCHA:AFREQ1Hz"}, "-221,\"Settings conflict\""},
+      {"FREQ 5 V", "", {}, "-131,\"Invalid suffix\""},
+      {"VOLT? MIN", "9.91E+37\n", {}, "-224,\"Illegal parameter value\""},
+      {"*RST", "", {}, "-200,\"Execution error; no reset state configured\""},
+      {"*IDN? 1", "", {}, "-108,\"Parameter not allowed\""},
+      // What the instrument refuses, and a reply that is no number.
+      {"FREQ 1e20",
+       "",
+       {"XCHA:AFREQ100000000000000000000Hz"},
+       "-240,\"Hardware error; the instrument answered ERROR\""},
+      {"SOUR2:FUNC?", "NONE\n", {}, "-230,\"Data corrupt or stale\""},
+  };
+  for (const auto& c : cases) {
+    Bench bench;
+    bench.limits.a.maxFrequencyHz = 10e6;
+    EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
+    EXPECT_EQ(bench.heard, c.heard) << c.message;
+    EXPECT_EQ(bench.Run("SYST:ERR?"), c.error + "\n") << c.message;
+  }
+}
+
+TEST(ScpiClient, WaveformsWithoutAnItemOfTheirOwnComeFromTheConfiguration) {
+  Bench bench;
+  bench.face.waveforms = {{"sine", 0}, {"ramp", 3}};
+  EXPECT_EQ(bench.Run("SOUR2:FUNC SIN;FUNC?;:FUNC RAMP;FUNC?"), "SIN;RAMP\n");
+  EXPECT_EQ(bench.heard, (std::vector<std::string>{"XCHB:BWAVE0No.", "XCHA:AWAVE3No."}));
+  EXPECT_EQ(bench.Run("*ESR?;*STB?"), "0;0\n");
+  bench.Run("SOUR2:FUNC NOIS;:SOUR2:FUNC TRI");
+  EXPECT_EQ(bench.Run("*ESR?;*OPC;*ESR?;*OPC?"), "0;1;1\n");
+}
+
+}  // namespace
+}  // namespace zrt::scpi
