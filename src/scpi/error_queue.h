@@ -22,6 +22,8 @@ class ErrorQueue {
   // The oldest error, taken; 0 "No error" when none waits.
   Error Next();
   std::size_t Count() const { return errors_.size(); }
+  // The error queued last, or nullptr.
+  const Error* Newest() const { return errors_.empty() ? nullptr : &errors_.back(); }
   // *CLS: the queue and the event status register emptied.
   void Clear();
 

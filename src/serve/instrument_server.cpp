@@ -65,6 +65,10 @@ QString Describe(const ServerEvent& event) {
           .arg(event.text, QString::fromStdString(settings::Describe(*event.breach)));
     case Kind::AcceptFailed:
       return QString("cannot take connections: %1; trying again each second").arg(event.text);
+    case Kind::ScpiCommand:
+      return "SCPI " + event.text;
+    case Kind::ScpiError:
+      return "SCPI error " + event.text;
   }
   return {};
 }
@@ -83,19 +87,52 @@ struct InstrumentServer::Client {
   bool endedWithLineFeed = true;
   bool sendingEnded = false;  // it has shut its side: served, then closed
   std::chrono::steady_clock::time_point lastLine = std::chrono::steady_clock::now();
+  // Speaking SCPI: its own client, the work of its messages in order, the
+  // piece with the session and its reply, and the answers of the message
+  // under way.
+  struct Piece {
+    scpi::Work work;
+    bool endsMessage;
+  };
+  std::unique_ptr<scpi::Client> scpi = nullptr;
+  std::deque<Piece> work = {};
+  std::optional<Piece> current = std::nullopt;
+  QByteArray reply = {};
+  std::vector<std::string> said = {};  // the message under way's answers
+
+  bool Busy() const { return inSession || !waiting.empty() || !work.empty() || current; }
 };
+
+namespace {
+
+// A reply as SCPI reads it: its characters a byte each, line ends off.
+std::string ReplyText(const QByteArray& bytes) {
+  std::string text = bytes.toStdString();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+}  // namespace
 
 InstrumentServer::InstrumentServer(session::LineSession& session,
                                    std::function<session::LineSettings()> settings, QObject* parent)
     : QObject(parent), session_(session), settings_(std::move(settings)) {
   connect(&session_, &session::LineSession::Received, this,
           [this](int source, const QByteArray& block) {
-            if (Client* client = Find(source); client && client->answers > 0)
+            Client* client = Find(source);
+            if (client && client->scpi) {
+              if (client->current) client->reply += block;
+            } else if (client && client->answers > 0) {
               Output(*client, block);
+            }
           });
   connect(&session_, &session::LineSession::ReplyEnded, this, [this](int source, bool replied) {
     Client* client = Find(source);
     if (!client) return;
+    if (client->scpi) {
+      return ScpiReplyEnded(*client,
+                            replied ? std::optional(ReplyText(client->reply)) : std::nullopt);
+    }
     client->answers = std::max(client->answers - 1, 0);
     if (replied && !client->endedWithLineFeed) Output(*client, "\n");
     CloseWhenServed(*client);
@@ -105,6 +142,10 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
             Client* client = Find(frame.source);
             if (sent || !client) return;
             emit Event({ServerEvent::Kind::NotSent, client->origin, frame.text});
+            if (client->scpi) {
+              ScpiError(*client, {-241, "Hardware missing; the port is not open"});
+              return ScpiReplyEnded(*client, std::nullopt, true);
+            }
             Output(*client, Refusal("not sent: the port is not open"));
           });
   connect(
@@ -113,6 +154,16 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
         Client* client = Find(frame.source);
         if (!client) return;
         client->answers = std::max(client->answers - 1, 0);  // nothing answers it
+        if (client->scpi) {
+          if (why.breach) {
+            emit Event({ServerEvent::Kind::BeyondLimit, client->origin, frame.text, 0, why.breach});
+          }
+          ScpiError(*client,
+                    why.breach
+                        ? scpi::Error{-222, "Data out of range; " + settings::Describe(*why.breach)}
+                        : scpi::Error{-240, "Hardware error; the port refused the rate"});
+          return ScpiReplyEnded(*client, std::nullopt, true);
+        }
         if (why.breach) {
           emit Event({ServerEvent::Kind::BeyondLimit, client->origin, frame.text, 0, why.breach});
           return Output(*client, Refusal("not sent: " +
@@ -130,6 +181,15 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
     client->inSession = false;
     client->answers = 0;
     emit Event({ServerEvent::Kind::LinkLost, client->origin, {}, dropped});
+    if (client->scpi) {
+      client->work.clear();
+      client->current.reset();
+      ScpiError(*client, {-241, "Hardware missing; the link to the instrument was lost"});
+      Output(*client, QByteArray::fromStdString(scpi::Client::Response(client->said)));
+      client->said.clear();
+      if (client->socket && !client->sendingEnded) client->reading->setEnabled(true);
+      return CloseWhenServed(*client);
+    }
     Output(
         *client,
         Refusal(
@@ -143,6 +203,12 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
     client->inSession = false;
     client->answers = 0;
     emit Event({ServerEvent::Kind::HeldTooLong, client->origin, frame.text});
+    if (client->scpi) {
+      ScpiError(*client, {-240, "Hardware error; the instrument held output back too long"});
+      ScpiReplyEnded(*client, std::nullopt, true);
+      SubmitNext(*client);
+      return CloseWhenServed(*client);
+    }
     Output(*client,
            Refusal("the instrument held output back (XOFF) too long: the line was given up"));
     SubmitNext(*client);
@@ -233,6 +299,7 @@ void InstrumentServer::Accept() {
                                                   {},
                                                   true,
                                                   false});
+    if (face_) client->scpi = std::make_unique<scpi::Client>(*face_);
     client->reading = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Read, this);
     client->writing = new QSocketNotifier(client->socket.Native(), QSocketNotifier::Write, this);
     client->writing->setEnabled(false);
@@ -260,8 +327,8 @@ InstrumentServer::Client* InstrumentServer::IdleLongest() const {
   const auto now = std::chrono::steady_clock::now();
   Client* idle = nullptr;
   for (const auto& [source, client] : clients_) {
-    if (client->sendingEnded || client->inSession || !client->waiting.empty() ||
-        client->answers > 0 || now - client->lastLine <= idleLimit_) {
+    if (client->sendingEnded || client->Busy() || client->answers > 0 ||
+        now - client->lastLine <= idleLimit_) {
       continue;
     }
     if (!idle || client->lastLine < idle->lastLine) idle = client.get();
@@ -341,6 +408,7 @@ bool InstrumentServer::RefusedBytes(Client& client, const QString& text) {
 }
 
 void InstrumentServer::SubmitNext(Client& client) {
+  if (client.scpi) return WorkNext(client);
   while (client.socket && !client.inSession && !client.waiting.empty()) {
     const QString text = Decoded(client.waiting.front());
     client.waiting.pop_front();
@@ -358,6 +426,109 @@ void InstrumentServer::SubmitNext(Client& client) {
       Output(client, Refusal(QString("not sent: %1").arg(error.what())));
     }
   }
+}
+
+void InstrumentServer::SetScpi(const scpi::Face* face, std::vector<QString> resetLines) {
+  face_ = face;
+  resetLines_ = std::move(resetLines);
+}
+
+void InstrumentServer::WorkNext(Client& client) {
+  using Kind = scpi::Work::Kind;
+  while (client.socket && !client.inSession && !client.current) {
+    if (client.work.empty()) {
+      if (client.waiting.empty()) return;
+      const std::string message = Decoded(client.waiting.front()).toStdString();
+      client.waiting.pop_front();
+      if (client.waiting.size() < kQueueLimit && !client.sendingEnded) {
+        client.reading->setEnabled(true);
+      }
+      std::vector<scpi::Work> work = client.scpi->Take(message, session_.Limits());
+      for (std::size_t i = 0; i < work.size(); ++i) {
+        client.work.push_back({std::move(work[i]), i + 1 == work.size()});
+      }
+      continue;
+    }
+    Client::Piece piece = std::move(client.work.front());
+    client.work.pop_front();
+    if (piece.work.kind != Kind::Refuse || !piece.work.unit.empty()) {
+      emit Event(
+          {ServerEvent::Kind::ScpiCommand, client.origin, QString::fromStdString(piece.work.unit)});
+    }
+    if (piece.work.kind == Kind::Reset) {
+      // The reset preset's lines, sent as sets, ahead of what follows.
+      for (auto line = resetLines_.rbegin(); line != resetLines_.rend(); ++line) {
+        scpi::Work send{.kind = Kind::Send, .line = line->toStdString()};
+        const bool last = line == resetLines_.rbegin() && piece.endsMessage;
+        client.work.push_front({std::move(send), last});
+      }
+      if (resetLines_.empty() && piece.endsMessage) {
+        Output(client, QByteArray::fromStdString(scpi::Client::Response(client.said)));
+        client.said.clear();
+      }
+      continue;
+    }
+    if (piece.work.kind == Kind::Send || piece.work.kind == Kind::Ask) {
+      try {
+        session::Frame frame =
+            session_.Prepare(client.source, QString::fromStdString(piece.work.line), settings_());
+        client.current = std::move(piece);
+        client.reply.clear();
+        client.inSession = true;
+        session_.Submit(std::move(frame));
+      } catch (const std::exception& error) {  // an address or a rate that is no number
+        ScpiError(client, {-240, std::string("Hardware error; ") + error.what()});
+        client.current = std::move(piece);
+        FinishScpiPiece(client, std::nullopt, true);
+      }
+      continue;
+    }
+    const std::size_t before = client.scpi->Errors().Count();
+    client.said.push_back(client.scpi->Local(piece.work, session_.Known(), session_.Limits()));
+    if (client.scpi->Errors().Count() > before) {
+      emit Event({ServerEvent::Kind::ScpiError, client.origin,
+                  QString::fromStdString(scpi::ErrorQueue::Said(*client.scpi->Errors().Newest()))});
+    }
+    if (piece.endsMessage) {
+      Output(client, QByteArray::fromStdString(scpi::Client::Response(client.said)));
+      client.said.clear();
+    }
+  }
+}
+
+void InstrumentServer::ScpiReplyEnded(Client& client, std::optional<std::string> reply,
+                                      bool failed) {
+  FinishScpiPiece(client, std::move(reply), failed);
+  // The session may have said the client is free before its reply ended.
+  if (!client.inSession) WorkNext(client);
+  CloseWhenServed(client);
+}
+
+void InstrumentServer::FinishScpiPiece(Client& client, std::optional<std::string> reply,
+                                       bool failed) {
+  if (!client.current) return;
+  const Client::Piece piece = std::move(*client.current);
+  client.current.reset();
+  const std::size_t before = client.scpi->Errors().Count();
+  if (piece.work.kind == scpi::Work::Kind::Ask) {
+    client.said.push_back(failed ? "9.91E+37" : client.scpi->Asked(piece.work, reply));
+  } else if (!failed) {
+    client.scpi->Sent(reply);
+  }
+  if (client.scpi->Errors().Count() > before) {
+    emit Event({ServerEvent::Kind::ScpiError, client.origin,
+                QString::fromStdString(scpi::ErrorQueue::Said(*client.scpi->Errors().Newest()))});
+  }
+  if (piece.endsMessage) {
+    Output(client, QByteArray::fromStdString(scpi::Client::Response(client.said)));
+    client.said.clear();
+  }
+}
+
+void InstrumentServer::ScpiError(Client& client, const scpi::Error& error) {
+  client.scpi->NotSent(error);
+  emit Event({ServerEvent::Kind::ScpiError, client.origin,
+              QString::fromStdString(scpi::ErrorQueue::Said(error))});
 }
 
 void InstrumentServer::Output(Client& client, const QByteArray& bytes) {
@@ -383,8 +554,8 @@ void InstrumentServer::Flush(Client& client) {
 }
 
 void InstrumentServer::CloseWhenServed(Client& client) {
-  if (client.sendingEnded && client.socket && !client.inSession && client.waiting.empty() &&
-      client.answers == 0 && client.output.isEmpty()) {
+  if (client.sendingEnded && client.socket && !client.Busy() && client.answers == 0 &&
+      client.output.isEmpty()) {
     Drop(client);
   }
 }

@@ -27,6 +27,11 @@
 // served what it sent, its last line too, then closed. Everything runs on
 // the owner's event loop on non-blocking sockets, and nothing wakes while
 // clients are silent.
+//
+// With a SCPI face (SetScpi), clients speak SCPI instead: each message is
+// worked through in order (scpi::Client), its sets and queries going to
+// the session as the lines the key panels compose, one at a time, and its
+// responses go back together at the message's end, as 488.2 has it.
 #pragma once
 
 #include <QByteArray>
@@ -42,6 +47,7 @@
 #include <vector>
 
 #include "net/stream_socket.h"
+#include "scpi/client.h"
 #include "serve/line_splitter.h"
 #include "session/line_session.h"
 
@@ -69,6 +75,8 @@ struct ServerEvent {
     Stopped,
     BeyondLimit,   // origin; text: the line; breach: the limit it would go beyond
     AcceptFailed,  // text: the system's reason; said once until a connection is taken
+    ScpiCommand,   // origin; text: a SCPI program unit as the client wrote it
+    ScpiError,     // origin; text: the error queued for it, as SYST:ERR? says it
   };
   Kind kind;
   QString origin;  // "tcp 127.0.0.1:53122"
@@ -118,6 +126,10 @@ class InstrumentServer : public QObject {
   void SetIdleLimit(std::chrono::milliseconds limit) { idleLimit_ = limit; }
   // "tcp ADDRESS:PORT" of the client whose lines are `source`'s, or empty.
   QString Origin(int source) const;
+  // Clients that connect from now on speak SCPI through `face` (kept by the
+  // caller), or lines when it is null. *RST sends `resetLines`.
+  void SetScpi(const scpi::Face* face, std::vector<QString> resetLines = {});
+  bool Scpi() const { return face_ != nullptr; }
 
  signals:
   void Event(const ServerEvent& event);
@@ -135,6 +147,14 @@ class InstrumentServer : public QObject {
   // Why the line may not go out as it stands: said to the client, or none.
   bool RefusedBytes(Client& client, const QString& text);
   void SubmitNext(Client& client);
+  // A SCPI client's next pieces of work, up to one that goes to the session.
+  void WorkNext(Client& client);
+  // The current piece's reply has ended (nothing: none came), or it did
+  // not go out (`failed`, its error queued already); the work goes on.
+  void ScpiReplyEnded(Client& client, std::optional<std::string> reply, bool failed = false);
+  // The same, without going on: the current piece's answer or error taken.
+  void FinishScpiPiece(Client& client, std::optional<std::string> reply, bool failed);
+  void ScpiError(Client& client, const scpi::Error& error);
   void Output(Client& client, const QByteArray& bytes);
   void Flush(Client& client);
   void CloseWhenServed(Client& client);
@@ -150,6 +170,8 @@ class InstrumentServer : public QObject {
   int maxClients_ = kDefaultMaxClients;
   std::size_t maxLine_ = LineSplitter::kDefaultLongest;
   std::chrono::milliseconds idleLimit_ = kDefaultIdleLimit;
+  const scpi::Face* face_ = nullptr;
+  std::vector<QString> resetLines_;
   bool acceptTrouble_ = false;  // said, until a connection is taken again
   int nextSource_ = kFirstSource;
   std::map<int, std::unique_ptr<Client>> clients_;

@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <mutex>
 
 #include "link/tcomm.h"
 #include "pty_pair.h"
@@ -82,7 +83,8 @@ TEST(ListenAddress, AsACommandLineGivesIt) {
 // The simulated instrument, a port open on it, the session and the server
 // listening on a port of the system's choosing.
 struct Bench {
-  Bench() : instrument({88, {}, {}}) {
+  explicit Bench(std::function<void(const std::string&)> heard = {})
+      : instrument({88, {}, std::move(heard)}) {
     comm.SetCommName(instrument.TerminalPath());
     comm.OpenPort();
     server.Listen("127.0.0.1", 0);
@@ -327,6 +329,59 @@ TEST(InstrumentServer, AClientThatNeverReadsIsClosed) {
   }
   EXPECT_TRUE(QTest::qWaitFor([&] { return server.Clients() == 0; }, 20000));
   EXPECT_NE(std::find(events.begin(), events.end(), ServerEvent::Kind::NotReading), events.end());
+}
+
+}  // namespace
+}  // namespace zrt::serve
+
+namespace zrt::serve {
+namespace {
+
+// Speaking SCPI: a message's sets and queries reach the instrument as the
+// key panels compose them, its responses come back together, what cannot
+// go out is queued as SCPI's errors, and the lines client is unchanged.
+TEST(InstrumentServer, ScpiClientsAndTheirErrors) {
+  std::mutex mutex;
+  QStringList heard;
+  Bench bench([&](const std::string& said) {
+    const std::lock_guard lock(mutex);
+    heard << QString::fromStdString(said);
+  });
+  const scpi::Face face{.address = "88", .identity = scpi::DefaultIdentity("test")};
+  bench.server.SetScpi(&face);
+  settings::Limits limits;
+  limits.a.maxFrequencyHz = 10e6;
+  bench.session.SetLimits(limits);
+  std::vector<ServerEvent> events;
+  QObject::connect(&bench.server, &InstrumentServer::Event,
+                   [&](const ServerEvent& event) { events.push_back(event); });
+  const StreamSocket client = bench.Connect();
+  Bench::Send(client, "*IDN?\n");
+  EXPECT_EQ(Bench::Read(client, 1), "zrt-panel,ZRT10XX/ZRT30XX,0,test\n");
+  Bench::Send(client, "SOUR2:FREQ 1.5 kHz;FREQ?;:OUTP1 ON;OUTP1?\n");
+  EXPECT_EQ(Bench::Read(client, 1), "+1.5000000000E+03;1\n");
+  Bench::Send(client, "FREQ 20 MHZ;FREQ?\nBOGUS\nSYST:ERR?;:SYST:ERR?;:SYST:ERR?\n");
+  EXPECT_EQ(Bench::Read(client, 2).toStdString(),
+            "+0.0000000000E+00\n"
+            "-222,\"Data out of range; channel A's frequency would be 20 MHz, above its limit "
+            "of 10 MHz\";-113,\"Undefined header\";0,\"No error\"\n");
+  bench.comm.ClosePort();
+  Bench::Send(client, "FREQ 1;SYST:ERR?\n");
+  EXPECT_EQ(Bench::Read(client, 1).toStdString(),
+            "-241,\"Hardware missing; the port is not open\"\n");
+  const auto said = [&](ServerEvent::Kind kind, const QString& text) {
+    return std::any_of(events.begin(), events.end(), [&](const ServerEvent& event) {
+      return event.kind == kind && event.text == text && event.origin.startsWith("tcp ");
+    });
+  };
+  EXPECT_TRUE(said(ServerEvent::Kind::ScpiCommand, "SOUR2:FREQ 1.5 kHz"));
+  EXPECT_TRUE(said(ServerEvent::Kind::ScpiError, "-113,\"Undefined header\""));
+
+  // The lines it became.
+  const std::lock_guard lock(mutex);
+  EXPECT_TRUE(heard.contains("<- XCHB:BFREQ1500Hz")) << heard.join('\n').toStdString();
+  EXPECT_TRUE(heard.contains("<- XCHA:SWITCH1No."));
+  EXPECT_TRUE(heard.filter("20000000").isEmpty()) << "a value beyond the limit went out";
 }
 
 }  // namespace
