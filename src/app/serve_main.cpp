@@ -11,6 +11,7 @@
 #include "cli/stop_request.h"
 #include "link/port_watch.h"
 #include "sequence/runner.h"
+#include "sequence/sequence.h"
 #include "serve/instrument_server.h"
 
 namespace {
@@ -58,6 +59,30 @@ int main(int argc, char** argv) {
 
   const EventLog log;
   serve::InstrumentServer server(session, [&link] { return link.Settings(); });
+  // Speaking SCPI: the face the clients see, and the lines *RST sends.
+  scpi::Face face;
+  if (options.scpi) {
+    std::vector<QString> resetLines;
+    if (!options.resetFile.isEmpty()) {
+      QFile file(options.resetFile);
+      if (!file.open(QIODevice::ReadOnly)) {
+        return Fail(cli::kUsage, options.resetFile + ": " + file.errorString());
+      }
+      const sequence::Parsed steps = sequence::ParseDevice(file, options.resetFile);
+      if (const auto* error = std::get_if<sequence::ParseError>(&steps)) {
+        return Fail(cli::kUsage, sequence::Describe(*error));
+      }
+      for (const sequence::Step& step : std::get<std::vector<sequence::Step>>(steps)) {
+        if (step.kind == sequence::Step::Kind::Send) resetLines.push_back(step.text);
+      }
+    }
+    face.address = options.link.address.toStdString();
+    face.identity = options.identity.isEmpty() ? scpi::DefaultIdentity(ZRT_VERSION)
+                                               : options.identity.toStdString();
+    face.waveforms = options.waveforms;
+    face.resetConfigured = !options.resetFile.isEmpty();
+    server.SetScpi(&face, std::move(resetLines));
+  }
   server.SetMaxClients(options.maxClients);
   server.SetMaxLine(static_cast<std::size_t>(options.maxLine));
   auto who = [&](int source) {

@@ -79,7 +79,16 @@ QString ServeHelp() {
          "  --max-line N         the longest line a client may send, in bytes (default\n"
          "                       254, at most 4096: a line holds the port 10 ms a byte)\n"
          "  --reopen-within S    a lost port not back within S seconds (default 30)\n"
-         "                       ends it with status 3, for a service manager to restart\n" +
+         "                       ends it with status 3, for a service manager to restart\n"
+         "  --scpi               serve SCPI (*IDN?, SOUR1:FREQ 1000, OUTP2 ON...) instead\n"
+         "                       of the instrument's own lines\n"
+         "  --idn M,M,S,F        what *IDN? answers (default zrt-panel,ZRT10XX/ZRT30XX,0,\n"
+         "                       and the version)\n"
+         "  --reset FILE         the sequence file *RST runs (without one, *RST is an\n"
+         "                       error and sends nothing)\n"
+         "  --config FILE        options from an INI file: KEY = VALUE for each option\n"
+         "                       (scpi = true), and a [waveforms] section giving the\n"
+         "                       waveform numbers of shapes without an item of their own\n" +
          kLimitsOptionHelp + kHelpVersionHelp +
          "\n"
          "A client whose line is refused by the limits is told why.\n"

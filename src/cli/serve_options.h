@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <string>
 #include <variant>
 
 #include "cli/link_options.h"
@@ -19,6 +21,13 @@ struct ServeOptions {
   int maxClients = 8;
   int maxLine = static_cast<int>(serve::LineSplitter::kDefaultLongest);  // bytes
   std::chrono::seconds reopenWithin{30};  // a lost port not back by then ends the server
+  // Serving SCPI instead of lines: what *IDN? answers (empty: the default),
+  // the sequence file *RST runs, and the waveform numbers of the shapes the
+  // channels have no item for ([waveforms] of a configuration file).
+  bool scpi = false;
+  QString identity;
+  QString resetFile;
+  std::map<std::string, int, std::less<>> waveforms;
 };
 
 std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& arguments);

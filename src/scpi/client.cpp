@@ -100,7 +100,10 @@ std::vector<Work> Client::Take(std::string_view message, const settings::Limits&
     auto one = WorkOf(unit, limits);
     if (const auto* error = std::get_if<Error>(&one)) {
       work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = Written(unit)});
-      break;
+      // A command error ends the message; one that cannot be executed only
+      // its own unit.
+      if (error->code <= -100 && error->code > -200) break;
+      continue;
     }
     work.push_back(std::move(std::get<Work>(one)));
     work.back().unit = Written(unit);

@@ -60,7 +60,8 @@ class Client {
 
   // The work `message` asks for, in order. A unit that cannot be read, or
   // cannot be done (-221 for an item the channel does not have), becomes a
-  // Refuse, and the rest of the message is dropped, as a 488.2 parser does.
+  // Refuse; after a command error (-1xx) the rest of the message is
+  // dropped, as a 488.2 parser does.
   std::vector<Work> Take(std::string_view message, const settings::Limits& limits);
 
   // A Send's reply (nothing: none came): only "OK" is success (else -240).

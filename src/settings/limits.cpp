@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "settings/ini_text.h"
 #include "settings/units.h"
 
 namespace zrt::settings {
@@ -223,45 +224,26 @@ constexpr std::array kLimitKeys{
     LimitKey{"max_offset_v", &ChannelLimits::maxOffsetV},
 };
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 }  // namespace
 
 std::variant<Limits, std::string> ReadLimits(std::string_view text) {
+  const auto read = ReadIni(text);
+  if (const auto* why = std::get_if<std::string>(&read)) return *why;
   Limits limits;
-  ChannelLimits* section = nullptr;
-  int number = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(start, end - start));
-    start = end + 1;
-    ++number;
-    const auto refuse = [number](const std::string& why) {
-      return "line " + std::to_string(number) + ": " + why;
+  for (const IniEntry& entry : std::get<std::vector<IniEntry>>(read)) {
+    const auto refuse = [&entry](const std::string& why) {
+      return "line " + std::to_string(entry.line) + ": " + why;
     };
-    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-    if (line.front() == '[') {
-      if (line == "[A]" || line == "[a]") {
-        section = &limits.a;
-      } else if (line == "[B]" || line == "[b]") {
-        section = &limits.b;
-      } else {
-        return refuse("a section is [A] or [B]");
-      }
+    ChannelLimits* section = nullptr;
+    if (entry.section == "A" || entry.section == "a") section = &limits.a;
+    if (entry.section == "B" || entry.section == "b") section = &limits.b;
+    if (entry.key.empty()) {
+      if (!section) return refuse("a section is [A] or [B]");
       continue;
     }
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) return refuse("expected KEY = VALUE");
     if (!section) return refuse("a key stands under [A] or [B]");
-    const std::string_view key = Trim(line.substr(0, equals));
-    const std::string_view value = Trim(line.substr(equals + 1));
+    const std::string_view key = entry.key;
+    const std::string_view value = entry.value;
     const LimitKey* found = nullptr;
     for (const LimitKey& limitKey : kLimitKeys) {
       if (limitKey.name == key) found = &limitKey;

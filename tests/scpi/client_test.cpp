@@ -60,7 +60,7 @@ TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
       {"FUNC SQU;FUNC?", "SQU\n", {"XCHA:SQUAR"}},
       {"FREQ? MAX;FREQ MAX", "+1.0000000000E+07\n", {"XCHA:AFREQ10000000Hz"}},
       // Refused before anything is sent, and said in the queue in order.
-      {"SOUR2:VOLT:OFFS 1", "", {}, "-221,\"Settings conflict\""},
+      {"SOUR2:VOLT:OFFS 1;:FREQ 2", "", {"XCHA:AFREQ2Hz"}, "-221,\"Settings conflict\""},
       {"BOGUS 1;FREQ 5", "", {}, "-113,\"Undefined header\""},
       {"FREQ 1;SOUR2:FUNC SIN", "", {"XCHA:AFREQ1Hz"}, "-221,\"Settings conflict\""},
       {"FREQ 5 V", "", {}, "-131,\"Invalid suffix\""},
