@@ -31,6 +31,8 @@ expected=(
   share/doc/zrt-panel/examples/sweep-setup.zrt
   share/doc/zrt-panel/examples/limits.ini
   share/doc/zrt-panel/examples/zrt-serve.service
+  share/doc/zrt-panel/examples/zrt-serve@.service
+  share/doc/zrt-panel/examples/avahi/zrt-serve.service
   share/doc/zrt-panel/copyright
   share/doc/zrt-panel/LICENSE
 )
