@@ -10,7 +10,10 @@
 //   idle_wakeups       context switches a second with 8 clients connected
 //                      and silent;
 //   flood_growth_mb    resident memory gained while one client floods the
-//                      server with lines (and another is served).
+//                      server with lines (and another is served);
+//   scpi_overhead_ms   what a SCPI set adds over the same raw line, from the
+//                      client's line feed to its answer: "FREQ 1000;*OPC?"
+//                      against "88CHA:AFREQ1000Hz" (mean).
 //
 //   bench-serve [--json] [--flood-seconds N]
 #include <QCoreApplication>
@@ -93,10 +96,19 @@ struct Bench {
                      [this](int, const QByteArray&) { lastBlock = Clock::now(); });
   }
   net::StreamSocket Connect() { return net::StreamSocket::Connect("127.0.0.1", server.Port()); }
+  net::StreamSocket ConnectScpi() {
+    if (!scpiServer.Listening()) {
+      scpiServer.SetScpi(&face);
+      scpiServer.Listen("127.0.0.1", 0);
+    }
+    return net::StreamSocket::Connect("127.0.0.1", scpiServer.Port());
+  }
   sim::PtyInstrument instrument;
   link::TComm comm;
   session::LineSession session{&comm, nullptr};
   serve::InstrumentServer server{session, [] { return session::LineSettings{}; }};
+  const scpi::Face face{.address = "88", .identity = "bench"};
+  serve::InstrumentServer scpiServer{session, [] { return session::LineSettings{}; }};
   std::vector<std::pair<int, Clock::time_point>> frames;
   Clock::time_point lastBlock;
 };
@@ -147,6 +159,24 @@ int Fairness(Bench& bench, int lines) {
   return worst;
 }
 
+// The mean, over `runs` sets, of what speaking SCPI adds to the same line.
+double ScpiOverhead(Bench& bench, int runs) {
+  const auto mean = [&](const net::StreamSocket& client, const QByteArray& line) {
+    double total = 0;
+    for (int i = 0; i < runs; ++i) {
+      QByteArray got;
+      const auto start = Clock::now();
+      client.Write(line.constData(), static_cast<std::size_t>(line.size()));
+      total += Ms(ReadLines(client, 1, got) - start);
+      RunFor(200);  // the reply's end, before the next line
+    }
+    return total / runs;
+  };
+  const net::StreamSocket raw = bench.Connect();
+  const net::StreamSocket scpi = bench.ConnectScpi();
+  return mean(scpi, "FREQ 1000;*OPC?\n") - mean(raw, "88CHA:AFREQ1000Hz\n");
+}
+
 double IdleWakeups(int seconds) {
   const long before =
       StatusSum("voluntary_ctxt_switches:") + StatusSum("nonvoluntary_ctxt_switches:");
@@ -193,12 +223,13 @@ int main(int argc, char** argv) {
   const double overhead = Overhead(bench, 20);
   const int fairness = Fairness(bench, 10);
   const double wakeups = IdleWakeups(3);
+  const double scpi = ScpiOverhead(bench, 10);  // before the flood leaves its lines behind
   const double growth = FloodGrowthMb(bench, floodSeconds);
   if (json) {
     std::printf(
         "{\"serve_overhead_ms\": %.2f, \"serve_fairness\": %d, \"idle_wakeups_per_s\": %.1f, "
-        "\"flood_growth_mb\": %.2f}\n",
-        overhead, fairness, wakeups, growth);
+        "\"flood_growth_mb\": %.2f, \"scpi_overhead_ms\": %.2f}\n",
+        overhead, fairness, wakeups, growth, scpi);
   } else {
     std::printf("serve_overhead_ms:  %.2f mean (target <= 2)\n", overhead);
     std::printf("serve_fairness:     %d frames at most before a client's line (target <= 8)\n",
@@ -207,6 +238,8 @@ int main(int argc, char** argv) {
                 wakeups);
     std::printf("flood growth:       %.2f MB over %d s of a client flooding (target <= 2)\n",
                 growth, floodSeconds);
+    std::printf("scpi_overhead_ms:   %.2f mean a SCPI set adds over its raw line (target <= 1)\n",
+                scpi);
   }
   return 0;
 }

@@ -98,6 +98,9 @@ struct InstrumentServer::Client {
   std::deque<Piece> work = {};
   std::optional<Piece> current = std::nullopt;
   QByteArray reply = {};
+  // The current piece was finished on its reply's line: the session's end
+  // of that reply, which comes after, is not the next piece's.
+  bool replyOwed = false;
   std::vector<std::string> said = {};  // the message under way's answers
 
   bool Busy() const { return inSession || !waiting.empty() || !work.empty() || current; }
@@ -121,7 +124,15 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
           [this](int source, const QByteArray& block) {
             Client* client = Find(source);
             if (client && client->scpi) {
-              if (client->current) client->reply += block;
+              if (!client->current) return;
+              client->reply += block;
+              // The instrument answers in a line: once it is whole the work
+              // goes on, without waiting for the reply's quiet end; the next
+              // line still waits for the session.
+              if (client->reply.endsWith('\n')) {
+                client->replyOwed = true;
+                ScpiReplyEnded(*client, ReplyText(client->reply));
+              }
             } else if (client && client->answers > 0) {
               Output(*client, block);
             }
@@ -130,6 +141,10 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
     Client* client = Find(source);
     if (!client) return;
     if (client->scpi) {
+      if (std::exchange(client->replyOwed, false)) {
+        WorkNext(*client);
+        return CloseWhenServed(*client);
+      }
       return ScpiReplyEnded(*client,
                             replied ? std::optional(ReplyText(client->reply)) : std::nullopt);
     }
@@ -184,6 +199,7 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
     if (client->scpi) {
       client->work.clear();
       client->current.reset();
+      client->replyOwed = false;
       ScpiError(*client, {-241, "Hardware missing; the link to the instrument was lost"});
       Output(*client, QByteArray::fromStdString(scpi::Client::Response(client->said)));
       client->said.clear();
@@ -435,9 +451,19 @@ void InstrumentServer::SetScpi(const scpi::Face* face, std::vector<QString> rese
 
 void InstrumentServer::WorkNext(Client& client) {
   using Kind = scpi::Work::Kind;
-  while (client.socket && !client.inSession && !client.current) {
+  // What is answered here goes on while the session still ends the reply
+  // before; what goes to the instrument waits for the session.
+  while (client.socket && !client.current) {
+    if (!client.work.empty()) {
+      const scpi::Work& next = client.work.front().work;
+      const bool toInstrument =
+          next.kind == Kind::Send || next.kind == Kind::Ask || next.kind == Kind::Reset;
+      // FUNC? answers from the known settings, which learn a reply at its end.
+      const bool readsKnown = next.kind == Kind::Local && next.command == scpi::Command::Shape;
+      if ((toInstrument && client.inSession) || (readsKnown && client.replyOwed)) return;
+    }
     if (client.work.empty()) {
-      if (client.waiting.empty()) return;
+      if (client.waiting.empty() || client.inSession) return;
       const std::string message = Decoded(client.waiting.front()).toStdString();
       client.waiting.pop_front();
       if (client.waiting.size() < kQueueLimit && !client.sendingEnded) {
@@ -499,8 +525,7 @@ void InstrumentServer::WorkNext(Client& client) {
 void InstrumentServer::ScpiReplyEnded(Client& client, std::optional<std::string> reply,
                                       bool failed) {
   FinishScpiPiece(client, std::move(reply), failed);
-  // The session may have said the client is free before its reply ended.
-  if (!client.inSession) WorkNext(client);
+  WorkNext(client);
   CloseWhenServed(client);
 }
 
