@@ -2,16 +2,10 @@
 
 #include <cctype>
 
+#include "scpi/blanks.h"
+
 namespace zrt::scpi {
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // A mnemonic: a letter, then letters, digits and underscores.
 bool IsMnemonic(std::string_view node) {

@@ -511,14 +511,18 @@ void InstrumentServer::WorkNext(Client& client) {
     }
     const std::size_t before = client.scpi->Errors().Count();
     client.said.push_back(client.scpi->Local(piece.work, session_.Known(), session_.Limits()));
-    if (client.scpi->Errors().Count() > before) {
-      emit Event({ServerEvent::Kind::ScpiError, client.origin,
-                  QString::fromStdString(scpi::ErrorQueue::Said(*client.scpi->Errors().Newest()))});
-    }
-    if (piece.endsMessage) {
-      Output(client, QByteArray::fromStdString(scpi::Client::Response(client.said)));
-      client.said.clear();
-    }
+    PieceDone(client, before, piece.endsMessage);
+  }
+}
+
+void InstrumentServer::PieceDone(Client& client, std::size_t errorsBefore, bool endsMessage) {
+  if (client.scpi->Errors().Count() > errorsBefore) {
+    emit Event({ServerEvent::Kind::ScpiError, client.origin,
+                QString::fromStdString(scpi::ErrorQueue::Said(*client.scpi->Errors().Newest()))});
+  }
+  if (endsMessage) {
+    Output(client, QByteArray::fromStdString(scpi::Client::Response(client.said)));
+    client.said.clear();
   }
 }
 
@@ -540,14 +544,7 @@ void InstrumentServer::FinishScpiPiece(Client& client, std::optional<std::string
   } else if (!failed) {
     client.scpi->Sent(reply);
   }
-  if (client.scpi->Errors().Count() > before) {
-    emit Event({ServerEvent::Kind::ScpiError, client.origin,
-                QString::fromStdString(scpi::ErrorQueue::Said(*client.scpi->Errors().Newest()))});
-  }
-  if (piece.endsMessage) {
-    Output(client, QByteArray::fromStdString(scpi::Client::Response(client.said)));
-    client.said.clear();
-  }
+  PieceDone(client, before, piece.endsMessage);
 }
 
 void InstrumentServer::ScpiError(Client& client, const scpi::Error& error) {

@@ -155,6 +155,9 @@ class InstrumentServer : public QObject {
   // The same, without going on: the current piece's answer or error taken.
   void FinishScpiPiece(Client& client, std::optional<std::string> reply, bool failed);
   void ScpiError(Client& client, const scpi::Error& error);
+  // A piece is done: an error it queued is logged, and at its message's end
+  // the answers go back.
+  void PieceDone(Client& client, std::size_t errorsBefore, bool endsMessage);
   void Output(Client& client, const QByteArray& bytes);
   void Flush(Client& client);
   void CloseWhenServed(Client& client);
