@@ -29,9 +29,9 @@ std::variant<QStringList, QString> ConfigArguments(const QString& file, ServeOpt
     const QString key = QString::fromStdString(entry.key);
     const QString value = QString::fromStdString(entry.value);
     if (entry.section == "waveforms") {
+      if (entry.key.empty()) continue;  // the section's own line
       bool ok = false;
       const int number = value.toInt(&ok);
-      if (entry.key.empty()) continue;
       if (!ok || number < 0) return where + "a waveform's number is a whole number from 0";
       options.waveforms[key.toLower().toStdString()] = number;
       continue;

@@ -25,8 +25,6 @@ bool StartSockets();
 
 // The system's error `code` (errno, or a Winsock error) in words.
 SocketError ErrorOf(int code);
-// The failure of the socket call just made.
-SocketError LastError();
 
 // The stream addresses `host` and `service` stand for (`passive`: to listen
 // on; an empty host is every address), freed with the list.

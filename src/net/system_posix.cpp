@@ -1,7 +1,6 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-#include <cerrno>
 #include <system_error>
 
 #include "net/system.h"
@@ -11,8 +10,6 @@ namespace zrt::net {
 bool StartSockets() { return true; }
 
 SocketError ErrorOf(int code) { return {code, std::generic_category().message(code)}; }
-
-SocketError LastError() { return ErrorOf(errno); }
 
 AddressList::AddressList(const std::string& host, const std::string& service, bool passive) {
   addrinfo hints{};

@@ -59,8 +59,6 @@ SocketError ErrorOf(int code) {
   return {code, reason};
 }
 
-SocketError LastError() { return ErrorOf(WSAGetLastError()); }
-
 AddressList::AddressList(const std::string& host, const std::string& service, bool passive) {
   if (!StartSockets()) {
     failure_ = ErrorOf(WSASYSNOTREADY).reason;

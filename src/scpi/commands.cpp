@@ -68,11 +68,4 @@ std::variant<Named, Error> NameCommand(const ProgramUnit& unit) {
   return undefined;
 }
 
-std::string_view HeaderOf(Command command) {
-  for (const Row& row : kTable) {
-    if (row.command == command) return row.header;
-  }
-  return {};
-}
-
 }  // namespace zrt::scpi

@@ -43,7 +43,4 @@ struct Named {
 // range" (a channel other than 1 or 2).
 std::variant<Named, Error> NameCommand(const ProgramUnit& unit);
 
-// The header's long form as the table gives it ("[SOURce#:]FREQuency").
-std::string_view HeaderOf(Command command);
-
 }  // namespace zrt::scpi

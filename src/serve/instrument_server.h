@@ -129,7 +129,6 @@ class InstrumentServer : public QObject {
   // Clients that connect from now on speak SCPI through `face` (kept by the
   // caller), or lines when it is null. *RST sends `resetLines`.
   void SetScpi(const scpi::Face* face, std::vector<QString> resetLines = {});
-  bool Scpi() const { return face_ != nullptr; }
 
  signals:
   void Event(const ServerEvent& event);
