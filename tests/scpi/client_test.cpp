@@ -63,7 +63,6 @@ TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
       {"SOUR2:VOLT:OFFS 1;:FREQ 2", "", {"XCHA:AFREQ2Hz"}, "-221,\"Settings conflict\""},
       {"BOGUS 1;FREQ 5", "", {}, "-113,\"Undefined header\""},
       {"FREQ 1;SOUR2:FUNC SIN", "", {"XCHA:AFREQ1Hz"}, "-221,\"Settings conflict\""},
-      {"FREQ 5 V", "", {}, "-131,\"Invalid suffix\""},
       {"VOLT? MIN", "9.91E+37\n", {}, "-224,\"Illegal parameter value\""},
       {"*RST", "", {}, "-200,\"Execution error; no reset state configured\""},
       {"*IDN? 1", "", {}, "-108,\"Parameter not allowed\""},

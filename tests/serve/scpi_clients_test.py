@@ -7,53 +7,27 @@ what reached it and whether it came paced.
     scpi_clients_test.py ZRT_SERVE LIMITS_FILE
 """
 import os
-import re
 import subprocess
 import sys
 import tempfile
 import threading
-import time
 
 import pyvisa
 from pymeasure.adapters import VISAAdapter
 from pymeasure.instruments.agilent import Agilent33500
 
-SERVE = sys.argv[1]
+from real_clients_test import LIMIT, SIM, start, until
+
 LIMITS = sys.argv[2]
-SIM = os.path.join(os.path.dirname(SERVE), "zrt-sim")
-LIMIT = 20  # seconds any one step may take
-
-
-def until(condition):
-    deadline = time.monotonic() + LIMIT
-    while not condition():
-        assert time.monotonic() < deadline, "never came"
-        time.sleep(0.05)
-
-
-def read_all(stream, into):
-    thread = threading.Thread(target=lambda: into.extend(stream), daemon=True)
-    thread.start()
-    return thread
 
 
 def start_sim(path):
     sim = subprocess.Popen([SIM, "--check-pacing", "--link", path], stdout=subprocess.PIPE,
                            text=True)
     heard = []
-    read_all(sim.stdout, heard)
+    threading.Thread(target=lambda: heard.extend(sim.stdout), daemon=True).start()
     until(lambda: os.path.exists(path))
     return sim, heard
-
-
-def start_serve(*options):
-    serve = subprocess.Popen([SERVE, *options], stderr=subprocess.PIPE, text=True)
-    line = serve.stderr.readline()
-    found = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
-    assert found, f"zrt-serve said: {line!r}"
-    log = []
-    read_all(serve.stderr, log)
-    return serve, int(found.group(1)), log
 
 
 def stop(*processes):
@@ -76,18 +50,13 @@ def generator(port):
 
 def pymeasure_sets_and_reads_back(port, heard):
     gen = generator(port)
-    gen.shape = "SQU"
-    assert gen.shape == "SQU", gen.shape
-    gen.frequency = 1000
-    assert gen.frequency == 1000, gen.frequency
-    gen.amplitude = 2
-    assert gen.amplitude == 2, gen.amplitude
-    gen.offset = 0.5
-    assert gen.offset == 0.5, gen.offset
-    gen.square_dutycycle = 25
-    assert gen.square_dutycycle == 25, gen.square_dutycycle
-    gen.output = True
-    assert gen.output in (True, "on", "ON"), gen.output  # its map has three names for 1
+    # Each set, then read back: pymeasure's map has three names for 1.
+    for name, value, back in (("shape", "SQU", ["SQU"]), ("frequency", 1000, [1000]),
+                              ("amplitude", 2, [2]), ("offset", 0.5, [0.5]),
+                              ("square_dutycycle", 25, [25]),
+                              ("output", True, [True, "on", "ON"])):
+        setattr(gen, name, value)
+        assert getattr(gen, name) in back, (name, getattr(gen, name))
     gen.adapter.connection.close()
     # Exactly the lines the key panels compose, each paced.
     expected = ["XCHA:SQUAR", "XCHA:AFREQ1000Hz", "XCHA:AFREQ?", "XCHA:VPP2Vpp", "XCHA:VPP?",
@@ -99,7 +68,7 @@ def pymeasure_sets_and_reads_back(port, heard):
     assert not any(line.startswith("pacing:") for line in heard), heard
 
 
-def pyvisa_and_lxi(port, sim):
+def pyvisa_and_lxi(port, sim, log):
     inst = pyvisa.ResourceManager("@py").open_resource(
         f"TCPIP0::127.0.0.1::{port}::SOCKET", read_termination="\n", write_termination="\n")
     inst.timeout = LIMIT * 1000
@@ -120,7 +89,7 @@ def pyvisa_and_lxi(port, sim):
     # The port gone: what cannot go out is said as hardware missing.
     sim.terminate()
     sim.wait(LIMIT)
-    time.sleep(0.5)
+    until(lambda: any("waiting for it to come back" in line for line in log))
     inst.write("FREQ 1")
     assert inst.query("SYST:ERR?").startswith('-241,"Hardware missing'), "no -241"
     inst.close()
@@ -137,8 +106,8 @@ def two_servers_from_two_files():
                     out.write(f"; {name}\nsimulate = true\nscpi = true\n"
                               f"listen = 127.0.0.1:0\nidn = Bench,ZRT,{name},1\n"
                               "[waveforms]\nsine = 0\n")
-                servers.append(start_serve("--config", config))
-            for index, (serve, port, log) in enumerate(servers):
+                servers.append(start("--config", config, link=()))
+            for index, (_, port, _, _) in enumerate(servers):
                 gen = generator(port)
                 identity = gen.ask("*IDN?").strip()
                 assert identity == f"Bench,ZRT,bench-{'ab'[index]},1", identity
@@ -146,24 +115,23 @@ def two_servers_from_two_files():
                 assert gen.frequency == 1000 * (index + 1)
                 gen.adapter.connection.close()
         finally:
-            stop(*(serve for serve, _, _ in servers))
+            stop(*(server[0] for server in servers))
 
 
 def main():
     path = f"/tmp/zrt-scpi-{os.getpid()}"
     sim, heard = start_sim(path)
-    serve, port, log = start_serve("--port", path, "--scpi", "--listen", "127.0.0.1:0")
+    serve, port, _, _ = start("--scpi", link=("--port", path))
     try:
         pymeasure_sets_and_reads_back(port, heard)
         print("pymeasure_sets_and_reads_back: ok", flush=True)
     finally:
         stop(serve, sim)
     sim, heard = start_sim(path)
-    serve, port, log = start_serve("--port", path, "--scpi", "--listen", "127.0.0.1:0",
-                                   "--limits", LIMITS, "--idn", "Maker,Model,42,1.0",
-                                   "--reopen-within", "30")
+    serve, port, log, _ = start("--scpi", "--limits", LIMITS, "--idn", "Maker,Model,42,1.0",
+                                "--reopen-within", "30", link=("--port", path))
     try:
-        pyvisa_and_lxi(port, sim)
+        pyvisa_and_lxi(port, sim, log)
         print("pyvisa_and_lxi: ok", flush=True)
         assert any("SCPI SOUR2:FREQ 2 kHz" in line for line in log), "".join(log)
     finally:
