@@ -7,6 +7,7 @@
 
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"
+#include "settings/line_reading.h"
 #include "settings/units.h"
 
 namespace zrt::scpi {
@@ -79,6 +80,11 @@ std::optional<std::string> SetLine(std::string_view address, int channel, int it
   const auto written = std::to_chars(digits, digits + sizeof digits, value == 0 ? 0.0 : value,
                                      std::chars_format::fixed);
   if (written.ec != std::errc{}) return std::nullopt;
+  // No more digits than the instrument's lines are read with.
+  if (std::count_if(digits, written.ptr, [](char c) { return c >= '0' && c <= '9'; }) >
+      static_cast<std::ptrdiff_t>(settings::kMostDigits)) {
+    return std::nullopt;
+  }
   std::string line(address);
   line += compose::KeyText(FunctionKey(channel));
   line += Symbol(":");

@@ -24,7 +24,8 @@ std::optional<int> ItemKeyFor(Command command, int channel,
 
 // "88CHA:AFREQ1234.5Hz": `value` in the base unit of the item's group,
 // written in plain digits (no exponent, as the digit keys have none).
-// Nothing when the number cannot be written so.
+// Nothing when the number cannot be written so in as many digits as a
+// line is read with.
 std::optional<std::string> SetLine(std::string_view address, int channel, int itemKey,
                                    double value);
 // "88CHA:AFREQ?"

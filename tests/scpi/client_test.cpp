@@ -66,11 +66,9 @@ TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
       {"VOLT? MIN", "9.91E+37\n", {}, "-224,\"Illegal parameter value\""},
       {"*RST", "", {}, "-200,\"Execution error; no reset state configured\""},
       {"*IDN? 1", "", {}, "-108,\"Parameter not allowed\""},
-      // What the instrument refuses, and a reply that is no number.
-      {"FREQ 1e20",
-       "",
-       {"XCHA:AFREQ100000000000000000000Hz"},
-       "-240,\"Hardware error; the instrument answered ERROR\""},
+      // More digits than a line is read with: nothing sent. A reply that
+      // is no number.
+      {"FREQ 1e20", "", {}, "-222,\"Data out of range\""},
       {"SOUR2:FUNC?", "NONE\n", {}, "-230,\"Data corrupt or stale\""},
   };
   for (const auto& c : cases) {
@@ -90,6 +88,12 @@ TEST(ScpiClient, WaveformsWithoutAnItemOfTheirOwnComeFromTheConfiguration) {
   EXPECT_EQ(bench.Run("*ESR?;*STB?"), "0;0\n");
   bench.Run("SOUR2:FUNC NOIS;:SOUR2:FUNC TRI");
   EXPECT_EQ(bench.Run("*ESR?;*OPC;*ESR?;*OPC?"), "0;1;1\n");
+  // A set the instrument refuses, or does not answer.
+  bench.client.Sent("ERROR");
+  bench.client.Sent(std::nullopt);
+  EXPECT_EQ(bench.Run("SYST:ERR?;:SYST:ERR?"),
+            "-240,\"Hardware error; the instrument answered ERROR\";"
+            "-240,\"Hardware error; no answer\"\n");
 }
 
 }  // namespace

@@ -74,10 +74,11 @@ TEST(ScpiLines, SetLinesAreWhatTheKeysCompose) {
   // What the channel's function does not offer is no line at all.
   EXPECT_EQ(ItemKeyFor(Command::Offset, 2), std::nullopt);
   EXPECT_EQ(ItemKeyFor(Command::Amplitude, 2, AmplitudeUnit::Vrms), std::nullopt);
-  // Written in digits only, as the keys write it; a number too long for
-  // that is no line.
+  // Written in digits only, as the keys write it; a number with more digits
+  // than a line is read with is no line.
   const int frequency = *ItemKeyFor(Command::Frequency, 1);
-  EXPECT_EQ(SetLine("88", 1, frequency, 1e20), "88CHA:AFREQ100000000000000000000Hz");
+  EXPECT_EQ(SetLine("88", 1, frequency, 1e14), "88CHA:AFREQ100000000000000Hz");
+  EXPECT_EQ(SetLine("88", 1, frequency, 1e15), std::nullopt);
   EXPECT_EQ(SetLine("88", 1, frequency, 1e300), std::nullopt);
 }
 
