@@ -107,7 +107,7 @@ struct Bench {
   link::TComm comm;
   session::LineSession session{&comm, nullptr};
   serve::InstrumentServer server{session, [] { return session::LineSettings{}; }};
-  const scpi::Face face{.address = "88", .identity = "bench"};
+  const scpi::Face face{.identity = "bench"};
   serve::InstrumentServer scpiServer{session, [] { return session::LineSettings{}; }};
   std::vector<std::pair<int, Clock::time_point>> frames;
   Clock::time_point lastBlock;

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
   if (options.language) form.SelectLanguage(static_cast<zrt::window::Language>(*options.language));
   if (options.listen) {
     form.Sharing().SetAddress(options.listen->first, options.listen->second);
+    form.Sharing().SetScpi(options.scpi);
     form.Sharing().SetOn(true);
   }
   if (options.reportStartup) zrt::app::ReportStartupWhenShown(&form);

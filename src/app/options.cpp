@@ -113,7 +113,10 @@ Options ParseOptions(int argc, char** argv) {
       "Share the instrument with other programs on [HOST:]PORT (the status bar's switch; "
       "127.0.0.1:5025 by default).",
       "address");
-  parser.addOptions({help, version, simulate, screenshot, language, report, reset, listen});
+  const QCommandLineOption scpi("scpi",
+                                "With --listen: clients speak SCPI rather than the instrument's "
+                                "lines (the choice beside the status bar's switch).");
+  parser.addOptions({help, version, simulate, screenshot, language, report, reset, listen, scpi});
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
   if (!parser.parse(arguments)) BadUsage(parser.errorText());
@@ -153,6 +156,8 @@ Options ParseOptions(int argc, char** argv) {
     }
     options.listen = {host, port};
   }
+  if (parser.isSet(scpi) && !options.listen) BadUsage("--scpi goes with --listen");
+  options.scpi = parser.isSet(scpi);
   return options;
 }
 

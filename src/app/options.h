@@ -18,6 +18,7 @@ struct Options {
   bool resetSettings = false;   // forget the remembered settings first
   // Share the instrument on this address from the start (--listen).
   std::optional<std::pair<QString, std::uint16_t>> listen;
+  bool scpi = false;  // clients speak SCPI (--scpi, with --listen)
   // Settings are remembered only in ordinary runs: not with a simulated
   // instrument (its port is gone after the run), not for screenshots or
   // the start-up benchmark (which show the panel as it comes).

@@ -76,7 +76,6 @@ int main(int argc, char** argv) {
         if (step.kind == sequence::Step::Kind::Send) resetLines.push_back(step.text);
       }
     }
-    face.address = options.link.address.toStdString();
     face.identity = options.identity.isEmpty() ? scpi::DefaultIdentity(ZRT_VERSION)
                                                : options.identity.toStdString();
     face.waveforms = options.waveforms;

@@ -89,7 +89,8 @@ std::string DefaultIdentity(std::string_view version) {
   return "zrt-panel,ZRT10XX/ZRT30XX,0," + std::string(version);
 }
 
-std::vector<Work> Client::Take(std::string_view message, const settings::Limits& limits) {
+std::vector<Work> Client::Take(std::string_view message, std::string_view address,
+                               const settings::Limits& limits) {
   std::vector<Work> work;
   for (const auto& cut : CutMessage(message)) {
     if (const auto* error = std::get_if<Error>(&cut)) {
@@ -97,7 +98,7 @@ std::vector<Work> Client::Take(std::string_view message, const settings::Limits&
       break;
     }
     const auto& unit = std::get<ProgramUnit>(cut);
-    auto one = WorkOf(unit, limits);
+    auto one = WorkOf(unit, address, limits);
     if (const auto* error = std::get_if<Error>(&one)) {
       work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = Written(unit)});
       // A command error ends the message; one that cannot be executed only
@@ -111,7 +112,8 @@ std::vector<Work> Client::Take(std::string_view message, const settings::Limits&
   return work;
 }
 
-std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, const settings::Limits& limits) {
+std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, std::string_view address,
+                                         const settings::Limits& limits) {
   const auto named = NameCommand(unit);
   if (const auto* error = std::get_if<Error>(&named)) return *error;
   const Named& command = std::get<Named>(named);
@@ -153,14 +155,14 @@ std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, const settings
     case Command::Shape:
       if (command.query) return local;
       if (parameter.empty()) return Error{-109, "Missing parameter"};
-      return ShapeSetting(command.channel, parameter);
+      return ShapeSetting(address, command.channel, parameter);
     case Command::Frequency:
     case Command::Amplitude:
     case Command::Offset:
     case Command::Phase:
     case Command::DutyCycle:
     case Command::Output:
-      if (!command.query) return Setting(command, parameters, limits);
+      if (!command.query) return Setting(address, command, parameters, limits);
       if (!parameter.empty()) {
         if (!ReadSpecial(parameter)) return Error{-224, "Illegal parameter value"};
         return local;
@@ -168,7 +170,7 @@ std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, const settings
       if (const auto item =
               ItemKeyFor(command.command, command.channel, amplitude_[command.channel - 1])) {
         return Work{.kind = Work::Kind::Ask,
-                    .line = QueryLine(face_.address, command.channel, *item),
+                    .line = QueryLine(address, command.channel, *item),
                     .command = command.command,
                     .channel = command.channel,
                     .query = true,
@@ -180,7 +182,7 @@ std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, const settings
   }
 }
 
-std::variant<Work, Error> Client::Setting(const Named& named,
+std::variant<Work, Error> Client::Setting(std::string_view address, const Named& named,
                                           const std::vector<std::string>& parameters,
                                           const settings::Limits& limits) {
   if (parameters.empty()) return Error{-109, "Missing parameter"};
@@ -196,7 +198,7 @@ std::variant<Work, Error> Client::Setting(const Named& named,
   }
   const auto item = ItemKeyFor(named.command, named.channel, value.amplitude);
   if (!item) return Error{-221, "Settings conflict"};
-  const auto line = SetLine(face_.address, named.channel, *item, value.number);
+  const auto line = SetLine(address, named.channel, *item, value.number);
   if (!line) return Error{-222, "Data out of range"};
   return Work{.kind = Work::Kind::Send,
               .line = *line,
@@ -205,14 +207,15 @@ std::variant<Work, Error> Client::Setting(const Named& named,
               .itemKey = *item};
 }
 
-std::variant<Work, Error> Client::ShapeSetting(int channel, std::string_view parameter) {
+std::variant<Work, Error> Client::ShapeSetting(std::string_view address, int channel,
+                                               std::string_view parameter) {
   for (const ScpiShape& shape : kShapes) {
     if (!IsCharacterData(parameter, shape.mnemonic)) continue;
     // The shape's own item where the channel has one.
     for (const settings::ShapeItem& item : settings::kShapeItems) {
       if (item.shape == shape.shape && item.channel == Letter(channel)) {
         return Work{.kind = Work::Kind::Send,
-                    .line = ItemLine(face_.address, channel, item.mnemonic),
+                    .line = ItemLine(address, channel, item.mnemonic),
                     .command = Command::Shape,
                     .channel = channel};
       }
@@ -222,7 +225,7 @@ std::variant<Work, Error> Client::ShapeSetting(int channel, std::string_view par
     const auto wave = ItemKeyFor(Command::Shape, channel);
     if (number == face_.waveforms.end() || !wave) return Error{-221, "Settings conflict"};
     return Work{.kind = Work::Kind::Send,
-                .line = *SetLine(face_.address, channel, *wave, number->second),
+                .line = *SetLine(address, channel, *wave, number->second),
                 .command = Command::Shape,
                 .channel = channel,
                 .itemKey = *wave};

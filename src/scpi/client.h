@@ -23,8 +23,7 @@ namespace zrt::scpi {
 
 // What the SCPI face was given when it started.
 struct Face {
-  std::string address = "88";  // the instrument's, as in the panel's address field
-  std::string identity;        // what *IDN? answers
+  std::string identity;  // what *IDN? answers
   // The waveform numbers of the shapes the channels have no item for, by
   // SCPI's shape ("SIN", "SQU", "TRI", "RAMP", "NOIS", "ARB").
   std::map<std::string, int, std::less<>> waveforms{};
@@ -62,7 +61,10 @@ class Client {
   // cannot be done (-221 for an item the channel does not have), becomes a
   // Refuse; after a command error (-1xx) the rest of the message is
   // dropped, as a 488.2 parser does.
-  std::vector<Work> Take(std::string_view message, const settings::Limits& limits);
+  // Its lines go to the instrument at `address` (the panel's address field
+  // as it stands), and values are checked against `limits`.
+  std::vector<Work> Take(std::string_view message, std::string_view address,
+                         const settings::Limits& limits);
 
   // A Send's reply (nothing: none came): only "OK" is success (else -240).
   void Sent(std::optional<std::string_view> reply);
@@ -84,10 +86,13 @@ class Client {
 
  private:
   // The work of one unit, or an error.
-  std::variant<Work, Error> WorkOf(const ProgramUnit& unit, const settings::Limits& limits);
-  std::variant<Work, Error> Setting(const Named& named, const std::vector<std::string>& parameters,
+  std::variant<Work, Error> WorkOf(const ProgramUnit& unit, std::string_view address,
+                                   const settings::Limits& limits);
+  std::variant<Work, Error> Setting(std::string_view address, const Named& named,
+                                    const std::vector<std::string>& parameters,
                                     const settings::Limits& limits);
-  std::variant<Work, Error> ShapeSetting(int channel, std::string_view shape);
+  std::variant<Work, Error> ShapeSetting(std::string_view address, int channel,
+                                         std::string_view shape);
 
   const Face& face_;
   ErrorQueue errors_;

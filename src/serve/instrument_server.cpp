@@ -469,7 +469,8 @@ void InstrumentServer::WorkNext(Client& client) {
       if (client.waiting.size() < kQueueLimit && !client.sendingEnded) {
         client.reading->setEnabled(true);
       }
-      std::vector<scpi::Work> work = client.scpi->Take(message, session_.Limits());
+      std::vector<scpi::Work> work =
+          client.scpi->Take(message, settings_().address.toStdString(), session_.Limits());
       for (std::size_t i = 0; i < work.size(); ++i) {
         client.work.push_back({std::move(work[i]), i + 1 == work.size()});
       }

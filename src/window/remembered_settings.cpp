@@ -31,6 +31,7 @@ constexpr char kLogHeight[] = "logHeight";
 constexpr char kReopenPorts[] = "reopenPorts";
 constexpr char kLogToFile[] = "logToFile";
 constexpr char kShared[] = "shareInstrument";
+constexpr char kSharedScpi[] = "shareSpeaksScpi";
 constexpr char kInstrumentShown[] = "instrumentShown";
 constexpr char kLimits[] = "limits";
 // A log height a screen could show.
@@ -147,6 +148,12 @@ void RememberedSettings::Restore() {
     form_.SetLogToFile(text == "true");
     return true;
   });
+  take(kSharedScpi, [&](const QVariant& v) {  // before sharing starts
+    const QString text = v.toString();
+    if (text != "true" && text != "false") return false;
+    form_.Sharing().SetScpi(text == "true");
+    return true;
+  });
   take(kShared, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
@@ -198,6 +205,8 @@ void RememberedSettings::Follow() {
           [this](bool reopen) { Store(kReopenPorts, reopen); });
   connect(&form_, &TForm1::LogToFileChanged, this, [this](bool on) { Store(kLogToFile, on); });
   connect(&form_.Sharing(), &ShareControl::Changed, this, [this](bool on) { Store(kShared, on); });
+  connect(&form_.Sharing(), &ShareControl::ScpiChanged, this,
+          [this](bool scpi) { Store(kSharedScpi, scpi); });
   connect(&form_.Instrument(), &InstrumentControl::LimitsChanged, this,
           [this](const settings::Limits& limits) {
             Store(kLimits, QString::fromStdString(settings::WriteLimits(limits)));

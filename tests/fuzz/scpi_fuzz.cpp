@@ -35,12 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   // The client reads each unit's header and parameters on its own.
-  const Face face{.address = "88", .identity = "x", .waveforms = {{"sine", 0}}};
+  const Face face{.identity = "x", .waveforms = {{"sine", 0}}};
   Client client(face);
   settings::Limits limits;
   limits.a.maxFrequencyHz = 1e6;
   const settings::InstrumentSettings known;
-  for (const Work& work : client.Take(message, limits)) {
+  for (const Work& work : client.Take(message, "88", limits)) {
     for (char c : work.line) Require(c >= ' ' && c <= '~');
     if (work.kind == Work::Kind::Ask) client.Asked(work, work.unit);
     if (work.kind == Work::Kind::Send) client.Sent(work.unit);

@@ -11,7 +11,7 @@ namespace zrt::scpi {
 namespace {
 
 struct Bench {
-  Face face{.address = "88", .identity = DefaultIdentity("test")};
+  Face face{.identity = DefaultIdentity("test")};
   settings::Limits limits;
   settings::InstrumentSettings known;
   sim::InstrumentModel instrument;
@@ -21,7 +21,7 @@ struct Bench {
   // The response to `message`, each piece of its work done in turn.
   std::string Run(std::string_view message) {
     std::vector<std::string> answers;
-    for (const Work& work : client.Take(message, limits)) {
+    for (const Work& work : client.Take(message, "88", limits)) {
       if (work.kind == Work::Kind::Send || work.kind == Work::Kind::Ask) {
         const std::string frame = "X" + work.line.substr(2);
         heard.push_back(frame);

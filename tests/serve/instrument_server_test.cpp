@@ -346,7 +346,7 @@ TEST(InstrumentServer, ScpiClientsAndTheirErrors) {
     const std::lock_guard lock(mutex);
     heard << QString::fromStdString(said);
   });
-  const scpi::Face face{.address = "88", .identity = scpi::DefaultIdentity("test")};
+  const scpi::Face face{.identity = scpi::DefaultIdentity("test")};
   bench.server.SetScpi(&face);
   settings::Limits limits;
   limits.a.maxFrequencyHz = 10e6;
@@ -372,6 +372,38 @@ TEST(InstrumentServer, ScpiClientsAndTheirErrors) {
   }));
   const std::lock_guard lock(mutex);
   EXPECT_TRUE(heard.filter("20000000").isEmpty()) << "a value beyond the limit went out";
+}
+
+// *OPC? answers, and *WAI lets what follows go, only once every earlier
+// line of that client is through: the instrument has had it, paced byte
+// after byte, and answered it.
+TEST(InstrumentServer, ScpiOpcAndWaiWaitForTheLinesBefore) {
+  struct Case {
+    const char* messages;
+    const char* line;  // the earlier line, as the instrument hears it
+    const char* response;
+  };
+  const Case cases[] = {
+      {"FREQ 1000\n*OPC?\n", "CHA:AFREQ1000Hz", "1\n"},
+      {"OUTP1 ON;*OPC?\n", "CHA:SWITCH1No.", "1\n"},
+      {"FREQ 2000\n*WAI;SYST:ERR?\n", "CHA:AFREQ2000Hz", "0,\"No error\"\n"},
+      {"FREQ 3000;*WAI;*IDN?\n", "CHA:AFREQ3000Hz", "zrt-panel,ZRT10XX/ZRT30XX,0,test\n"},
+  };
+  std::mutex mutex;
+  QStringList heard;
+  Bench bench([&](const std::string& said) {
+    const std::lock_guard lock(mutex);
+    heard << QString::fromStdString(said);
+  });
+  const scpi::Face face{.identity = scpi::DefaultIdentity("test")};
+  bench.server.SetScpi(&face);
+  const StreamSocket client = bench.Connect();
+  for (const Case& c : cases) {
+    Bench::Send(client, c.messages);
+    EXPECT_EQ(Bench::Read(client, 1).toStdString(), c.response) << c.messages;
+    const std::lock_guard lock(mutex);
+    EXPECT_FALSE(heard.filter(c.line).isEmpty()) << c.messages << ": answered before its line";
+  }
 }
 
 }  // namespace

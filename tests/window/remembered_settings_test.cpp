@@ -50,6 +50,7 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
     form->findChild<QCheckBox*>("LogToFile")->click();
     form->Sharing().SetAddress("127.0.0.1", 0);  // any port: the switch is what is kept
     form->findChild<QCheckBox*>("ShareToggle")->click();
+    Get<QComboBox>("ShareSpeech")->setCurrentIndex(1);  // SCPI
     form->move(120, 90);
     form.reset();
   }
@@ -71,6 +72,8 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   EXPECT_TRUE(form->LogToFile());
   EXPECT_TRUE(form->findChild<QCheckBox*>("LogToFile")->isChecked());
   EXPECT_TRUE(form->Sharing().On());
+  EXPECT_TRUE(form->Sharing().Scpi());
+  EXPECT_EQ(Get<QComboBox>("ShareSpeech")->currentText(), "SCPI");
   EXPECT_EQ(form->Instrument().Limits().a.maxFrequencyHz, 1e6);
   EXPECT_EQ(form->Instrument().Limits().b.minOffsetV, -2.5);
   EXPECT_EQ(form->Session().Limits(), form->Instrument().Limits()) << "held by the session";

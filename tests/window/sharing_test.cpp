@@ -1,7 +1,8 @@
 // The instrument shared from the window: PyVISA (with pyvisa-py, as
 // Debian ships them) queries the simulated instrument through the panel
 // while the operator sends too; each gets its own reply, and the log says
-// whose lines and replies are whose.
+// whose lines and replies are whose. In SCPI, the lines follow the
+// window's address field, and the log says which command became which.
 #include <QCheckBox>
 #include <QDir>
 #include <QImage>
@@ -77,6 +78,55 @@ TEST_F(SharingTest, PyVisaAndTheOperatorShareTheInstrument) {
   }
   EXPECT_EQ(sentForClient, 2);
   EXPECT_GE(receivedForClient, 2);
+}
+
+constexpr char kScpiClient[] = R"(
+import sys, pyvisa
+inst = pyvisa.ResourceManager("@py").open_resource(
+    f"TCPIP0::127.0.0.1::{sys.argv[1]}::SOCKET", read_termination="\n", write_termination="\n")
+inst.timeout = 20000
+print(inst.query("SOUR2:FREQ 1500;FREQ?;*OPC?"))
+inst.write("BOGUS")
+print(inst.query("SYST:ERR?"))
+)";
+
+TEST_F(SharingTest, ScpiClientsAndTheOperatorShareTheInstrument) {
+  sim::PtyInstrument instrument({42, {}, {}});
+  Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
+  Get<QLineEdit>("Edit2")->setText("42");
+  Click("btn106");
+  ASSERT_TRUE(form->PortOpen());
+  form->Sharing().SetAddress("127.0.0.1", 0);
+  Get<QCheckBox>("ShareToggle")->click();
+  Get<QComboBox>("ShareSpeech")->setCurrentIndex(1);  // chosen while on: listening again
+  ASSERT_TRUE(form->Sharing().On());
+  ASSERT_TRUE(form->Sharing().Scpi());
+
+  QProcess client;
+  client.start("/usr/bin/python3",
+               {"-c", kScpiClient, QString::number(form->Sharing().Server()->Port())});
+  ASSERT_TRUE(client.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sharing().Server()->Clients() == 1; }, 20000))
+      << client.readAllStandardError().toStdString();
+  Get<QLineEdit>("Edit1")->setText("42CHA:AFREQ?");
+  Click("btn96");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 30000));
+  EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
+  EXPECT_EQ(client.readAllStandardOutput(), "+1.5000000000E+03;1\n-113,\"Undefined header\"\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Get<QLineEdit>("Edit3")->text().isEmpty(); }, 10000));
+  EXPECT_FALSE(Get<QLineEdit>("Edit3")->text().contains("1500")) << "a client's reply in the box";
+
+  QStringList clientsLog;
+  for (int row = 0; row < form->Log().rowCount(); ++row) {
+    const LogEntry entry = form->Log().At(row);
+    if (!entry.link.contains("tcp 127.0.0.1:")) continue;
+    clientsLog << (entry.kind == LogEntry::Kind::Event ? entry.text : QString(entry.bytes));
+  }
+  for (const char* said : {"SCPI SOUR2:FREQ 1500", "*CHB:BFREQ1500Hz", "SCPI BOGUS",
+                           "SCPI error -113,\"Undefined header\""}) {
+    EXPECT_EQ(clientsLog.filter(said).size(), 1)
+        << said << " in " << clientsLog.join(" | ").toStdString();
+  }
 }
 
 // The operator's line waiting behind a program's when the port goes is

@@ -110,6 +110,11 @@ enum class OwnText {
   ShareNoByte,        // %1 the line, %2 where
   ShareControlByte,   // %1 the line, %2 where
   ShareAcceptFailed,  // %1 why
+  ShareSpeech,        // the accessible name of the choice below
+  ShareSpeaksLines,
+  ShareSpeaksScpi,
+  ShareScpiCommand,  // %1 the program unit
+  ShareScpiError,    // %1 the error, as SYST:ERR? says it
   // The instrument's settings below the window.
   InstrumentToggle,
   ViewItem,

@@ -1,6 +1,8 @@
 #include "window/port/share_control.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStatusBar>
 #include <utility>
@@ -34,6 +36,8 @@ constexpr std::pair<Kind, OwnText> kEventTexts[] = {
     {Kind::LinkLost, OwnText::ShareLinkLost},
     {Kind::HeldTooLong, OwnText::ShareHeldTooLong},
     {Kind::Stopped, OwnText::ShareStopped},
+    {Kind::ScpiCommand, OwnText::ShareScpiCommand},
+    {Kind::ScpiError, OwnText::ShareScpiError},
 };
 
 }  // namespace
@@ -42,13 +46,21 @@ ShareControl::ShareControl(Parts parts, QObject* parent)
     : QObject(parent),
       parts_(std::move(parts)),
       toggle_(new QCheckBox(parts_.bar.parentWidget())),
-      pane_(new QLabel(parts_.bar.parentWidget())) {
+      speech_(new QComboBox(parts_.bar.parentWidget())),
+      pane_(new QLabel(parts_.bar.parentWidget())),
+      face_{.identity =
+                scpi::DefaultIdentity(QCoreApplication::applicationVersion().toStdString())} {
   toggle_->setObjectName("ShareToggle");
+  speech_->setObjectName("ShareSpeech");
+  speech_->addItems({QString(), QString()});
   pane_->setObjectName("SharePane");
   pane_->hide();
   parts_.bar.addPermanentWidget(toggle_);
+  parts_.bar.addPermanentWidget(speech_);
   parts_.bar.addPermanentWidget(pane_);
   connect(toggle_, &QCheckBox::toggled, this, &ShareControl::SetOn);
+  connect(speech_, &QComboBox::currentIndexChanged, this,
+          [this](int index) { SetScpi(index == 1); });
 }
 
 bool ShareControl::On() const { return server_ && server_->Listening(); }
@@ -65,9 +77,26 @@ void ShareControl::SetAddress(const QString& host, std::uint16_t port) {
   if (On()) SetOn(true);  // again, on the new address
 }
 
+void ShareControl::SetScpi(bool scpi) {
+  {
+    const QSignalBlocker quiet(speech_);  // comes back here otherwise
+    speech_->setCurrentIndex(scpi ? 1 : 0);
+  }
+  if (scpi == scpi_) return;
+  scpi_ = scpi;
+  if (server_) {
+    const bool on = On();
+    server_->Stop();
+    server_->SetScpi(scpi_ ? &face_ : nullptr);
+    if (on) SetOn(true);
+  }
+  emit ScpiChanged(scpi_);
+}
+
 void ShareControl::SetOn(bool on) {
   if (on && !server_) {
     server_ = new serve::InstrumentServer(parts_.session, parts_.settings, this);
+    server_->SetScpi(scpi_ ? &face_ : nullptr);
     connect(server_, &serve::InstrumentServer::Event, this, &ShareControl::Say);
     connect(server_, &serve::InstrumentServer::ClientsChanged, this, &ShareControl::ShowClients);
   }
@@ -131,6 +160,9 @@ void ShareControl::ShowClients() {
 
 void ShareControl::ApplyLanguage(Language language) {
   toggle_->setText(TextIn(OwnText::ShareToggle, language).arg(Address()));
+  speech_->setItemText(0, TextIn(OwnText::ShareSpeaksLines, language));
+  speech_->setItemText(1, TextIn(OwnText::ShareSpeaksScpi, language));
+  speech_->setAccessibleName(TextIn(OwnText::ShareSpeech, language));
   ShowClients();
 }
 

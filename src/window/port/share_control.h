@@ -1,7 +1,9 @@
 // Sharing the instrument with other programs from the window: the status
 // bar's switch "Share on ADDRESS" (off until asked for), the pane that
 // shows how many clients are connected while it is on, and what the server
-// does, in the log in the operator's language. The server is made when
+// does, in the log in the operator's language. Beside the switch, what the
+// clients speak: the instrument's own lines, or SCPI (each command, the
+// lines it became and its errors in the log). The server is made when
 // sharing is first switched on.
 #pragma once
 
@@ -10,10 +12,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "scpi/client.h"
 #include "session/line_session.h"
 #include "window/form/caption_table.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QStatusBar;
 
@@ -48,6 +52,10 @@ class ShareControl : public QObject {
   // when on.
   void SetAddress(const QString& host, std::uint16_t port);
   QString Address() const;
+  bool Scpi() const { return scpi_; }
+  // Clients speak SCPI, or lines. While sharing is on, the server starts
+  // again: a client never finds the other speech half way.
+  void SetScpi(bool scpi);
   // "tcp ADDRESS:PORT" of the client whose lines are `source`'s, or empty.
   QString Origin(int source) const;
   // The server, once sharing has been on (nullptr before).
@@ -56,6 +64,7 @@ class ShareControl : public QObject {
 
  signals:
   void Changed(bool on);
+  void ScpiChanged(bool scpi);
 
  private:
   void Say(const serve::ServerEvent& event);
@@ -63,10 +72,13 @@ class ShareControl : public QObject {
 
   Parts parts_;
   QCheckBox* toggle_;
+  QComboBox* speech_;
   QLabel* pane_;
   serve::InstrumentServer* server_ = nullptr;  // a child, once made
   QString host_ = "127.0.0.1";
   std::uint16_t port_ = 5025;
+  bool scpi_ = false;
+  scpi::Face face_;  // with no reset preset and no waveform numbers
 };
 
 }  // namespace zrt::window
