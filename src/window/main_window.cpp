@@ -81,11 +81,12 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
                             *Edit("Edit2"), [this](int source) { return Origin(source); }},
                            this)),
       instrument_(new InstrumentControl(
-          {*this, [this]() -> SequenceBar& { return Sequences(); }, *session_, say_,
+          {*this, [this]() -> SequenceBar& { return Sequences(); }, *session_, say_, messages_,
            [this] { return ClientLineSettings(); },
            [this] {
              return ClientLineSettings().link == session::Interface::Usb ? UsbOpened() : PortOpen();
-           }},
+           },
+           [this](const QString& text) { status_->Note(text); }},
           this)) {
   setObjectName("Form1");
   StatusBar().addPermanentWidget(logArea_->Toggle());  // after the port's switch
@@ -302,6 +303,9 @@ void TForm1::SetSendReady(bool ready) {
 QString TForm1::Origin(int source) const {
   if (source == InstrumentControl::kSource) {
     return TextIn(OwnText::ReadBackOrigin, CurrentLanguage());
+  }
+  if (source == InstrumentControl::kTuneSource) {
+    return TextIn(OwnText::InstrumentToggle, CurrentLanguage());
   }
   return share_->Origin(source);
 }

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <mutex>
 
+#include "heard_instrument.h"
 #include "net/stream_socket.h"
 #include "serve/instrument_server.h"
 #include "settings/output_shape.h"
@@ -28,26 +29,6 @@ struct Answering : MessagePresenter {
     answered();
   }
   QStringList said;
-};
-
-// The simulated instrument on a pseudo-terminal, and the frames it heard.
-struct Heard {
-  explicit Heard(std::vector<std::string> keep = {}, std::vector<std::string> silent = {})
-      : instrument({88,
-                    {},
-                    [this](const std::string& line) {
-                      std::lock_guard lock(mutex);
-                      if (line.starts_with("<- ")) frames << QString::fromStdString(line.substr(3));
-                    },
-                    std::move(keep),
-                    std::move(silent)}) {}
-  QStringList Frames() {
-    std::lock_guard lock(mutex);
-    return frames;
-  }
-  std::mutex mutex;
-  QStringList frames;
-  sim::PtyInstrument instrument;
 };
 
 class InstrumentTest : public WindowTest {

@@ -199,6 +199,10 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
          "%1：波形 %2，形狀未知（按正弦繪製）"},
         {"%1 shown", "显示 %1", "顯示 %1"},
         {"two periods of the slower", "较慢一路的两个周期", "較慢一路的兩個週期"},
+        {"Limits are set, and this channel's amplitude and offset have not all been read back: "
+         "the output may go beyond them. Switch it on?",
+         "已设置限值，但本路的幅度和偏移尚未全部读回：输出可能超出限值。仍要打开输出吗？",
+         "已設定限值，但本路的幅度和偏移尚未全部讀回：輸出可能超出限值。仍要開啟輸出嗎？"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

@@ -163,6 +163,7 @@ enum class OwnText {
   PreviewShapeUnknown,  // %1 the channel, %2 the waveform's value
   PreviewSpan,          // %1 the time
   PreviewTwoPeriods,
+  OutputOnUnread,
   Count,
 };
 

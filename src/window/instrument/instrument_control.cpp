@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include "settings/limits.h"
 #include "settings/preset.h"
 #include "window/form/own_texts.h"
 #include "window/instrument/instrument_view.h"
@@ -25,7 +26,8 @@ constexpr char kPresetSuffix[] = ".zrt";
 InstrumentControl::InstrumentControl(Parts parts, QObject* parent)
     : QObject(parent),
       parts_(std::move(parts)),
-      readBack_(parts_.session, kSource, parts_.settings) {
+      readBack_(parts_.session, kSource, parts_.settings),
+      tuning_(parts_.session, kTuneSource, parts_.settings) {
   connect(&parts_.session, &session::LineSession::KnownChanged, this, &InstrumentControl::Refresh);
   connect(&readBack_, &session::ReadBackRun::Asking, this, [this](int index, int total) {
     progress_ = {index + 1, total};
@@ -50,6 +52,10 @@ QWidget* InstrumentControl::MakeView(QWidget* parent) {
   connect(view_, &InstrumentView::SavePresetClicked, this, &InstrumentControl::AskForPresetName);
   connect(view_, &InstrumentView::LimitsClicked, this, &InstrumentControl::AskForLimits);
   connect(view_, &InstrumentView::PresetsOpening, this, &InstrumentControl::FillPresetMenu);
+  connect(view_, &InstrumentView::SettingChosen, this, &InstrumentControl::SendSetting);
+  connect(view_, &InstrumentView::LimitNoted, this,
+          [this](const QString& why) { parts_.note(why); });
+  view_->SetGuard([this](const std::string& setting) { return Beyond(setting); });
   Refresh();
   return view_;
 }
@@ -69,6 +75,36 @@ void InstrumentControl::ShowProgress() {
 
 void InstrumentControl::Refresh() {
   if (view_) view_->Show(parts_.session.Known(), Limits());
+}
+
+std::optional<std::string> InstrumentControl::Beyond(const std::string& setting) const {
+  const auto breach = settings::Check(Limits(), setting, parts_.session.Known());
+  if (!breach || breach->limit == settings::Limit::Unknown) return std::nullopt;
+  return settings::Describe(*breach, static_cast<int>(language_));
+}
+
+bool InstrumentControl::NeedsConfirmation(const QString& item, const QString& setting) const {
+  if (!item.endsWith(":SWITCH") || !setting.endsWith("1No.") || !Limits().Any()) return false;
+  const std::string function = item.section(':', 0, 0).toStdString();
+  for (const char* quantity : {"VPP", "AOFFS"}) {
+    if (function == "CHB" && std::string_view(quantity) == "AOFFS") continue;  // it has none
+    const settings::Setting* known = parts_.session.Known().Find(function, quantity);
+    if (!known || known->stale || known->From() != settings::Source::ReadBack) return true;
+  }
+  return false;
+}
+
+void InstrumentControl::SendSetting(const QString& item, const QString& setting) {
+  const QString line = parts_.settings().address + setting;
+  if (!NeedsConfirmation(item, setting)) return tuning_.Set(item, line);
+  parts_.messages.Ask({OperatorMessage::Kind::Question,
+                       parts_.say.Title(),
+                       TextIn(OwnText::OutputOnUnread, language_),
+                       {}},
+                      [this, item, line](bool yes) {
+                        if (yes) return tuning_.Set(item, line);
+                        Refresh();  // the switch shows what the instrument has
+                      });
 }
 
 void InstrumentControl::ReadBack() {

@@ -1,5 +1,6 @@
 // What the instrument's page does: it follows what the session knows of
-// the settings, reads them back (a source of its own in the session), keeps
+// the settings, reads them back (a source of its own in the session), sends
+// what the operator sets in its cells (another source, latest wins), keeps
 // the operator's limits in the session, and saves and runs presets, which
 // are sequence files in the presets' folder
 // (~/.local/share/zrt-panel/presets on Linux).
@@ -7,15 +8,19 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "session/line_session.h"
 #include "session/read_back_run.h"
+#include "session/tuning_sender.h"
 #include "window/form/caption_table.h"
 
 namespace zrt::window {
 
 class Announcer;
 class InstrumentView;
+class MessageQueue;
 class SequenceBar;
 
 class InstrumentControl : public QObject {
@@ -27,11 +32,15 @@ class InstrumentControl : public QObject {
     std::function<SequenceBar&()> sequences;  // where presets run
     session::LineSession& session;
     Announcer& say;
+    MessageQueue& messages;  // where it asks
     // What the read back's lines go with, and whether a link is open.
     std::function<session::LineSettings()> settings;
     std::function<bool()> linkOpen;
+    // Says something briefly in the status line (a limit a value stopped at).
+    std::function<void(const QString&)> note;
   };
-  static constexpr int kSource = 2;  // the read back's, in the session
+  static constexpr int kSource = 2;      // the read back's, in the session
+  static constexpr int kTuneSource = 3;  // what is set in the page's cells
 
   InstrumentControl(Parts parts, QObject* parent = nullptr);
 
@@ -64,6 +73,16 @@ class InstrumentControl : public QObject {
 
  private:
   void Refresh();
+  // A setting chosen in a cell goes out, once the operator agrees where
+  // switching an output on needs it.
+  void SendSetting(const QString& item, const QString& setting);
+  // Why a setting may not go: a limit it would pass. A value the check
+  // needs and nobody knows lets it through here: the session asks for it
+  // when the line's turn comes, and refuses it then.
+  std::optional<std::string> Beyond(const std::string& setting) const;
+  // Switching `item` on with a limit set, and the channel's amplitude and
+  // offset not all read back.
+  bool NeedsConfirmation(const QString& item, const QString& setting) const;
   // Where the read back stands, in the language chosen.
   void ShowProgress();
   void AskForPresetName();
@@ -72,6 +91,7 @@ class InstrumentControl : public QObject {
 
   Parts parts_;
   session::ReadBackRun readBack_;
+  session::TuningSender tuning_;
   InstrumentView* view_ = nullptr;
   Language language_ = Language::English;
   // The read back: the item asked for (from 1), of how many, and how many

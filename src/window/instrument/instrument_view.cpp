@@ -13,6 +13,7 @@
 #include "settings/output_shape.h"
 #include "settings/read_back.h"
 #include "window/form/own_texts.h"
+#include "window/instrument/channel_cells.h"
 #include "window/instrument/output_preview.h"
 #include "window/instrument/setting_text.h"
 
@@ -51,15 +52,6 @@ bool InChannelRows(const settings::Setting& setting) {
   return false;
 }
 
-// A channel's waveform: its number, or its own command when that came later.
-const settings::Setting* Waveform(const settings::InstrumentSettings& known,
-                                  std::string_view function, std::string_view item) {
-  const settings::Setting* number = known.Find(function, item);
-  const settings::Setting* shape = known.Find(function, settings::kShapeItem);
-  if (shape && shape->Current() && (!number || shape->changed > number->changed)) return shape;
-  return number;
-}
-
 }  // namespace
 
 InstrumentView::InstrumentView(QWidget* parent)
@@ -72,6 +64,7 @@ InstrumentView::InstrumentView(QWidget* parent)
       presets_(new QMenu(this)),
       limits_(new QPushButton(this)),
       table_(new QTableWidget(this)),
+      cells_(new ChannelCells(*table_, this)),
       preview_(new OutputPreview(this)),
       span_(new QComboBox(this)) {
   setObjectName("InstrumentView");
@@ -91,7 +84,6 @@ InstrumentView::InstrumentView(QWidget* parent)
   presetButton_->setMenu(presets_);
   presetButton_->setPopupMode(QToolButton::InstantPopup);
   table_->setColumnCount(3);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setStretchLastSection(true);
@@ -119,6 +111,8 @@ InstrumentView::InstrumentView(QWidget* parent)
   connect(savePreset_, &QPushButton::clicked, this, &InstrumentView::SavePresetClicked);
   connect(limits_, &QPushButton::clicked, this, &InstrumentView::LimitsClicked);
   connect(presets_, &QMenu::aboutToShow, this, &InstrumentView::PresetsOpening);
+  connect(cells_, &ChannelCells::SettingChosen, this, &InstrumentView::SettingChosen);
+  connect(cells_, &ChannelCells::LimitNoted, this, &InstrumentView::LimitNoted);
   connect(span_, &QComboBox::currentIndexChanged, this,
           [this] { preview_->SetSpan(span_->currentData().toDouble()); });
 }
@@ -128,6 +122,10 @@ void InstrumentView::Show(const settings::InstrumentSettings& known,
   known_ = known;
   limitsShown_ = limits;
   Refill();
+}
+
+void InstrumentView::SetGuard(std::function<std::optional<std::string>(const std::string&)> guard) {
+  cells_->SetGuard(std::move(guard));
 }
 
 void InstrumentView::ShowProgress(const QString& text, bool running) {
@@ -166,10 +164,10 @@ void InstrumentView::Refill() {
   for (const settings::ChannelRow& row : settings::ChannelRows()) {
     const bool wave = row.quantity == ChannelQuantity::Waveform;
     const settings::Setting* a = row.a.empty() ? nullptr
-                                 : wave        ? Waveform(known_, "CHA", row.a)
+                                 : wave        ? ChannelWaveform(known_, "CHA", row.a)
                                                : known_.Find("CHA", row.a);
     const settings::Setting* b = row.b.empty() ? nullptr
-                                 : wave        ? Waveform(known_, "CHB", row.b)
+                                 : wave        ? ChannelWaveform(known_, "CHB", row.b)
                                                : known_.Find("CHB", row.b);
     rows.push_back({TextIn(NameOf(row.quantity), language_), row.a.empty() ? "—" : text(a),
                     row.b.empty() ? "—" : text(b), (a && a->Disagrees()) || (b && b->Disagrees()),
@@ -191,20 +189,23 @@ void InstrumentView::Refill() {
     const Row& row = rows[static_cast<std::size_t>(r)];
     const QString cells[] = {row.name, row.a, row.b};
     for (int column = 0; column < 3; ++column) {
-      auto* item = new QTableWidgetItem(cells[column]);
+      // Kept, not made anew, so that a cell being edited keeps its editor.
+      QTableWidgetItem* item = table_->item(r, column);
+      if (!item) {
+        item = new QTableWidgetItem;
+        table_->setItem(r, column, item);
+      }
+      item->setText(cells[column]);
       item->setToolTip(cells[column]);
-      if (row.differs) {  // marked by the font, which every palette shows
-        QFont bold = item->font();
-        bold.setBold(true);
-        item->setFont(bold);
-      }
+      QFont font = table_->font();
+      font.setBold(row.differs);  // marked by the font, which every palette shows
+      item->setFont(font);
       // Kept for what it was, greyed as the palette greys what does not count.
-      if (row.stale && column > 0) {
-        item->setForeground(table_->palette().brush(QPalette::Disabled, QPalette::Text));
-      }
-      table_->setItem(r, column, item);
+      item->setForeground(table_->palette().brush(
+          row.stale && column > 0 ? QPalette::Disabled : QPalette::Active, QPalette::Text));
     }
   }
+  cells_->Show(known_, language_);
   preview_->Show(settings::OutputOf(known_, 'A'), settings::OutputOf(known_, 'B'));
 }
 

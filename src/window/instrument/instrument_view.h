@@ -1,7 +1,9 @@
 // The "Instrument" page below the window: both channels side by side, a
 // row per item (frequency, amplitude, offset, duty cycle, phase, waveform,
 // output, harmonic), then the other functions' items that are known, then
-// each channel's limits; each value with where it came from. Beside them,
+// each channel's limits; each value with where it came from. The channel
+// rows' numbers, switches and waveforms are set where they stand
+// (ChannelCells). Beside them,
 // the picture of the output. Above, Read back with its progress and Stop,
 // Save preset…, the presets' menu and Limits…; below the picture, the time
 // it spans (two periods of the slower channel, or one chosen). It only
@@ -10,6 +12,9 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "settings/instrument_settings.h"
 #include "settings/limits.h"
@@ -24,6 +29,7 @@ class QToolButton;
 
 namespace zrt::window {
 
+class ChannelCells;
 class OutputPreview;
 
 class InstrumentView : public QWidget {
@@ -41,6 +47,8 @@ class InstrumentView : public QWidget {
   QTableWidget* Table() const { return table_; }
   OutputPreview* Preview() const { return preview_; }
   QMenu* PresetMenu() const { return presets_; }
+  // Why a setting ("CHA:AFREQ20MHz") may not go, or nothing.
+  void SetGuard(std::function<std::optional<std::string>(const std::string&)> guard);
 
  signals:
   void ReadBackClicked();
@@ -49,6 +57,11 @@ class InstrumentView : public QWidget {
   void LimitsClicked();
   // The presets' menu is about to show: it is to be filled.
   void PresetsOpening();
+  // The operator set `item` ("CHA:AFREQ") in its cell: `setting` is the
+  // line without the address ("CHA:AFREQ1.1kHz").
+  void SettingChosen(const QString& item, const QString& setting);
+  // A value stopped at a limit: why.
+  void LimitNoted(const QString& why);
 
  private:
   void Refill();
@@ -61,6 +74,7 @@ class InstrumentView : public QWidget {
   QMenu* presets_;
   QPushButton* limits_;
   QTableWidget* table_;
+  ChannelCells* cells_;
   OutputPreview* preview_;
   QComboBox* span_;
   Language language_ = Language::English;

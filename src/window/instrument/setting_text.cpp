@@ -26,6 +26,14 @@ QString TimeOf(std::chrono::system_clock::time_point at) {
 
 }  // namespace
 
+const settings::Setting* ChannelWaveform(const settings::InstrumentSettings& known,
+                                         std::string_view function, std::string_view item) {
+  const settings::Setting* number = known.Find(function, item);
+  const settings::Setting* shape = known.Find(function, settings::kShapeItem);
+  if (shape && shape->Current() && (!number || shape->changed > number->changed)) return shape;
+  return number;
+}
+
 QString SettingText(const settings::Setting* setting, Language language) {
   const settings::Value* value = setting ? setting->Current() : nullptr;
   QStringList notes;

@@ -16,6 +16,11 @@ namespace zrt::window {
 // "unknown"; `setting` may be nullptr.
 QString SettingText(const settings::Setting* setting, Language language);
 
+// A channel's waveform: its number (`item`, "AWAVE"), or its own command
+// ("CHA:SQUAR", kept as its "SHAPE") when that came later; nullptr: unknown.
+const settings::Setting* ChannelWaveform(const settings::InstrumentSettings& known,
+                                         std::string_view function, std::string_view item);
+
 // "≤ 10 MHz, ≤ 5 Vpp, -3 V … 3 V", or "none".
 QString LimitsText(const settings::ChannelLimits& limits, Language language);
 

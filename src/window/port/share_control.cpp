@@ -53,6 +53,7 @@ ShareControl::ShareControl(Parts parts, QObject* parent)
   toggle_->setObjectName("ShareToggle");
   speech_->setObjectName("ShareSpeech");
   speech_->addItems({QString(), QString()});
+  speech_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   pane_->setObjectName("SharePane");
   pane_->hide();
   parts_.bar.addPermanentWidget(toggle_);
@@ -163,6 +164,7 @@ void ShareControl::ApplyLanguage(Language language) {
   speech_->setItemText(0, TextIn(OwnText::ShareSpeaksLines, language));
   speech_->setItemText(1, TextIn(OwnText::ShareSpeaksScpi, language));
   speech_->setAccessibleName(TextIn(OwnText::ShareSpeech, language));
+  speech_->setMinimumWidth(speech_->sizeHint().width());  // the status text gives way first
   ShowClients();
 }
 

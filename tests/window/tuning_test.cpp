@@ -1,0 +1,159 @@
+// Values set where the Instrument page shows them, against the simulated
+// instrument: the wheel on the digit under the pointer, latest wins, Esc,
+// limits, the switch's question, the waveform choice and a value changed
+// through the accessibility interface.
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QCheckBox>
+#include <QDir>
+#include <QTableWidget>
+#include <QWheelEvent>
+
+#include "heard_instrument.h"
+#include "window/instrument/instrument_view.h"
+#include "window/instrument/value_editor.h"
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+struct Answering : MessagePresenter {
+  void Present(const OperatorMessage& message, std::function<void()> answered) override {
+    said << message.text;
+    answered();
+  }
+  void Ask(const OperatorMessage& question, std::function<void(bool)> answered) override {
+    said << question.text;
+    answered(yes);
+  }
+  QStringList said;
+  bool yes = true;
+};
+
+class TuningTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    form->SetMessagePresenter(answering);
+    Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(heard.instrument.TerminalPath()));
+    Click("btn106");
+    ASSERT_TRUE(form->PortOpen());
+    Get<QLineEdit>("Edit1")->setText("88CHA:AFREQ1000Hz");
+    Click("btn96");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return form->Session().Idle() && form->ReadyToSend(); }, 10000));
+    form->SetInstrumentShown(true);
+  }
+  QTableWidget* Table() const { return form->Instrument().View()->Table(); }
+  // Channel A's frequency, edited where it stands (F2, or Enter on the row).
+  ValueEditor* EditFrequency(Qt::Key key = Qt::Key_F2) {
+    Table()->setCurrentCell(0, 1);
+    Table()->setFocus();
+    QTest::keyClick(Table(), key);
+    auto* editor = Table()->findChild<ValueEditor*>();
+    EXPECT_NE(editor, nullptr);
+    return editor;
+  }
+  static void Wheel(ValueEditor* editor, int x, int notches = 1) {
+    const QPoint at(x, editor->height() / 2);
+    QWheelEvent event(at, editor->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(editor, &event);
+  }
+  // The middle of the character at `index` of what the editor shows.
+  static int MiddleOf(ValueEditor* editor, int index) {
+    QLineEdit* line = editor->findChild<QLineEdit*>();
+    for (int x = 0; x < line->width(); ++x) {
+      if (line->cursorPositionAt({x, line->height() / 2}) > index)
+        return line->mapTo(editor, QPoint(x, 0)).x();
+    }
+    return -1;
+  }
+  QStringList Frequencies() { return heard.Frames().filter("CHA:AFREQ").mid(1); }  // past the first
+
+  Heard heard;
+  Answering answering;
+};
+
+TEST_F(TuningTest, TheWheelTurnsTheDigitUnderThePointerAndTheLastValueWins) {
+  ValueEditor* editor = EditFrequency();
+  ASSERT_TRUE(editor);
+  EXPECT_EQ(editor->findChild<QLineEdit*>()->text(), "1000 Hz");
+  Wheel(editor, MiddleOf(editor, 1));  // the hundreds
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Frequencies() == QStringList{"XCHA:AFREQ1100Hz"}; }, 10000));
+
+  const int units = editor->width() - 4;  // past the last digit: the units
+  for (int notch = 0; notch < 50; ++notch) {
+    Wheel(editor, units);
+    QTest::qWait(10);  // a hand turning it over half a second
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Frequencies().endsWith("XCHA:AFREQ1150Hz"); }, 10000))
+      << Frequencies().join(" ").toStdString();
+  EXPECT_LT(Frequencies().size(), 15);
+  int last = 1000;
+  for (const QString& frame : Frequencies()) {  // in the order turned
+    const int value = frame.mid(10).chopped(2).toInt();
+    EXPECT_GT(value, last) << frame.toStdString();
+    last = value;
+  }
+  // Esc: back to the value before editing, which goes out too.
+  QTest::keyClick(editor, Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Frequencies().endsWith("XCHA:AFREQ1000Hz"); }, 10000));
+  QDir().mkpath(ZRT_SCREENSHOT_DIR);
+  EXPECT_TRUE(form->grab().save(QDir(ZRT_SCREENSHOT_DIR).filePath("tuning.png")));
+}
+
+TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
+  settings::Limits limits;
+  limits.a.maxFrequencyHz = 1200;
+  form->Instrument().SetLimits(limits);
+  ValueEditor* editor = EditFrequency(Qt::Key_Return);
+  ASSERT_TRUE(editor);
+  QTest::keyClick(editor, Qt::Key_Left);
+  QTest::keyClick(editor, Qt::Key_Left);  // the hundreds
+  for (int step = 0; step < 5; ++step) QTest::keyClick(editor, Qt::Key_Up);
+  EXPECT_EQ(editor->Number(), "1200");
+  EXPECT_TRUE(Get<QLabel>("StatusText")->text().contains("above its limit of 1.2 kHz"))
+      << Get<QLabel>("StatusText")->text().toStdString();
+  // Typed beyond it: not taken.
+  for (char key : {'5', '0'}) QTest::keyClick(editor, key);
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(editor->Number(), "1200");
+
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(editor);
+  ASSERT_TRUE(accessible && accessible->valueInterface());
+  EXPECT_EQ(accessible->text(QAccessible::Name), "Channel A Frequency");
+  accessible->valueInterface()->setCurrentValue(1150.0);
+  EXPECT_EQ(accessible->valueInterface()->currentValue().toDouble(), 1150.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Frequencies().endsWith("XCHA:AFREQ1150Hz"); }, 10000))
+      << Frequencies().join(" ").toStdString();
+  for (const QString& frame : Frequencies()) {
+    EXPECT_LE(frame.mid(10).chopped(2).toInt(), 1200)
+        << "beyond the limit: " << frame.toStdString();
+  }
+}
+
+TEST_F(TuningTest, TheSwitchAsksUnderLimitsAndTheWaveformIsAChoice) {
+  settings::Limits limits;
+  limits.a.maxAmplitudeVpp = 5;
+  form->Instrument().SetLimits(limits);
+  auto* output = Get<QCheckBox>("OutputA");
+  answering.yes = false;
+  output->click();
+  EXPECT_EQ(answering.said.size(), 1);
+  EXPECT_FALSE(output->isChecked()) << "as the instrument still stands";
+  answering.yes = true;
+  output->click();
+  auto* waveform = Get<QComboBox>("WaveformA");
+  waveform->activated(waveform->findText("SQUAR"));
+  waveform->activated(waveform->findText("No. 3"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return heard.Frames().contains("XCHA:AWAVE3No."); }, 10000));
+  const QStringList frames = heard.Frames();
+  EXPECT_EQ(frames.filter("SWITCH"), QStringList{"XCHA:SWITCH1No."});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return output->isChecked(); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return waveform->currentText() == "No. 3"; }, 5000));
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
