@@ -110,9 +110,15 @@ void LineSession::Submit(Frame frame) { Enqueue({std::move(frame)}); }
 
 void LineSession::SubmitFirst(Frame frame) { Enqueue({std::move(frame), true}); }
 
+void LineSession::SubmitAhead(Frame frame) {
+  Enqueue({.frame = std::move(frame), .first = true, .ahead = true});
+}
+
 void LineSession::Enqueue(Queued queued) {
   auto at = waiting_.end();
-  if (queued.first) {
+  if (queued.ahead) {
+    at = std::find_if(waiting_.begin(), waiting_.end(), [](const Queued& q) { return !q.ahead; });
+  } else if (queued.first) {
     at = std::find_if(waiting_.begin(), waiting_.end(), [](const Queued& q) { return !q.first; });
   }
   waiting_.insert(at, std::move(queued));
@@ -192,7 +198,7 @@ bool LineSession::PassesGate(Queued& queued) {
     ask.line = frame.Address() + ToLine(ask.text);
     queued.askedBack = true;
     waiting_.push_front(std::move(queued));
-    waiting_.push_front({std::move(ask), true});
+    waiting_.push_front({.frame = std::move(ask), .first = true});
     return false;
   }
   breach->line = frame.text.toStdString();
@@ -218,7 +224,7 @@ std::chrono::milliseconds LineSession::HoldLeft() const {
 }
 
 void LineSession::HoldAfter(const Frame& frame) {
-  waiting_.push_front({frame, true, true});
+  waiting_.push_front({.frame = frame, .first = true, .holdOnly = true});
   StartWaiting();
 }
 

@@ -126,6 +126,12 @@ class LineSession : public QObject {
   void Submit(Frame frame);
   // The same, ahead of other sources' waiting frames: the operator's.
   void SubmitFirst(Frame frame);
+  // Ahead of every waiting frame, the operator's too, after those sent
+  // ahead before it: what makes the instrument safe (outputs off). The
+  // frame on the wire and its reply end first.
+  void SubmitAhead(Frame frame);
+  // Frames waiting, not yet on the wire.
+  std::size_t Waiting() const { return waiting_.size(); }
   // Sets a serial port's rate for an empty line, as Send always has: now,
   // when nothing goes out; never in the middle of another's frame.
   void SetRateWhenIdle(const LineSettings& settings);
@@ -207,6 +213,7 @@ class LineSession : public QObject {
   struct Queued {
     Frame frame;
     bool first = false;      // the operator's: ahead of other sources
+    bool ahead = false;      // ahead of every source
     bool holdOnly = false;   // no bytes: only the hold after a sweep trigger
     bool askedBack = false;  // its unknown value was read back for the limits
   };

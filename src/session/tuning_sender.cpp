@@ -47,6 +47,10 @@ void TuningSender::Set(const QString& item, const QString& line) {
   SendNext();
 }
 
+void TuningSender::DropWaiting(const QString& item) {
+  std::erase_if(waiting_, [&item](const auto& waiting) { return waiting.first == item; });
+}
+
 void TuningSender::SendNext() {
   while (!out_ && !waiting_.empty()) {
     const QString line = waiting_.front().second;

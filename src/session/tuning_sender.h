@@ -33,8 +33,8 @@ class TuningSender : public QObject {
   void Set(const QString& item, const QString& line);
   // Lines handed over and not yet answered, or waiting.
   bool Busy() const { return out_.has_value() || !waiting_.empty(); }
-  // Drops what waits (what is out goes on to its end).
-  void DropWaiting() { waiting_.clear(); }
+  // Drops the value waiting for `item`, if any (what is out goes on).
+  void DropWaiting(const QString& item);
 
  signals:
   // The reply to `line` ended: `reply` is what came (empty: nothing).

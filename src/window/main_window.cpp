@@ -304,7 +304,7 @@ QString TForm1::Origin(int source) const {
   if (source == InstrumentControl::kSource) {
     return TextIn(OwnText::ReadBackOrigin, CurrentLanguage());
   }
-  if (source == InstrumentControl::kTuneSource) {
+  if (source == InstrumentControl::kTuneSource || source == InstrumentControl::kOffSource) {
     return TextIn(OwnText::InstrumentToggle, CurrentLanguage());
   }
   return share_->Origin(source);

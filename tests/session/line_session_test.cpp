@@ -102,6 +102,24 @@ TEST(LineSession, LimitsCountTheFramesAheadAndAskWhatIsNotKnown) {
   EXPECT_EQ(bench.replies[LineSession::kLimitsSource], "0\n") << "the offset asked for";
 }
 
+// What makes the instrument safe goes ahead of every waiting frame, the
+// operator's too, in the order it was sent; the frame on the wire ends first.
+TEST(LineSession, FramesSentAheadPassEveryWaitingFrame) {
+  Bench bench;
+  std::vector<int> order;
+  QObject::connect(&bench.session, &LineSession::FrameOnWire,
+                   [&](const Frame& frame) { order.push_back(frame.source); });
+  const LineSettings settings{Interface::Serial, "19200", "88"};
+  bench.Send(1, "CHA:AFREQ:1000HZ");  // on the wire at once
+  bench.Send(2, "CHB:AFREQ?");
+  bench.session.SubmitFirst(bench.session.Prepare(0, "CHA:VPP?", settings));
+  bench.session.SubmitAhead(bench.session.Prepare(4, "CHA:SWITCH0No.", settings));
+  bench.session.SubmitAhead(bench.session.Prepare(5, "CHB:SWITCH0No.", settings));
+  EXPECT_EQ(bench.session.Waiting(), 4u);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 5 && bench.session.Idle(); }, 20000));
+  EXPECT_EQ(order, (std::vector<int>{1, 4, 5, 0, 2}));
+}
+
 // Lines that fail one after another on a closed port, each sending the next
 // as the instrument server does, run in a loop: the test also runs with a
 // small stack (see CMakeLists.txt).

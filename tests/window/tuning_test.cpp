@@ -7,11 +7,13 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 
 #include "heard_instrument.h"
 #include "window/instrument/instrument_view.h"
 #include "window/instrument/value_editor.h"
+#include "window/send/sequence_bar.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {
@@ -153,6 +155,36 @@ TEST_F(TuningTest, TheSwitchAsksUnderLimitsAndTheWaveformIsAChoice) {
   EXPECT_EQ(frames.filter("SWITCH"), QStringList{"XCHA:SWITCH1No."});
   ASSERT_TRUE(QTest::qWaitFor([&] { return output->isChecked(); }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return waveform->currentText() == "No. 3"; }, 5000));
+}
+
+// Ctrl+Shift+O goes ahead of a sequence's line waiting behind the
+// operator's: only the frame on the wire ends first.
+TEST_F(TuningTest, AllOutputsOffGoesAheadOfARunningSequencesWaitingLine) {
+  QTemporaryDir dir;
+  QFile file(dir.filePath("two.zrt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("88CHA:AFREQ2000Hz\n88CHA:AFREQ3000Hz\n");
+  file.close();
+  SequenceBar& sequences = form->Sequences();
+  QSignalSpy loaded(&sequences, &SequenceBar::LoadFinished);
+  ASSERT_TRUE(sequences.Load(file.fileName()));
+  ASSERT_TRUE(loaded.wait(10000));
+
+  Get<QLineEdit>("Edit1")->setText("88CHA:AFREQ1234567890Hz");
+  Click("btn96");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sending(); }, 10000));
+  sequences.Run();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Session().Waiting() == 1; }, 10000));
+  QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return heard.Frames().contains("XCHA:AFREQ3000Hz"); }, 20000));
+  EXPECT_EQ(heard.Frames().mid(1),
+            (QStringList{"XCHA:AFREQ1234567890Hz", "XCHA:SWITCH0No.", "XCHB:SWITCH0No.",
+                         "XCHA:AFREQ2000Hz", "XCHA:AFREQ3000Hz"}));
+  bool said = false;
+  for (int row = 0; row < form->Log().rowCount(); ++row) {
+    said = said || form->Log().At(row).text == "All outputs off: sent ahead of the 1 lines waiting";
+  }
+  EXPECT_TRUE(said);
 }
 
 }  // namespace

@@ -203,6 +203,10 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
          "the output may go beyond them. Switch it on?",
          "已设置限值，但本路的幅度和偏移尚未全部读回：输出可能超出限值。仍要打开输出吗？",
          "已設定限值，但本路的幅度和偏移尚未全部讀回：輸出可能超出限值。仍要開啟輸出嗎？"},
+        {"All outputs off", "关闭全部输出", "關閉全部輸出"},
+        {"All outputs off: sent ahead of the %1 lines waiting",
+         "关闭全部输出：已排在等待中的 %1 行之前发送",
+         "關閉全部輸出：已排在等待中的 %1 行之前傳送"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

@@ -164,6 +164,8 @@ enum class OwnText {
   PreviewSpan,          // %1 the time
   PreviewTwoPeriods,
   OutputOnUnread,
+  AllOutputsOff,
+  AllOutputsOffSent,  // %1 lines waiting then
   Count,
 };
 

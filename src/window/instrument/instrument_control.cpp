@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QStandardPaths>
 
 #include "settings/limits.h"
@@ -42,6 +43,29 @@ InstrumentControl::InstrumentControl(Parts parts, QObject* parent)
                         .arg(answered)
                         .arg(asked));
           });
+  auto* off = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &parts_.window);
+  off->setContext(Qt::WindowShortcut);
+  connect(off, &QShortcut::activated, this, &InstrumentControl::AllOutputsOff);
+}
+
+void InstrumentControl::AllOutputsOff() {
+  const std::size_t waiting = parts_.session.Waiting();
+  const session::LineSettings settings = parts_.settings();
+  int sent = 0;
+  for (const char* function : {"CHA", "CHB"}) {
+    const QString item = QString(function) + ":SWITCH";
+    tuning_.DropWaiting(item);  // a value waiting would switch it on again
+    try {
+      parts_.session.SubmitAhead(
+          parts_.session.Prepare(kOffSource, settings.address + item + "0No.", settings));
+      ++sent;
+    } catch (const std::exception& error) {  // an address or a rate that is no number
+      parts_.say.Event({}, QString::fromStdString(error.what()));
+    }
+  }
+  if (sent) {
+    parts_.say.Event({}, TextIn(OwnText::AllOutputsOffSent, language_).arg(waiting));
+  }
 }
 
 QWidget* InstrumentControl::MakeView(QWidget* parent) {
@@ -53,6 +77,7 @@ QWidget* InstrumentControl::MakeView(QWidget* parent) {
   connect(view_, &InstrumentView::LimitsClicked, this, &InstrumentControl::AskForLimits);
   connect(view_, &InstrumentView::PresetsOpening, this, &InstrumentControl::FillPresetMenu);
   connect(view_, &InstrumentView::SettingChosen, this, &InstrumentControl::SendSetting);
+  connect(view_, &InstrumentView::AllOffClicked, this, &InstrumentControl::AllOutputsOff);
   connect(view_, &InstrumentView::LimitNoted, this,
           [this](const QString& why) { parts_.note(why); });
   view_->SetGuard([this](const std::string& setting) { return Beyond(setting); });

@@ -41,12 +41,18 @@ class InstrumentControl : public QObject {
   };
   static constexpr int kSource = 2;      // the read back's, in the session
   static constexpr int kTuneSource = 3;  // what is set in the page's cells
+  static constexpr int kOffSource = 4;   // all outputs off
 
   InstrumentControl(Parts parts, QObject* parent = nullptr);
 
   // The page, made for the area below the window (parented to `parent`).
   QWidget* MakeView(QWidget* parent);
   InstrumentView* View() const { return view_; }
+
+  // Switches both channels' outputs off, ahead of every line waiting from
+  // any source (the frame on the wire ends first), and says so in the log.
+  // Also Ctrl+Shift+O anywhere in the window.
+  void AllOutputsOff();
 
   // Asks for every item, or says why it cannot.
   void ReadBack();

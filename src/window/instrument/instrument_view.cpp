@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -63,6 +64,7 @@ InstrumentView::InstrumentView(QWidget* parent)
       presetButton_(new QToolButton(this)),
       presets_(new QMenu(this)),
       limits_(new QPushButton(this)),
+      allOff_(new QPushButton(this)),
       table_(new QTableWidget(this)),
       cells_(new ChannelCells(*table_, this)),
       preview_(new OutputPreview(this)),
@@ -75,6 +77,7 @@ InstrumentView::InstrumentView(QWidget* parent)
   presetButton_->setObjectName("Presets");
   presets_->setObjectName("PresetMenu");
   limits_->setObjectName("LimitsButton");
+  allOff_->setObjectName("AllOutputsOff");
   table_->setObjectName("InstrumentTable");
   span_->setObjectName("PreviewSpan");
   span_->addItem({}, 0.0);
@@ -92,7 +95,8 @@ InstrumentView::InstrumentView(QWidget* parent)
   buttons->addWidget(readBack_);
   buttons->addWidget(stop_);
   buttons->addWidget(progress_, 1);
-  for (QWidget* button : std::initializer_list<QWidget*>{savePreset_, presetButton_, limits_}) {
+  for (QWidget* button :
+       std::initializer_list<QWidget*>{savePreset_, presetButton_, limits_, allOff_}) {
     buttons->addWidget(button);
   }
   auto* picture = new QVBoxLayout;
@@ -110,6 +114,7 @@ InstrumentView::InstrumentView(QWidget* parent)
   connect(stop_, &QPushButton::clicked, this, &InstrumentView::StopClicked);
   connect(savePreset_, &QPushButton::clicked, this, &InstrumentView::SavePresetClicked);
   connect(limits_, &QPushButton::clicked, this, &InstrumentView::LimitsClicked);
+  connect(allOff_, &QPushButton::clicked, this, &InstrumentView::AllOffClicked);
   connect(presets_, &QMenu::aboutToShow, this, &InstrumentView::PresetsOpening);
   connect(cells_, &ChannelCells::SettingChosen, this, &InstrumentView::SettingChosen);
   connect(cells_, &ChannelCells::LimitNoted, this, &InstrumentView::LimitNoted);
@@ -141,6 +146,9 @@ void InstrumentView::ApplyLanguage(Language language) {
   savePreset_->setText(TextIn(OwnText::SavePreset, language));
   presetButton_->setText(TextIn(OwnText::Presets, language));
   limits_->setText(TextIn(OwnText::LimitsButton, language));
+  allOff_->setText(TextIn(OwnText::AllOutputsOff, language));
+  allOff_->setToolTip(
+      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O).toString(QKeySequence::NativeText));
   span_->setItemText(0, TextIn(OwnText::PreviewTwoPeriods, language));
   table_->setHorizontalHeaderLabels({TextIn(OwnText::ViewItem, language),
                                      TextIn(OwnText::ViewChannelA, language),

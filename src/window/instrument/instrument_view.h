@@ -5,7 +5,7 @@
 // rows' numbers, switches and waveforms are set where they stand
 // (ChannelCells). Beside them,
 // the picture of the output. Above, Read back with its progress and Stop,
-// Save preset…, the presets' menu and Limits…; below the picture, the time
+// Save preset…, the presets' menu, Limits… and All outputs off; below the picture, the time
 // it spans (two periods of the slower channel, or one chosen). It only
 // shows and asks:
 // what the buttons do is the window's.
@@ -55,6 +55,7 @@ class InstrumentView : public QWidget {
   void StopClicked();
   void SavePresetClicked();
   void LimitsClicked();
+  void AllOffClicked();
   // The presets' menu is about to show: it is to be filled.
   void PresetsOpening();
   // The operator set `item` ("CHA:AFREQ") in its cell: `setting` is the
@@ -73,6 +74,7 @@ class InstrumentView : public QWidget {
   QToolButton* presetButton_;
   QMenu* presets_;
   QPushButton* limits_;
+  QPushButton* allOff_;
   QTableWidget* table_;
   ChannelCells* cells_;
   OutputPreview* preview_;
