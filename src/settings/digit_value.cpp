@@ -217,6 +217,17 @@ bool DigitValue::Type(char key) {
   return true;
 }
 
+bool DigitValue::TypeNew(char key) {
+  const bool number = (key >= '0' && key <= '9') || key == '.' || (key == '-' && typed_.empty());
+  if (!number) return false;
+  std::string typed = typed_ + key;
+  const char last = typed.back();
+  if (!SetNumber(last == '.' || last == '-' ? typed + "0" : typed)) return false;
+  typed_ = std::move(typed);
+  digit_ = 0;
+  return true;
+}
+
 bool DigitValue::ApplyPrefix(char prefix) {
   const double factor = PrefixFactor(prefix);
   if (factor == 0 || typed_.find_first_of("0123456789") == std::string::npos) return false;

@@ -71,6 +71,8 @@ class DigitValue {
   // right; the point chooses the tenths. What was typed since the last
   // ForgetTyped is kept: a prefix after it makes it the value.
   bool Type(char key);
+  // Typing into an empty field: what was typed is the number ("12" is 12).
+  bool TypeNew(char key);
   // k, M, m or u after typed digits: the typed number times that prefix of
   // the group's base unit, shown in the unit of that size if the group has
   // one. False (nothing changes) with no digits typed or another key.

@@ -113,6 +113,14 @@ const char* CaptionFor(const CaptionRow& row, Language language, bool portOpen) 
   return row.text[static_cast<std::size_t>(language)];
 }
 
+const char* CaptionOf(std::string_view control, Language language) {
+  for (const CaptionRow& row : kCaptions) {
+    if (row.control == control && row.when == PortState::Any)
+      return CaptionFor(row, language, false);
+  }
+  return nullptr;
+}
+
 std::string_view PortButtonCaption(Language language, bool portOpen) {
   if (language == Language::English) return portOpen ? "Open" : "Close";
   return portOpen ? "打开" : "关闭";

@@ -31,6 +31,10 @@ std::span<const CaptionRow> CaptionTable();
 // the row does not apply.
 const char* CaptionFor(const CaptionRow& row, Language language, bool portOpen);
 
+// The caption a control has in a language whatever the port's state (a
+// key's, say), or nullptr when no row gives it one.
+const char* CaptionOf(std::string_view control, Language language);
+
 // The Open/Close button's captions set when the port is opened or closed from
 // the window: English keeps no trailing blank, every other language gets the
 // simplified text until the next language switch.

@@ -207,6 +207,17 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {"All outputs off: sent ahead of the %1 lines waiting",
          "关闭全部输出：已排在等待中的 %1 行之前发送",
          "關閉全部輸出：已排在等待中的 %1 行之前傳送"},
+        {"Function", "功能", "功能"},
+        {"Channels A and B", "A路和B路", "A路和B路"},
+        {"%1 (%2 s)", "%1（%2 秒）", "%1（%2 秒）"},
+        {"%1 s left; now near %2", "剩余 %1 秒；当前约 %2", "剩餘 %1 秒；目前約 %2"},
+        {"where the sweep is: start, stop, step or interval unknown",
+         "扫描位置未知：起点、终点、步进或间隔未知", "掃描位置未知：起點、終點、步進或間隔未知"},
+        {"Measure", "测量", "測量"},
+        {"Repeat every", "重复间隔", "重複間隔"},
+        {"off", "关", "關"},
+        {"%1 s", "%1 秒", "%1 秒"},
+        {"Measuring again stopped: %1", "已停止重复测量：%1", "已停止重複測量：%1"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

@@ -166,6 +166,16 @@ enum class OwnText {
   OutputOnUnread,
   AllOutputsOff,
   AllOutputsOffSent,  // %1 lines waiting then
+  FunctionChoice,
+  ChannelsChoice,
+  HoldLeft,   // %1 the button's caption, %2 seconds
+  SweepLeft,  // %1 seconds left, %2 the value expected now
+  SweepUnknown,
+  MeasureButton,
+  RepeatEvery,
+  RepeatOff,
+  RepeatSeconds,  // %1 seconds
+  MeasuringStopped,
   Count,
 };
 

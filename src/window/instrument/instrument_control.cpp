@@ -43,6 +43,15 @@ InstrumentControl::InstrumentControl(Parts parts, QObject* parent)
                         .arg(answered)
                         .arg(asked));
           });
+  connect(&tuning_, &session::TuningSender::Answered, this,
+          [this](const QString& line, const QByteArray& reply) {
+            if (view_) view_->Answered(line, reply);
+          });
+  connect(&tuning_, &session::TuningSender::NotSent, this,
+          [this](const QString& line, const QString& why) {
+            parts_.say.Event({}, TextIn(OwnText::LineNotSent, language_).arg(line, why));
+            StopRepeating(why);
+          });
   auto* off = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &parts_.window);
   off->setContext(Qt::WindowShortcut);
   connect(off, &QShortcut::activated, this, &InstrumentControl::AllOutputsOff);
@@ -81,6 +90,7 @@ QWidget* InstrumentControl::MakeView(QWidget* parent) {
   connect(view_, &InstrumentView::LimitNoted, this,
           [this](const QString& why) { parts_.note(why); });
   view_->SetGuard([this](const std::string& setting) { return Beyond(setting); });
+  view_->SetHoldLeft([this] { return parts_.session.HoldLeft(); });
   Refresh();
   return view_;
 }
@@ -119,7 +129,17 @@ bool InstrumentControl::NeedsConfirmation(const QString& item, const QString& se
   return false;
 }
 
+void InstrumentControl::StopRepeating(const QString& why) {
+  if (!view_ || !view_->Repeating()) return;
+  view_->StopRepeating();
+  parts_.say.Event({}, TextIn(OwnText::MeasuringStopped, language_).arg(why));
+}
+
 void InstrumentControl::SendSetting(const QString& item, const QString& setting) {
+  if (!parts_.linkOpen()) {
+    // Nothing would go: said as Send says it, and nothing measures again.
+    StopRepeating(TextIn(OwnText::ReadBackNoLink, language_));
+  }
   const QString line = parts_.settings().address + setting;
   if (!NeedsConfirmation(item, setting)) return tuning_.Set(item, line);
   parts_.messages.Ask({OperatorMessage::Kind::Question,

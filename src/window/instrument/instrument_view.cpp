@@ -7,14 +7,18 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "compose/key_vocabulary.h"
 #include "settings/output_shape.h"
 #include "settings/read_back.h"
 #include "window/form/own_texts.h"
 #include "window/instrument/channel_cells.h"
+#include "window/instrument/function_form.h"
 #include "window/instrument/output_preview.h"
 #include "window/instrument/setting_text.h"
 
@@ -65,6 +69,9 @@ InstrumentView::InstrumentView(QWidget* parent)
       presets_(new QMenu(this)),
       limits_(new QPushButton(this)),
       allOff_(new QPushButton(this)),
+      functionLabel_(new QLabel(this)),
+      functionChoice_(new QComboBox(this)),
+      pages_(new QStackedWidget(this)),
       table_(new QTableWidget(this)),
       cells_(new ChannelCells(*table_, this)),
       preview_(new OutputPreview(this)),
@@ -79,6 +86,13 @@ InstrumentView::InstrumentView(QWidget* parent)
   limits_->setObjectName("LimitsButton");
   allOff_->setObjectName("AllOutputsOff");
   table_->setObjectName("InstrumentTable");
+  functionChoice_->setObjectName("FunctionChoice");
+  functionLabel_->setBuddy(functionChoice_);
+  functionChoice_->addItem({}, -1);  // both channels: the table
+  for (int code : compose::ButtonKeys(compose::KeyClass::Function)) {
+    if (code != 0 && code != 1) functionChoice_->addItem({}, code);
+  }
+  pages_->addWidget(table_);
   span_->setObjectName("PreviewSpan");
   span_->addItem({}, 0.0);
   for (double seconds : kSpans) span_->addItem(Seconds(seconds), seconds);
@@ -102,8 +116,14 @@ InstrumentView::InstrumentView(QWidget* parent)
   auto* picture = new QVBoxLayout;
   picture->addWidget(preview_, 1);
   picture->addWidget(span_, 0, Qt::AlignRight);
+  auto* choice = new QHBoxLayout;
+  choice->addWidget(functionLabel_);
+  choice->addWidget(functionChoice_, 1);
+  auto* left = new QVBoxLayout;
+  left->addLayout(choice);
+  left->addWidget(pages_, 1);
   auto* body = new QHBoxLayout;
-  body->addWidget(table_, 3);
+  body->addLayout(left, 3);
   body->addLayout(picture, 2);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -117,6 +137,8 @@ InstrumentView::InstrumentView(QWidget* parent)
   connect(allOff_, &QPushButton::clicked, this, &InstrumentView::AllOffClicked);
   connect(presets_, &QMenu::aboutToShow, this, &InstrumentView::PresetsOpening);
   connect(cells_, &ChannelCells::SettingChosen, this, &InstrumentView::SettingChosen);
+  connect(functionChoice_, &QComboBox::currentIndexChanged, this,
+          [this](int index) { ChooseFunction(functionChoice_->itemData(index).toInt()); });
   connect(cells_, &ChannelCells::LimitNoted, this, &InstrumentView::LimitNoted);
   connect(span_, &QComboBox::currentIndexChanged, this,
           [this] { preview_->SetSpan(span_->currentData().toDouble()); });
@@ -130,7 +152,49 @@ void InstrumentView::Show(const settings::InstrumentSettings& known,
 }
 
 void InstrumentView::SetGuard(std::function<std::optional<std::string>(const std::string&)> guard) {
-  cells_->SetGuard(std::move(guard));
+  guard_ = guard;
+  cells_->SetGuard(guard);
+  for (FunctionForm* form : forms_) form->SetGuard(guard);
+}
+
+FunctionForm* InstrumentView::Form(int code) const {
+  for (FunctionForm* form : forms_) {
+    if (form->Function() == code) return form;
+  }
+  return nullptr;
+}
+
+void InstrumentView::ChooseFunction(int code) {
+  {
+    const QSignalBlocker quiet(functionChoice_);
+    functionChoice_->setCurrentIndex(std::max(functionChoice_->findData(code), 0));
+  }
+  if (code < 0) return pages_->setCurrentWidget(table_);
+  FunctionForm* form = Form(code);
+  if (!form) {
+    form = new FunctionForm(
+        code, [this] { return holdLeft_ ? holdLeft_() : std::chrono::milliseconds(0); }, pages_);
+    form->SetGuard(guard_);
+    connect(form, &FunctionForm::SettingChosen, this, &InstrumentView::SettingChosen);
+    connect(form, &FunctionForm::LimitNoted, this, &InstrumentView::LimitNoted);
+    form->Show(known_, language_);
+    pages_->addWidget(form);
+    forms_.push_back(form);
+  }
+  pages_->setCurrentWidget(form);
+}
+
+void InstrumentView::Answered(const QString& setting, const QByteArray& reply) {
+  for (FunctionForm* form : forms_) form->Answered(setting, reply);
+}
+
+bool InstrumentView::Repeating() const {
+  return std::any_of(forms_.begin(), forms_.end(),
+                     [](FunctionForm* form) { return form->Repeating(); });
+}
+
+void InstrumentView::StopRepeating() {
+  for (FunctionForm* form : forms_) form->StopRepeating();
 }
 
 void InstrumentView::ShowProgress(const QString& text, bool running) {
@@ -150,6 +214,15 @@ void InstrumentView::ApplyLanguage(Language language) {
   allOff_->setToolTip(
       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O).toString(QKeySequence::NativeText));
   span_->setItemText(0, TextIn(OwnText::PreviewTwoPeriods, language));
+  functionLabel_->setText(TextIn(OwnText::FunctionChoice, language));
+  functionChoice_->setAccessibleName(functionLabel_->text());
+  functionChoice_->setItemText(0, TextIn(OwnText::ChannelsChoice, language));
+  for (int i = 1; i < functionChoice_->count(); ++i) {
+    const compose::KeyEntry* key = compose::FindKey(functionChoice_->itemData(i).toInt());
+    const char* caption = CaptionOf(key->button, language);
+    functionChoice_->setItemText(i,
+                                 QString::fromUtf8(caption ? caption : key->designCaption.data()));
+  }
   table_->setHorizontalHeaderLabels({TextIn(OwnText::ViewItem, language),
                                      TextIn(OwnText::ViewChannelA, language),
                                      TextIn(OwnText::ViewChannelB, language)});
@@ -214,6 +287,7 @@ void InstrumentView::Refill() {
     }
   }
   cells_->Show(known_, language_);
+  for (FunctionForm* form : forms_) form->Show(known_, language_);
   preview_->Show(settings::OutputOf(known_, 'A'), settings::OutputOf(known_, 'B'));
 }
 

@@ -3,7 +3,8 @@
 // output, harmonic), then the other functions' items that are known, then
 // each channel's limits; each value with where it came from. The channel
 // rows' numbers, switches and waveforms are set where they stand
-// (ChannelCells). Beside them,
+// (ChannelCells). Beside them, the "Function" choice shows any other
+// function's items as a form (FunctionForm) in the table's place. Beside them,
 // the picture of the output. Above, Read back with its progress and Stop,
 // Save preset…, the presets' menu, Limits… and All outputs off; below the picture, the time
 // it spans (two periods of the slower channel, or one chosen). It only
@@ -12,9 +13,11 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/instrument_settings.h"
 #include "settings/limits.h"
@@ -23,6 +26,7 @@
 class QComboBox;
 class QLabel;
 class QMenu;
+class QStackedWidget;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
@@ -30,6 +34,7 @@ class QToolButton;
 namespace zrt::window {
 
 class ChannelCells;
+class FunctionForm;
 class OutputPreview;
 
 class InstrumentView : public QWidget {
@@ -49,6 +54,19 @@ class InstrumentView : public QWidget {
   QMenu* PresetMenu() const { return presets_; }
   // Why a setting ("CHA:AFREQ20MHz") may not go, or nothing.
   void SetGuard(std::function<std::optional<std::string>(const std::string&)> guard);
+  // What is left of the hold after a sweep trigger.
+  void SetHoldLeft(std::function<std::chrono::milliseconds()> holdLeft) {
+    holdLeft_ = std::move(holdLeft);
+  }
+  // Shows the form of the function key `code` (-1: the two channels).
+  void ChooseFunction(int code);
+  // The form of the function key `code`, made when first chosen.
+  FunctionForm* Form(int code) const;
+  // What the instrument answered to a setting sent from a form.
+  void Answered(const QString& setting, const QByteArray& reply);
+  // Nothing measures again by itself any more.
+  void StopRepeating();
+  bool Repeating() const;
 
  signals:
   void ReadBackClicked();
@@ -75,8 +93,14 @@ class InstrumentView : public QWidget {
   QMenu* presets_;
   QPushButton* limits_;
   QPushButton* allOff_;
+  QLabel* functionLabel_;
+  QComboBox* functionChoice_;
+  QStackedWidget* pages_;
   QTableWidget* table_;
   ChannelCells* cells_;
+  std::vector<FunctionForm*> forms_;  // children of pages_, as made
+  std::function<std::optional<std::string>(const std::string&)> guard_;
+  std::function<std::chrono::milliseconds()> holdLeft_;
   OutputPreview* preview_;
   QComboBox* span_;
   Language language_ = Language::English;

@@ -30,6 +30,9 @@ void ValueEditor::StartFrom(std::optional<double> base, std::string_view unit) {
   value_.ForgetTyped();
   before_ = committed_ = value_;
   typing_ = false;
+  unknown_ = startedUnknown_ = !base;
+  typingNew_ = false;
+  committedOnce_ = false;
   Refresh();
 }
 
@@ -47,6 +50,13 @@ void ValueEditor::SetValue(double base) {
 }
 
 void ValueEditor::Restore() {
+  if (startedUnknown_) {  // nothing to come back to: what was sent stands
+    value_ = committed_;
+    value_.ForgetTyped();
+    typing_ = false;
+    unknown_ = !committedOnce_;
+    return Refresh();
+  }
   value_ = before_;
   value_.ForgetTyped();
   typing_ = false;
@@ -67,7 +77,9 @@ void ValueEditor::Step(int count, int shift) {
 }
 
 void ValueEditor::Commit() {
-  typing_ = false;
+  typing_ = typingNew_ = false;
+  unknown_ = false;
+  committedOnce_ = true;
   value_.ForgetTyped();
   committed_ = value_;
   Refresh();
@@ -75,7 +87,7 @@ void ValueEditor::Commit() {
 }
 
 void ValueEditor::CommitTyped() {
-  typing_ = false;
+  typing_ = typingNew_ = false;
   if (guard_) {
     if (const auto why = guard_(value_.Number(), value_.UnitText())) {
       emit LimitReached(QString::fromStdString(*why));
@@ -108,8 +120,12 @@ void ValueEditor::keyPressEvent(QKeyEvent* event) {
     default:
       break;
   }
-  if (key && value_.Type(key)) {
+  // Into an empty field what is typed is the number; else it overwrites
+  // from the chosen digit.
+  if (key && (unknown_ || typingNew_ ? value_.TypeNew(key) : value_.Type(key))) {
+    typingNew_ = typingNew_ || unknown_;
     typing_ = true;
+    unknown_ = false;
     return Refresh();
   }
   if (key && typing_ && value_.ApplyPrefix(key)) return CommitTyped();
@@ -157,6 +173,12 @@ int ValueEditor::DigitUnder(int x) const {
 }
 
 void ValueEditor::Refresh() {
+  if (unknown_) {
+    lineEdit()->clear();
+    lineEdit()->setPlaceholderText(Unit());
+    setAccessibleDescription({});
+    return;
+  }
   const QString shown = QString::fromStdString(value_.Shown());
   lineEdit()->setText(shown + " " + Unit());
   lineEdit()->setSelection(static_cast<int>(value_.DigitIndex()), 1);

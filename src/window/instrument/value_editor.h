@@ -28,15 +28,17 @@ class ValueEditor : public QAbstractSpinBox {
 
   // What a value must pass before it is committed.
   void SetGuard(settings::DigitValue::Guard guard) { guard_ = std::move(guard); }
-  // Starts editing from `base` (nothing: 0), the value Esc comes back to,
-  // shown in `unit` where it is one of the group's (the unit it was last
-  // set in).
+  // Starts editing from `base`, the value Esc comes back to, shown in
+  // `unit` where it is one of the group's (the unit it was last set in).
+  // Nothing: unknown, shown empty until the operator turns or types it
+  // (from 0).
   void StartFrom(std::optional<double> base, std::string_view unit = {});
   double Value() const { return value_.Base(); }
   void SetValue(double base);
   const settings::DigitValue& Digits() const { return value_; }
   // The number and unit as they go out ("1.1", "kHz").
   QString Number() const { return QString::fromStdString(value_.Number()); }
+  bool Unknown() const { return unknown_; }
   QString Unit() const { return QString::fromStdString(std::string(value_.UnitText())); }
 
   // Back to the value before editing, committed if it differs (Esc).
@@ -70,7 +72,11 @@ class ValueEditor : public QAbstractSpinBox {
   settings::DigitValue committed_;  // the value last committed
   settings::DigitValue::Guard guard_;
   bool typing_ = false;
-  int wheelRest_ = 0;  // eighths of a degree not yet a notch
+  bool typingNew_ = false;  // typing into what was empty: the typed text is the number
+  bool unknown_ = false;    // shown empty: nobody knows the value yet
+  bool startedUnknown_ = false;
+  bool committedOnce_ = false;  // since StartFrom
+  int wheelRest_ = 0;           // eighths of a degree not yet a notch
 };
 
 }  // namespace zrt::window

@@ -1,0 +1,180 @@
+// The Instrument page's function forms: every item of every form, in every
+// unit of its group, sends the line the key panels compose for the same
+// keys; a sweep's trigger holds; the counter measures again until the port
+// goes.
+#include "window/instrument/function_form.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <optional>
+
+#include "compose/availability.h"
+#include "heard_instrument.h"
+#include "settings/units.h"
+#include "window/instrument/instrument_view.h"
+#include "window/instrument/value_editor.h"
+#include "window_fixture.h"
+
+namespace zrt::window::testing {
+namespace {
+
+using FunctionFormTest = WindowTest;
+
+// The prefix a unit is typed with after its number (none: the base unit).
+std::optional<char> PrefixOf(const settings::Unit& unit) {
+  if (unit.factor == 1e6) return 'M';
+  if (unit.factor == 1e3) return 'k';
+  if (unit.factor == 1e-3) return 'm';
+  return std::nullopt;
+}
+
+TEST_F(FunctionFormTest, EveryFormSendsWhatTheKeysCompose) {
+  form->SetInstrumentShown(true);
+  InstrumentView* view = form->Instrument().View();
+  QSignalSpy chosen(view, &InstrumentView::SettingChosen);
+  int compared = 0;
+  for (int function : compose::ButtonKeys(compose::KeyClass::Function)) {
+    if (function <= 1) continue;  // the channels' table
+    view->ChooseFunction(function);
+    FunctionForm* functionForm = view->Form(function);
+    ASSERT_TRUE(functionForm) << function;
+    // Exactly the items its function key enables, each once.
+    EXPECT_EQ(functionForm->findChildren<ValueEditor*>().size() +
+                  functionForm->findChildren<QPushButton*>().size(),
+              compose::ItemsForFunction(function).size())
+        << function;
+    for (int item : compose::ItemsForFunction(function)) {
+      const compose::KeyEntry* key = compose::FindKey(item);
+      auto* editor = functionForm->findChild<ValueEditor*>(
+          "Item" + QString::fromLatin1(key->keyText.data(), key->keyText.size()));
+      if (!editor) continue;  // a button: no value
+      // The base unit first, while the field is as new: a prefix used
+      // keeps its unit from then on.
+      std::vector<settings::Unit> units;
+      for (const settings::Unit& unit : settings::Units()) {
+        if (unit.group == key->unitGroup)
+          units.insert(unit.factor == 1 ? units.begin() : units.end(), unit);
+      }
+      for (const settings::Unit& unit : units) {
+        // In the form: 12 and the unit's prefix, as typed.
+        editor->setFocus();
+        editor->StartFrom(std::nullopt);
+        for (char typed : {'1', '2'}) QTest::keyClick(editor, typed);
+        if (const auto prefix = PrefixOf(unit)) {
+          QTest::keyClick(editor, *prefix);
+        } else {
+          QTest::keyClick(editor, Qt::Key_Return);
+        }
+        ASSERT_FALSE(chosen.isEmpty()) << key->keyText << " " << unit.text;
+        const QString sent = "88" + chosen.takeLast().at(1).toString();
+        // On the key panels: address, function, ":", item, 1, 2, unit.
+        Click("btn100");
+        Click("btn101");
+        Button(QString::fromLatin1(compose::FindKey(function)->button.data()))->click();
+        Click("Button94");
+        Button(QString::fromLatin1(key->button.data()))->click();
+        Key(102)->click();
+        Key(103)->click();
+        for (int code : compose::UnitsForGroup(unit.group)) {
+          if (compose::KeyText(code) == unit.text) Key(code)->click();
+        }
+        EXPECT_EQ(sent, Line()) << key->keyText << " " << unit.text;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 40);
+}
+
+// The forms against the simulated instrument.
+class FunctionFormOnAPort : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    heard.emplace();
+    Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(heard->instrument.TerminalPath()));
+    Click("btn106");
+    ASSERT_TRUE(form->PortOpen());
+    form->SetInstrumentShown(true);
+  }
+  FunctionForm* Choose(int function) {
+    form->Instrument().View()->ChooseFunction(function);
+    return form->Instrument().View()->Form(function);
+  }
+  bool HeardSoon(const QString& frame) {
+    return QTest::qWaitFor([&] { return heard->Frames().contains(frame); }, 10000);
+  }
+  std::optional<Heard> heard;
+};
+
+// The amplitude sweep's trigger holds the next line for the instrument's
+// time, and its button shows the time left until it is over.
+TEST_F(FunctionFormOnAPort, TheSweepTriggerHoldsAndShowsTheTimeLeft) {
+  FunctionForm* sweep = Choose(3);
+  ASSERT_TRUE(sweep);
+  // When the next line starts, measured from the trigger's end: only ever
+  // longer on a busy machine.
+  QElapsedTimer sinceTrigger;
+  qint64 nextAfter = -1;
+  QObject::connect(&form->Session(), &session::LineSession::FrameDone,
+                   [&](const session::Frame& frame) {
+                     if (frame.text.endsWith("TRIGG")) sinceTrigger.start();
+                   });
+  QObject::connect(&form->Session(), &session::LineSession::FrameOnWire,
+                   [&](const session::Frame& frame) {
+                     if (frame.text.contains("STARA")) nextAfter = sinceTrigger.elapsed();
+                   });
+  auto* trigger = sweep->findChild<QPushButton*>("ItemTRIGG");
+  trigger->click();
+  auto* start = sweep->findChild<ValueEditor*>("ItemSTARA");
+  start->setFocus();
+  for (char key : {'2', 'm'}) QTest::keyClick(start, key);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !trigger->isEnabled(); }, 5000));
+  EXPECT_TRUE(trigger->text().startsWith("Single Trigger (")) << trigger->text().toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return trigger->isEnabled(); }, 10000));
+  EXPECT_EQ(trigger->text(), "Single Trigger");
+  EXPECT_TRUE(HeardSoon("XASWP:STARA2mVpp"));
+  EXPECT_GE(nextAfter, 2900) << "the line went inside the hold";
+}
+
+// Auto sweep: a bar shows where the sweep is expected to be.
+TEST_F(FunctionFormOnAPort, AutoSweepShowsWhereTheSweepIs) {
+  FunctionForm* sweep = Choose(2);
+  for (const char* name : {"ItemSTARF", "ItemSTOPF", "ItemSTEPF", "ItemINTVL"}) {
+    auto* editor = sweep->findChild<ValueEditor*>(name);
+    editor->setFocus();
+    for (char key : QByteArray(QByteArray(name) == "ItemSTOPF" ? "1k" : "100m"))
+      QTest::keyClick(editor, key);
+  }
+  ASSERT_TRUE(HeardSoon("XFSWP:INTVL100mS"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Session().Known().Find("FSWP", "INTVL"); }, 5000));
+  sweep->findChild<QPushButton*>("ItemAUTO")->click();
+  auto* bar = sweep->findChild<QProgressBar*>("SweepProgress");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible() && bar->value() > 0; }, 10000));
+  EXPECT_TRUE(bar->text().contains("s left; now near")) << bar->text().toStdString();
+}
+
+// The counter measures again every half second until its port goes.
+TEST_F(FunctionFormOnAPort, TheCounterRepeatsUntilThePortGoes) {
+  FunctionForm* counter = Choose(10);
+  ASSERT_TRUE(counter);
+  counter->findChild<QPushButton*>("ItemMEASF")->click();
+  ASSERT_TRUE(HeardSoon("XCOUNT:MEASF?"));
+  auto* reading = counter->findChild<QLabel*>("Reading");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !reading->text().isEmpty(); }, 10000));
+  auto* repeat = counter->findChild<QComboBox*>("RepeatEvery");
+  repeat->setCurrentIndex(repeat->findData(0.5));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return heard->Frames().count("XCOUNT:MEASF?") >= 3; }, 20000));
+  heard.reset();  // the port's other end goes
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !counter->Repeating(); }, 10000));
+  EXPECT_EQ(repeat->currentIndex(), 0);
+  bool said = false;
+  for (int row = 0; row < form->Log().rowCount(); ++row) {
+    said = said || form->Log().At(row).text.startsWith("Measuring again stopped: ");
+  }
+  EXPECT_TRUE(said);
+}
+
+}  // namespace
+}  // namespace zrt::window::testing
