@@ -12,10 +12,12 @@
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QThread>
 
 #include "net/stream_socket.h"
 #include "sim/simulated_ch375.h"
+#include "window/instrument/instrument_view.h"
 #include "window/main_window.h"
 #include "x_session.h"
 
@@ -23,6 +25,7 @@ namespace zrt::e2e {
 namespace {
 
 const QString kTitle = "ZRT10XX/ZRT30XXCH";
+constexpr int kFrequencySweep = 2;  // its function key
 
 // Where a control sits in the window: the same window built offscreen here,
 // with the same style and fonts, has its controls in the same places.
@@ -61,8 +64,21 @@ class WindowMap {
       QApplication::processEvents();
       control = form_.findChild<QWidget*>(name);
     }
+    if (!control) {  // on the form of the frequency sweep
+      form_.Instrument().View()->ChooseFunction(kFrequencySweep);
+      QApplication::processEvents();
+      control = form_.findChild<QWidget*>(name);
+    }
     BringToFront(control);
     return control->mapTo(&form_, control->rect().center());
+  }
+  // The centre of a cell of the instrument's table.
+  QPoint Cell(int row, int column) {
+    form_.SetInstrumentShown(true);
+    QApplication::processEvents();
+    QTableWidget* table = form_.Instrument().View()->Table();
+    const QRect cell = table->visualRect(table->model()->index(row, column));
+    return table->viewport()->mapTo(&form_, cell.center());
   }
   QRect Rect(const QString& name) {
     QWidget* control = form_.Control(name);
@@ -393,6 +409,75 @@ TEST_F(PanelE2ETest, TheInstrumentPageAfterAReadBack) {
   QDir().mkpath(ZRT_SCREENSHOT_DIR);
   EXPECT_TRUE(
       x.Grab({origin, x.Size(window)}).save(QString(ZRT_SCREENSHOT_DIR) + "/instrument-e2e.png"));
+}
+
+// A value turned with the wheel where the instrument's page shows it, and
+// the frequency sweep's form: the README's pictures of them.
+TEST_F(PanelE2ETest, AValueTurnedAndASweepForm) {
+  OpenSimulatorPort();
+  TypeInto("Edit1", "88CHA:AFREQ1000Hz");
+  Click("btn96");
+  ASSERT_TRUE(WaitToHear("<- XCHA:AFREQ1000Hz")) << Heard().join('\n').toStdString();
+  Click("Edit1");
+  x.Keys("ctrl+i");
+  QElapsedTimer clock;
+  clock.start();
+  while (x.Size(window).height() <= 502 && clock.elapsed() < 5000) QThread::msleep(50);
+  ASSERT_GT(x.Size(window).height(), 502) << "Ctrl+I did not show the instrument's page";
+  const int height = std::min(880, 1020 - origin.y());
+  x.Resize(window, {801, height});
+  clock.restart();
+  while (x.Size(window).height() < height && clock.elapsed() < 5000) QThread::msleep(50);
+
+  // Channel A's frequency: double-clicked, then five notches of the wheel
+  // over its digits.
+  const QPoint cell = origin + map.Cell(0, 1);
+  x.DoubleClick(cell);
+  QThread::msleep(300);
+  x.Wheel(cell + QPoint(-8, 0), 5);
+  clock.restart();
+  while (Frames() < 2 && clock.elapsed() < 10000) simulator.waitForReadyRead(100);
+  QThread::msleep(1500);  // the last notches' line, latest wins
+  const QStringList turned = Heard()
+                                 .filter(QRegularExpression("^<- XCHA:AFREQ"))
+                                 .mid(1)
+                                 .replaceInStrings("<- XCHA:AFREQ", "");
+  ASSERT_FALSE(turned.isEmpty()) << Heard().join('\n').toStdString();
+  double last = 1000;
+  for (const QString& value : turned) {
+    const double hz = QString(value).remove("Hz").toDouble();
+    EXPECT_GT(hz, last) << value.toStdString();
+    last = hz;
+  }
+  QDir().mkpath(ZRT_SCREENSHOT_DIR);
+  EXPECT_TRUE(
+      x.Grab({origin, x.Size(window)}).save(QString(ZRT_SCREENSHOT_DIR) + "/tuning-e2e.png"));
+  x.Keys("Return");
+
+  // The frequency sweep's form, filled in from the keyboard, sweeping.
+  Click("FunctionChoice");
+  QThread::msleep(300);
+  x.Keys("Down");
+  x.Keys("Return");
+  const std::pair<const char*, const char*> entries[] = {
+      {"ItemSTARF", "100"}, {"ItemSTOPF", "1k"}, {"ItemSTEPF", "100"}, {"ItemINTVL", "500m"}};
+  for (const auto& [editor, typed] : entries) {
+    Click(editor);
+    x.Type(typed);
+    x.Keys("Return");
+  }
+  // Auto sweep, three buttons on: the page scrolls to it.
+  for (int tab = 0; tab < 3; ++tab) x.Keys("Tab");
+  x.Keys("space");
+  clock.restart();
+  while (!Heard().contains("<- XFSWP:AUTO") && clock.elapsed() < 20000)
+    simulator.waitForReadyRead(100);
+  ASSERT_TRUE(Heard().contains("<- XFSWP:INTVL500mS")) << Heard().join('\n').toStdString();
+  ASSERT_TRUE(Heard().contains("<- XFSWP:AUTO")) << Heard().join('\n').toStdString();
+  QThread::msleep(1200);  // the bar on its way
+  EXPECT_TRUE(
+      x.Grab({origin, x.Size(window)}).save(QString(ZRT_SCREENSHOT_DIR) + "/sweep-e2e.png"));
+  EXPECT_TRUE(Heard().filter("pacing:").isEmpty()) << Heard().join('\n').toStdString();
 }
 
 TEST_F(PanelE2ETest, LanguageSwitchAndBack) {

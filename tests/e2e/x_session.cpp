@@ -117,6 +117,16 @@ void XSession::Click(QPoint p) const {
   Xdotool({"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1"});
 }
 
+void XSession::DoubleClick(QPoint p) const {
+  Xdotool({"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "--repeat", "2",
+           "--delay", "80", "1"});
+}
+
+void XSession::Wheel(QPoint p, int notches) const {
+  Xdotool({"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "--repeat",
+           QString::number(std::abs(notches)), "--delay", "10", notches > 0 ? "4" : "5"});
+}
+
 void XSession::Type(const QString& text) const { Xdotool({"type", "--delay", "5", text}); }
 
 void XSession::Keys(const QString& keys) const { Xdotool({"key", keys}); }

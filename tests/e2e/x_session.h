@@ -42,6 +42,9 @@ class XSession {
   QSize Size(unsigned long window) const;
 
   void Click(QPoint screenPoint) const;
+  void DoubleClick(QPoint screenPoint) const;
+  // Turns the wheel there: notches up (> 0) or down.
+  void Wheel(QPoint screenPoint, int notches) const;
   void Type(const QString& text) const;
   void Keys(const QString& keys) const;  // e.g. "ctrl+a", "Return"
   // The clipboard's text.

@@ -10,6 +10,7 @@
 #include <QPalette>
 
 #include "contrast.h"
+#include "settings/sweep_plan.h"
 
 namespace zrt::window {
 namespace {
@@ -104,6 +105,24 @@ TEST(OutputPreview, ASineToScaleAndAChannelSwitchedOffFlat) {
     EXPECT_NEAR(rows.front(), picture.Y(0), 2.5) << x;
     EXPECT_NEAR(rows.back(), picture.Y(0), 2.5) << x;
   }
+}
+
+// An amplitude sweep's span is a band around the curve, within the axis.
+TEST(OutputPreview, AnAmplitudeSweepAsABand) {
+  const auto known = Known({"CHA:AFREQ:1kHz", "CHA:VPP:2Vpp", "ASWP:STARA:1Vpp", "ASWP:STOPA:8Vpp",
+                            "ASWP:STEPA:1Vpp", "ASWP:INTVL:1S"});
+  Picture picture(known);
+  picture.preview.ShowSweeps(std::nullopt, settings::PlanOf(known, "ASWP"));
+  picture.image = picture.preview.grab().toImage();
+  EXPECT_GE(picture.preview.VoltRange(), 4.0) << "the sweep's largest amplitude is on the axis";
+  const QColor base = picture.preview.palette().color(QPalette::Base);
+  // Where the curve is at its lowest (three quarters of the first period),
+  // away from what is looked at.
+  const QRect plot = picture.preview.PlotArea();
+  const int x = plot.left() + plot.width() * 3 / 8;
+  EXPECT_NE(picture.image.pixelColor(x, static_cast<int>(picture.Y(3))), base) << "inside the band";
+  EXPECT_EQ(picture.image.pixelColor(x, static_cast<int>(picture.Y(0.2))), base)
+      << "inside the lowest";
 }
 
 TEST(OutputPreview, ASpanChosen) {

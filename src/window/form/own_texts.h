@@ -176,6 +176,7 @@ enum class OwnText {
   RepeatOff,
   RepeatSeconds,  // %1 seconds
   MeasuringStopped,
+  PreviewFrequencySweep,  // %1 start, %2 stop
   Count,
 };
 

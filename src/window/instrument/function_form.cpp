@@ -1,13 +1,14 @@
 #include "window/instrument/function_form.h"
 
 #include <QComboBox>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"
+#include "settings/limits.h"
 #include "settings/sweep_plan.h"
 #include "window/form/own_texts.h"
 #include "window/instrument/value_editor.h"
@@ -43,20 +44,22 @@ FunctionForm::FunctionForm(int functionCode, HoldLeft holdLeft, QWidget* parent)
       function_(functionCode),
       mnemonic_(compose::KeyText(functionCode)),
       holdLeft_(std::move(holdLeft)),
-      layout_(new QFormLayout(this)) {
+      layout_(new QGridLayout(this)) {
   setObjectName(QString("Form") + Text(mnemonic_));
   layout_->setContentsMargins(4, 4, 4, 4);
-  for (int code : compose::ItemsForFunction(functionCode)) AddItem(code);
+  layout_->setColumnStretch(1, 1);
+  layout_->setColumnStretch(3, 1);
   if (mnemonic_ == "FSWP" || mnemonic_ == "ASWP") {
     sweepBar_ = new QProgressBar(this);
     sweepBar_->setObjectName("SweepProgress");
     sweepBar_->setRange(0, 1000);
     sweepBar_->setTextVisible(true);
     sweepBar_->hide();
-    layout_->addRow(sweepBar_);
+    AddWide(sweepBar_);  // above the items
     sweepTick_.setInterval(kTickMs);
     connect(&sweepTick_, &QTimer::timeout, this, &FunctionForm::ShowSweep);
   }
+  for (int code : compose::ItemsForFunction(functionCode)) AddItem(code);
   holdTick_.setInterval(kTickMs);
   connect(&holdTick_, &QTimer::timeout, this, &FunctionForm::ShowHold);
   if (reading_) {
@@ -65,7 +68,7 @@ FunctionForm::FunctionForm(int functionCode, HoldLeft holdLeft, QWidget* parent)
     for (double seconds : kRepeats) repeatChoice_->addItem({}, seconds);
     repeatLabel_ = new QLabel(this);
     repeatLabel_->setBuddy(repeatChoice_);
-    layout_->addRow(repeatLabel_, repeatChoice_);
+    AddPair(repeatLabel_, repeatChoice_);
     connect(&repeat_, &QTimer::timeout, this, &FunctionForm::Measure);
     connect(repeatChoice_, &QComboBox::currentIndexChanged, this, [this] {
       const double seconds = repeatChoice_->currentData().toDouble();
@@ -74,6 +77,24 @@ FunctionForm::FunctionForm(int functionCode, HoldLeft holdLeft, QWidget* parent)
       Measure();
     });
   }
+  layout_->setRowStretch(row_ + 1, 1);  // what is left, below the last row
+}
+
+void FunctionForm::AddPair(QWidget* caption, QWidget* field) {
+  layout_->addWidget(caption, row_, column_ * 2);
+  layout_->addWidget(field, row_, column_ * 2 + 1);
+  if (++column_ == 2) {
+    column_ = 0;
+    ++row_;
+  }
+}
+
+void FunctionForm::AddWide(QWidget* widget) {
+  if (column_ != 0) {
+    column_ = 0;
+    ++row_;
+  }
+  layout_->addWidget(widget, row_++, 0, 1, 4);
 }
 
 void FunctionForm::AddItem(int code) {
@@ -86,7 +107,7 @@ void FunctionForm::AddItem(int code) {
     auto* button = new QPushButton(this);
     button->setObjectName("Item" + Text(key->keyText));
     buttons_[code] = button;
-    layout_->addRow(caption, button);
+    AddPair(caption, button);
     caption->setBuddy(button);
     connect(button, &QPushButton::clicked, this, [this, code] { Press(code); });
     if (code == kMeasure) {
@@ -101,14 +122,14 @@ void FunctionForm::AddItem(int code) {
       large.setBold(true);
       reading_->setFont(large);
       reading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-      layout_->addRow(reading_);
+      AddWide(reading_);
     }
     return;
   }
   auto* editor = new ValueEditor(key->unitGroup, key->unitGroup == kOffsetGroup, this);
   editor->setObjectName("Item" + Text(key->keyText));
   editors_[code] = editor;
-  layout_->addRow(caption, editor);
+  AddPair(caption, editor);
   caption->setBuddy(editor);
   editor->SetGuard([this, item](std::string_view number, std::string_view unit) {
     return guard_ ? guard_(item.toStdString() + std::string(number) + std::string(unit))
@@ -186,9 +207,11 @@ void FunctionForm::ShowSweep() {
   const double elapsed = static_cast<double>(sweepClock_.elapsed()) / 1000.0;
   const double done = plan->DoneAt(elapsed, sweepRepeats_);
   sweepBar_->setValue(static_cast<int>(done * 1000));
-  sweepBar_->setFormat(TextIn(OwnText::SweepLeft, language_)
-                           .arg(plan->Seconds() * (1 - done), 0, 'f', 1)
-                           .arg(plan->ValueAt(elapsed, sweepRepeats_), 0, 'g', 6));
+  sweepBar_->setFormat(
+      TextIn(OwnText::SweepLeft, language_)
+          .arg(plan->Seconds() * (1 - done), 0, 'f', 1)
+          .arg(QString::fromStdString(settings::Quantity(plan->ValueAt(elapsed, sweepRepeats_),
+                                                         mnemonic_ == "FSWP" ? "Hz" : "Vpp"))));
   if (!sweepRepeats_ && done >= 1) sweepTick_.stop();
 }
 

@@ -25,7 +25,7 @@
 #include "window/form/caption_table.h"
 
 class QComboBox;
-class QFormLayout;
+class QGridLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -60,6 +60,9 @@ class FunctionForm : public QWidget {
 
  private:
   void AddItem(int code);
+  // A caption and its field in the next place; a widget across a row.
+  void AddPair(QWidget* caption, QWidget* field);
+  void AddWide(QWidget* widget);
   void Press(int code);
   void ShowHold();
   void ShowSweep();
@@ -69,7 +72,9 @@ class FunctionForm : public QWidget {
   std::string mnemonic_;  // "FSWP"
   HoldLeft holdLeft_;
   Guard guard_;
-  QFormLayout* layout_;
+  QGridLayout* layout_;  // two items a row
+  int row_ = 0;
+  int column_ = 0;
   std::map<int, ValueEditor*> editors_;  // by item code
   std::map<int, QPushButton*> buttons_;
   std::map<int, QLabel*> captions_;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -16,6 +17,7 @@
 #include "compose/key_vocabulary.h"
 #include "settings/output_shape.h"
 #include "settings/read_back.h"
+#include "settings/sweep_plan.h"
 #include "window/form/own_texts.h"
 #include "window/instrument/channel_cells.h"
 #include "window/instrument/function_form.h"
@@ -172,16 +174,21 @@ void InstrumentView::ChooseFunction(int code) {
   if (code < 0) return pages_->setCurrentWidget(table_);
   FunctionForm* form = Form(code);
   if (!form) {
+    // Its rows keep their height, and scroll where the page is low.
+    auto* scroll = new QScrollArea(pages_);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
     form = new FunctionForm(
-        code, [this] { return holdLeft_ ? holdLeft_() : std::chrono::milliseconds(0); }, pages_);
+        code, [this] { return holdLeft_ ? holdLeft_() : std::chrono::milliseconds(0); }, scroll);
+    scroll->setWidget(form);
     form->SetGuard(guard_);
     connect(form, &FunctionForm::SettingChosen, this, &InstrumentView::SettingChosen);
     connect(form, &FunctionForm::LimitNoted, this, &InstrumentView::LimitNoted);
     form->Show(known_, language_);
-    pages_->addWidget(form);
+    pages_->addWidget(scroll);
     forms_.push_back(form);
   }
-  pages_->setCurrentWidget(form);
+  pages_->setCurrentWidget(form->parentWidget()->parentWidget());  // its scroll area
 }
 
 void InstrumentView::Answered(const QString& setting, const QByteArray& reply) {
@@ -289,6 +296,7 @@ void InstrumentView::Refill() {
   cells_->Show(known_, language_);
   for (FunctionForm* form : forms_) form->Show(known_, language_);
   preview_->Show(settings::OutputOf(known_, 'A'), settings::OutputOf(known_, 'B'));
+  preview_->ShowSweeps(settings::PlanOf(known_, "FSWP"), settings::PlanOf(known_, "ASWP"));
 }
 
 }  // namespace zrt::window

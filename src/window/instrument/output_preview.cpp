@@ -57,11 +57,23 @@ void OutputPreview::ApplyLanguage(Language language) {
   update();
 }
 
+void OutputPreview::ShowSweeps(std::optional<settings::SweepPlan> frequency,
+                               std::optional<settings::SweepPlan> amplitude) {
+  frequencySweep_ = frequency;
+  amplitudeSweep_ = amplitude;
+  update();
+}
+
 double OutputPreview::VoltRange() const {
   double reach = 0;
   for (const settings::ChannelOutput* output : {&a_, &b_}) {
     if (!output->Drawable() || !output->on) continue;
     reach = std::max(reach, std::fabs(output->offset) + std::fabs(*output->amplitude) / 2);
+  }
+  if (amplitudeSweep_) {
+    const double most =
+        std::max(std::fabs(amplitudeSweep_->start), std::fabs(amplitudeSweep_->stop));
+    reach = std::max(reach, std::fabs(a_.offset) + most / 2);
   }
   return NiceAbove(std::max(reach, 0.1));
 }
@@ -120,6 +132,30 @@ void OutputPreview::paintEvent(QPaintEvent*) {
   painter.drawText(QRect(plot.left(), plot.bottom() + 2, plot.width(), kBottomMargin - 2),
                    Qt::AlignRight | Qt::AlignVCenter,
                    TextIn(OwnText::PreviewSpan, language_).arg(Seconds(span)));
+
+  // Channel A's sweeps, behind the curves.
+  QColor band = ChannelColor(0);
+  band.setAlpha(50);
+  if (amplitudeSweep_) {
+    const double low = std::min(amplitudeSweep_->start, amplitudeSweep_->stop) / 2;
+    const double high = std::max(amplitudeSweep_->start, amplitudeSweep_->stop) / 2;
+    for (int sign : {1, -1}) {
+      painter.fillRect(QRectF(QPointF(plot.left(), y(a_.offset + sign * high)),
+                              QPointF(plot.right(), y(a_.offset + sign * low)))
+                           .normalized(),
+                       band);
+    }
+  }
+  if (frequencySweep_) {
+    const QRect top(plot.left(), plot.top(), plot.width(), metrics.height() + 4);
+    painter.fillRect(top, band);
+    painter.setPen(colors.color(QPalette::Text));
+    painter.drawText(
+        top.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+        TextIn(OwnText::PreviewFrequencySweep, language_)
+            .arg(QString::fromStdString(settings::Quantity(frequencySweep_->start, "Hz")),
+                 QString::fromStdString(settings::Quantity(frequencySweep_->stop, "Hz"))));
+  }
 
   // Each channel, a sample a pixel (a square's edge rises within one).
   painter.setRenderHint(QPainter::Antialiasing);

@@ -6,8 +6,10 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 #include "settings/output_shape.h"
+#include "settings/sweep_plan.h"
 #include "window/form/caption_table.h"
 
 namespace zrt::window {
@@ -19,6 +21,11 @@ class OutputPreview : public QWidget {
   explicit OutputPreview(QWidget* parent = nullptr);
 
   void Show(const settings::ChannelOutput& a, const settings::ChannelOutput& b);
+  // Channel A's sweeps, where known: the frequencies a frequency sweep
+  // spans as a band across the top, the amplitudes an amplitude sweep
+  // spans as bands around the curve.
+  void ShowSweeps(std::optional<settings::SweepPlan> frequency,
+                  std::optional<settings::SweepPlan> amplitude);
   void ApplyLanguage(Language language);
   // The time shown: `seconds`, or two periods of the slower channel (0).
   void SetSpan(double seconds);
@@ -47,6 +54,8 @@ class OutputPreview : public QWidget {
   settings::ChannelOutput b_ = BChannel();
   Language language_ = Language::English;
   double span_ = 0;
+  std::optional<settings::SweepPlan> frequencySweep_;
+  std::optional<settings::SweepPlan> amplitudeSweep_;
 };
 
 // "2 ms", "500 µs": a time as the picture's axis says it.

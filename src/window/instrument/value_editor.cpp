@@ -147,6 +147,11 @@ void ValueEditor::wheelEvent(QWheelEvent* event) {
   Step(notches, modifiers & Qt::ControlModifier ? 1 : modifiers & Qt::ShiftModifier ? -1 : 0);
 }
 
+void ValueEditor::focusInEvent(QFocusEvent* event) {
+  QAbstractSpinBox::focusInEvent(event);
+  Refresh();
+}
+
 void ValueEditor::focusOutEvent(QFocusEvent* event) {
   if (typing_) CommitTyped();
   QAbstractSpinBox::focusOutEvent(event);
@@ -181,7 +186,8 @@ void ValueEditor::Refresh() {
   }
   const QString shown = QString::fromStdString(value_.Shown());
   lineEdit()->setText(shown + " " + Unit());
-  lineEdit()->setSelection(static_cast<int>(value_.DigitIndex()), 1);
+  // The chosen digit stands out while the field has the focus.
+  if (hasFocus()) lineEdit()->setSelection(static_cast<int>(value_.DigitIndex()), 1);
   setAccessibleDescription(Number() + " " + Unit());
 }
 
