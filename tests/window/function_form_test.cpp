@@ -85,6 +85,11 @@ TEST_F(FunctionFormTest, EveryFormSendsWhatTheKeysCompose) {
     }
   }
   EXPECT_GT(compared, 40);
+
+  // Captions are the keys' in the operator's language.
+  form->SelectLanguage(Language::TraditionalChinese);
+  auto* start = view->Form(2)->findChild<ValueEditor*>("ItemSTARF");
+  EXPECT_EQ(start->accessibleName(), "始點頻率");
 }
 
 // The forms against the simulated instrument.
