@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "bench_support.h"
 #include "settings/read_back.h"
@@ -31,15 +32,24 @@ namespace {
 using zrt::bench::Find;
 using zrt::bench::Percentile;
 
+// The window shown, its port open on the simulated instrument.
+struct Bench {
+  Bench() {
+    form->SetMessagePresenter(answering);
+    form->show();
+    Find<QComboBox>(*form, "cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
+    Find<QPushButton>(*form, "btn106")->click();
+  }
+  // The window goes first, the presenter it tells last.
+  zrt::bench::Answering answering{"bench-instrument"};
+  zrt::sim::PtyInstrument instrument{{}};
+  std::unique_ptr<zrt::window::TForm1> form = std::make_unique<zrt::window::TForm1>();
+};
+
 // The read back's time over its floor, the best of `reads` runs.
 double ReadBackRatio(int reads) {
-  zrt::sim::PtyInstrument instrument({});
-  zrt::window::TForm1 form;
-  zrt::bench::Answering answering("bench-instrument");
-  form.SetMessagePresenter(answering);
-  form.show();
-  Find<QComboBox>(form, "cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
-  Find<QPushButton>(form, "btn106")->click();
+  const Bench bench;
+  zrt::window::TForm1& form = *bench.form;
   double floorMs = 0;
   for (const auto& name : zrt::settings::ReadBackItems()) {
     // The address byte, the line and a line feed.
@@ -98,13 +108,8 @@ struct Tuning {
 
 // Channel A's frequency turned with the wheel where the page shows it.
 Tuning Turn(int notches) {
-  zrt::sim::PtyInstrument instrument({});
-  zrt::window::TForm1 form;
-  zrt::bench::Answering answering("bench-instrument");
-  form.SetMessagePresenter(answering);
-  form.show();
-  Find<QComboBox>(form, "cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
-  Find<QPushButton>(form, "btn106")->click();
+  const Bench bench;
+  zrt::window::TForm1& form = *bench.form;
   form.SetInstrumentShown(true);
   zrt::session::LineSession& session = form.Session();
   const auto settle = [&] {

@@ -176,6 +176,21 @@ class PanelE2ETest : public ::testing::Test {
   }
   int Frames() { return static_cast<int>(Heard().filter(QRegularExpression("^<- ")).size()); }
 
+  // Ctrl+I, and the window as tall as the screen leaves room for (1024
+  // pixels).
+  void ShowInstrumentPage() {
+    Click("Edit1");
+    x.Keys("ctrl+i");
+    QElapsedTimer clock;
+    clock.start();
+    while (x.Size(window).height() <= 502 && clock.elapsed() < 5000) QThread::msleep(50);
+    ASSERT_GT(x.Size(window).height(), 502) << "Ctrl+I did not show the instrument's page";
+    const int height = std::min(880, 1020 - origin.y());
+    x.Resize(window, {801, height});
+    clock.restart();
+    while (x.Size(window).height() < height && clock.elapsed() < 5000) QThread::msleep(50);
+  }
+
   void OpenSimulatorPort() {
     TypeInto("cbo1", port);
     Click("btn106");
@@ -387,17 +402,9 @@ TEST_F(PanelE2ETest, TheInstrumentPageAfterAReadBack) {
     Click("btn96");
     ASSERT_TRUE(WaitToHear("<- X" + QString(line).mid(2))) << Heard().join('\n').toStdString();
   }
-  Click("Edit1");
-  x.Keys("ctrl+i");
+  ShowInstrumentPage();
+  if (HasFatalFailure()) return;
   QElapsedTimer clock;
-  clock.start();
-  while (x.Size(window).height() <= 502 && clock.elapsed() < 5000) QThread::msleep(50);
-  ASSERT_GT(x.Size(window).height(), 502) << "Ctrl+I did not show the instrument's page";
-  // As tall as the screen leaves room for (1024 pixels).
-  const int height = std::min(880, 1020 - origin.y());
-  x.Resize(window, {801, height});
-  clock.restart();
-  while (x.Size(window).height() < height && clock.elapsed() < 5000) QThread::msleep(50);
 
   Click("ReadBack");
   const int before = Frames();
@@ -418,16 +425,9 @@ TEST_F(PanelE2ETest, AValueTurnedAndASweepForm) {
   TypeInto("Edit1", "88CHA:AFREQ1000Hz");
   Click("btn96");
   ASSERT_TRUE(WaitToHear("<- XCHA:AFREQ1000Hz")) << Heard().join('\n').toStdString();
-  Click("Edit1");
-  x.Keys("ctrl+i");
+  ShowInstrumentPage();
+  if (HasFatalFailure()) return;
   QElapsedTimer clock;
-  clock.start();
-  while (x.Size(window).height() <= 502 && clock.elapsed() < 5000) QThread::msleep(50);
-  ASSERT_GT(x.Size(window).height(), 502) << "Ctrl+I did not show the instrument's page";
-  const int height = std::min(880, 1020 - origin.y());
-  x.Resize(window, {801, height});
-  clock.restart();
-  while (x.Size(window).height() < height && clock.elapsed() < 5000) QThread::msleep(50);
 
   // Channel A's frequency: double-clicked, then five notches of the wheel
   // over its digits.

@@ -23,14 +23,6 @@
 namespace zrt::window::testing {
 namespace {
 
-struct Answering : MessagePresenter {
-  void Present(const OperatorMessage& message, std::function<void()> answered) override {
-    said << message.text;
-    answered();
-  }
-  QStringList said;
-};
-
 class InstrumentTest : public WindowTest {
  protected:
   void SetUp() override {

@@ -13,10 +13,6 @@
 namespace zrt::window::testing {
 namespace {
 
-struct Answering : MessagePresenter {
-  void Present(const OperatorMessage&, std::function<void()> answered) override { answered(); }
-};
-
 class RememberedSettingsTest : public WindowTest {
  protected:
   QString File() const { return dir.filePath("zrt-panel.conf"); }

@@ -23,10 +23,6 @@ namespace {
 
 using SharingTest = WindowTest;
 
-struct Answering : MessagePresenter {
-  void Present(const OperatorMessage&, std::function<void()> answered) override { answered(); }
-};
-
 constexpr char kPyVisaClient[] = R"(
 import sys, pyvisa
 inst = pyvisa.ResourceManager("@py").open_resource(

@@ -19,19 +19,6 @@
 namespace zrt::window::testing {
 namespace {
 
-struct Answering : MessagePresenter {
-  void Present(const OperatorMessage& message, std::function<void()> answered) override {
-    said << message.text;
-    answered();
-  }
-  void Ask(const OperatorMessage& question, std::function<void(bool)> answered) override {
-    said << question.text;
-    answered(yes);
-  }
-  QStringList said;
-  bool yes = true;
-};
-
 class TuningTest : public WindowTest {
  protected:
   void SetUp() override {

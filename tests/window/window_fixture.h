@@ -28,6 +28,21 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace zrt::window::testing {
 
+// Answers every message at once, keeping what it said, and every question
+// with `yes`.
+struct Answering : MessagePresenter {
+  void Present(const OperatorMessage& message, std::function<void()> answered) override {
+    said << message.text;
+    answered();
+  }
+  void Ask(const OperatorMessage& question, std::function<void(bool)> answered) override {
+    said << question.text;
+    answered(yes);
+  }
+  QStringList said;
+  bool yes = true;
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -22,17 +22,6 @@ using settings::ChannelQuantity;
 // The waveform numbers offered beside the shapes.
 constexpr int kWaveformNumbers = 16;
 
-constexpr std::pair<ChannelQuantity, OwnText> kQuantityNames[] = {
-    {ChannelQuantity::Frequency, OwnText::ViewFrequency},
-    {ChannelQuantity::Amplitude, OwnText::ViewAmplitude},
-    {ChannelQuantity::Offset, OwnText::ViewOffset},
-    {ChannelQuantity::Duty, OwnText::ViewDuty},
-    {ChannelQuantity::Phase, OwnText::ViewPhase},
-    {ChannelQuantity::Waveform, OwnText::ViewWaveform},
-    {ChannelQuantity::Output, OwnText::ViewOutput},
-    {ChannelQuantity::Harmonic, OwnText::ViewHarmonic},
-};
-
 struct Cell {
   const settings::ChannelRow* row = nullptr;
   std::string function;  // "CHA"
@@ -58,12 +47,8 @@ std::optional<std::uint8_t> GroupOf(const Cell& cell) {
 }
 
 QString AccessibleName(const Cell& cell, Language language) {
-  OwnText quantity = OwnText::ViewItem;
-  for (const auto& [which, text] : kQuantityNames) {
-    if (which == cell.row->quantity) quantity = text;
-  }
   return TextIn(cell.channel == 'A' ? OwnText::ViewChannelA : OwnText::ViewChannelB, language) +
-         " " + TextIn(quantity, language);
+         " " + TextIn(QuantityName(cell.row->quantity), language);
 }
 
 bool TakesNumber(ChannelQuantity quantity) {

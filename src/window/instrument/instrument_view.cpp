@@ -29,26 +29,8 @@ namespace {
 
 using settings::ChannelQuantity;
 
-constexpr std::pair<ChannelQuantity, OwnText> kRowNames[] = {
-    {ChannelQuantity::Frequency, OwnText::ViewFrequency},
-    {ChannelQuantity::Amplitude, OwnText::ViewAmplitude},
-    {ChannelQuantity::Offset, OwnText::ViewOffset},
-    {ChannelQuantity::Duty, OwnText::ViewDuty},
-    {ChannelQuantity::Phase, OwnText::ViewPhase},
-    {ChannelQuantity::Waveform, OwnText::ViewWaveform},
-    {ChannelQuantity::Output, OwnText::ViewOutput},
-    {ChannelQuantity::Harmonic, OwnText::ViewHarmonic},
-};
-
 // The spans the picture may be given, besides two periods.
 constexpr double kSpans[] = {10e-6, 100e-6, 1e-3, 10e-3, 100e-3, 1.0};
-
-OwnText NameOf(ChannelQuantity quantity) {
-  for (const auto& [which, text] : kRowNames) {
-    if (which == quantity) return text;
-  }
-  return OwnText::ViewItem;
-}
 
 bool InChannelRows(const settings::Setting& setting) {
   if (setting.function != "CHA" && setting.function != "CHB") return false;
@@ -257,7 +239,7 @@ void InstrumentView::Refill() {
     const settings::Setting* b = row.b.empty() ? nullptr
                                  : wave        ? ChannelWaveform(known_, "CHB", row.b)
                                                : known_.Find("CHB", row.b);
-    rows.push_back({TextIn(NameOf(row.quantity), language_), row.a.empty() ? "—" : text(a),
+    rows.push_back({TextIn(QuantityName(row.quantity), language_), row.a.empty() ? "—" : text(a),
                     row.b.empty() ? "—" : text(b), (a && a->Disagrees()) || (b && b->Disagrees()),
                     (a && a->stale) || (b && b->stale)});
   }

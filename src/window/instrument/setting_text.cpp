@@ -7,6 +7,19 @@
 namespace zrt::window {
 namespace {
 
+using settings::ChannelQuantity;
+
+constexpr std::pair<ChannelQuantity, OwnText> kQuantityNames[] = {
+    {ChannelQuantity::Frequency, OwnText::ViewFrequency},
+    {ChannelQuantity::Amplitude, OwnText::ViewAmplitude},
+    {ChannelQuantity::Offset, OwnText::ViewOffset},
+    {ChannelQuantity::Duty, OwnText::ViewDuty},
+    {ChannelQuantity::Phase, OwnText::ViewPhase},
+    {ChannelQuantity::Waveform, OwnText::ViewWaveform},
+    {ChannelQuantity::Output, OwnText::ViewOutput},
+    {ChannelQuantity::Harmonic, OwnText::ViewHarmonic},
+};
+
 // "text (a; b)", with the Chinese texts' full-width marks.
 QString WithNotes(const QString& text, const QStringList& notes, Language language) {
   if (notes.isEmpty()) return text;
@@ -25,6 +38,13 @@ QString TimeOf(std::chrono::system_clock::time_point at) {
 }
 
 }  // namespace
+
+OwnText QuantityName(ChannelQuantity quantity) {
+  for (const auto& [which, text] : kQuantityNames) {
+    if (which == quantity) return text;
+  }
+  return OwnText::ViewItem;
+}
 
 const settings::Setting* ChannelWaveform(const settings::InstrumentSettings& known,
                                          std::string_view function, std::string_view item) {

@@ -8,9 +8,14 @@
 
 #include "settings/instrument_settings.h"
 #include "settings/limits.h"
+#include "settings/read_back.h"
 #include "window/form/caption_table.h"
+#include "window/form/own_texts.h"
 
 namespace zrt::window {
+
+// The name of a channel row's quantity ("Frequency").
+OwnText QuantityName(settings::ChannelQuantity quantity);
 
 // "1000Hz (set)", "5000HZ (read back 11:40:02; differs from 1000Hz as set)",
 // "unknown"; `setting` may be nullptr.
