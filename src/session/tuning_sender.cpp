@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "settings/limits.h"
-
 namespace zrt::session {
 
 TuningSender::TuningSender(LineSession& session, int source, std::function<LineSettings()> settings,
@@ -23,8 +21,7 @@ TuningSender::TuningSender(LineSession& session, int source, std::function<LineS
   connect(&session_, &LineSession::Refused, this, [this](const Frame& frame, const Refusal& why) {
     if (frame.source != source_ || !out_) return;
     out_.reset();
-    emit NotSent(frame.text, why.breach ? QString::fromStdString(settings::Describe(*why.breach))
-                                        : QString::fromStdString(why.rateRefused.reason));
+    emit NotSent(frame.text, {WhyNotSent::Kind::Refused, why});
     SendNext();
   });
   connect(&session_, &LineSession::Abandoned, this, [this](int source, bool) {
@@ -32,7 +29,7 @@ TuningSender::TuningSender(LineSession& session, int source, std::function<LineS
     const QString line = *out_;
     out_.reset();
     waiting_.clear();  // their link is gone
-    emit NotSent(line, "the link was lost");
+    emit NotSent(line, {WhyNotSent::Kind::LinkLost});
   });
 }
 
@@ -61,7 +58,7 @@ void TuningSender::SendNext() {
       reply_.clear();
       session_.Submit(std::move(frame));
     } catch (const std::exception& error) {  // an address or a rate that is no number
-      emit NotSent(line, QString::fromStdString(error.what()));
+      emit NotSent(line, {WhyNotSent::Kind::BadSettings, {}, QString::fromStdString(error.what())});
     }
   }
 }

@@ -20,6 +20,18 @@
 
 namespace zrt::session {
 
+// Why a line of the tuning did not go.
+struct WhyNotSent {
+  enum class Kind {
+    Refused,      // by the limits (`refusal.breach`) or the port, at its rate
+    LinkLost,     // its link went while it was out; what waited was dropped
+    BadSettings,  // the address or the rate is no number (`detail`, in English)
+  };
+  Kind kind;
+  Refusal refusal{};
+  QString detail{};
+};
+
 class TuningSender : public QObject {
   Q_OBJECT
 
@@ -39,13 +51,11 @@ class TuningSender : public QObject {
  signals:
   // The reply to `line` ended: `reply` is what came (empty: nothing).
   void Answered(const QString& line, const QByteArray& reply);
-  // `line` did not go: the limits refused it, its link was lost, or its
-  // address or rate is no number (`why`, in English).
-  void NotSent(const QString& line, const QString& why);
+  // `line` did not go, and why.
+  void NotSent(const QString& line, const WhyNotSent& why);
 
  private:
   void SendNext();
-  void Done();
 
   LineSession& session_;
   int source_;

@@ -27,7 +27,7 @@ struct Bench {
     comm.SetCommName(instrument.TerminalPath());
     comm.OpenPort();
     QObject::connect(&tuning, &TuningSender::NotSent,
-                     [this](const QString& line, const QString&) { notSent << line; });
+                     [this](const QString& line, const WhyNotSent&) { notSent << line; });
   }
   QStringList Heard() {
     const std::lock_guard lock(mutex);

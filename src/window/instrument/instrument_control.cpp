@@ -48,9 +48,10 @@ InstrumentControl::InstrumentControl(Parts parts, QObject* parent)
             if (view_) view_->Answered(line, reply);
           });
   connect(&tuning_, &session::TuningSender::NotSent, this,
-          [this](const QString& line, const QString& why) {
-            parts_.say.Event({}, TextIn(OwnText::LineNotSent, language_).arg(line, why));
-            StopRepeating(why);
+          [this](const QString& line, const session::WhyNotSent& why) {
+            const QString said = NotSentText(line, why);
+            parts_.say.Event({}, said);
+            StopRepeating(said);
           });
   auto* off = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &parts_.window);
   off->setContext(Qt::WindowShortcut);
@@ -64,12 +65,12 @@ void InstrumentControl::AllOutputsOff() {
   for (const char* function : {"CHA", "CHB"}) {
     const QString item = QString(function) + ":SWITCH";
     tuning_.DropWaiting(item);  // a value waiting would switch it on again
+    const QString line = settings.address + item + "0No.";
     try {
-      parts_.session.SubmitAhead(
-          parts_.session.Prepare(kOffSource, settings.address + item + "0No.", settings));
+      parts_.session.SubmitAhead(parts_.session.Prepare(kOffSource, line, settings));
       ++sent;
-    } catch (const std::exception& error) {  // an address or a rate that is no number
-      parts_.say.Event({}, QString::fromStdString(error.what()));
+    } catch (const std::exception&) {  // an address or a rate that is no number
+      parts_.say.Event({}, TextIn(OwnText::ShareBadSettings, language_).arg(line));
     }
   }
   if (sent) {
@@ -127,6 +128,23 @@ bool InstrumentControl::NeedsConfirmation(const QString& item, const QString& se
     if (!known || known->stale || known->From() != settings::Source::ReadBack) return true;
   }
   return false;
+}
+
+QString InstrumentControl::NotSentText(const QString& line, const session::WhyNotSent& why) const {
+  using Kind = session::WhyNotSent::Kind;
+  switch (why.kind) {
+    case Kind::Refused:
+      return TextIn(OwnText::LineNotSent, language_)
+          .arg(line, why.refusal.breach ? QString::fromStdString(settings::Describe(
+                                              *why.refusal.breach, static_cast<int>(language_)))
+                                        : QString::fromStdString(why.refusal.rateRefused.reason));
+    case Kind::LinkLost:
+      return TextIn(OwnText::LineNotSent, language_)
+          .arg(line, TextIn(OwnText::ShareLinkLost, language_));
+    case Kind::BadSettings:
+      break;
+  }
+  return TextIn(OwnText::ShareBadSettings, language_).arg(line);
 }
 
 void InstrumentControl::StopRepeating(const QString& why) {

@@ -86,6 +86,8 @@ class InstrumentControl : public QObject {
   // needs and nobody knows lets it through here: the session asks for it
   // when the line's turn comes, and refuses it then.
   std::optional<std::string> Beyond(const std::string& setting) const;
+  // Why a line of the page did not go, in the operator's language.
+  QString NotSentText(const QString& line, const session::WhyNotSent& why) const;
   // The counter's form measures again no more, and the log says why.
   void StopRepeating(const QString& why);
   // Switching `item` on with a limit set, and the channel's amplitude and
