@@ -43,6 +43,7 @@ bool InstrumentSettings::RecordReply(std::string_view line, std::string_view rep
   if (!reading) return false;
   if (reading->value) {
     Set(*reading, Acknowledges(reply));
+    Entry(*reading).answered = true;
     return true;
   }
   if (!reading->query) {
@@ -51,6 +52,7 @@ bool InstrumentSettings::RecordReply(std::string_view line, std::string_view rep
     shape.item = kShapeItem;
     shape.value = Value{reading->item, {}, 0};
     Set(shape, Acknowledges(reply));
+    Entry(shape).answered = true;
     return true;
   }
   Setting& setting = Entry(*reading);
@@ -78,6 +80,7 @@ void InstrumentSettings::Set(const LineReading& reading, bool acknowledged) {
   setting.changed = ++changes_;
   setting.set = reading.value;
   setting.acknowledged = acknowledged;
+  setting.answered = false;
   setting.readLast = false;
   setting.stale = false;
 }

@@ -28,6 +28,7 @@ struct Setting {
   int itemCode = 0;
   std::optional<Value> set;  // the value last sent
   bool acknowledged = false;
+  bool answered = false;      // the reply to the line that set it has ended
   std::optional<Value> read;  // the value last read back
   std::chrono::system_clock::time_point readAt;
   bool readLast = false;    // the read back came after the value was set
@@ -43,6 +44,9 @@ struct Setting {
   const Value* Fresh() const { return stale ? nullptr : Current(); }
   // Read back after it was set, and not what was set.
   bool Disagrees() const;
+  // The instrument answered the line that set it with anything but OK, or
+  // not at all, and nothing was read back since.
+  bool Refused() const { return set && answered && !acknowledged && !readLast; }
 };
 
 // The pseudo-item a waveform's command is kept under.

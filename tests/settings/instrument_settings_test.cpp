@@ -15,19 +15,20 @@ struct Exchange {
   Source from;        // CHA:AFREQ's source afterwards
   const char* value;  // and its value as written; nullptr: none
   bool disagrees;
+  bool refused = false;  // answered otherwise than OK
 };
 
 TEST(InstrumentSettings, SourcesAndDisagreement) {
   const Exchange table[] = {
       {"88CHA:AFREQ?", "", Source::Unknown, nullptr, false},  // asked, no answer
-      {"88CHA:AFREQ1000Hz", "", Source::Unacknowledged, "1000Hz", false},
+      {"88CHA:AFREQ1000Hz", "", Source::Unacknowledged, "1000Hz", false, true},
       {"88CHA:AFREQ1000Hz", "OK\n", Source::Acknowledged, "1000Hz", false},
       {"88CHA:AFREQ?", "1kHz\n", Source::ReadBack, "1kHz", false},  // the same, written otherwise
       {"88CHA:AFREQ?", "5000HZ\n", Source::ReadBack, "5000HZ", true},
       {"88CHA:AFREQ?", "", Source::ReadBack, "5000HZ", true},  // no answer keeps the last read
-      {"CHA:AFREQ:2kHz", "ERR\n", Source::Unacknowledged, "2kHz", false},
-      {"XASWP:TRIGG", "OK\n", Source::Unacknowledged, "2kHz", false},  // no setting
-      {"CHA:AFREQ:nonsense", "OK\n", Source::Unacknowledged, "2kHz", false},
+      {"CHA:AFREQ:2kHz", "ERR\n", Source::Unacknowledged, "2kHz", false, true},
+      {"XASWP:TRIGG", "OK\n", Source::Unacknowledged, "2kHz", false, true},  // no setting
+      {"CHA:AFREQ:nonsense", "OK\n", Source::Unacknowledged, "2kHz", false, true},
   };
   InstrumentSettings known;
   for (const Exchange& row : table) {
@@ -43,7 +44,10 @@ TEST(InstrumentSettings, SourcesAndDisagreement) {
       EXPECT_FALSE(setting->Current());
     }
     EXPECT_EQ(setting->Disagrees(), row.disagrees);
+    EXPECT_EQ(setting->Refused(), row.refused);
   }
+  known.RecordSent("CHA:AFREQ:3kHz");
+  EXPECT_FALSE(known.Find("CHA", "AFREQ")->Refused()) << "on its way: not answered yet";
   EXPECT_FALSE(known.RecordReply("XASWP:TRIGG", "OK\n")) << "nothing changed";
   EXPECT_EQ(known.All().size(), 1u);
 }

@@ -174,5 +174,17 @@ TEST_F(TuningTest, AllOutputsOffGoesAheadOfARunningSequencesWaitingLine) {
   EXPECT_TRUE(said);
 }
 
+// A setting the instrument answered otherwise than OK is marked as a value
+// read back otherwise is.
+TEST(InstrumentViewMarks, ASettingTheInstrumentRefused) {
+  settings::InstrumentSettings known;
+  known.RecordReply("CHA:AFREQ:1kHz", "ERROR\n");
+  known.RecordReply("CHB:VPP:2Vpp", "OK\n");
+  InstrumentView view;
+  view.Show(known, {});
+  EXPECT_TRUE(view.Table()->item(0, 1)->font().bold()) << "the frequency's row";
+  EXPECT_FALSE(view.Table()->item(1, 2)->font().bold()) << "the amplitude's row";
+}
+
 }  // namespace
 }  // namespace zrt::window::testing

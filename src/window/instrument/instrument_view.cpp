@@ -29,6 +29,12 @@ namespace {
 
 using settings::ChannelQuantity;
 
+// A value in bold: read back otherwise than set, or a setting the
+// instrument did not take.
+bool Marked(const settings::Setting* setting) {
+  return setting && (setting->Disagrees() || setting->Refused());
+}
+
 // The spans the picture may be given, besides two periods.
 constexpr double kSpans[] = {10e-6, 100e-6, 1e-3, 10e-3, 100e-3, 1.0};
 
@@ -240,7 +246,7 @@ void InstrumentView::Refill() {
                                  : wave        ? ChannelWaveform(known_, "CHB", row.b)
                                                : known_.Find("CHB", row.b);
     rows.push_back({TextIn(QuantityName(row.quantity), language_), row.a.empty() ? "—" : text(a),
-                    row.b.empty() ? "—" : text(b), (a && a->Disagrees()) || (b && b->Disagrees()),
+                    row.b.empty() ? "—" : text(b), Marked(a) || Marked(b),
                     (a && a->stale) || (b && b->stale)});
   }
   // The other functions' items, each in its channel's column.
@@ -249,7 +255,7 @@ void InstrumentView::Refill() {
     const QString name = QString::fromStdString(setting.function + ":" + setting.item);
     const bool b = setting.function == "CHB" || setting.function == "BBURST";
     rows.push_back({name, b ? QString() : text(&setting), b ? text(&setting) : QString(),
-                    setting.Disagrees(), setting.stale});
+                    Marked(&setting), setting.stale});
   }
   rows.push_back({TextIn(OwnText::ViewLimits, language_), LimitsText(limitsShown_.a, language_),
                   LimitsText(limitsShown_.b, language_)});
