@@ -337,43 +337,6 @@ TEST(InstrumentServer, AClientThatNeverReadsIsClosed) {
 namespace zrt::serve {
 namespace {
 
-// Speaking SCPI: a message's responses come back together, and what cannot
-// go out is queued as SCPI's errors, logged, and never reaches the wire.
-TEST(InstrumentServer, ScpiClientsAndTheirErrors) {
-  std::mutex mutex;
-  QStringList heard;
-  Bench bench([&](const std::string& said) {
-    const std::lock_guard lock(mutex);
-    heard << QString::fromStdString(said);
-  });
-  const scpi::Face face{.identity = scpi::DefaultIdentity("test")};
-  bench.server.SetScpi(&face);
-  settings::Limits limits;
-  limits.a.maxFrequencyHz = 10e6;
-  bench.session.SetLimits(limits);
-  std::vector<ServerEvent> events;
-  QObject::connect(&bench.server, &InstrumentServer::Event,
-                   [&](const ServerEvent& event) { events.push_back(event); });
-  const StreamSocket client = bench.Connect();
-  Bench::Send(client, "SOUR2:FREQ 1.5 kHz;FREQ?;:OUTP1 ON;OUTP1?\n");
-  EXPECT_EQ(Bench::Read(client, 1), "+1.5000000000E+03;1\n");
-  Bench::Send(client, "FREQ 20 MHZ;FREQ?\nBOGUS\nSYST:ERR?;:SYST:ERR?;:SYST:ERR?\n");
-  EXPECT_EQ(Bench::Read(client, 2).toStdString(),
-            "+0.0000000000E+00\n"
-            "-222,\"Data out of range; channel A's frequency would be 20 MHz, above its limit "
-            "of 10 MHz\";-113,\"Undefined header\";0,\"No error\"\n");
-  bench.comm.ClosePort();
-  Bench::Send(client, "FREQ 1;SYST:ERR?\n");
-  EXPECT_EQ(Bench::Read(client, 1).toStdString(),
-            "-241,\"Hardware missing; the port is not open\"\n");
-  EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const ServerEvent& event) {
-    return event.kind == ServerEvent::Kind::ScpiError && event.origin.startsWith("tcp ") &&
-           event.text == "-113,\"Undefined header\"";
-  }));
-  const std::lock_guard lock(mutex);
-  EXPECT_TRUE(heard.filter("20000000").isEmpty()) << "a value beyond the limit went out";
-}
-
 // *OPC? answers, and *WAI lets what follows go, only once every earlier
 // line of that client is through: the instrument has had it, paced byte
 // after byte, and answered it.

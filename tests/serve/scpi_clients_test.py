@@ -133,7 +133,10 @@ def main():
     try:
         pyvisa_and_lxi(port, sim, log)
         print("pyvisa_and_lxi: ok", flush=True)
-        assert any("SCPI SOUR2:FREQ 2 kHz" in line for line in log), "".join(log)
+        # Each command and error logged with the client; nothing beyond the limit heard.
+        for said in ("SCPI SOUR2:FREQ 2 kHz", 'SCPI error -113,"Undefined header"'):
+            assert any(said in line and "tcp 127.0.0.1:" in line for line in log), "".join(log)
+        assert not any("AFREQ20000000" in line for line in heard), heard
     finally:
         stop(serve, sim)
     two_servers_from_two_files()

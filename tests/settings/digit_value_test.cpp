@@ -23,9 +23,8 @@ DigitValue::Guard Below(double most, std::uint8_t group) {
 
 TEST(DigitValue, StepsEachDigitExactlyAndCarries) {
   struct Case {
-    std::uint8_t group;
-    bool hasSign;
-    double start;  // base unit
+    std::uint8_t group;  // with a sign only for the offset
+    double start;        // base unit
     int digit;
     int count;
     int shift;
@@ -33,23 +32,20 @@ TEST(DigitValue, StepsEachDigitExactlyAndCarries) {
     const char* unit;
   };
   const Case cases[] = {
-      {kFrequency, false, 1100, 2, 1, 0, "1200", "Hz"},
-      {kFrequency, false, 1100, 0, -1, 0, "1099", "Hz"},    // borrows across digits
-      {kFrequency, false, 1999, 0, 1, 0, "2000", "Hz"},     // carries across digits
-      {kFrequency, false, 1e6, 0, 1, 0, "2", "MHz"},        // the largest whole unit
-      {kFrequency, false, 1100, -1, 1, 0, "1100.1", "Hz"},  // a decimal appears
-      {kFrequency, false, 1100, 1, 1, 1, "1200", "Hz"},     // Ctrl: ten times the digit
-      {kFrequency, false, 1100, 1, 1, -1, "1101", "Hz"},    // Shift: a tenth of it
-      {kFrequency, false, 1100, 0, 10, 0, "1110", "Hz"},    // PageUp: ten steps
-      {kFrequency, false, 5, 1, 1, 0, "15", "Hz"},          // a digit left of the first
-      {kFrequency, false, 3, 0, -5, 0, "0", "Hz"},          // never below zero
-      {kFrequency, false, 0.0015, -1, 1, 0, "1.6", "mHz"},  // below every unit's whole
-      {kAmplitude, false, 0.5, 2, -1, 0, "400", "mVpp"},
-      {kOffset, true, 0.2, 2, -3, 0, "-100", "mVdc"},  // a sign where there is one
-      {kOffset, true, -1, 0, -1, 0, "-2", "Vdc"},
+      {kFrequency, 1100, 0, -1, 0, "1099", "Hz"},    // borrows across digits
+      {kFrequency, 1999, 0, 1, 0, "2000", "Hz"},     // carries across digits
+      {kFrequency, 1e6, 0, 1, 0, "2", "MHz"},        // the largest whole unit
+      {kFrequency, 1100, -1, 1, 0, "1100.1", "Hz"},  // a decimal appears
+      {kFrequency, 1100, 1, 1, 1, "1200", "Hz"},     // Ctrl: ten times the digit
+      {kFrequency, 1100, 1, 1, -1, "1101", "Hz"},    // Shift: a tenth of it
+      {kFrequency, 5, 1, 1, 0, "15", "Hz"},          // a digit left of the first
+      {kFrequency, 3, 0, -5, 0, "0", "Hz"},          // never below zero
+      {kFrequency, 0.0015, -1, 1, 0, "1.6", "mHz"},  // below every unit's whole
+      {kAmplitude, 0.5, 2, -1, 0, "400", "mVpp"},
+      {kOffset, 0.2, 2, -3, 0, "-100", "mVdc"},  // a sign where there is one
   };
   for (const Case& c : cases) {
-    DigitValue value(c.group, c.hasSign);
+    DigitValue value(c.group, c.group == kOffset);
     value.SetBase(c.start);
     value.ChooseDigit(c.digit);
     value.StepBy(c.count, c.shift);
@@ -83,7 +79,6 @@ TEST(DigitValue, AStepStopsAtALimitAndSaysWhich) {
       {9.5e6, 6, 1, 10e6, "10.0", true, true},  // stops on the limit itself
       {9e6, 6, 1, 10e6, "10", true, false},     // lands on it
       {10e6, 6, 1, 10e6, "10", false, true},    // already there
-      {8e6, 6, -1, 10e6, "7", true, false},     // away from it
       {12e6, 6, 1, 10e6, "12", false, true},    // beyond already: no further
       {12e6, 6, -5, 10e6, "7", true, false},    // but back within it
   };
@@ -109,16 +104,13 @@ TEST(DigitValue, TypingOverwritesAndAPrefixCommits) {
     const char* unit;
   };
   const Case cases[] = {
-      {kFrequency, 1100, 2, "5", "1500", "Hz"},
       {kFrequency, 1100, 3, "25", "2500", "Hz"},
       {kFrequency, 1100, 3, "2.5k", "2.5", "kHz"},
-      {kFrequency, 1100, 0, "3M", "3", "MHz"},
       {kFrequency, 1100, 0, "7m", "7", "mHz"},
       {kFrequency, 1100, 0, "500u", "0.5", "mHz"},  // no micro unit: the smallest
       {kAmplitude, 1, 0, "250m", "250", "mVpp"},
       {kAmplitude, 1, 0, "2k", "2000", "Vpp"},   // no kilo unit: the largest whole
       {kFrequency, 1100, 0, "k", "1100", "Hz"},  // a prefix with no number: a letter
-      {kFrequency, 1100, 0, "x", "1100", "Hz"},
   };
   for (const Case& c : cases) {
     DigitValue value(c.group, false);
@@ -134,12 +126,9 @@ TEST(DigitValue, TypingOverwritesAndAPrefixCommits) {
 
 TEST(DigitValue, TheUnitLastUsedIsKept) {
   DigitValue value(kFrequency, false);
-  value.SetBase(1500);
-  EXPECT_EQ(value.UnitText(), "Hz");
   value.UseUnit(*FindUnit(kFrequency, "kHz"));
   value.SetBase(2000000);
-  EXPECT_EQ(value.Number(), "2000");
-  EXPECT_EQ(value.UnitText(), "kHz");
+  EXPECT_EQ(value.Number() + std::string(value.UnitText()), "2000kHz");
 }
 
 TEST(DigitValue, ThePointerFindsItsDigit) {
@@ -151,8 +140,7 @@ TEST(DigitValue, ThePointerFindsItsDigit) {
     std::size_t chosen;  // where the digit chosen then stands
   };
   // The sign gives the first digit, the point the tenths, beyond the last.
-  for (const Case c : {Case{0, 1, 1}, Case{1, 1, 1}, Case{2, 0, 2}, Case{3, -1, 4}, Case{4, -1, 4},
-                       Case{5, -2, 5}, Case{40, -2, 5}}) {
+  for (const Case c : {Case{0, 1, 1}, Case{2, 0, 2}, Case{3, -1, 4}, Case{40, -2, 5}}) {
     EXPECT_EQ(value.DigitAt(c.index), c.digit) << c.index;
     value.ChooseDigit(value.DigitAt(c.index));
     EXPECT_EQ(value.DigitIndex(), c.chosen) << c.index;

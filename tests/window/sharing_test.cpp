@@ -21,7 +21,32 @@
 namespace zrt::window::testing {
 namespace {
 
-using SharingTest = WindowTest;
+class SharingTest : public WindowTest {
+ protected:
+  // The port open on `instrument`, shared on a port of the system's choosing.
+  void OpenAndShare(const sim::PtyInstrument& instrument) {
+    Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
+    Click("btn106");
+    ASSERT_TRUE(form->PortOpen());
+    form->Sharing().SetAddress("127.0.0.1", 0);
+    Get<QCheckBox>("ShareToggle")->click();
+    ASSERT_TRUE(form->Sharing().On());
+  }
+  // A Python client on the shared port, once connected.
+  void StartClient(QProcess& client, const char* script) {
+    client.start("/usr/bin/python3",
+                 {"-c", script, QString::number(form->Sharing().Server()->Port())});
+    ASSERT_TRUE(client.waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sharing().Server()->Clients() == 1; }, 20000))
+        << client.readAllStandardError().toStdString();
+  }
+  // What it printed, once it has ended well.
+  static QByteArray Printed(QProcess& client) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
+    return client.readAllStandardOutput();
+  }
+};
 
 constexpr char kPyVisaClient[] = R"(
 import sys, pyvisa
@@ -35,20 +60,12 @@ print(inst.query("88CHA:AFREQ?"))
 
 TEST_F(SharingTest, PyVisaAndTheOperatorShareTheInstrument) {
   sim::PtyInstrument instrument({88, {}, {}});
-  Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
-  Click("btn106");
-  ASSERT_TRUE(form->PortOpen());
-  form->Sharing().SetAddress("127.0.0.1", 0);
-  Get<QCheckBox>("ShareToggle")->click();
-  ASSERT_TRUE(form->Sharing().On());
+  ASSERT_NO_FATAL_FAILURE(OpenAndShare(instrument));
   const std::uint16_t port = form->Sharing().Server()->Port();
   EXPECT_EQ(Get<QCheckBox>("ShareToggle")->text(), QString("Share on 127.0.0.1:%1").arg(port));
 
   QProcess client;
-  client.start("/usr/bin/python3", {"-c", kPyVisaClient, QString::number(port)});
-  ASSERT_TRUE(client.waitForStarted(10000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sharing().Server()->Clients() == 1; }, 20000))
-      << client.readAllStandardError().toStdString();
+  ASSERT_NO_FATAL_FAILURE(StartClient(client, kPyVisaClient));
   EXPECT_EQ(Get<QLabel>("SharePane")->text(), "clients: 1");
   QDir().mkpath(ZRT_SCREENSHOT_DIR);
   EXPECT_TRUE(form->grab().toImage().save(QDir(ZRT_SCREENSHOT_DIR).filePath("sharing.png")));
@@ -56,9 +73,7 @@ TEST_F(SharingTest, PyVisaAndTheOperatorShareTheInstrument) {
   // The operator's line takes its turn among the client's.
   Get<QLineEdit>("Edit1")->setText("88CHB:AFREQ?");
   Click("btn96");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 30000));
-  EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
-  EXPECT_EQ(client.readAllStandardOutput(), "1000Hz\n");
+  EXPECT_EQ(Printed(client), "1000Hz\n");
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return Get<QLineEdit>("Edit3")->text().contains("0"); }, 10000));
   EXPECT_FALSE(Get<QLineEdit>("Edit3")->text().contains("Hz")) << "a client's reply in the box";
@@ -88,27 +103,16 @@ print(inst.query("SYST:ERR?"))
 
 TEST_F(SharingTest, ScpiClientsAndTheOperatorShareTheInstrument) {
   sim::PtyInstrument instrument({42, {}, {}});
-  Get<QComboBox>("cbo1")->setEditText(QString::fromStdString(instrument.TerminalPath()));
   Get<QLineEdit>("Edit2")->setText("42");
-  Click("btn106");
-  ASSERT_TRUE(form->PortOpen());
-  form->Sharing().SetAddress("127.0.0.1", 0);
-  Get<QCheckBox>("ShareToggle")->click();
+  ASSERT_NO_FATAL_FAILURE(OpenAndShare(instrument));
   Get<QComboBox>("ShareSpeech")->setCurrentIndex(1);  // chosen while on: listening again
-  ASSERT_TRUE(form->Sharing().On());
-  ASSERT_TRUE(form->Sharing().Scpi());
+  ASSERT_TRUE(form->Sharing().On() && form->Sharing().Scpi());
 
   QProcess client;
-  client.start("/usr/bin/python3",
-               {"-c", kScpiClient, QString::number(form->Sharing().Server()->Port())});
-  ASSERT_TRUE(client.waitForStarted(10000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sharing().Server()->Clients() == 1; }, 20000))
-      << client.readAllStandardError().toStdString();
+  ASSERT_NO_FATAL_FAILURE(StartClient(client, kScpiClient));
   Get<QLineEdit>("Edit1")->setText("42CHA:AFREQ?");
   Click("btn96");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 30000));
-  EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
-  EXPECT_EQ(client.readAllStandardOutput(), "+1.5000000000E+03;1\n-113,\"Undefined header\"\n");
+  EXPECT_EQ(Printed(client), "+1.5000000000E+03;1\n-113,\"Undefined header\"\n");
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Get<QLineEdit>("Edit3")->text().isEmpty(); }, 10000));
   EXPECT_FALSE(Get<QLineEdit>("Edit3")->text().contains("1500")) << "a client's reply in the box";
 

@@ -5,7 +5,6 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QCheckBox>
-#include <QDir>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -49,16 +48,15 @@ class TuningTest : public WindowTest {
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(editor, &event);
   }
-  // The middle of the character at `index` of what the editor shows.
+  // Where the character at `index` of what the editor shows ends.
   static int MiddleOf(ValueEditor* editor, int index) {
     QLineEdit* line = editor->findChild<QLineEdit*>();
-    for (int x = 0; x < line->width(); ++x) {
-      if (line->cursorPositionAt({x, line->height() / 2}) > index)
-        return line->mapTo(editor, QPoint(x, 0)).x();
-    }
-    return -1;
+    int x = 0;
+    while (x < line->width() && line->cursorPositionAt({x, line->height() / 2}) <= index) ++x;
+    return line->mapTo(editor, QPoint(x, 0)).x();
   }
   QStringList Frequencies() { return heard.Frames().filter("CHA:AFREQ").mid(1); }  // past the first
+  static int Hz(const QString& frame) { return frame.mid(10).chopped(2).toInt(); }
 
   Heard heard;
   Answering answering;
@@ -82,15 +80,12 @@ TEST_F(TuningTest, TheWheelTurnsTheDigitUnderThePointerAndTheLastValueWins) {
   EXPECT_LT(Frequencies().size(), 15);
   int last = 1000;
   for (const QString& frame : Frequencies()) {  // in the order turned
-    const int value = frame.mid(10).chopped(2).toInt();
-    EXPECT_GT(value, last) << frame.toStdString();
-    last = value;
+    EXPECT_GT(Hz(frame), last) << frame.toStdString();
+    last = Hz(frame);
   }
   // Esc: back to the value before editing, which goes out too.
   QTest::keyClick(editor, Qt::Key_Escape);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Frequencies().endsWith("XCHA:AFREQ1000Hz"); }, 10000));
-  QDir().mkpath(ZRT_SCREENSHOT_DIR);
-  EXPECT_TRUE(form->grab().save(QDir(ZRT_SCREENSHOT_DIR).filePath("tuning.png")));
 }
 
 TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
@@ -117,10 +112,7 @@ TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
   EXPECT_EQ(accessible->valueInterface()->currentValue().toDouble(), 1150.0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Frequencies().endsWith("XCHA:AFREQ1150Hz"); }, 10000))
       << Frequencies().join(" ").toStdString();
-  for (const QString& frame : Frequencies()) {
-    EXPECT_LE(frame.mid(10).chopped(2).toInt(), 1200)
-        << "beyond the limit: " << frame.toStdString();
-  }
+  for (const QString& frame : Frequencies()) EXPECT_LE(Hz(frame), 1200) << frame.toStdString();
 }
 
 TEST_F(TuningTest, TheSwitchAsksUnderLimitsAndTheWaveformIsAChoice) {
@@ -167,11 +159,7 @@ TEST_F(TuningTest, AllOutputsOffGoesAheadOfARunningSequencesWaitingLine) {
   EXPECT_EQ(heard.Frames().mid(1),
             (QStringList{"XCHA:AFREQ1234567890Hz", "XCHA:SWITCH0No.", "XCHB:SWITCH0No.",
                          "XCHA:AFREQ2000Hz", "XCHA:AFREQ3000Hz"}));
-  bool said = false;
-  for (int row = 0; row < form->Log().rowCount(); ++row) {
-    said = said || form->Log().At(row).text == "All outputs off: sent ahead of the 1 lines waiting";
-  }
-  EXPECT_TRUE(said);
+  EXPECT_TRUE(LogTexts().contains("All outputs off: sent ahead of the 1 lines waiting"));
 }
 
 // A setting the instrument answered otherwise than OK is marked as a value

@@ -67,6 +67,12 @@ class WindowTest : public ::testing::Test {
     return Button(QString::fromUtf8(key->button.data(), key->button.size()));
   }
   QString Line() const { return Get<QLineEdit>("Edit1")->text(); }
+  // The session log's events, in words.
+  QStringList LogTexts() const {
+    QStringList texts;
+    for (int row = 0; row < form->Log().rowCount(); ++row) texts << form->Log().At(row).text;
+    return texts;
+  }
 
   void Click(const QString& name) const { QTest::mouseClick(Button(name), Qt::LeftButton); }
 
