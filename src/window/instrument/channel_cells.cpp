@@ -124,7 +124,7 @@ QWidget* ChannelCells::MakeEditor(QWidget* parent, int row, int column) {
   editor->SetGuard([this, prefix](std::string_view number, std::string_view unit) {
     return guard_ ? guard_(prefix + std::string(number) + std::string(unit)) : std::nullopt;
   });
-  const settings::Setting* known = known_.Find(cell.function, cell.item);
+  const settings::Setting* known = known_ ? known_->Find(cell.function, cell.item) : nullptr;
   const settings::Value* value = known ? known->Current() : nullptr;
   editor->StartFrom(value ? std::optional(value->number) : std::nullopt,
                     value ? std::string_view(value->unit) : std::string_view());
@@ -170,7 +170,7 @@ void ChannelCells::MakeSwitchesAndChoices() {
 }
 
 void ChannelCells::Show(const settings::InstrumentSettings& known, Language language) {
-  known_ = known;
+  known_ = &known;
   language_ = language;
   MakeSwitchesAndChoices();
   for (int row = 0; row < static_cast<int>(settings::ChannelRows().size()); ++row) {

@@ -33,6 +33,7 @@ class ChannelCells : public QObject {
 
   void SetGuard(Guard guard) { guard_ = std::move(guard); }
   // The switches and choices as the instrument stands, as far as known.
+  // `known` is kept by the caller for as long as this shows it.
   void Show(const settings::InstrumentSettings& known, Language language);
 
  signals:
@@ -48,7 +49,8 @@ class ChannelCells : public QObject {
 
   QTableWidget& table_;
   Guard guard_;
-  settings::InstrumentSettings known_;
+  // What the page shows (its owner keeps it); nothing before the first Show.
+  const settings::InstrumentSettings* known_ = nullptr;
   Language language_ = Language::English;
 };
 

@@ -196,7 +196,7 @@ void FunctionForm::ShowHold() {
 }
 
 void FunctionForm::ShowSweep() {
-  const auto plan = settings::PlanOf(known_, mnemonic_);
+  const auto plan = known_ ? settings::PlanOf(*known_, mnemonic_) : std::nullopt;
   sweepBar_->show();
   if (!plan) {
     sweepTick_.stop();
@@ -216,7 +216,7 @@ void FunctionForm::ShowSweep() {
 }
 
 void FunctionForm::Show(const settings::InstrumentSettings& known, Language language) {
-  known_ = known;
+  known_ = &known;
   language_ = language;
   for (const auto& [code, caption] : captions_) {
     caption->setText(Caption(*compose::FindKey(code), language));

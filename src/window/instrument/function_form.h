@@ -47,6 +47,7 @@ class FunctionForm : public QWidget {
 
   int Function() const { return function_; }
   void SetGuard(Guard guard) { guard_ = std::move(guard); }
+  // `known` is kept by the caller for as long as this shows it.
   void Show(const settings::InstrumentSettings& known, Language language);
   // What the instrument answered to one of this form's lines.
   void Answered(const QString& setting, const QByteArray& reply);
@@ -78,7 +79,8 @@ class FunctionForm : public QWidget {
   std::map<int, ValueEditor*> editors_;  // by item code
   std::map<int, QPushButton*> buttons_;
   std::map<int, QLabel*> captions_;
-  settings::InstrumentSettings known_;
+  // What the page shows (its owner keeps it); nothing before the first Show.
+  const settings::InstrumentSettings* known_ = nullptr;
   Language language_ = Language::English;
   // A sweep's: where it is expected to be, since it was started.
   QProgressBar* sweepBar_ = nullptr;
