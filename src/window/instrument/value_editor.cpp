@@ -60,9 +60,7 @@ void ValueEditor::Restore() {
   value_ = before_;
   value_.ForgetTyped();
   typing_ = false;
-  if (value_.Number() != committed_.Number() || value_.UnitText() != committed_.UnitText()) {
-    Commit();
-  }
+  if (Uncommitted()) Commit();
   Refresh();
 }
 
@@ -96,9 +94,7 @@ void ValueEditor::CommitTyped() {
       return;
     }
   }
-  if (value_.Number() != committed_.Number() || value_.UnitText() != committed_.UnitText()) {
-    Commit();
-  }
+  if (Uncommitted()) Commit();
   value_.ForgetTyped();
 }
 

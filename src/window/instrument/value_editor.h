@@ -35,10 +35,8 @@ class ValueEditor : public QAbstractSpinBox {
   void StartFrom(std::optional<double> base, std::string_view unit = {});
   double Value() const { return value_.Base(); }
   void SetValue(double base);
-  const settings::DigitValue& Digits() const { return value_; }
   // The number and unit as they go out ("1.1", "kHz").
   QString Number() const { return QString::fromStdString(value_.Number()); }
-  bool Unknown() const { return unknown_; }
   QString Unit() const { return QString::fromStdString(std::string(value_.UnitText())); }
 
   // Back to the value before editing, committed if it differs (Esc).
@@ -66,6 +64,10 @@ class ValueEditor : public QAbstractSpinBox {
   void CommitTyped();
   void Commit();
   void Refresh();
+  // The value differs from the one last committed.
+  bool Uncommitted() const {
+    return value_.Number() != committed_.Number() || value_.UnitText() != committed_.UnitText();
+  }
   int DigitUnder(int x) const;
 
   settings::DigitValue value_;
