@@ -13,6 +13,7 @@
 #include "cli/reply_output.h"
 #include "cli/send_options.h"
 #include "cli/stop_request.h"
+#include "guard/guard.h"
 #include "protocol/send_steps.h"
 #include "settings/read_back.h"
 
@@ -75,22 +76,22 @@ std::variant<std::vector<sequence::Step>, int> StepsOf(const cli::SendOptions& o
   return std::get<std::vector<sequence::Step>>(parsed);
 }
 
-// A line that would go beyond a limit, refused before anything is sent:
-// the lines are checked in turn, each counting those before it as set. A
-// line whose band needs a value not known yet is the session's to check,
-// once it has read that value back.
-int CheckLimits(const std::vector<sequence::Step>& steps, const settings::Limits& limits,
+// A line the guard would refuse even if every line before it were taken,
+// refused before anything is sent. What it would read back first is the
+// session's to judge, once the instrument has told it.
+int CheckLimits(const std::vector<sequence::Step>& steps, const guard::Limits& limits,
                 const QString& source) {
-  settings::InstrumentSettings known;
+  guard::Guard guard;
+  guard.SetLimits(limits);
   for (const sequence::Step& step : steps) {
     if (step.kind != sequence::Step::Kind::Send) continue;
     const std::string line = protocol::ToLine(step.text).toStdString();
-    if (const auto breach = settings::Check(limits, line, known);
-        breach && breach->limit != settings::Limit::Unknown) {
+    if (const guard::Verdict verdict = guard.Judge(line); verdict.Refused()) {
       return Fail(cli::kUsage, source + ":" + QString::number(step.line) + ": not sent: " +
-                                   QString::fromStdString(settings::Describe(*breach)));
+                                   QString::fromStdString(guard::Describe(*verdict.breach)));
     }
-    known.RecordReply(line, "OK");
+    guard.Sent(line);
+    guard.Answered(line, "OK");
   }
   return cli::kSent;
 }
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
   const std::unique_ptr<cli::AddressedLink>& link = std::get<cli::OpenedLink>(opened).link;
 
   if (options.format != cli::ReplyFormat::Text) cli::SetBinaryOutput();
-  Runner runner(*link);
+  Runner runner(link->Line());
   QObject::connect(link.get(), &cli::AddressedLink::HeldTooLong, [&] {
     const double seconds = static_cast<double>(options.link.holdLimit.count()) / 1000.0;
     QCoreApplication::exit(

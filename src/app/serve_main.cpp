@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
     }
     log(portName, "opened afresh");
   });
-  QObject::connect(&link, &sequence::LineLink::Lost, [&] {
+  QObject::connect(&link.Line(), &sequence::LineLink::Lost, [&] {
     log(linkName, "lost" + (link.LostReason().isEmpty() ? QString() : ": " + link.LostReason()));
     if (!serial) return;  // the USB bridge is opened again when it is plugged in
     if (watch.Lost()) {

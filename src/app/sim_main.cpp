@@ -2,7 +2,7 @@
 // and for tests. It prints the terminal's path, then every frame and answer.
 //
 //   zrt-sim [--link PATH] [--address N] [--check-pacing[=MS]] [--quiet]
-//           [--keep LINE]... [--silent ITEM]...
+//           [--keep LINE]... [--silent ITEM]... [--refuse ITEM]... [--mute ITEM]...
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zrt-sim [--link PATH] [--address N] [--check-pacing[=MS]] [--quiet]\n"
-    "               [--keep LINE]... [--silent ITEM]...\n";
+    "               [--keep LINE]... [--silent ITEM]... [--refuse ITEM]... [--mute ITEM]...\n";
 
 constexpr const char* kHelp =
     "A stand-in for a ZRT10XX/ZRT30XX signal generator on a pseudo-terminal.\n"
@@ -35,6 +35,8 @@ constexpr const char* kHelp =
     "  --keep LINE      the item LINE sets keeps that value, whatever is set\n"
     "                   (\"CHA:AFREQ:5000HZ\"), as one out of range would\n"
     "  --silent ITEM    the item answers no question (\"CHA:AFREQ\")\n"
+    "  --refuse ITEM    the item answers every setting ERROR and keeps its value\n"
+    "  --mute ITEM      the item takes every setting and answers nothing\n"
     "  --help           this text\n";
 
 int Usage(const std::string& problem) {
@@ -71,6 +73,10 @@ int main(int argc, char** argv) {
       options.keep.emplace_back(argv[++i]);
     } else if (arg == "--silent" && i + 1 < argc) {
       options.silent.emplace_back(argv[++i]);
+    } else if (arg == "--refuse" && i + 1 < argc) {
+      options.refuse.emplace_back(argv[++i]);
+    } else if (arg == "--mute" && i + 1 < argc) {
+      options.mute.emplace_back(argv[++i]);
     } else if (arg == "--quiet") {
       quiet = true;
     } else {

@@ -17,9 +17,6 @@ void AddressedLink::Attach(link::TComm* serial, link::UsbLink* usb) {
   session_ = std::make_unique<session::LineSession>(serial, usb);
   session_->SetHoldLimit(kDefaultHoldLimit);
   link_ = std::make_unique<session::SessionLink>(*session_, 0, [this] { return settings_; });
-  connect(link_.get(), &LineLink::FrameSent, this, &LineLink::FrameSent);
-  connect(link_.get(), &LineLink::BecameReady, this, &LineLink::BecameReady);
-  connect(link_.get(), &LineLink::Received, this, &LineLink::Received);
   connect(session_.get(), &session::LineSession::HeldTooLong, this, &AddressedLink::HeldTooLong);
 }
 
@@ -39,7 +36,7 @@ SerialLineLink::SerialLineLink(link::SerialPlatform& platform, const QString& ad
     }
     Session().Abandon();
     comm_.ClosePort();
-    emit Lost();
+    LinkLost();
   });
   connect(this, &AddressedLink::HeldTooLong, &comm_, &link::TComm::ClosePort);
 }
@@ -59,7 +56,7 @@ UsbLineLink::UsbLineLink(link::Ch375Library& library, const QString& address)
     : AddressedLink(session::Interface::Usb, address), usb_(library) {
   Attach(nullptr, &usb_);
   connect(&usb_, &link::UsbLink::DeviceChanged, this, [this] {
-    if (usb_.DeviceHandle() == link::kInvalidDeviceHandle) emit Lost();
+    if (usb_.DeviceHandle() == link::kInvalidDeviceHandle) LinkLost();
   });
 }
 

@@ -16,7 +16,7 @@ namespace zrt::cli {
 
 // What both links share: the session, the settings its lines go with, and
 // why the link went away.
-class AddressedLink : public sequence::LineLink {
+class AddressedLink : public QObject {
   Q_OBJECT
 
  public:
@@ -24,8 +24,9 @@ class AddressedLink : public sequence::LineLink {
   // protocol::EConvertError when it is not an integer.
   AddressedLink(session::Interface link, const QString& address);
   ~AddressedLink() override;
-  bool Ready() const override { return link_->Ready(); }
-  void Send(const QString& line) override { link_->Send(line); }
+  // The session's own link for a run's lines: every outcome the session
+  // has for them (sent, refused, replied, ready, lost) comes from it.
+  sequence::LineLink& Line() { return *link_; }
   // The bytes of the frame last sent.
   const QByteArray& LastFrame() const { return link_->LastFrame(); }
   // Why the link went away, where it said (in English), else empty.
@@ -46,6 +47,8 @@ class AddressedLink : public sequence::LineLink {
  protected:
   // Sends through these links from now on.
   void Attach(link::TComm* serial, link::UsbLink* usb);
+  // The link went away: the run ends.
+  void LinkLost() { link_->LinkLost(); }
   session::LineSettings settings_;
 
  private:

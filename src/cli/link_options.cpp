@@ -28,7 +28,8 @@ bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
   const char* const needs[] = {"--port needs a path", "--baud needs a rate",
                                "--address needs a number"};
   if (arg == "--limits") {
-    if (i + 1 >= arguments.size()) {
+    // An empty name is no wish for no limits: most likely a variable unset.
+    if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
       problem = "--limits needs a file";
       return true;
     }
@@ -36,7 +37,7 @@ bool TakeLinkOption(const QStringList& arguments, int& i, LinkChoice& choice,
     if (auto* why = std::get_if<QString>(&limits)) {
       problem = *why;
     } else {
-      choice.limits = std::get<settings::Limits>(limits);
+      choice.limits = std::get<guard::Limits>(limits);
     }
     return true;
   }

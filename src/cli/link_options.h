@@ -10,7 +10,7 @@
 #include <chrono>
 #include <optional>
 
-#include "settings/limits.h"
+#include "guard/limits.h"
 
 namespace zrt::cli {
 
@@ -25,7 +25,7 @@ struct LinkChoice {
   // How long the instrument may hold output back (XOFF) before a frame is
   // given up.
   std::chrono::milliseconds holdLimit = kDefaultHoldLimit;
-  settings::Limits limits;  // read from --limits FILE; none by default
+  guard::Limits limits;  // read from --limits FILE; none by default
 };
 
 // The exit statuses of zrt-send and zrt-serve, as their help texts and man

@@ -42,8 +42,8 @@ std::string Number(double value) {
 
 // The limit MINimum or MAXimum means for a setting, where one is set.
 std::optional<double> LimitFor(Command command, int channel, Special special,
-                               const settings::Limits& limits) {
-  const settings::ChannelLimits& of = channel == 2 ? limits.b : limits.a;
+                               const guard::Limits& limits) {
+  const guard::ChannelLimits& of = channel == 2 ? limits.b : limits.a;
   const bool most = special == Special::Maximum;
   switch (command) {
     case Command::Frequency:
@@ -90,7 +90,7 @@ std::string DefaultIdentity(std::string_view version) {
 }
 
 std::vector<Work> Client::Take(std::string_view message, std::string_view address,
-                               const settings::Limits& limits) {
+                               const guard::Limits& limits) {
   std::vector<Work> work;
   for (const auto& cut : CutMessage(message)) {
     if (const auto* error = std::get_if<Error>(&cut)) {
@@ -113,7 +113,7 @@ std::vector<Work> Client::Take(std::string_view message, std::string_view addres
 }
 
 std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, std::string_view address,
-                                         const settings::Limits& limits) {
+                                         const guard::Limits& limits) {
   const auto named = NameCommand(unit);
   if (const auto* error = std::get_if<Error>(&named)) return *error;
   const Named& command = std::get<Named>(named);
@@ -184,7 +184,7 @@ std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, std::string_vi
 
 std::variant<Work, Error> Client::Setting(std::string_view address, const Named& named,
                                           const std::vector<std::string>& parameters,
-                                          const settings::Limits& limits) {
+                                          const guard::Limits& limits) {
   if (parameters.empty()) return Error{-109, "Missing parameter"};
   Value value{0, amplitude_[named.channel - 1]};
   if (const auto special = ReadSpecial(parameters.front())) {
@@ -253,7 +253,7 @@ std::string Client::Asked(const Work& work, std::optional<std::string_view> repl
 }
 
 std::string Client::Local(const Work& work, const settings::InstrumentSettings& known,
-                          const settings::Limits& limits) {
+                          const guard::Limits& limits) {
   if (work.kind == Work::Kind::Refuse) {
     errors_.Push(work.error);
     return {};

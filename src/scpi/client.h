@@ -17,7 +17,7 @@
 #include "scpi/error_queue.h"
 #include "scpi/instrument_lines.h"
 #include "settings/instrument_settings.h"
-#include "settings/limits.h"
+#include "guard/limits.h"
 
 namespace zrt::scpi {
 
@@ -64,7 +64,7 @@ class Client {
   // Its lines go to the instrument at `address` (the panel's address field
   // as it stands), and values are checked against `limits`.
   std::vector<Work> Take(std::string_view message, std::string_view address,
-                         const settings::Limits& limits);
+                         const guard::Limits& limits);
 
   // A Send's reply (nothing: none came): only "OK" is success (else -240).
   void Sent(std::optional<std::string_view> reply);
@@ -76,7 +76,7 @@ class Client {
   // A Local or Refuse piece's answer when its turn comes (empty: none),
   // from what is known then.
   std::string Local(const Work& work, const settings::InstrumentSettings& known,
-                    const settings::Limits& limits);
+                    const guard::Limits& limits);
 
   ErrorQueue& Errors() { return errors_; }
 
@@ -87,10 +87,10 @@ class Client {
  private:
   // The work of one unit, or an error.
   std::variant<Work, Error> WorkOf(const ProgramUnit& unit, std::string_view address,
-                                   const settings::Limits& limits);
+                                   const guard::Limits& limits);
   std::variant<Work, Error> Setting(std::string_view address, const Named& named,
                                     const std::vector<std::string>& parameters,
-                                    const settings::Limits& limits);
+                                    const guard::Limits& limits);
   std::variant<Work, Error> ShapeSetting(std::string_view address, int channel,
                                          std::string_view shape);
 

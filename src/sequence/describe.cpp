@@ -137,14 +137,14 @@ QString Escaped(QByteArrayView bytes, EscapeStyle style) {
 
 QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
                 QByteArrayView reply, int language,
-                const std::optional<settings::LimitBreach>& breach) {
+                const std::optional<guard::LimitBreach>& breach) {
   QString what = QString::fromUtf8(kOutcomes[static_cast<std::size_t>(outcome)]
                                             [static_cast<std::size_t>(LanguageIndex(language))]);
   const QString where = file + ":" + QString::number(step.line);
   return Filled(
       what, {where, step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"",
              QString::number(step.duration.count() / 1000.0), Escaped(reply),
-             breach ? QString::fromStdString(settings::Describe(*breach, language)) : QString()});
+             breach ? QString::fromStdString(guard::Describe(*breach, language)) : QString()});
 }
 
 QString Describe(const ParseError& error, int language) {

@@ -16,7 +16,7 @@ Runner::Runner(LineLink& link, QObject* parent) : QObject(parent), link_(link) {
   connect(&timer_, &QTimer::timeout, this, &Runner::ReplyTimerFired);
   connect(&link_, &LineLink::BecameReady, this, &Runner::LinkReady);
   connect(&link_, &LineLink::FrameSent, this, &Runner::FrameOut);
-  connect(&link_, &LineLink::BeyondLimit, this, [this](const settings::LimitBreach& breach) {
+  connect(&link_, &LineLink::BeyondLimit, this, [this](const guard::LimitBreach& breach) {
     if (waiting_ != Waiting::Frame) return;
     breach_ = breach;
     End(Outcome::BeyondLimit);

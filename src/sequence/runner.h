@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "sequence/sequence.h"
-#include "settings/limits.h"
+#include "guard/breach.h"
 
 namespace zrt::sequence {
 
@@ -43,7 +43,7 @@ class LineLink : public QObject {
   // The link went away; the run ends.
   void Lost();
   // The line would go beyond a limit and was not sent; the run ends.
-  void BeyondLimit(const settings::LimitBreach& breach);
+  void BeyondLimit(const guard::LimitBreach& breach);
 };
 
 class Runner : public QObject {
@@ -84,7 +84,7 @@ class Runner : public QObject {
   // The run under way, or the last one, so far.
   Tally Summary() const;
   // The limit the last run's line would have gone beyond.
-  const std::optional<settings::LimitBreach>& Breach() const { return breach_; }
+  const std::optional<guard::LimitBreach>& Breach() const { return breach_; }
 
   void Run();
   // A run from the step at `index` rather than the first; only when idle.
@@ -135,7 +135,7 @@ class Runner : public QObject {
   int lastLine_ = -1;            // the step of the line sent last
   bool lastReplyEnded_ = false;  // and its reply has ended
   Tally tally_;
-  std::optional<settings::LimitBreach> breach_;
+  std::optional<guard::LimitBreach> breach_;
   std::chrono::steady_clock::time_point startedAt_;
   bool ended_ = true;
   QTimer timer_;
@@ -147,7 +147,7 @@ class Runner : public QObject {
 // the limit).
 QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
                 QByteArrayView reply, int language = 0,
-                const std::optional<settings::LimitBreach>& breach = std::nullopt);
+                const std::optional<guard::LimitBreach>& breach = std::nullopt);
 
 // Bytes as one line of text: printable ASCII as it is, "\\", "\n", "\r",
 // "\t", and "\xNN" for every other byte. For a shell, only control bytes

@@ -62,7 +62,7 @@ QString Describe(const ServerEvent& event) {
       return "stopped listening";
     case Kind::BeyondLimit:
       return QString("%1: not sent, %2")
-          .arg(event.text, QString::fromStdString(settings::Describe(*event.breach)));
+          .arg(event.text, QString::fromStdString(guard::Describe(*event.breach)));
     case Kind::AcceptFailed:
       return QString("cannot take connections: %1; trying again each second").arg(event.text);
     case Kind::ScpiCommand:
@@ -175,14 +175,14 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
           }
           ScpiError(*client,
                     why.breach
-                        ? scpi::Error{-222, "Data out of range; " + settings::Describe(*why.breach)}
+                        ? scpi::Error{-222, "Data out of range; " + guard::Describe(*why.breach)}
                         : scpi::Error{-240, "Hardware error; the port refused the rate"});
           return ScpiReplyEnded(*client, std::nullopt, true);
         }
         if (why.breach) {
           emit Event({ServerEvent::Kind::BeyondLimit, client->origin, frame.text, 0, why.breach});
           return Output(*client, Refusal("not sent: " +
-                                         QString::fromStdString(settings::Describe(*why.breach))));
+                                         QString::fromStdString(guard::Describe(*why.breach))));
         }
         emit Event({ServerEvent::Kind::BadSettings, client->origin, frame.text, 0});
         Output(*client, Refusal(QString("not sent: the port refused the rate: %1")

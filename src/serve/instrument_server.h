@@ -82,7 +82,7 @@ struct ServerEvent {
   QString origin;  // "tcp 127.0.0.1:53122"
   QString text;
   int count = 0;
-  std::optional<settings::LimitBreach> breach = {};
+  std::optional<guard::LimitBreach> breach = {};
 };
 
 // The event in English, for zrt-serve's log.

@@ -168,12 +168,14 @@ void LineSession::StartFront() {
     }
   }
   current_ = std::move(frame);
+  guard_.Sent(ToLine(current_->text).toStdString());
   replyWait_.stop();
   EndReply();
   learning_.clear();
   gathered_.clear();
   answering_ = current_->source;
   replyCame_ = false;
+  replyWhole_ = false;
   replyEnded_ = false;
   handedOver_ = 0;
   if (current_->link == Interface::Usb) return usb_->Transfer(current_->Bytes(), current_->line);
@@ -188,21 +190,24 @@ void LineSession::StartFront() {
 bool LineSession::PassesGate(Queued& queued) {
   const Frame& frame = queued.frame;
   if (frame.source == kLimitsSource) return true;
-  auto breach = settings::Check(limits_, ToLine(frame.text).toStdString(), known_);
-  if (!breach) return true;
-  if (breach->limit == settings::Limit::Unknown && !queued.askedBack) {
-    // Asked of the instrument, then checked again with its answer.
-    Frame ask = frame;
-    ask.source = kLimitsSource;
-    ask.text = QString::fromStdString(breach->part) + "?";
-    ask.line = frame.Address() + ToLine(ask.text);
+  guard::Verdict verdict = guard_.Judge(ToLine(frame.text).toStdString());
+  if (verdict.Passes()) return true;
+  if (!verdict.readFirst.empty() && !queued.askedBack) {
+    // Asked of the instrument, then judged again with its answers.
+    Frame base = frame;
     queued.askedBack = true;
     waiting_.push_front(std::move(queued));
-    waiting_.push_front({.frame = std::move(ask), .first = true});
+    for (auto item = verdict.readFirst.rbegin(); item != verdict.readFirst.rend(); ++item) {
+      Frame ask = base;
+      ask.source = kLimitsSource;
+      ask.text = QString::fromStdString(*item) + "?";
+      ask.line = base.Address() + ToLine(ask.text);
+      waiting_.push_front({.frame = std::move(ask), .first = true});
+    }
     return false;
   }
-  breach->line = frame.text.toStdString();
-  Refuse(frame, {std::move(breach), {}});
+  verdict.breach->line = frame.text.toStdString();
+  Refuse(frame, {std::move(verdict.breach), {}});
   return false;
 }
 
@@ -266,21 +271,33 @@ void LineSession::ReleaseFrame() {
   if (!current_) return;
   const int source = current_->source;
   current_.reset();
-  // The reply ends kReplyQuiet after its last block, or kReplyWait after
-  // the frame when none comes.
-  if (!replyEnded_) replyWait_.start(replyCame_ ? kReplyQuiet : kReplyWait);
+  // The reply ends at its line feed, else kReplyQuiet after its last block,
+  // or kReplyWait after the frame when none comes.
+  if (!replyEnded_ && replyWhole_) {
+    EndReply();
+  } else if (!replyEnded_) {
+    replyWait_.start(replyCame_ ? kReplyQuiet : kReplyWait);
+  }
   if (SourceIdle(source)) emit SourceReady(source);
   StartWaiting();
 }
 
 void LineSession::BlockReceived(const QByteArray& block) {
   replyCame_ = true;
+  replyWhole_ = block.endsWith('\n');
   // A value is a few bytes; the rest of a long reply tells nothing of it.
   constexpr qsizetype kValueBytes = 256;
   if (gathered_.size() < kValueBytes) gathered_ += block.left(kValueBytes - gathered_.size());
-  // A reply that goes on holds back the next line a little longer.
-  if (replyWait_.isActive()) replyWait_.start(kReplyQuiet);
   emit Received(answering_, block);
+  if (!replyWait_.isActive()) return;  // the frame is still going out, or held after
+  // A reply whole at its line feed lets the next line go at once; one that
+  // goes on without one holds it back a little longer.
+  if (replyWhole_) {
+    replyWait_.stop();
+    EndReply();
+    return StartWaiting();
+  }
+  replyWait_.start(kReplyQuiet);
 }
 
 void LineSession::EndReply() {
@@ -291,11 +308,14 @@ void LineSession::EndReply() {
 
 void LineSession::LinkChanged() {
   known_.MarkStale();
+  guard_.Forget();
   emit KnownChanged();
 }
 
 void LineSession::RecordReply(const QString& text, const QByteArray& reply) {
-  if (known_.RecordReply(ToLine(text).toStdString(), reply.toStdString())) emit KnownChanged();
+  const std::string line = ToLine(text).toStdString();
+  guard_.Answered(line, reply.toStdString());
+  if (known_.RecordReply(line, reply.toStdString())) emit KnownChanged();
 }
 
 void LineSession::UsbTransferred(bool written, const QByteArray& reply) {

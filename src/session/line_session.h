@@ -14,19 +14,23 @@
 //  1. queued (Submit): in the order lines came, the operator's (SubmitFirst)
 //     ahead of other sources' waiting lines;
 //  2. its turn: nothing on the wire, and the reply to the frame before has
-//     ended (kReplyQuiet after its last block, kReplyWait when none came),
+//     ended (at a line feed that ends a block, else kReplyQuiet after its
+//     last block, kReplyWait when none came),
 //     whoever's it was, so that no source is given another's reply and a
 //     source's own pipelined lines each get their own;
-//  3. checked against the limits, now, with every frame before it counted;
-//     a line whose check needs a value nobody knows has that value read
-//     back first (a query of the session's own, kLimitsSource), then is
-//     checked again; a line refused goes no further (Refused);
+//  3. judged by the guard, now, with the replies to every frame before it
+//     counted; the values its judgement needs and nobody confirmed are read
+//     back first (queries of the session's own, kLimitsSource), then it is
+//     judged again, and refused if the instrument did not tell them; a line
+//     refused goes no further (Refused);
 //  4. started: on serial the port is set to its rate, then its bytes go
 //     out (FrameOnWire with the first);
 //  5. through (FrameDone): every byte out, or where it was cut; what it
-//     sets counts as set from here, not yet acknowledged;
+//     sets shows as set from here, not yet acknowledged, and the guard
+//     holds its item unknown from its start until its reply;
 //  6. answered: what the instrument sends is its source's (Received), until
-//     the reply has ended (ReplyEnded), which also tells the known settings;
+//     the reply has ended (ReplyEnded), which also tells the known settings
+//     and the guard;
 //  7. released: after any hold after a sweep trigger, SourceReady once the
 //     source has nothing else going out or waiting.
 // Abandon drops every frame at any point (Abandoned); a hold too long under
@@ -49,7 +53,8 @@
 
 #include "link/port/serial_device.h"
 #include "protocol/paced_sender.h"
-#include "settings/limits.h"
+#include "guard/guard.h"
+#include "settings/instrument_settings.h"
 
 namespace zrt::link {
 class TComm;
@@ -83,10 +88,10 @@ struct Frame {
   QByteArray Address() const;
 };
 
-// Why a frame did not start: a limit it would go beyond (or could not be
-// checked against), or a rate its port refused.
+// Why a frame did not start: the guard's breach (a limit it would go
+// beyond, or could not be checked against), or a rate its port refused.
 struct Refusal {
-  std::optional<settings::LimitBreach> breach;
+  std::optional<guard::LimitBreach> breach;
   link::SysError rateRefused;  // when there is no breach
 };
 
@@ -110,7 +115,7 @@ class LineSession : public QObject {
   // How long a reply may pause and still be one, before another source's
   // line may go.
   static constexpr std::chrono::milliseconds kReplyQuiet{150};
-  // The source of the queries the limits' check makes.
+  // The source of the queries the guard's judgement makes.
   static constexpr int kLimitsSource = -2;
 
   // Either link may be missing (nullptr) where a program has only one.
@@ -174,8 +179,10 @@ class LineSession : public QObject {
   void LinkChanged();
   // Lines that would go beyond these, or could not be checked against
   // them, are refused from now on.
-  void SetLimits(const settings::Limits& limits) { limits_ = limits; }
-  const settings::Limits& Limits() const { return limits_; }
+  void SetLimits(const guard::Limits& limits) { guard_.SetLimits(limits); }
+  const guard::Limits& Limits() const { return guard_.CurrentLimits(); }
+  // The guard every frame passes, with what the instrument confirmed.
+  const guard::Guard& Guard() const { return guard_; }
 
  signals:
   // The frame did not start: it would go beyond a limit, or its rate was
@@ -190,8 +197,9 @@ class LineSession : public QObject {
   // Bytes from the instrument, for the source of the frame last sent.
   void Received(int source, const QByteArray& block);
   // What the instrument sent after that frame has ended (`replied`: some
-  // came): kReplyQuiet after its last block, kReplyWait after the frame
-  // when none came, when the next frame begins, or with a USB reply.
+  // came): at its line feed, kReplyQuiet after a last block without one,
+  // kReplyWait after the frame when none came, when the next frame begins,
+  // or with a USB reply.
   void ReplyEnded(int source, bool replied);
   // The instrument holds output back (XOFF), or lets it go.
   void OutputHeld(bool held);
@@ -215,13 +223,13 @@ class LineSession : public QObject {
     bool first = false;      // the operator's: ahead of other sources
     bool ahead = false;      // ahead of every source
     bool holdOnly = false;   // no bytes: only the hold after a sweep trigger
-    bool askedBack = false;  // its unknown value was read back for the limits
+    bool askedBack = false;  // what the guard needed was read back for it
   };
   void Enqueue(Queued queued);
   // Starts waiting frames while their turn has come, in a loop.
   void StartWaiting();
   void StartFront();
-  // Whether the frame may start; a value the limits need is asked for first.
+  // Whether the frame may start; what the guard needs is asked for first.
   bool PassesGate(Queued& queued);
   void Refuse(const Frame& frame, const Refusal& why);
   // The frame is through: FrameDone, then the sweep hold or its release.
@@ -246,6 +254,7 @@ class LineSession : public QObject {
   std::optional<Frame> current_;  // on the wire, or its hold after it
   int answering_ = -1;            // the source of the frame last sent
   bool replyCame_ = false;        // since that frame went out
+  bool replyWhole_ = false;       // and its last block ended a line
   bool replyEnded_ = true;        // and no more of it is waited for
   bool starting_ = false;         // StartWaiting's loop runs
   qsizetype handedOver_ = 0;
@@ -254,7 +263,7 @@ class LineSession : public QObject {
   QTimer holdLimitTimer_;
   std::chrono::milliseconds holdLimit_{0};
   settings::InstrumentSettings known_;
-  settings::Limits limits_;
+  guard::Guard guard_;
   QString learning_;     // the serial line whose reply is being gathered
   QByteArray gathered_;  // that reply, as much as a value needs
 };

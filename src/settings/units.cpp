@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace zrt::settings {
 namespace {
@@ -60,6 +61,19 @@ std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text) {
     if (unit.group == group && SameLetters(unit.text, text)) return unit;
   }
   return std::nullopt;
+}
+
+std::string Quantity(double value, std::string_view unit) {
+  double shown = value;
+  std::string prefix;
+  if (unit == "Hz" && std::fabs(value) >= 1e6) {
+    shown = value / 1e6, prefix = "M";
+  } else if (unit == "Hz" && std::fabs(value) >= 1e3) {
+    shown = value / 1e3, prefix = "k";
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", shown);
+  return std::string(text) + " " + prefix + std::string(unit);
 }
 
 }  // namespace zrt::settings

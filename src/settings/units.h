@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace zrt::settings {
@@ -36,5 +37,8 @@ std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text);
 // unit of `group`, blanks between or around them ("10MHz", "500 mVpp",
 // "2.5"); in the group's base unit. Nothing for anything else.
 std::optional<double> ReadQuantity(std::string_view text, std::uint8_t group);
+
+// A quantity as a person writes it: "10 MHz", "2.5 Vpp", "-1.2 V".
+std::string Quantity(double value, std::string_view unit);
 
 }  // namespace zrt::settings

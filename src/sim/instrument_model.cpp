@@ -53,7 +53,9 @@ std::string InstrumentModel::Answer(std::string_view frame) {
     const auto found = values_.find(named.name);
     return (found == values_.end() ? std::string("0") : found->second) + "\n";
   }
+  if (named.value && refused_.contains(named.name)) return "ERROR\n";
   if (named.value) values_.insert_or_assign(named.name, *named.value);
+  if (named.value && muted_.contains(named.name)) return {};
   return "OK\n";
 }
 
@@ -65,6 +67,14 @@ void InstrumentModel::Keep(std::string_view line) {
 
 void InstrumentModel::Silence(std::string_view line) {
   if (auto named = NameLine(line)) silent_.insert(std::move(named->name));
+}
+
+void InstrumentModel::Refuse(std::string_view line) {
+  if (auto named = NameLine(line)) refused_.insert(std::move(named->name));
+}
+
+void InstrumentModel::Mute(std::string_view line) {
+  if (auto named = NameLine(line)) muted_.insert(std::move(named->name));
 }
 
 }  // namespace zrt::sim

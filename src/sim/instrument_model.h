@@ -21,7 +21,9 @@
 //   a line that cannot be read    is answered "ERROR" and changes nothing.
 //
 // For tests, an item may keep a value of its own whatever is set (as an
-// instrument keeps one out of its range), and may be silent when asked.
+// instrument keeps one out of its range), may be silent when asked, and
+// may refuse a setting (answered "ERROR", not taken) or take one without a
+// word.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +50,11 @@ class InstrumentModel {
   void Keep(std::string_view line);
   // The item that `line` names ("CHA:AFREQ") answers no question.
   void Silence(std::string_view line);
+  // The item that `line` names answers every setting "ERROR" and keeps
+  // what it had.
+  void Refuse(std::string_view line);
+  // The item that `line` names takes every setting and answers nothing.
+  void Mute(std::string_view line);
 
  private:
   char addressByte_;
@@ -55,6 +62,8 @@ class InstrumentModel {
   std::map<std::string, std::string, std::less<>> values_;
   std::map<std::string, std::string, std::less<>> kept_;
   std::set<std::string, std::less<>> silent_;
+  std::set<std::string, std::less<>> refused_;
+  std::set<std::string, std::less<>> muted_;
 };
 
 }  // namespace zrt::sim

@@ -47,6 +47,8 @@ PtyInstrument::PtyInstrument(Options options)
     : options_(std::move(options)), model_(options_.address) {
   for (const std::string& line : options_.keep) model_.Keep(line);
   for (const std::string& line : options_.silent) model_.Silence(line);
+  for (const std::string& line : options_.refuse) model_.Refuse(line);
+  for (const std::string& line : options_.mute) model_.Mute(line);
   char name[128] = {};
   if (openpty(&master_, &terminal_, name, nullptr, nullptr) != 0) {
     throw std::runtime_error("no pseudo-terminal can be had");

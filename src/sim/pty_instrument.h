@@ -24,11 +24,14 @@ class PtyInstrument {
     std::chrono::microseconds minimumGap{0};
     // Told of every frame and answer, and of frames sent too fast; from the
     // instrument's thread.
-    std::function<void(const std::string&)> log;
-    // Lines whose items keep their values whatever is set, and items that
-    // answer no question (InstrumentModel::Keep, Silence).
+    std::function<void(const std::string&)> log = {};
+    // Lines whose items keep their values whatever is set, items that
+    // answer no question, items that refuse every setting and items that
+    // take one without a word (InstrumentModel::Keep, Silence, Refuse, Mute).
     std::vector<std::string> keep = {};
     std::vector<std::string> silent = {};
+    std::vector<std::string> refuse = {};
+    std::vector<std::string> mute = {};
   };
 
   // Throws std::runtime_error when no pseudo-terminal can be had.

@@ -8,7 +8,7 @@ FormLink::FormLink(TForm1& form) : form_(form) {
   connect(&form_, &TForm1::FrameDone, this, &FormLink::FrameSent);
   connect(&form_, &TForm1::SendReady, this, &FormLink::BecameReady);
   connect(&form_, &TForm1::LineRefused, this,
-          [this](const std::optional<settings::LimitBreach>& breach) {
+          [this](const std::optional<guard::LimitBreach>& breach) {
             if (breach) return emit BeyondLimit(*breach);
             emit FrameSent(false);
           });

@@ -111,7 +111,9 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   comm1_->setObjectName("Comm1");
   comm1_->SetCommName("COM1");
   comm1_->SetBaudRate(19200);
-  connect(comm1_, &link::TComm::OnReceiveData, this, &TForm1::Comm1ReceiveData);
+  // Whose the bytes are is the session's to say: a reply whole at its line
+  // feed lets the next frame (and its source) start before other slots run.
+  connect(session_, &session::LineSession::Received, this, &TForm1::Comm1ReceiveData);
   connect(comm1_, &link::TComm::OnRequestHangup, this, &TForm1::Comm1RequestHangup);
   connect(comm1_, &link::TComm::OnOutputHeld, this, &TForm1::Comm1OutputHeld);
   closeHoldLimit_.setSingleShot(true);
@@ -329,8 +331,12 @@ void TForm1::SetSequenceRunning(bool running) {
   Control("btn96")->setEnabled(sendReady_ && !sequenceRunning_);
 }
 
-void TForm1::Comm1ReceiveData(const QByteArray& block) {
-  const int answering = session_->Answering();
+void TForm1::Comm1ReceiveData(int answering, const QByteArray& block) {
+  // A USB reply comes whole with its frame, and is the sender's to show.
+  if (const auto& current = session_->Current();
+      current && current->link == session::Interface::Usb) {
+    return;
+  }
   say_.Note(LogEntry::Kind::Received, sender_->LinkName(session::Interface::Serial, answering),
             block);
   emit BlockReceived(block);

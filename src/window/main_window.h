@@ -137,7 +137,7 @@ class TForm1 : public QWidget {
   void FrameDone(bool sent);
   // A line of a sequence's was refused when its turn came (told as Send
   // tells it): beyond a limit (`breach`), or its rate refused (none).
-  void LineRefused(const std::optional<settings::LimitBreach>& breach);
+  void LineRefused(const std::optional<guard::LimitBreach>& breach);
   // Send may be used again.
   void SendReady();
   // Bytes from the instrument, on either link.
@@ -166,7 +166,8 @@ class TForm1 : public QWidget {
   void btn106Click();
   void cbo1Change();
   void rg3Click();
-  void Comm1ReceiveData(const QByteArray& block);
+  // Bytes from the serial port, for the source whose frame they answer.
+  void Comm1ReceiveData(int source, const QByteArray& block);
   void Comm1RequestHangup();
   void Comm1OutputHeld(bool held);
 

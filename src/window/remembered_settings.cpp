@@ -131,9 +131,11 @@ void RememberedSettings::Restore() {
   // As the limits file of zrt-send and zrt-serve has them.
   take(kLimits, [&](const QVariant& v) {
     if (v.typeId() != QMetaType::QString || v.toString().size() > kLongestText) return false;
-    const auto limits = settings::ReadLimits(v.toString().toStdString());
-    if (!std::holds_alternative<settings::Limits>(limits)) return false;
-    form_.Instrument().SetLimits(std::get<settings::Limits>(limits));
+    // Limits taken off are kept as sections without keys: no limits, as meant.
+    if (v.toString().toStdString() == guard::WriteLimits({})) return true;
+    const auto limits = guard::ReadLimits(v.toString().toStdString());
+    if (!std::holds_alternative<guard::Limits>(limits)) return false;
+    form_.Instrument().SetLimits(std::get<guard::Limits>(limits));
     return true;
   });
   take(kReopenPorts, [&](const QVariant& v) {
@@ -208,8 +210,8 @@ void RememberedSettings::Follow() {
   connect(&form_.Sharing(), &ShareControl::ScpiChanged, this,
           [this](bool scpi) { Store(kSharedScpi, scpi); });
   connect(&form_.Instrument(), &InstrumentControl::LimitsChanged, this,
-          [this](const settings::Limits& limits) {
-            Store(kLimits, QString::fromStdString(settings::WriteLimits(limits)));
+          [this](const guard::Limits& limits) {
+            Store(kLimits, QString::fromStdString(guard::WriteLimits(limits)));
           });
   form_.installEventFilter(this);
 }

@@ -297,6 +297,9 @@ TEST(ZrtSend, ASequencePutsItsLinesOnTheWire) {
 
 // A line beyond a limit, wherever it stands, is refused before the first
 // line goes out.
+// A line refused, before anything is sent or once what it needs has been
+// read back, ends the run there with status 2: nothing but the guard's own
+// questions reaches the instrument.
 TEST(ZrtSend, LimitsRefuseTheRunBeforeAnythingIsSent) {
   QTemporaryDir dir;
   const QString limits =
@@ -304,35 +307,64 @@ TEST(ZrtSend, LimitsRefuseTheRunBeforeAnythingIsSent) {
             "[A]\nmax_frequency_hz = 10e6\nmax_offset_v = 3\n[B]\nmax_amplitude_vpp = 2\n");
   const QString steps =
       Write(dir, "steps.zrt", "CHA:VPP:2Vpp\nwait 10ms\nCHA:AOFFS:2.5Vdc\n");  // 2.5 V + 1 V
-  const QString typo = Write(dir, "typo.ini", "[A]\nmax_freqency_hz = 1\n");
   struct Case {
+    QStringList instrument;  // zrt-sim's options
     QStringList arguments;
     int status;
     const char* said;
   } cases[] = {
-      {{"CHA:AFREQ:1000HZ", "88CHA:AFREQ20MHz"},
+      {{},
+       {"CHA:AFREQ:1000HZ", "88CHA:AFREQ20MHz"},
        2,
-       "zrt-send: argument:2: not sent: channel A's frequency would be 20 MHz, above its limit "
-       "of 10 MHz"},
-      {{"CHB:VPP:2.5Vpp"}, 2, "argument:1: not sent: channel B's amplitude would be 2.5 Vpp"},
-      {{"--file", steps}, 2, "steps.zrt:3: not sent: channel A's output would go up to 3.5 V"},
-      {{"CHA:AFREQ:10MHz", "CHB:VPP:2Vpp", "CHA:AOFFS:3Vdc"}, 0, ""},
+       "zrt-send: argument:2: not sent: channel A's frequency would be 20 MHz; its limit is "
+       "10 MHz"},
+      {{}, {"CHB:VPP:2.5Vpp"}, 2, "argument:1: not sent: channel B's amplitude would be 2.5 Vpp"},
+      {{}, {"--file", steps}, 2, "steps.zrt:3: not sent: channel A's output would go up to 3.5 V"},
+      {{}, {"CHA:AFREQ:10MHz", "CHB:VPP:2Vpp", "CHA:AOFFS:3Vdc"}, 0, ""},
+      // Refused by the session once the instrument has told the offset.
+      {{"--keep", "CHA:AOFFS:2.5Vdc"},
+       {"CHA:VPP:4Vpp", "CHA:AFREQ:1kHz"},
+       2,
+       "argument:1: not sent: channel A's output would go up to 4.5 V"},
+      {{"--silent", "CHA:AOFFS"},
+       {"CHA:VPP:1Vpp", "CHA:AFREQ:1kHz"},
+       2,
+       "argument:1: not sent: channel A's output cannot be checked against its limits: "
+       "CHA:AOFFS is not known"},
+      {{"--keep", "CHA:AOFFS:2.5Vdc", "--refuse", "CHA:AOFFS"},
+       {"CHA:AOFFS:0Vdc", "CHA:VPP:4Vpp", "CHA:AFREQ:1kHz"},
+       2,
+       "argument:2: not sent: channel A's output would go up to 4.5 V"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
-    Simulator instrument;
+    Simulator instrument(c.instrument);
     const Result result =
         Send(QStringList{"--port", instrument.port, "--limits", limits} + c.arguments).Finish();
     EXPECT_EQ(result.status, c.status) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(c.said)) << result.err.toStdString();
-    if (c.status != 0) {
-      EXPECT_EQ(instrument.Frames(), QStringList()) << "something was sent";
+    if (c.status == 0) continue;
+    for (const QString& frame : instrument.Frames()) {
+      EXPECT_TRUE(frame.endsWith('?') || frame.endsWith("AOFFS:0Vdc")) << frame.toStdString();
     }
   }
-  const Result refused = Send({"--simulate", "--limits", typo, "A"}).Finish();
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_TRUE(refused.err.contains("typo.ini: line 2: unknown key 'max_freqency_hz'"))
-      << refused.err.toStdString();
+}
+
+// Limits that cannot be read, or limit nothing, are an error, never "none".
+TEST(ZrtSend, LimitsThatLimitNothingAreRefused) {
+  QTemporaryDir dir;
+  const std::pair<QString, const char*> files[] = {
+      {Write(dir, "typo.ini", "[A]\nmax_freqency_hz = 1\n"),
+       "typo.ini: line 2: unknown key 'max_freqency_hz'"},
+      {Write(dir, "empty.ini", ""), "empty.ini: no limit is set"},
+      {Write(dir, "sections.ini", "[A]\n[B]\n"), "sections.ini: no limit is set"},
+      {"", "--limits needs a file"},
+  };
+  for (const auto& [file, said] : files) {
+    const Result refused = Send({"--simulate", "--limits", file, "CHA:VPP:99Vpp"}).Finish();
+    EXPECT_EQ(refused.status, 2) << said;
+    EXPECT_TRUE(refused.err.contains(said)) << refused.err.toStdString();
+  }
 }
 
 // Every item asked for, with what the instrument keeps against what was

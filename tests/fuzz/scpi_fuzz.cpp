@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The client reads each unit's header and parameters on its own.
   const Face face{.identity = "x", .waveforms = {{"sine", 0}}};
   Client client(face);
-  settings::Limits limits;
+  zrt::guard::Limits limits;
   limits.a.maxFrequencyHz = 1e6;
   const settings::InstrumentSettings known;
   for (const Work& work : client.Take(message, "88", limits)) {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/limits.h"
+#include "guard/guard.h"
 #include "settings/preset.h"
 
 namespace {
@@ -23,9 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   // Lines and replies by turns, as a session takes them.
   InstrumentSettings known;
-  Limits limits;
+  zrt::guard::Limits limits;
   limits.a = {1e6, 5, -2, 2};
   limits.b = {1e3, 1, std::nullopt, 0.5};
+  zrt::guard::Guard guard;
+  guard.SetLimits(limits);
   std::string_view rest = input;
   while (!rest.empty()) {
     const std::size_t end = rest.find('\n');
@@ -34,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto reading = ReadLine(line); reading && reading->value) {
       Require(std::isfinite(reading->value->number));
     }
-    if (const auto breach = Check(limits, line, known)) Require(!Describe(*breach, 2).empty());
+    if (const auto verdict = guard.Judge(line); verdict.breach) {
+      Require(!zrt::guard::Describe(*verdict.breach, 2).empty());
+    }
+    guard.Sent(line);
+    guard.Answered(line, rest.substr(0, rest.find('\n')));
     known.RecordReply(line, rest.substr(0, rest.find('\n')));
   }
   for (const Setting& setting : known.All()) {
@@ -42,10 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   (void)PresetText(known, "88", "fuzz");
   // The same bytes as a limits file.
-  const auto read = ReadLimits(input);
-  if (const auto* kept = std::get_if<Limits>(&read)) {
-    const auto again = ReadLimits(WriteLimits(*kept));
-    Require(std::holds_alternative<Limits>(again) && std::get<Limits>(again) == *kept);
+  const auto read = zrt::guard::ReadLimits(input);
+  if (const auto* kept = std::get_if<zrt::guard::Limits>(&read)) {
+    const auto again = zrt::guard::ReadLimits(zrt::guard::WriteLimits(*kept));
+    Require(std::holds_alternative<zrt::guard::Limits>(again) &&
+            std::get<zrt::guard::Limits>(again) == *kept);
   }
   return 0;
 }

@@ -12,7 +12,7 @@ namespace {
 
 struct Bench {
   Face face{.identity = DefaultIdentity("test")};
-  settings::Limits limits;
+  guard::Limits limits;
   settings::InstrumentSettings known;
   sim::InstrumentModel instrument;
   Client client{face};

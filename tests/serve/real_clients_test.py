@@ -130,11 +130,22 @@ def limits():
             client.sendall(b"88CHA:AFREQ20MHz\n88CHA:AFREQ?\n")
             replies_in = client.makefile("rb")
             replies = replies_in.readline() + replies_in.readline()
-        assert replies == (b"ERROR: not sent: channel A's frequency would be 20 MHz, above its "
-                           b"limit of 10 MHz\n0\n"), replies
+        assert replies == (b"ERROR: not sent: channel A's frequency would be 20 MHz; its limit "
+                           b"is 10 MHz\n0\n"), replies
         bad = subprocess.run([SERVE, "--simulate", "--limits", "/dev/zrt-no-such-file"],
                              capture_output=True, text=True, timeout=LIMIT)
         assert bad.returncode == 2 and "/dev/zrt-no-such-file" in bad.stderr, bad
+        # Limits that limit nothing do not start a server.
+        empty = os.path.join(os.path.dirname(path), "empty.ini")
+        open(empty, "w").close()
+        config = os.path.join(os.path.dirname(path), "serve.ini")
+        with open(config, "w") as file:
+            file.write("simulate = true\nlimits =\n")
+        for arguments, said in ((["--limits", empty], "no limit is set"),
+                                (["--config", config], "--limits needs a file")):
+            refused = subprocess.run([SERVE, "--simulate"] + arguments, capture_output=True,
+                                     text=True, timeout=LIMIT)
+            assert refused.returncode == 2 and said in refused.stderr, refused
     finally:
         serve.kill()
         serve.wait()

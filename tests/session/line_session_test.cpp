@@ -8,6 +8,7 @@
 
 #include <QTest>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -22,10 +23,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The simulated instrument on a pseudo-terminal, a port open on it, a
-// session sending through it and what each source was given.
+// The simulated instrument on a pseudo-terminal (doing as `options` say),
+// a port open on it, a session sending through it, what each source was
+// given and the frames the instrument heard ("XCHA:VPP4Vpp").
 struct Bench {
-  Bench() : instrument({88, {}, {}}) {
+  explicit Bench(sim::PtyInstrument::Options options = {})
+      : instrument([&] {
+          options.log = [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            if (line.starts_with("<- ")) heard.push_back(line.substr(3));
+          };
+          return options;
+        }()) {
     comm.SetCommName(instrument.TerminalPath());
     comm.OpenPort();
     QObject::connect(&session, &LineSession::Received,
@@ -34,6 +43,12 @@ struct Bench {
   void Send(int source, const QString& text) {
     session.Submit(session.Prepare(source, text, {Interface::Serial, "19200", "88"}));
   }
+  std::vector<std::string> Heard() {
+    std::lock_guard lock(mutex);
+    return heard;
+  }
+  std::mutex mutex;
+  std::vector<std::string> heard;
   sim::PtyInstrument instrument;
   link::TComm comm;
   LineSession session{&comm, nullptr};
@@ -78,28 +93,74 @@ TEST(LineSession, TwoSourcesGetTheirOwnReplies) {
 }
 
 // Two sources set the offset and the amplitude at the same moment: each is
-// checked when its frame starts, with the other's counted, so the output's
-// band holds; an offset nobody knows is read back before it is counted.
+// judged when its frame starts, with the other's answer counted, so the
+// output's band holds; what nobody confirmed is read back before it counts.
 TEST(LineSession, LimitsCountTheFramesAheadAndAskWhatIsNotKnown) {
   Bench bench;
-  settings::Limits limits;
+  guard::Limits limits;
   limits.a.maxOffsetV = 3;
   bench.session.SetLimits(limits);
-  std::vector<std::pair<int, settings::Limit>> refused;
+  std::vector<std::pair<int, guard::Limit>> refused;
   QObject::connect(&bench.session, &LineSession::Refused, [&](const Frame& f, const Refusal& why) {
     refused.emplace_back(f.source, why.breach->limit);
   });
-  bench.Send(1, "CHA:VPP:2Vpp");  // the offset is asked for first: 0 as the instrument starts
+  bench.Send(1, "CHA:VPP:2Vpp");  // the offset and the other amplitudes are asked first
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle(); }, 20000));
+  EXPECT_EQ(bench.replies[LineSession::kLimitsSource].count('\n'),
+            bench.Heard().size() - 1)
+      << "every question the guard asked was answered";
+  EXPECT_EQ(bench.Heard().back(), "CHA:VPP:2Vpp");
   bench.Send(1, "CHA:AOFFS:2Vdc");  // 2 V and 1 V: 3 V
   bench.Send(2, "CHA:VPP:4Vpp");    // with the offset ahead of it: 4 V
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle() && !refused.empty(); }, 20000));
-  EXPECT_EQ(refused,
-            (std::vector<std::pair<int, settings::Limit>>{{2, settings::Limit::MaxOffset}}));
-  bench.Send(3, "CHA:VPP?");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return bench.replies[3].endsWith('\n'); }, 20000));
-  EXPECT_EQ(bench.replies[3], "2Vpp\n") << "the instrument kept its amplitude";
-  EXPECT_EQ(bench.replies[LineSession::kLimitsSource], "0\n") << "the offset asked for";
+  EXPECT_EQ(refused, (std::vector<std::pair<int, guard::Limit>>{{2, guard::Limit::MaxOffset}}));
+  EXPECT_EQ(bench.Heard().back(), "CHA:AOFFS:2Vdc");
+}
+
+// An instrument that refuses a setting, takes it without a word, or never
+// tells a value: the guard goes by what it reads back, never by what was
+// sent, and refuses what it cannot learn. Nothing beyond the band is heard.
+TEST(LineSession, TheGuardTrustsOnlyWhatTheInstrumentConfirmed) {
+  struct Case {
+    const char* what;
+    sim::PtyInstrument::Options options;
+    std::vector<QString> lines;  // the last is refused
+    guard::Limit refusal;
+  };
+  // The instrument's offset stays at 2.5 V whatever it is told.
+  const Case table[] = {
+      {"an offset refused",
+       {.keep = {"CHA:AOFFS:2.5Vdc"}, .refuse = {"CHA:AOFFS"}},
+       {"CHA:AOFFS:0Vdc", "CHA:VPP:4Vpp"},
+       guard::Limit::MaxOffset},
+      {"an offset taken without a word",
+       {.keep = {"CHA:AOFFS:2.5Vdc"}, .mute = {"CHA:AOFFS"}},
+       {"CHA:AOFFS:0Vdc", "CHA:VPP:4Vpp"},
+       guard::Limit::MaxOffset},
+      {"an offset never told",
+       {.silent = {"CHA:AOFFS"}},
+       {"CHA:VPP:4Vpp"},
+       guard::Limit::Unknown},
+  };
+  for (const Case& row : table) {
+    SCOPED_TRACE(row.what);
+    Bench bench(row.options);
+    guard::Limits limits;
+    limits.a.maxOffsetV = 3;
+    bench.session.SetLimits(limits);
+    std::vector<guard::LimitBreach> refused;
+    QObject::connect(&bench.session, &LineSession::Refused,
+                     [&](const Frame&, const Refusal& why) { refused.push_back(*why.breach); });
+    for (const QString& line : row.lines) bench.Send(1, line);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle() && !refused.empty(); }, 30000));
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].limit, row.refusal) << guard::Describe(refused[0]);
+    EXPECT_EQ(refused[0].line, "CHA:VPP:4Vpp");
+    if (row.refusal == guard::Limit::Unknown) {
+      EXPECT_EQ(refused[0].part, "CHA:AOFFS");
+    }
+    for (const std::string& frame : bench.Heard()) EXPECT_NE(frame, "CHA:VPP:4Vpp");
+  }
 }
 
 // What makes the instrument safe goes ahead of every waiting frame, the

@@ -26,7 +26,7 @@ TEST(TuningSender, EachItemItsOwnLatestAndNothingBeyondALimit) {
   comm.SetCommName(instrument.TerminalPath());
   comm.OpenPort();
   LineSession session{&comm, nullptr};
-  settings::Limits limits;
+  guard::Limits limits;
   limits.a.maxFrequencyHz = 1e6;
   session.SetLimits(limits);
   TuningSender tuning{session, 3, [] { return LineSettings{Interface::Serial, "19200", "88"}; }};

@@ -10,7 +10,7 @@ namespace zrt::window {
 namespace {
 
 TEST(LimitsDialog, FieldsToLimits) {
-  settings::Limits start;
+  guard::Limits start;
   start.a.maxFrequencyHz = 2e6;
   LimitsDialog dialog(start, Language::English);
   auto field = [&](const char* name) { return dialog.findChild<QLineEdit*>(name); };
@@ -19,23 +19,23 @@ TEST(LimitsDialog, FieldsToLimits) {
   struct Row {
     const char* name;
     const char* text;
-    std::optional<double> settings::ChannelLimits::*limit;
+    std::optional<double> guard::ChannelLimits::*limit;
     bool b;
     double value;
   } rows[] = {
-      {"Limit1A", "", &settings::ChannelLimits::maxFrequencyHz, false, 0},
-      {"Limit2B", "2.5", &settings::ChannelLimits::maxAmplitudeVpp, true, 2.5},
-      {"Limit3A", " -3 ", &settings::ChannelLimits::minOffsetV, false, -3},
-      {"Limit4B", "1e1", &settings::ChannelLimits::maxOffsetV, true, 10},
+      {"Limit1A", "", &guard::ChannelLimits::maxFrequencyHz, false, 0},
+      {"Limit2B", "2.5", &guard::ChannelLimits::maxAmplitudeVpp, true, 2.5},
+      {"Limit3A", " -3 ", &guard::ChannelLimits::minOffsetV, false, -3},
+      {"Limit4B", "1e1", &guard::ChannelLimits::maxOffsetV, true, 10},
       // With a unit of the field's own.
-      {"Limit1B", "10MHz", &settings::ChannelLimits::maxFrequencyHz, true, 10e6},
-      {"Limit2A", "500 mVpp", &settings::ChannelLimits::maxAmplitudeVpp, false, 0.5},
-      {"Limit4A", "-250mVdc", &settings::ChannelLimits::maxOffsetV, false, -0.25},
+      {"Limit1B", "10MHz", &guard::ChannelLimits::maxFrequencyHz, true, 10e6},
+      {"Limit2A", "500 mVpp", &guard::ChannelLimits::maxAmplitudeVpp, false, 0.5},
+      {"Limit4A", "-250mVdc", &guard::ChannelLimits::maxOffsetV, false, -0.25},
   };
   for (const Row& row : rows) field(row.name)->setText(row.text);
   const auto entered = dialog.Entered();
-  ASSERT_TRUE(std::holds_alternative<settings::Limits>(entered));
-  const settings::Limits limits = std::get<settings::Limits>(entered);
+  ASSERT_TRUE(std::holds_alternative<guard::Limits>(entered));
+  const guard::Limits limits = std::get<guard::Limits>(entered);
   EXPECT_FALSE(limits.a.maxFrequencyHz) << "emptied: no limit";
   for (const Row& row : rows) {
     if (!*row.text) continue;

@@ -37,7 +37,7 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
       Get<QLineEdit>("Edit1")->setText(line);
       Click("btn96");  // the port is closed: said, and still in the history
     }
-    settings::Limits limits;
+    guard::Limits limits;
     limits.a.maxFrequencyHz = 1e6;
     limits.b.minOffsetV = -2.5;
     form->Instrument().SetLimits(limits);

@@ -89,7 +89,7 @@ TEST_F(TuningTest, TheWheelTurnsTheDigitUnderThePointerAndTheLastValueWins) {
 }
 
 TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
-  settings::Limits limits;
+  guard::Limits limits;
   limits.a.maxFrequencyHz = 1200;
   form->Instrument().SetLimits(limits);
   ValueEditor* editor = EditFrequency(Qt::Key_Return);
@@ -98,7 +98,7 @@ TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
   QTest::keyClick(editor, Qt::Key_Left);  // the hundreds
   for (int step = 0; step < 5; ++step) QTest::keyClick(editor, Qt::Key_Up);
   EXPECT_EQ(editor->Number(), "1200");
-  EXPECT_TRUE(Get<QLabel>("StatusText")->text().contains("above its limit of 1.2 kHz"))
+  EXPECT_TRUE(Get<QLabel>("StatusText")->text().contains("its limit is 1.2 kHz"))
       << Get<QLabel>("StatusText")->text().toStdString();
   // Typed beyond it: not taken.
   for (char key : {'5', '0'}) QTest::keyClick(editor, key);
@@ -116,7 +116,7 @@ TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
 }
 
 TEST_F(TuningTest, TheSwitchAsksUnderLimitsAndTheWaveformIsAChoice) {
-  settings::Limits limits;
+  guard::Limits limits;
   limits.a.maxAmplitudeVpp = 5;
   form->Instrument().SetLimits(limits);
   auto* output = Get<QCheckBox>("OutputA");

@@ -8,7 +8,7 @@
 
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"
-#include "settings/limits.h"
+#include "guard/limits.h"
 #include "settings/sweep_plan.h"
 #include "window/form/own_texts.h"
 #include "window/instrument/value_editor.h"

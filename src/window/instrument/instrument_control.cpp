@@ -8,7 +8,7 @@
 #include <QShortcut>
 #include <QStandardPaths>
 
-#include "settings/limits.h"
+#include "guard/limits.h"
 #include "settings/preset.h"
 #include "window/form/own_texts.h"
 #include "window/instrument/instrument_view.h"
@@ -114,20 +114,15 @@ void InstrumentControl::Refresh() {
 }
 
 std::optional<std::string> InstrumentControl::Beyond(const std::string& setting) const {
-  const auto breach = settings::Check(Limits(), setting, parts_.session.Known());
-  if (!breach || breach->limit == settings::Limit::Unknown) return std::nullopt;
-  return settings::Describe(*breach, static_cast<int>(language_));
+  const guard::Verdict verdict = parts_.session.Guard().Judge(setting);
+  if (!verdict.Refused()) return std::nullopt;
+  return guard::Describe(*verdict.breach, static_cast<int>(language_));
 }
 
 bool InstrumentControl::NeedsConfirmation(const QString& item, const QString& setting) const {
   if (!item.endsWith(":SWITCH") || !setting.endsWith("1No.") || !Limits().Any()) return false;
   const std::string function = item.section(':', 0, 0).toStdString();
-  for (const char* quantity : {"VPP", "AOFFS"}) {
-    if (function == "CHB" && std::string_view(quantity) == "AOFFS") continue;  // it has none
-    const settings::Setting* known = parts_.session.Known().Find(function, quantity);
-    if (!known || known->stale || known->From() != settings::Source::ReadBack) return true;
-  }
-  return false;
+  return !parts_.session.Guard().KnowsAll(guard::ChannelOf(function));
 }
 
 QString InstrumentControl::NotSentText(const QString& line, const session::WhyNotSent& why) const {
@@ -135,7 +130,7 @@ QString InstrumentControl::NotSentText(const QString& line, const session::WhyNo
   switch (why.kind) {
     case Kind::Refused:
       return TextIn(OwnText::LineNotSent, language_)
-          .arg(line, why.refusal.breach ? QString::fromStdString(settings::Describe(
+          .arg(line, why.refusal.breach ? QString::fromStdString(guard::Describe(
                                               *why.refusal.breach, static_cast<int>(language_)))
                                         : QString::fromStdString(why.refusal.rateRefused.reason));
     case Kind::LinkLost:
@@ -180,7 +175,7 @@ void InstrumentControl::ReadBack() {
   readBack_.Start();
 }
 
-void InstrumentControl::SetLimits(const settings::Limits& limits) {
+void InstrumentControl::SetLimits(const guard::Limits& limits) {
   if (limits == Limits()) return;
   parts_.session.SetLimits(limits);
   parts_.say.Event({}, TextIn(OwnText::LimitsSet, language_)
@@ -194,7 +189,7 @@ void InstrumentControl::AskForLimits() {
   auto* dialog = new LimitsDialog(Limits(), language_, &parts_.window);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this,
-          [this, dialog] { SetLimits(std::get<settings::Limits>(dialog->Entered())); });
+          [this, dialog] { SetLimits(std::get<guard::Limits>(dialog->Entered())); });
   dialog->open();
 }
 

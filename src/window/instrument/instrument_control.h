@@ -59,8 +59,8 @@ class InstrumentControl : public QObject {
   void StopReadBack() { readBack_.Stop(); }
   bool ReadingBack() const { return readBack_.Running(); }
 
-  const settings::Limits& Limits() const { return parts_.session.Limits(); }
-  void SetLimits(const settings::Limits& limits);
+  const guard::Limits& Limits() const { return parts_.session.Limits(); }
+  void SetLimits(const guard::Limits& limits);
   // Offers the limits to change.
   void AskForLimits();
 
@@ -75,7 +75,7 @@ class InstrumentControl : public QObject {
   void ApplyLanguage(Language language);
 
  signals:
-  void LimitsChanged(const settings::Limits& limits);
+  void LimitsChanged(const guard::Limits& limits);
 
  private:
   void Refresh();

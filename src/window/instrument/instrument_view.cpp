@@ -135,7 +135,7 @@ InstrumentView::InstrumentView(QWidget* parent)
 }
 
 void InstrumentView::Show(const settings::InstrumentSettings& known,
-                          const settings::Limits& limits) {
+                          const guard::Limits& limits) {
   known_ = known;
   limitsShown_ = limits;
   Refill();

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "settings/instrument_settings.h"
-#include "settings/limits.h"
+#include "guard/limits.h"
 #include "window/form/caption_table.h"
 
 class QComboBox;
@@ -44,7 +44,7 @@ class InstrumentView : public QWidget {
   explicit InstrumentView(QWidget* parent = nullptr);
 
   // What is known and the limits, as they stand now.
-  void Show(const settings::InstrumentSettings& known, const settings::Limits& limits);
+  void Show(const settings::InstrumentSettings& known, const guard::Limits& limits);
   // Where a read back stands ("7 of 14"), and whether one runs.
   void ShowProgress(const QString& text, bool running);
   void ApplyLanguage(Language language);
@@ -105,7 +105,7 @@ class InstrumentView : public QWidget {
   QComboBox* span_;
   Language language_ = Language::English;
   settings::InstrumentSettings known_;
-  settings::Limits limitsShown_;
+  guard::Limits limitsShown_;
 };
 
 }  // namespace zrt::window

@@ -12,7 +12,7 @@
 namespace zrt::window {
 namespace {
 
-using settings::ChannelLimits;
+using guard::ChannelLimits;
 
 struct Row {
   OwnText name;
@@ -28,7 +28,7 @@ constexpr Row kRows[] = {
 
 }  // namespace
 
-LimitsDialog::LimitsDialog(const settings::Limits& limits, Language language, QWidget* parent)
+LimitsDialog::LimitsDialog(const guard::Limits& limits, Language language, QWidget* parent)
     : QDialog(parent), problem_(new QLabel(this)), language_(language) {
   setObjectName("LimitsDialog");
   setWindowTitle(TextIn(OwnText::ViewLimits, language));
@@ -39,7 +39,7 @@ LimitsDialog::LimitsDialog(const settings::Limits& limits, Language language, QW
   for (const auto& [name, limit, group] : kRows) {
     grid->addWidget(new QLabel(TextIn(name, language), this), row, 0);
     int column = 1;
-    for (auto channel : {&settings::Limits::a, &settings::Limits::b}) {
+    for (auto channel : {&guard::Limits::a, &guard::Limits::b}) {
       auto* edit = new QLineEdit(this);
       edit->setObjectName(QString("Limit%1%2").arg(row).arg(column == 1 ? 'A' : 'B'));
       if (const auto& value = (limits.*channel).*limit)
@@ -57,8 +57,8 @@ LimitsDialog::LimitsDialog(const settings::Limits& limits, Language language, QW
   connect(buttons, &QDialogButtonBox::rejected, this, &LimitsDialog::reject);
 }
 
-std::variant<settings::Limits, QString> LimitsDialog::Entered() const {
-  settings::Limits limits;
+std::variant<guard::Limits, QString> LimitsDialog::Entered() const {
+  guard::Limits limits;
   for (const Field& field : fields_) {
     const QString text = field.edit->text().trimmed();
     if (text.isEmpty()) continue;

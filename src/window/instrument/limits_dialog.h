@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <cstdint>
 
-#include "settings/limits.h"
+#include "guard/limits.h"
 #include "window/form/caption_table.h"
 
 class QLabel;
@@ -20,10 +20,10 @@ class LimitsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  LimitsDialog(const settings::Limits& limits, Language language, QWidget* parent = nullptr);
+  LimitsDialog(const guard::Limits& limits, Language language, QWidget* parent = nullptr);
 
   // The limits the fields give, or the first text that is no number.
-  std::variant<settings::Limits, QString> Entered() const;
+  std::variant<guard::Limits, QString> Entered() const;
 
   void accept() override;
 
@@ -31,8 +31,8 @@ class LimitsDialog : public QDialog {
   // Each field: its channel's limit.
   struct Field {
     QLineEdit* edit;
-    settings::ChannelLimits settings::Limits::*channel;
-    std::optional<double> settings::ChannelLimits::*limit;
+    guard::ChannelLimits guard::Limits::*channel;
+    std::optional<double> guard::ChannelLimits::*limit;
     std::uint8_t unitGroup;
   };
   std::vector<Field> fields_;

@@ -4,7 +4,8 @@
 #include <QPainterPath>
 #include <cmath>
 
-#include "settings/limits.h"
+#include "guard/limits.h"
+#include "settings/units.h"
 #include "window/form/own_texts.h"
 
 namespace zrt::window {

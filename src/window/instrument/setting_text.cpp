@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "settings/units.h"
 #include "window/form/own_texts.h"
 
 namespace zrt::window {
@@ -84,7 +85,7 @@ QString SettingText(const settings::Setting* setting, Language language) {
   return WithNotes((setting->Disagrees() ? "≠ " : "") + text, notes, language);
 }
 
-QString LimitsText(const settings::ChannelLimits& limits, Language language) {
+QString LimitsText(const guard::ChannelLimits& limits, Language language) {
   const auto quantity = [](double value, const char* unit) {
     return QString::fromStdString(settings::Quantity(value, unit));
   };

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "settings/instrument_settings.h"
-#include "settings/limits.h"
+#include "guard/limits.h"
 #include "settings/read_back.h"
 #include "window/form/caption_table.h"
 #include "window/form/own_texts.h"
@@ -27,6 +27,6 @@ const settings::Setting* ChannelWaveform(const settings::InstrumentSettings& kno
                                          std::string_view function, std::string_view item);
 
 // "≤ 10 MHz, ≤ 5 Vpp, -3 V … 3 V", or "none".
-QString LimitsText(const settings::ChannelLimits& limits, Language language);
+QString LimitsText(const guard::ChannelLimits& limits, Language language);
 
 }  // namespace zrt::window

@@ -133,7 +133,7 @@ void ShareControl::Say(const serve::ServerEvent& event) {
   if (event.kind == Kind::BeyondLimit) {
     return parts_.say.Event(event.origin,
                             TextIn(OwnText::LineNotSent, language)
-                                .arg(event.text, QString::fromStdString(settings::Describe(
+                                .arg(event.text, QString::fromStdString(guard::Describe(
                                                      *event.breach, static_cast<int>(language)))));
   }
   QString said = TextIn(which, language);

@@ -134,7 +134,7 @@ void WindowSender::Refused(const session::Frame& frame, const session::Refusal& 
     return say.Guarded([&] { throw link::ECommsError(said, why.rateRefused); });
   }
   QString text = QString::fromStdString(
-      settings::Describe(*why.breach, static_cast<int>(say.CurrentLanguage())));
+      guard::Describe(*why.breach, static_cast<int>(say.CurrentLanguage())));
   text[0] = text[0].toUpper();
   say.Refuse(usb ? "USB" : parts_.portName(), frame.text,
              {OperatorMessage::Kind::Notice, say.Title(), text, {}});

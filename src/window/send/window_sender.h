@@ -74,7 +74,7 @@ class WindowSender : public QObject {
   void FrameDone(bool sent);
   // A sequence's line refused when its turn came, after it was told of: beyond a
   // limit (`breach`), or its rate refused (none).
-  void LineRefused(const std::optional<settings::LimitBreach>& breach);
+  void LineRefused(const std::optional<guard::LimitBreach>& breach);
   // The reply fetched after a USB line.
   void UsbReply(const QByteArray& reply);
 
