@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "compose/key_vocabulary.h"
+#include "guard/guard.h"
 #include "scpi/parameters.h"
 #include "scpi/values.h"
 #include "settings/shape_items.h"
@@ -198,6 +199,14 @@ std::variant<Work, Error> Client::Setting(std::string_view address, const Named&
   }
   const auto item = ItemKeyFor(named.command, named.channel, value.amplitude);
   if (!item) return Error{-221, "Settings conflict"};
+  // What an item can be holds with or without limits.
+  const std::string function = FunctionOf(named.channel);
+  if (const guard::GuardedItem* row = guard::FindItem(function, compose::KeyText(*item))) {
+    if (const auto breach =
+            guard::OutOfDomain(row->effect, function, compose::KeyText(*item), value.number)) {
+      return Error{-222, "Data out of range; " + guard::Describe(*breach)};
+    }
+  }
   const auto line = SetLine(address, named.channel, *item, value.number);
   if (!line) return Error{-222, "Data out of range"};
   return Work{.kind = Work::Kind::Send,
@@ -243,7 +252,11 @@ void Client::Sent(std::optional<std::string_view> reply) {
 std::string Client::Asked(const Work& work, std::optional<std::string_view> reply) {
   const compose::KeyEntry* item = compose::FindKey(work.itemKey);
   std::optional<double> value;
-  if (reply && item) value = settings::ReadQuantity(*reply, item->unitGroup);
+  if (!reply) {
+    errors_.Push({-240, "Hardware error; no answer"});
+    return std::string(kNotANumber);
+  }
+  if (item) value = settings::ReadQuantity(*reply, item->unitGroup);
   if (!value) {
     errors_.Push({-230, "Data corrupt or stale"});
     return std::string(kNotANumber);
@@ -291,18 +304,22 @@ std::string Client::Local(const Work& work, const settings::InstrumentSettings& 
     case Command::VoltageUnit:
       return work.query ? work.parameter : std::string();
     case Command::Shape: {
+      // The shape chosen last, by its own item or by a waveform number.
       const std::string function = FunctionOf(work.channel);
-      if (const auto* own = known.Find(function, settings::kShapeItem); own && own->Fresh()) {
+      const settings::Setting* own = known.Find(function, settings::kShapeItem);
+      if (own && !own->Fresh()) own = nullptr;
+      const auto wave = ItemKeyFor(Command::Shape, work.channel);
+      const settings::Setting* number = wave ? known.Find(function, compose::KeyText(*wave)) : nullptr;
+      if (number && !number->Fresh()) number = nullptr;
+      if (own && (!number || own->changed > number->changed)) {
         if (const auto* item = settings::FindShapeItem(own->Fresh()->text)) {
           for (const ScpiShape& shape : kShapes) {
             if (shape.shape == item->shape) return std::string(shape.answer);
           }
         }
-      }
-      if (const auto wave = ItemKeyFor(Command::Shape, work.channel)) {
-        const auto* number = known.Find(function, compose::KeyText(*wave));
+      } else if (number) {
         for (const auto& [name, value] : face_.waveforms) {
-          if (!number || !number->Fresh() || number->Fresh()->number != value) continue;
+          if (number->Fresh()->number != value) continue;
           for (const ScpiShape& shape : kShapes) {
             if (shape.waveform == name) return std::string(shape.answer);
           }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 
 #include "compose/availability.h"
@@ -76,6 +78,11 @@ std::optional<std::string> SetLine(std::string_view address, int channel, int it
                                    double value) {
   const compose::KeyEntry* item = compose::FindKey(itemKey);
   if (!item || !std::isfinite(value)) return std::nullopt;
+  // A value scaled by a suffix carries the scaling's rounding (-700 mV is
+  // -0.7000000000000001 V): at most 15 significant digits, as written.
+  char rounded[32];
+  std::snprintf(rounded, sizeof rounded, "%.15g", value);
+  value = std::strtod(rounded, nullptr);
   char digits[64];
   const auto written = std::to_chars(digits, digits + sizeof digits, value == 0 ? 0.0 : value,
                                      std::chars_format::fixed);

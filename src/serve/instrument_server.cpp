@@ -80,7 +80,7 @@ struct InstrumentServer::Client {
   QSocketNotifier* reading;  // children of the server
   QSocketNotifier* writing;
   LineSplitter splitter;
-  std::deque<QByteArray> waiting;
+  std::deque<QByteArray> waiting;  // SCPI: a null one stands for a message too long
   bool inSession = false;  // a line of its own is with the session
   int answers = 0;         // replies that may still come to its lines
   QByteArray output;       // not yet taken by the socket
@@ -93,6 +93,7 @@ struct InstrumentServer::Client {
   struct Piece {
     scpi::Work work;
     bool endsMessage;
+    bool reset = false;  // a line of the reset preset's
   };
   std::unique_ptr<scpi::Client> scpi = nullptr;
   std::deque<Piece> work = {};
@@ -173,6 +174,7 @@ InstrumentServer::InstrumentServer(session::LineSession& session,
           if (why.breach) {
             emit Event({ServerEvent::Kind::BeyondLimit, client->origin, frame.text, 0, why.breach});
           }
+          DropRestOfReset(*client);
           ScpiError(*client,
                     why.breach
                         ? scpi::Error{-222, "Data out of range; " + guard::Describe(*why.breach)}
@@ -384,6 +386,9 @@ void InstrumentServer::TakePiece(Client& client, LineSplitter::Piece piece) {
   if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
     const auto longest = static_cast<int>(client.splitter.Longest());
     emit Event({ServerEvent::Kind::TooLong, client.origin, {}, longest});
+    // A SCPI client is told in its error queue, in turn: a line of text
+    // now would be read as the answer to a query of its own.
+    if (client.scpi) return void(client.waiting.emplace_back());
     return Output(client, Refusal(QString("line longer than %1 bytes, not sent").arg(longest)));
   }
   auto& line = std::get<std::string>(piece);
@@ -464,13 +469,18 @@ void InstrumentServer::WorkNext(Client& client) {
     }
     if (client.work.empty()) {
       if (client.waiting.empty() || client.inSession) return;
+      const bool tooLong = client.waiting.front().isNull();
       const std::string message = Decoded(client.waiting.front()).toStdString();
       client.waiting.pop_front();
       if (client.waiting.size() < kQueueLimit && !client.sendingEnded) {
         client.reading->setEnabled(true);
       }
       std::vector<scpi::Work> work =
-          client.scpi->Take(message, settings_().address.toStdString(), session_.Limits());
+          tooLong ? std::vector<scpi::Work>{{.kind = scpi::Work::Kind::Refuse,
+                                             .error = {-223, "Too much data; the message is "
+                                                             "longer than a line may be"}}}
+                  : client.scpi->Take(message, settings_().address.toStdString(),
+                                      session_.Limits());
       for (std::size_t i = 0; i < work.size(); ++i) {
         client.work.push_back({std::move(work[i]), i + 1 == work.size()});
       }
@@ -487,7 +497,7 @@ void InstrumentServer::WorkNext(Client& client) {
       for (auto line = resetLines_.rbegin(); line != resetLines_.rend(); ++line) {
         scpi::Work send{.kind = Kind::Send, .line = line->toStdString()};
         const bool last = line == resetLines_.rbegin() && piece.endsMessage;
-        client.work.push_front({std::move(send), last});
+        client.work.push_front({std::move(send), last, true});
       }
       if (resetLines_.empty() && piece.endsMessage) {
         Output(client, QByteArray::fromStdString(scpi::Client::Response(client.said)));
@@ -513,6 +523,15 @@ void InstrumentServer::WorkNext(Client& client) {
     const std::size_t before = client.scpi->Errors().Count();
     client.said.push_back(client.scpi->Local(piece.work, session_.Known(), session_.Limits()));
     PieceDone(client, before, piece.endsMessage);
+  }
+}
+
+void InstrumentServer::DropRestOfReset(Client& client) {
+  if (!client.current || !client.current->reset) return;
+  // A preset refused part way is not run on: nothing after the refused line.
+  while (!client.work.empty() && client.work.front().reset) {
+    client.current->endsMessage = client.current->endsMessage || client.work.front().endsMessage;
+    client.work.pop_front();
   }
 }
 

@@ -157,6 +157,9 @@ class InstrumentServer : public QObject {
   // A piece is done: an error it queued is logged, and at its message's end
   // the answers go back.
   void PieceDone(Client& client, std::size_t errorsBefore, bool endsMessage);
+  // The reset preset's piece with the session was refused: the rest of the
+  // preset is dropped.
+  void DropRestOfReset(Client& client);
   void Output(Client& client, const QByteArray& bytes);
   void Flush(Client& client);
   void CloseWhenServed(Client& client);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim/instrument_model.h"
 
 namespace zrt::scpi {
@@ -70,6 +72,12 @@ TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
       // is no number.
       {"FREQ 1e20", "", {}, "-222,\"Data out of range\""},
       {"SOUR2:FUNC?", "NONE\n", {}, "-230,\"Data corrupt or stale\""},
+      // Each channel keeps its own amplitude unit.
+      {"VOLT:UNIT VRMS;:SOUR2:VOLT 1;:VOLT 0.5", "", {"XCHB:VPP1Vpp", "XCHA:VRMS0.5Vrms"}},
+      {"SOUR2:VOLT:UNIT VRMS;:SOUR2:VOLT 1", "", {}, "-221,\"Settings conflict\""},
+      // A suffix's scaling is not carried into the line.
+      {"VOLT:OFFS -700 mV", "", {"XCHA:AOFFS-0.7Vdc"}},
+      {"VOLT 300 MV", "", {"XCHA:VPP0.3Vpp"}},
   };
   for (const auto& c : cases) {
     Bench bench;
@@ -77,6 +85,24 @@ TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
     EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
     EXPECT_EQ(bench.heard, c.heard) << c.message;
     EXPECT_EQ(bench.Run("SYST:ERR?"), c.error + "\n") << c.message;
+  }
+}
+
+// What an item cannot be is refused with or without limits, naming the
+// item, in words that keep an error's one comma its own.
+TEST(ScpiClient, ValuesOutsideTheirItemsDomainAreOutOfRange) {
+  for (const bool limited : {false, true}) {
+    for (const std::string_view message :
+         {"FREQ -5", "VOLT -2", "FUNC:SQU:DCYC 150", "SOUR2:FUNC:SQU:DCYC -1", "PHAS 400",
+          "SOUR2:FREQ -1 KHZ", "VOLT:UNIT VRMS;:VOLT -1"}) {
+      Bench bench;
+      if (limited) bench.limits.a.maxFrequencyHz = 10e6;
+      EXPECT_EQ(bench.Run(message), "") << message;
+      EXPECT_EQ(bench.heard, std::vector<std::string>()) << message;
+      const std::string error = bench.Run("SYST:ERR?");
+      EXPECT_TRUE(error.starts_with("-222,\"Data out of range; ")) << message << ": " << error;
+      EXPECT_EQ(std::count(error.begin(), error.end(), ','), 1) << error;
+    }
   }
 }
 
@@ -94,6 +120,15 @@ TEST(ScpiClient, WaveformsWithoutAnItemOfTheirOwnComeFromTheConfiguration) {
   EXPECT_EQ(bench.Run("SYST:ERR?;:SYST:ERR?"),
             "-240,\"Hardware error; the instrument answered ERROR\";"
             "-240,\"Hardware error; no answer\"\n");
+  // A question not answered, or answered with no number.
+  const Work asked = bench.client.Take("FREQ?", "88", bench.limits).front();
+  EXPECT_EQ(bench.client.Asked(asked, std::nullopt), "9.91E+37");
+  EXPECT_EQ(bench.client.Asked(asked, "ERROR"), "9.91E+37");
+  EXPECT_EQ(bench.Run("SYST:ERR?;:SYST:ERR?"),
+            "-240,\"Hardware error; no answer\";-230,\"Data corrupt or stale\"\n");
+  // The shape chosen last answers, whether by its item or by number.
+  bench.face.waveforms = {{"triangle", 2}};
+  EXPECT_EQ(bench.Run("FUNC SQU;FUNC?;FUNC TRI;FUNC?;FUNC SQU;FUNC?"), "SQU;TRI;SQU\n");
 }
 
 }  // namespace

@@ -375,5 +375,48 @@ TEST(InstrumentServer, ScpiOpcAndWaiWaitForTheLinesBefore) {
   }
 }
 
+// A SCPI message too long is an error in its turn: nothing is sent, and no
+// line the client did not ask for shifts the answers after it.
+TEST(InstrumentServer, AScpiMessageTooLongIsAnErrorInItsTurn) {
+  std::mutex mutex;
+  QStringList heard;
+  Bench bench([&](const std::string& said) {
+    const std::lock_guard lock(mutex);
+    if (said.starts_with("<- ")) heard << QString::fromStdString(said.substr(3));
+  });
+  const scpi::Face face{.identity = "x"};
+  bench.server.SetScpi(&face);
+  const StreamSocket client = bench.Connect();
+  Bench::Send(client, "*IDN?\nFREQ 1" + QByteArray(LineSplitter::kDefaultLongest, '0') +
+                          "\n*IDN?;SYST:ERR?\n");
+  EXPECT_EQ(Bench::Read(client, 2),
+            "x\nx;-223,\"Too much data; the message is longer than a line may be\"\n");
+  const std::lock_guard lock(mutex);
+  EXPECT_TRUE(heard.isEmpty()) << heard.join(' ').toStdString();
+}
+
+// A reset preset refused part way stops there: what comes after it in the
+// preset is not sent, and the client is told why in its error queue.
+TEST(InstrumentServer, AResetRefusedPartWayStopsThere) {
+  std::mutex mutex;
+  QStringList heard;
+  Bench bench([&](const std::string& said) {
+    const std::lock_guard lock(mutex);
+    if (said.starts_with("<- ")) heard << QString::fromStdString(said.substr(3));
+  });
+  guard::Limits limits;
+  limits.a.maxFrequencyHz = 1e6;
+  bench.session.SetLimits(limits);
+  const scpi::Face face{.identity = "x", .resetConfigured = true};
+  bench.server.SetScpi(&face, {"88CHA:AFREQ1000Hz", "88CHA:AFREQ5MHz", "88CHA:AFREQ2000Hz"});
+  const StreamSocket client = bench.Connect();
+  Bench::Send(client, "*RST;*OPC?\n");
+  EXPECT_EQ(Bench::Read(client, 1), "1\n");
+  Bench::Send(client, "SYST:ERR?\n");
+  EXPECT_TRUE(Bench::Read(client, 1).startsWith("-222,")) << "told";
+  const std::lock_guard lock(mutex);
+  EXPECT_EQ(heard, QStringList({"XCHA:AFREQ1000Hz"}));
+}
+
 }  // namespace
 }  // namespace zrt::serve
