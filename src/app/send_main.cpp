@@ -138,8 +138,12 @@ int main(int argc, char** argv) {
   // port and its locks are let go on the way out. A second one ends at once.
   std::optional<int> stopping;
   session::LineSession& session = link->Session();
+  // Between two frames the next may already be handed over: the run ends
+  // only with no frame going out and none waiting to.
   auto endWhenIdle = [&] {
-    if (stopping && !session.Sending()) QCoreApplication::exit(*stopping);
+    if (stopping && !session.Sending() && session.Waiting() == 0) {
+      QCoreApplication::exit(*stopping);
+    }
   };
   QObject::connect(&stop, &cli::StopRequest::Requested, [&](int status) {
     if (stopping) {
@@ -155,6 +159,7 @@ int main(int argc, char** argv) {
       Fail(0, "interrupted: the line going out is finished first");
     }
     runner.Stop();
+    session.DropWaiting();
     endWhenIdle();
   });
   QObject::connect(&session, &session::LineSession::FrameDone, endWhenIdle);

@@ -267,10 +267,7 @@ void InstrumentServer::Stop() {
   emit Event({ServerEvent::Kind::Stopped, {}, {}});
 }
 
-int InstrumentServer::Clients() const {
-  return static_cast<int>(std::count_if(clients_.begin(), clients_.end(),
-                                        [](const auto& c) { return !c.second->sendingEnded; }));
-}
+int InstrumentServer::Clients() const { return static_cast<int>(clients_.size()); }
 
 QString InstrumentServer::Origin(int source) const {
   const Client* client = Find(source);
@@ -362,11 +359,11 @@ void InstrumentServer::Readable(Client& client) {
   if (got == 0) {
     // Done sending (a pipe through socat, say): what it sent is still
     // served, a last line without its line feed too, and it is closed once
-    // answered; its place is free at once. A client gone whole is found
+    // answered; its place is held till then, so that clients that shut
+    // their side cannot queue past the bound. A client gone whole is found
     // out when a reply cannot be written.
     client.sendingEnded = true;
     client.reading->setEnabled(false);
-    emit ClientsChanged(Clients());
     if (auto last = client.splitter.LineAtEnd()) TakePiece(client, std::move(*last));
     if (!client.socket) return;
     SubmitNext(client);

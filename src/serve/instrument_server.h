@@ -114,7 +114,7 @@ class InstrumentServer : public QObject {
   bool Listening() const { return static_cast<bool>(listener_); }
   const std::string& Host() const { return host_; }
   std::uint16_t Port() const { return port_; }
-  // The clients holding a place: connected, and still sending.
+  // The clients holding a place: connected, until served and closed.
   int Clients() const;
   int MaxClients() const { return maxClients_; }
   void SetMaxClients(int limit) { maxClients_ = limit; }

@@ -237,6 +237,13 @@ void LineSession::Abandon() {
   for (const auto& [source, current] : DropAll()) emit Abandoned(source, current);
 }
 
+void LineSession::DropWaiting() {
+  std::vector<int> sources;
+  for (const Queued& queued : waiting_) sources.push_back(queued.frame.source);
+  waiting_.clear();
+  for (const int source : sources) emit Abandoned(source, false);
+}
+
 std::vector<std::pair<int, bool>> LineSession::DropAll() {
   sender_.Cancel();
   holdLimitTimer_.stop();

@@ -164,6 +164,9 @@ class LineSession : public QObject {
   // Drops the frame going out and those waiting: their link is gone.
   // Abandoned says whose they were; FrameDone does not follow.
   void Abandon();
+  // Drops the frames waiting, not the one going out (which ends whole):
+  // nothing more is to go. Abandoned says whose they were.
+  void DropWaiting();
   // The source of the frame last sent, whom what the instrument sends is
   // for (-1: none yet).
   int Answering() const { return answering_; }

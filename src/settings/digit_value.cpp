@@ -198,12 +198,10 @@ bool DigitValue::Type(char key) {
     ChooseDigit(-1);
     return true;
   }
-  if (key == '-') {
-    if (!hasSign_ || !typed_.empty()) return false;
-    typed_ += key;
-    digits_ = -digits_;
-    return true;
-  }
+  // A sign begins a number of its own ("-2" on -1.5 is -2, not 2.5), and
+  // what follows it is typed as into an empty field.
+  if (key == '-') return hasSign_ && typed_.empty() && TypeNew(key);
+  if (typingNew_) return TypeNew(key);
   if (key < '0' || key > '9') return false;
   typed_ += key;
   Widen(std::max(decimals_, -digit_));
@@ -224,6 +222,7 @@ bool DigitValue::TypeNew(char key) {
   const char last = typed.back();
   if (!SetNumber(last == '.' || last == '-' ? typed + "0" : typed)) return false;
   typed_ = std::move(typed);
+  typingNew_ = true;
   digit_ = 0;
   return true;
 }
@@ -241,12 +240,12 @@ bool DigitValue::ApplyPrefix(char prefix) {
         return false;
       }
       unitChosen_ = true;
-      typed_.clear();
+      ForgetTyped();
       return true;
     }
   }
   const double base = std::strtod(typed_.c_str(), nullptr) * factor;
-  typed_.clear();
+  ForgetTyped();
   const bool chosen = unitChosen_;
   unitChosen_ = false;
   SetBase(base);

@@ -68,7 +68,8 @@ class DigitValue {
   Step StepBy(int count, int shift = 0, const Guard& guard = {});
 
   // Typing: a digit overwrites the chosen one and chooses the next to its
-  // right; the point chooses the tenths. What was typed since the last
+  // right; the point chooses the tenths; a minus sign, first, begins a
+  // negative number, typed from there as into an empty field. What was typed since the last
   // ForgetTyped is kept: a prefix after it makes it the value.
   bool Type(char key);
   // Typing into an empty field: what was typed is the number ("12" is 12).
@@ -77,7 +78,10 @@ class DigitValue {
   // the group's base unit, shown in the unit of that size if the group has
   // one. False (nothing changes) with no digits typed or another key.
   bool ApplyPrefix(char prefix);
-  void ForgetTyped() { typed_.clear(); }
+  void ForgetTyped() {
+    typed_.clear();
+    typingNew_ = false;
+  }
 
  private:
   // Puts a base-unit value in the shown unit, exactly where it can be.
@@ -90,6 +94,7 @@ class DigitValue {
 
   Unit unit_;
   bool hasSign_;
+  bool typingNew_ = false;  // what is typed since ForgetTyped is a number of its own
   bool unitChosen_ = false;
   std::int64_t digits_ = 0;  // the value times 10^decimals_, in unit_
   int decimals_ = 0;

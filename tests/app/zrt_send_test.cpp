@@ -190,6 +190,40 @@ TEST(ZrtSend, InterruptsLeaveNoHalfLineNorLock) {
   }
 }
 
+// Interrupted the moment a reply has ended, while the next line may
+// already be handed over: the instrument hears that line whole or not at
+// all, never the start of it.
+TEST(ZrtSend, AnInterruptBetweenFramesLeavesNoHalfLine) {
+  for (int run = 0; run < 8; ++run) {
+    SCOPED_TRACE(run);
+    zrt::link::testing::PtyPair pty;
+    QProcess send;
+    send.start(ZRT_SEND, {"--port", QString::fromStdString(pty.TerminalPath()), "CHA:AFREQ:1000HZ",
+                          "CHB:VPP:2.5Vpp", "CHA:AFREQ?"});
+    // The first frame: until zrt-send opens the terminal, its side reads nothing.
+    QByteArray first;
+    QElapsedTimer clock;
+    clock.start();
+    while (!first.endsWith('\n') && clock.elapsed() < 10000) {
+      const QByteArray got = pty.Receive(1, 100);
+      if (got.isEmpty()) QThread::msleep(5);
+      first += got;
+    }
+    ASSERT_EQ(first, "CHA:AFREQ:1000HZ\n");
+    pty.Send("OK\n");
+    QThread::usleep(static_cast<unsigned>(run) * 3000);  // from the reply's end to 21 ms on
+    kill(static_cast<pid_t>(send.processId()), SIGINT);
+    ASSERT_TRUE(send.waitForFinished(20000));
+    QByteArray rest;
+    while (pty.Readable(300)) {
+      const QByteArray got = pty.Receive(64, 300);
+      if (got.isEmpty()) break;
+      rest += got;
+    }
+    EXPECT_TRUE(rest.isEmpty() || rest == "CHB:VPP:2.5Vpp\n") << "heard: " << rest.toStdString();
+  }
+}
+
 // A pseudo-terminal a real ser2net holds, with the lock file it writes
 // (the path under /dev, "/" as "_", and its process id), is left alone,
 // and the holder named. While zrt-send holds a port, its own lock file

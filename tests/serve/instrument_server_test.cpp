@@ -219,23 +219,30 @@ TEST(InstrumentServer, LinesAreSentAsTheWindowSendsThem) {
   }
 }
 
-// A client that has ended its sending holds no place; when all are taken,
-// a new client takes the place of the one idle longest, which is told why.
+// A client that has ended its sending holds its place until it is served
+// and closed, so that half-closed clients cannot queue past the bound; when
+// all are taken, a new client takes the place of the one idle longest,
+// which is told why.
 TEST(InstrumentServer, PlacesGoToClientsThatUseThem) {
   Bench bench;
   bench.server.SetMaxClients(2);
-  bench.server.SetIdleLimit(std::chrono::milliseconds(300));
+  bench.server.SetIdleLimit(std::chrono::minutes(1));
   const StreamSocket idle = bench.Connect();
   const StreamSocket done = bench.Connect();
   Bench::Send(idle, "88CHA:AFREQ7Hz\n");
   EXPECT_EQ(Bench::Read(idle, 1), "OK\n");
-  Bench::Send(done, "88CHA:AFREQ?");  // its last line, without a line feed
+  // Its last line without a line feed, after a few to keep it busy.
+  Bench::Send(done, QByteArray("88CHA:AFREQ?\n").repeated(5) + "88CHA:AFREQ?");
   shutdown(static_cast<int>(done.Native()), SHUT_WR);
+  const StreamSocket turnedAway = bench.Connect();
+  EXPECT_TRUE(Bench::Read(turnedAway, -1).startsWith("ERROR: the instrument is shared with at "
+                                                      "most 2 clients"));
+  EXPECT_EQ(Bench::Read(done, -1), QByteArray("7Hz\n").repeated(6));
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.server.Clients() == 1; }, 5000));
   const StreamSocket third = bench.Connect();
-  EXPECT_EQ(Bench::Read(done, -1), "7Hz\n");
   Bench::Send(third, "88CHA:AFREQ?\n");
   EXPECT_EQ(Bench::Read(third, 1), "7Hz\n") << "served: the place was free";
+  bench.server.SetIdleLimit(std::chrono::milliseconds(300));
   QTest::qWait(400);  // both idle now, the first the longest
   const StreamSocket fourth = bench.Connect();
   EXPECT_TRUE(Bench::Read(idle, -1).startsWith("ERROR: closed: another client came"));

@@ -124,6 +124,26 @@ TEST(DigitValue, TypingOverwritesAndAPrefixCommits) {
   }
 }
 
+// A sign typed first begins a negative number; it never flips the value.
+TEST(DigitValue, AMinusBeginsANegativeNumber) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"-2", "-2"}, {"-2.25", "-2.25"}, {"-", "0"}, {"-500m", "-500"}, {"2-", "-1502"},
+  };
+  for (const auto& [keys, number] : cases) {
+    DigitValue value(kOffset, true);
+    value.SetBase(-1.5);
+    value.ChooseDigit(0);
+    for (const char* key = keys; *key; ++key) {
+      if (!value.Type(*key)) value.ApplyPrefix(*key);
+    }
+    EXPECT_EQ(value.Number(), number) << keys;
+  }
+  DigitValue unsigned_(kAmplitude, false);
+  unsigned_.SetBase(1);
+  EXPECT_FALSE(unsigned_.Type('-'));
+  EXPECT_EQ(unsigned_.Number(), "1");
+}
+
 TEST(DigitValue, TheUnitLastUsedIsKept) {
   DigitValue value(kFrequency, false);
   value.UseUnit(*FindUnit(kFrequency, "kHz"));
