@@ -9,7 +9,7 @@ namespace zrt::guard {
 
 std::string Describe(const LimitBreach& breach, int language) {
   // %2 the channel, %3 the value, %4 the limit, %5 the part of the line.
-  static constexpr std::array<std::array<const char*, 3>, 9> kTexts{{
+  static constexpr std::array<std::array<const char*, 3>, 10> kTexts{{
       {"channel %2's frequency would be %3; its limit is %4", "%2路频率将为 %3，超过上限 %4",
        "%2路頻率將為 %3，超過上限 %4"},
       {"channel %2's amplitude would be %3; its limit is %4", "%2路幅度将为 %3，超过上限 %4",
@@ -37,6 +37,10 @@ std::string Describe(const LimitBreach& breach, int language) {
        "%2路幅度以有效值给出，但其波形未知或为噪声，无法得知峰峰值；请先选择波形，或以 Vpp 给出幅度",
        "%2路幅度以有效值給出，但其波形未知或為雜訊，無法得知峰峰值；請先選擇波形，或以 Vpp "
        "給出幅度"},
+      {"all outputs were switched off while it waited: it would switch channel %2's output on "
+       "again",
+       "等待期间已关闭全部输出：该行会重新打开%2路输出",
+       "等待期間已關閉全部輸出：該行會重新開啟%2路輸出"},
   }};
   std::string unit = breach.unit;
   if (unit.empty()) {

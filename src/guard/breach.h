@@ -15,6 +15,7 @@ enum class Limit {
   BelowDomain,  // `part`: the item; `bound`: the least it can be (a negative frequency)
   AboveDomain,  // `part`: the item; `bound`: the most it can be (a duty cycle of 150 %)
   RmsWithoutShape,  // an amplitude in Vrms on a channel whose waveform is not known, or noise
+  OutputsOff,       // it would switch an output on again after all outputs were switched off
 };
 
 struct LimitBreach {

@@ -121,6 +121,15 @@ std::optional<LimitBreach> OutOfDomain(Effect effect, std::string_view function,
                      domain->unit};
 }
 
+std::optional<LimitBreach> SwitchesOutputOn(std::string_view line) {
+  const auto reading = settings::ReadLine(line);
+  if (!reading || !reading->value || reading->value->number == 0) return std::nullopt;
+  const GuardedItem* row = FindItem(reading->function, reading->item);
+  if (!row || row->effect != Effect::Output) return std::nullopt;
+  return LimitBreach{std::string(line), ChannelsOf(*reading).front(), Limit::OutputsOff, 0, 0,
+                     {}, {}};
+}
+
 Verdict Guard::Judge(std::string_view line) const {
   if (!limits_.Any()) return {};
   auto read = settings::ReadWhole(line);

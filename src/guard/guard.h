@@ -56,6 +56,10 @@ struct Verdict {
   bool Refused() const { return breach && readFirst.empty(); }
 };
 
+// Whether `line` switches an output on: the breach it would be after all
+// outputs were switched off (OutputsOff, naming its channel), else nothing.
+std::optional<LimitBreach> SwitchesOutputOn(std::string_view line);
+
 // A value outside the item's own domain, whatever the limits say: the
 // breach (BelowDomain or AboveDomain, naming "FUNCTION:ITEM"), else nothing.
 std::optional<LimitBreach> OutOfDomain(Effect effect, std::string_view function,

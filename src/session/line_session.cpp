@@ -237,6 +237,19 @@ void LineSession::Abandon() {
   for (const auto& [source, current] : DropAll()) emit Abandoned(source, current);
 }
 
+int LineSession::RefuseWaitingOutputsOn() {
+  std::vector<std::pair<Frame, guard::LimitBreach>> refused;
+  std::erase_if(waiting_, [&](const Queued& queued) {
+    auto breach = guard::SwitchesOutputOn(ToLine(queued.frame.text).toStdString());
+    if (!breach || queued.holdOnly) return false;
+    breach->line = queued.frame.text.toStdString();
+    refused.emplace_back(queued.frame, std::move(*breach));
+    return true;
+  });
+  for (auto& [frame, breach] : refused) Refuse(frame, {std::move(breach), {}});
+  return static_cast<int>(refused.size());
+}
+
 void LineSession::DropWaiting() {
   std::vector<int> sources;
   for (const Queued& queued : waiting_) sources.push_back(queued.frame.source);

@@ -167,6 +167,9 @@ class LineSession : public QObject {
   // Drops the frames waiting, not the one going out (which ends whole):
   // nothing more is to go. Abandoned says whose they were.
   void DropWaiting();
+  // Refuses every waiting frame, of any source, that would switch an
+  // output on: all outputs have just been switched off. Returns how many.
+  int RefuseWaitingOutputsOn();
   // The source of the frame last sent, whom what the instrument sends is
   // for (-1: none yet).
   int Answering() const { return answering_; }

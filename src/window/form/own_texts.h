@@ -165,7 +165,7 @@ enum class OwnText {
   PreviewTwoPeriods,
   OutputOnUnread,
   AllOutputsOff,
-  AllOutputsOffSent,  // %1 lines waiting then
+  AllOutputsOffSent,  // %1 lines waiting then, %2 of them dropped as switching an output on
   FunctionChoice,
   ChannelsChoice,
   HoldLeft,   // %1 the button's caption, %2 seconds

@@ -60,6 +60,8 @@ InstrumentControl::InstrumentControl(Parts parts, QObject* parent)
 
 void InstrumentControl::AllOutputsOff() {
   const std::size_t waiting = parts_.session.Waiting();
+  // A line of any source's waiting to switch an output on would undo it.
+  const int dropped = parts_.session.RefuseWaitingOutputsOn();
   const session::LineSettings settings = parts_.settings();
   int sent = 0;
   for (const char* function : {"CHA", "CHB"}) {
@@ -74,7 +76,7 @@ void InstrumentControl::AllOutputsOff() {
     }
   }
   if (sent) {
-    parts_.say.Event({}, TextIn(OwnText::AllOutputsOffSent, language_).arg(waiting));
+    parts_.say.Event({}, TextIn(OwnText::AllOutputsOffSent, language_).arg(waiting).arg(dropped));
   }
 }
 
