@@ -108,7 +108,9 @@ link::SysError LineSession::ApplyRate(std::uint32_t rate) {
 
 void LineSession::Submit(Frame frame) { Enqueue({std::move(frame)}); }
 
-void LineSession::SubmitFirst(Frame frame) { Enqueue({std::move(frame), true}); }
+void LineSession::SubmitFirst(Frame frame) {
+  Enqueue({.frame = std::move(frame), .first = true, .pressed = true});
+}
 
 void LineSession::SubmitAhead(Frame frame) {
   Enqueue({.frame = std::move(frame), .first = true, .ahead = true});
@@ -145,8 +147,12 @@ void LineSession::StartWaiting() {
       if (waiting_.empty()) return;
       continue;
     }
-    // Whoever's the next line is, the reply to the frame before ends first.
-    if (!replyEnded_) return;
+    // The reply to the frame before ends first, so that no source is given
+    // another's; only the operator's next line goes when pressed after its
+    // own, as Send always has: a reply late to it is still the operator's.
+    const Queued& front = waiting_.front();
+    const bool operatorsOwn = front.pressed && front.frame.source == answering_;
+    if (!replyEnded_ && !operatorsOwn) return;
     StartFront();
   }
 }

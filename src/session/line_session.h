@@ -15,7 +15,8 @@
 //     ahead of other sources' waiting lines;
 //  2. its turn: nothing on the wire, and the reply to the frame before has
 //     ended (at a line feed that ends a block, else kReplyQuiet after its
-//     last block, kReplyWait when none came),
+//     last block, kReplyWait when none came) or, for the operator's line
+//     after the operator's own, is ended by it,
 //     whoever's it was, so that no source is given another's reply and a
 //     source's own pipelined lines each get their own;
 //  3. judged by the guard, now, with the replies to every frame before it
@@ -228,6 +229,7 @@ class LineSession : public QObject {
     Frame frame;
     bool first = false;      // the operator's: ahead of other sources
     bool ahead = false;      // ahead of every source
+    bool pressed = false;    // the operator's: goes when pressed after its own
     bool holdOnly = false;   // no bytes: only the hold after a sweep trigger
     bool askedBack = false;  // what the guard needed was read back for it
   };

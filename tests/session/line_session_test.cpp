@@ -240,6 +240,49 @@ TEST(LineSession, RepliesEnd) {
   EXPECT_EQ(ends.size(), 2u) << "an abandoned frame's reply is not reported";
 }
 
+// A reply whole at its line feed ends there. After a line left
+// unanswered, the operator's next line goes at once, as Send always has;
+// another source's waits for the reply to end, so it is never given one
+// meant for the operator.
+TEST(LineSession, RepliesEndAtTheirLineFeedAndTheOperatorSendsWhenPressed) {
+  PtyBench bench;
+  auto& [pty, comm, session] = bench;
+  std::vector<std::pair<int, bool>> ends;
+  QObject::connect(&session, &LineSession::ReplyEnded,
+                   [&](int source, bool replied) { ends.emplace_back(source, replied); });
+  const LineSettings settings{Interface::Serial, "19200", "88"};
+  // The next frame the instrument's side reads, whole.
+  auto frame = [&pty] {
+    QByteArray bytes;
+    (void)QTest::qWaitFor(
+        [&] {
+          bytes += pty.Receive(1, 10);
+          return bytes.endsWith('\n');
+        },
+        5000);
+    return bytes;
+  };
+  bench.Send(1, "Q");
+  ASSERT_EQ(frame(), "Q\n");
+  pty.Send("OK\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ends.empty(); }, 5000));
+  EXPECT_EQ(ends[0], std::make_pair(1, true));
+  EXPECT_TRUE(session.Idle()) << "no quiet time after a whole line";
+
+  session.SubmitFirst(session.Prepare(0, "A", settings));  // nothing answers it
+  ASSERT_EQ(frame(), "A\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.SourceIdle(0); }, 5000));
+  session.Submit(session.Prepare(2, "C", settings));
+  EXPECT_FALSE(session.Sending()) << "another source waits for the reply's end";
+  session.SubmitFirst(session.Prepare(0, "B", settings));
+  EXPECT_TRUE(session.Sending() && session.Current()->text == "B") << "the operator's goes";
+  EXPECT_EQ(ends.back(), std::make_pair(0, false));
+  ASSERT_EQ(frame(), "B\n");
+  pty.Send("late\n");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.Idle(); }, 5000));
+  EXPECT_EQ(frame(), "C\n");
+}
+
 // XOFF holds a frame where it stands; a hold past the limit gives it up.
 // The sweep trigger holds the next line; a frame cut says how much went.
 TEST(LineSession, HoldsAndCuts) {
