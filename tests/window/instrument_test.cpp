@@ -5,6 +5,7 @@
 // source with nothing on the wire.
 #include <QDir>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -206,11 +207,9 @@ TEST_F(InstrumentTest, LimitsRefuseEverySourceBeforeTheWire) {
   // The offset and the other amplitudes were not known: asked first, for
   // the amplitude's band; nothing refused was heard.
   QStringList frames = heard.Frames();
-  ASSERT_GE(frames.size(), 3);
-  EXPECT_EQ(frames.mid(frames.size() - 2), QStringList({"XCHA:VPP2Vpp", "XCHA:AFREQ1000Hz"}));
-  frames.resize(frames.size() - 2);
-  EXPECT_TRUE(frames.contains("XCHA:AOFFS?"));
-  for (const QString& frame : frames) EXPECT_TRUE(frame.endsWith('?')) << frame.toStdString();
+  EXPECT_EQ(frames.filter(QRegularExpression("[^?]$")),
+            QStringList({"XCHA:VPP2Vpp", "XCHA:AFREQ1000Hz"}));
+  EXPECT_LT(frames.indexOf("XCHA:AOFFS?"), frames.indexOf("XCHA:VPP2Vpp"));
 }
 
 TEST_F(InstrumentTest, APresetSavedRunsTheSameFramesAsTheLinesTyped) {

@@ -139,34 +139,29 @@ TEST_F(TuningTest, TheSwitchAsksUnderLimitsAndTheWaveformIsAChoice) {
 // Ctrl+Shift+O goes ahead of a sequence's line waiting behind the
 // operator's: only the frame on the wire ends first.
 // All outputs off goes ahead of every waiting line, and a waiting line of
-// any source that would switch an output on again is not sent: the
-// sequence it belongs to ends there.
-TEST_F(TuningTest, AllOutputsOffGoesAheadOfARunningSequencesWaitingLine) {
-  QTemporaryDir dir;
-  QFile file(dir.filePath("two.zrt"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("88CHA:SWITCH1No.\n88CHA:AFREQ3000Hz\n");
-  file.close();
-  SequenceBar& sequences = form->Sequences();
-  QSignalSpy loaded(&sequences, &SequenceBar::LoadFinished);
-  ASSERT_TRUE(sequences.Load(file.fileName()));
-  ASSERT_TRUE(loaded.wait(10000));
-  std::optional<sequence::Runner::Outcome> ended;
-  QObject::connect(&sequences.Runner(), &sequence::Runner::Finished,
-                   [&](sequence::Runner::Outcome outcome, int) { ended = outcome; });
-
+// any source that would switch an output on again is not sent.
+TEST_F(TuningTest, AllOutputsOffGoesAheadAndRefusesWaitingSwitchesOn) {
+  session::LineSession& session = form->Session();
+  std::vector<guard::Limit> refused;
+  QObject::connect(&session, &session::LineSession::Refused,
+                   [&](const session::Frame&, const session::Refusal& why) {
+                     refused.push_back(why.breach->limit);
+                   });
   Get<QLineEdit>("Edit1")->setText("88CHA:AFREQ1234567890Hz");
   Click("btn96");
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->Sending(); }, 10000));
-  sequences.Run();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Session().Waiting() == 1; }, 10000));
+  // Another program's lines, waiting behind the operator's frame.
+  const session::LineSettings settings{session::Interface::Serial, "19200", "88"};
+  session.Submit(session.Prepare(42, "88CHB:SWITCH1No.", settings));
+  session.Submit(session.Prepare(42, "88CHA:AFREQ3000Hz", settings));
+  ASSERT_TRUE(session.Sending());
   QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ended && form->Session().Idle(); }, 20000));
-  EXPECT_EQ(*ended, sequence::Runner::Outcome::BeyondLimit);
-  QTest::qWait(200);  // anything sent after would have reached the instrument by now
-  EXPECT_EQ(heard.Frames().mid(1),
-            (QStringList{"XCHA:AFREQ1234567890Hz", "XCHA:SWITCH0No.", "XCHB:SWITCH0No."}));
-  EXPECT_TRUE(LogTexts().contains("All outputs off: sent ahead of the 1 lines waiting; 1 of them "
+  ASSERT_TRUE(QTest::qWaitFor([&] { return session.Idle() && session.SourceIdle(42); }, 20000));
+  EXPECT_EQ(refused, std::vector<guard::Limit>{guard::Limit::OutputsOff});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return heard.Frames().contains("XCHA:AFREQ3000Hz"); }, 5000));
+  EXPECT_EQ(heard.Frames().mid(1), (QStringList{"XCHA:AFREQ1234567890Hz", "XCHA:SWITCH0No.",
+                                                "XCHB:SWITCH0No.", "XCHA:AFREQ3000Hz"}));
+  EXPECT_TRUE(LogTexts().contains("All outputs off: sent ahead of the 2 lines waiting; 1 of them "
                                   "that would switch an output on again were not sent"));
 }
 
