@@ -217,6 +217,17 @@ TEST(InstrumentServer, LinesAreSentAsTheWindowSendsThem) {
     Bench::Send(client, line);
     EXPECT_TRUE(Bench::Read(client, 1).startsWith(reply)) << line.toStdString();
   }
+  // Every control byte but the line feed that ends a line, DEL too.
+  for (int byte = 0; byte <= 0x7F; byte = byte == 0x1F ? 0x7F : byte + 1) {
+    if (byte == '\n') continue;
+    Bench::Send(client, "88CHA:AFREQ5" + QByteArray(1, static_cast<char>(byte)) + "Hz\n");
+    const QByteArray said = Bench::Read(client, 1);
+    EXPECT_EQ(said, QString("ERROR: not sent: a control byte (0x%1) at byte 13 of the line\n")
+                        .arg(byte, 2, 16, QChar('0'))
+                        .toUtf8())
+        << byte;
+  }
+  EXPECT_EQ(bench.session.Known().All().size(), 1u) << "only the question of the table was sent";
 }
 
 // A client that has ended its sending holds its place until it is served
