@@ -357,13 +357,4 @@ std::optional<double> Guard::Confirmed(std::string_view function, std::string_vi
   return found->second.number;
 }
 
-bool Guard::KnowsAll(char channel) const {
-  for (const OfferedItem& item :
-       ItemsOf(channel, {Effect::Frequency, Effect::Period, Effect::Amplitude,
-                         Effect::AmplitudeRms, Effect::Offset})) {
-    if (!Confirmed(item.function, item.item)) return false;
-  }
-  return true;
-}
-
 }  // namespace zrt::guard

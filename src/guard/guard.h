@@ -83,8 +83,6 @@ class Guard {
 
   // The value confirmed for an item, in its base unit.
   std::optional<double> Confirmed(std::string_view function, std::string_view item) const;
-  // Whether everything the channel's limits need is confirmed.
-  bool KnowsAll(char channel) const;
 
  private:
   struct Slot {

@@ -238,12 +238,12 @@ TEST(Guard, ForgetsWhatALinkChangeMayHaveChanged) {
   Guard guard;
   guard.SetLimits(Lab());
   Tell(guard, ReadBackA());
-  EXPECT_TRUE(guard.KnowsAll('A'));
+  EXPECT_TRUE(guard.Judge("CHA:SWITCH:1No.").Passes());
   EXPECT_EQ(guard.Confirmed("CHA", "AOFFS"), 0.0);
   Tell(guard, {{"CHB:BHARM:2TIME", "OK\n"}});
-  EXPECT_TRUE(guard.KnowsAll('A'));
+  EXPECT_TRUE(guard.Judge("CHA:SWITCH:1No.").Passes());
   guard.Forget();
-  EXPECT_FALSE(guard.KnowsAll('A'));
+  EXPECT_FALSE(guard.Judge("CHA:SWITCH:1No.").readFirst.empty());
   EXPECT_FALSE(guard.Confirmed("CHA", "AOFFS"));
 }
 

@@ -132,12 +132,11 @@ TEST_F(TuningTest, TheSwitchAsksUnderLimitsAndTheWaveformIsAChoice) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return heard.Frames().contains("XCHA:AWAVE3No."); }, 10000));
   const QStringList frames = heard.Frames();
   EXPECT_EQ(frames.filter("SWITCH"), QStringList{"XCHA:SWITCH1No."});
+  EXPECT_LT(frames.indexOf("XCHA:VPP?"), frames.indexOf("XCHA:SWITCH1No.")) << "read back first";
   ASSERT_TRUE(QTest::qWaitFor([&] { return output->isChecked(); }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return waveform->currentText() == "No. 3"; }, 5000));
 }
 
-// Ctrl+Shift+O goes ahead of a sequence's line waiting behind the
-// operator's: only the frame on the wire ends first.
 // All outputs off goes ahead of every waiting line, and a waiting line of
 // any source that would switch an output on again is not sent.
 TEST_F(TuningTest, AllOutputsOffGoesAheadAndRefusesWaitingSwitchesOn) {

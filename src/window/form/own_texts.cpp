@@ -199,10 +199,12 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
          "%1：波形 %2，形狀未知（按正弦繪製）"},
         {"%1 shown", "显示 %1", "顯示 %1"},
         {"two periods of the slower", "较慢一路的两个周期", "較慢一路的兩個週期"},
-        {"Limits are set, and this channel's amplitude and offset have not all been read back: "
-         "the output may go beyond them. Switch it on?",
-         "已设置限值，但本路的幅度和偏移尚未全部读回：输出可能超出限值。仍要打开输出吗？",
-         "已設定限值，但本路的幅度和偏移尚未全部讀回：輸出可能超出限值。仍要開啟輸出嗎？"},
+        {"Limits are set, and not all of this channel's values are known: they will be read back "
+         "first, and the output stays off if they would take it beyond the limits. Switch it on?",
+         "已设置限值，但本路的数值尚未全部已知：将先读回它们，若会使输出超出限值，输出保持关闭。"
+         "仍要打开输出吗？",
+         "已設定限值，但本路的數值尚未全部已知：將先讀回它們，若會使輸出超出限值，輸出保持關閉。"
+         "仍要開啟輸出嗎？"},
         {"All outputs off", "关闭全部输出", "關閉全部輸出"},
         {"All outputs off: sent ahead of the %1 lines waiting; %2 of them that would switch an "
          "output on again were not sent",

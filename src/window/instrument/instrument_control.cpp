@@ -123,8 +123,8 @@ std::optional<std::string> InstrumentControl::Beyond(const std::string& setting)
 
 bool InstrumentControl::NeedsConfirmation(const QString& item, const QString& setting) const {
   if (!item.endsWith(":SWITCH") || !setting.endsWith("1No.") || !Limits().Any()) return false;
-  const std::string function = item.section(':', 0, 0).toStdString();
-  return !parts_.session.Guard().KnowsAll(guard::ChannelOf(function));
+  // The guard would read back first what it does not know.
+  return !parts_.session.Guard().Judge(setting.toStdString()).readFirst.empty();
 }
 
 QString InstrumentControl::NotSentText(const QString& line, const session::WhyNotSent& why) const {
