@@ -34,7 +34,8 @@ std::string Describe(const LimitBreach& breach, int language) {
        "%5 不能為 %3：最大為 %4"},
       {"channel %2's amplitude is given in Vrms but its waveform is not known or is noise: "
        "its peak-to-peak cannot be told; choose the waveform first or give the amplitude in Vpp",
-       "%2路幅度以有效值给出，但其波形未知或为噪声，无法得知峰峰值；请先选择波形，或以 Vpp 给出幅度",
+       "%2路幅度以有效值给出，但其波形未知或为噪声，无法得知峰峰值；请先选择波形，或以 Vpp "
+       "给出幅度",
        "%2路幅度以有效值給出，但其波形未知或為雜訊，無法得知峰峰值；請先選擇波形，或以 Vpp "
        "給出幅度"},
       {"all outputs were switched off while it waited: it would switch channel %2's output on "
@@ -48,9 +49,9 @@ std::string Describe(const LimitBreach& breach, int language) {
            : breach.limit == Limit::MaxAmplitude ? "Vpp"
                                                  : "V";
   }
-  const std::array<std::string, 5> fill{
-      breach.line, std::string(1, breach.channel), settings::Quantity(breach.value, unit),
-      settings::Quantity(breach.bound, unit), breach.part};
+  const std::array<std::string, 5> fill{breach.line, std::string(1, breach.channel),
+                                        settings::Quantity(breach.value, unit),
+                                        settings::Quantity(breach.bound, unit), breach.part};
   std::string text =
       kTexts[static_cast<std::size_t>(breach.limit)][static_cast<std::size_t>(language % 3)];
   for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at)) {

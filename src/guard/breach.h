@@ -10,10 +10,10 @@ enum class Limit {
   MaxAmplitude,
   MinOffset,
   MaxOffset,
-  Unreadable,   // `part`: where the line stopped being readable
-  Unknown,      // `part`: the item the judgement needs and the instrument did not tell
-  BelowDomain,  // `part`: the item; `bound`: the least it can be (a negative frequency)
-  AboveDomain,  // `part`: the item; `bound`: the most it can be (a duty cycle of 150 %)
+  Unreadable,       // `part`: where the line stopped being readable
+  Unknown,          // `part`: the item the judgement needs and the instrument did not tell
+  BelowDomain,      // `part`: the item; `bound`: the least it can be (a negative frequency)
+  AboveDomain,      // `part`: the item; `bound`: the most it can be (a duty cycle of 150 %)
   RmsWithoutShape,  // an amplitude in Vrms on a channel whose waveform is not known, or noise
   OutputsOff,       // it would switch an output on again after all outputs were switched off
 };

@@ -82,35 +82,22 @@ std::string Named(std::string_view function, std::string_view item) {
 std::optional<LimitBreach> OutOfDomain(Effect effect, std::string_view function,
                                        std::string_view item, double value) {
   struct Domain {
+    Effect effect;
     double low;
     double high;
     const char* unit;
   };
-  std::optional<Domain> domain;
   constexpr double kAny = std::numeric_limits<double>::infinity();
-  switch (effect) {
-    case Effect::Frequency:
-      domain = Domain{0, kAny, "Hz"};
-      break;
-    case Effect::Period:
-      domain = Domain{0, kAny, "s"};
-      break;
-    case Effect::Amplitude:
-      domain = Domain{0, kAny, "Vpp"};
-      break;
-    case Effect::AmplitudeRms:
-      domain = Domain{0, kAny, "Vrms"};
-      break;
-    case Effect::Duty:
-      domain = Domain{0, 100, "%"};
-      break;
-    case Effect::Phase:
-      domain = Domain{-360, 360, "DEG"};
-      break;
-    default:
-      return std::nullopt;
+  static constexpr Domain kDomains[] = {
+      {Effect::Frequency, 0, kAny, "Hz"},  {Effect::Period, 0, kAny, "s"},
+      {Effect::Amplitude, 0, kAny, "Vpp"}, {Effect::AmplitudeRms, 0, kAny, "Vrms"},
+      {Effect::Duty, 0, 100, "%"},         {Effect::Phase, -360, 360, "DEG"},
+  };
+  const auto domain =
+      std::ranges::find_if(kDomains, [effect](const Domain& d) { return d.effect == effect; });
+  if (domain == std::end(kDomains) || (value >= domain->low && value <= domain->high)) {
+    return std::nullopt;
   }
-  if (value >= domain->low && value <= domain->high) return std::nullopt;
   const bool below = value < domain->low;
   return LimitBreach{{},
                      0,
@@ -126,8 +113,8 @@ std::optional<LimitBreach> SwitchesOutputOn(std::string_view line) {
   if (!reading || !reading->value || reading->value->number == 0) return std::nullopt;
   const GuardedItem* row = FindItem(reading->function, reading->item);
   if (!row || row->effect != Effect::Output) return std::nullopt;
-  return LimitBreach{std::string(line), ChannelsOf(*reading).front(), Limit::OutputsOff, 0, 0,
-                     {}, {}};
+  return LimitBreach{
+      std::string(line), ChannelsOf(*reading).front(), Limit::OutputsOff, 0, 0, {}, {}};
 }
 
 Verdict Guard::Judge(std::string_view line) const {

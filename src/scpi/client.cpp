@@ -309,7 +309,8 @@ std::string Client::Local(const Work& work, const settings::InstrumentSettings& 
       const settings::Setting* own = known.Find(function, settings::kShapeItem);
       if (own && !own->Fresh()) own = nullptr;
       const auto wave = ItemKeyFor(Command::Shape, work.channel);
-      const settings::Setting* number = wave ? known.Find(function, compose::KeyText(*wave)) : nullptr;
+      const settings::Setting* number =
+          wave ? known.Find(function, compose::KeyText(*wave)) : nullptr;
       if (number && !number->Fresh()) number = nullptr;
       if (own && (!number || own->changed > number->changed)) {
         if (const auto* item = settings::FindShapeItem(own->Fresh()->text)) {

@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "guard/limits.h"
 #include "scpi/commands.h"
 #include "scpi/error_queue.h"
 #include "scpi/instrument_lines.h"
 #include "settings/instrument_settings.h"
-#include "guard/limits.h"
 
 namespace zrt::scpi {
 

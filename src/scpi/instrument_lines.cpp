@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"

@@ -141,10 +141,10 @@ QString Explain(Runner::Outcome outcome, const QString& file, const Step& step,
   QString what = QString::fromUtf8(kOutcomes[static_cast<std::size_t>(outcome)]
                                             [static_cast<std::size_t>(LanguageIndex(language))]);
   const QString where = file + ":" + QString::number(step.line);
-  return Filled(
-      what, {where, step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"",
-             QString::number(step.duration.count() / 1000.0), Escaped(reply),
-             breach ? QString::fromStdString(guard::Describe(*breach, language)) : QString()});
+  return Filled(what,
+                {where, step.pattern ? "/" + step.text + "/" : "\"" + step.text + "\"",
+                 QString::number(step.duration.count() / 1000.0), Escaped(reply),
+                 breach ? QString::fromStdString(guard::Describe(*breach, language)) : QString()});
 }
 
 QString Describe(const ParseError& error, int language) {

@@ -20,8 +20,8 @@
 #include <QTimer>
 #include <vector>
 
-#include "sequence/sequence.h"
 #include "guard/breach.h"
+#include "sequence/sequence.h"
 
 namespace zrt::sequence {
 

@@ -81,9 +81,9 @@ struct InstrumentServer::Client {
   QSocketNotifier* writing;
   LineSplitter splitter;
   std::deque<QByteArray> waiting;  // SCPI: a null one stands for a message too long
-  bool inSession = false;  // a line of its own is with the session
-  int answers = 0;         // replies that may still come to its lines
-  QByteArray output;       // not yet taken by the socket
+  bool inSession = false;          // a line of its own is with the session
+  int answers = 0;                 // replies that may still come to its lines
+  QByteArray output;               // not yet taken by the socket
   bool endedWithLineFeed = true;
   bool sendingEnded = false;  // it has shut its side: served, then closed
   std::chrono::steady_clock::time_point lastLine = std::chrono::steady_clock::now();
@@ -473,11 +473,12 @@ void InstrumentServer::WorkNext(Client& client) {
         client.reading->setEnabled(true);
       }
       std::vector<scpi::Work> work =
-          tooLong ? std::vector<scpi::Work>{{.kind = scpi::Work::Kind::Refuse,
-                                             .error = {-223, "Too much data; the message is "
-                                                             "longer than a line may be"}}}
-                  : client.scpi->Take(message, settings_().address.toStdString(),
-                                      session_.Limits());
+          tooLong
+              ? std::vector<scpi::Work>{{.kind = scpi::Work::Kind::Refuse,
+                                         .error = {-223,
+                                                   "Too much data; the message is "
+                                                   "longer than a line may be"}}}
+              : client.scpi->Take(message, settings_().address.toStdString(), session_.Limits());
       for (std::size_t i = 0; i < work.size(); ++i) {
         client.work.push_back({std::move(work[i]), i + 1 == work.size()});
       }

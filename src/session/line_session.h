@@ -52,9 +52,9 @@
 #include <utility>
 #include <vector>
 
+#include "guard/guard.h"
 #include "link/port/serial_device.h"
 #include "protocol/paced_sender.h"
-#include "guard/guard.h"
 #include "settings/instrument_settings.h"
 
 namespace zrt::link {

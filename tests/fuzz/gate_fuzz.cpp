@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const guard::ChannelLimits& of = limits.Of(channel);
     double widest = 0;
     for (const guard::OfferedItem& item : guard::ItemsOf(
-             channel, {guard::Effect::Frequency, guard::Effect::Amplitude,
-                       guard::Effect::AmplitudeRms})) {
+             channel,
+             {guard::Effect::Frequency, guard::Effect::Amplitude, guard::Effect::AmplitudeRms})) {
       const double value =
           Held(instrument, std::string(item.function) + ":" + std::string(item.item));
       if (item.effect == guard::Effect::Frequency) {

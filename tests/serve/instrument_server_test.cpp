@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <functional>
 #include <mutex>
 
 #include "link/tcomm.h"
@@ -246,8 +247,9 @@ TEST(InstrumentServer, PlacesGoToClientsThatUseThem) {
   Bench::Send(done, QByteArray("88CHA:AFREQ?\n").repeated(5) + "88CHA:AFREQ?");
   shutdown(static_cast<int>(done.Native()), SHUT_WR);
   const StreamSocket turnedAway = bench.Connect();
-  EXPECT_TRUE(Bench::Read(turnedAway, -1).startsWith("ERROR: the instrument is shared with at "
-                                                      "most 2 clients"));
+  EXPECT_TRUE(Bench::Read(turnedAway, -1)
+                  .startsWith("ERROR: the instrument is shared with at "
+                              "most 2 clients"));
   EXPECT_EQ(Bench::Read(done, -1), QByteArray("7Hz\n").repeated(6));
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.server.Clients() == 1; }, 5000));
   const StreamSocket third = bench.Connect();
@@ -393,15 +395,27 @@ TEST(InstrumentServer, ScpiOpcAndWaiWaitForTheLinesBefore) {
   }
 }
 
+// The frames the simulated instrument heard ("XCHA:AFREQ1000Hz").
+struct HeardFrames {
+  std::function<void(const std::string&)> Log() {
+    return [this](const std::string& said) {
+      const std::lock_guard lock(mutex);
+      if (said.starts_with("<- ")) frames << QString::fromStdString(said.substr(3));
+    };
+  }
+  QStringList Frames() {
+    const std::lock_guard lock(mutex);
+    return frames;
+  }
+  std::mutex mutex;
+  QStringList frames;
+};
+
 // A SCPI message too long is an error in its turn: nothing is sent, and no
 // line the client did not ask for shifts the answers after it.
 TEST(InstrumentServer, AScpiMessageTooLongIsAnErrorInItsTurn) {
-  std::mutex mutex;
-  QStringList heard;
-  Bench bench([&](const std::string& said) {
-    const std::lock_guard lock(mutex);
-    if (said.starts_with("<- ")) heard << QString::fromStdString(said.substr(3));
-  });
+  HeardFrames heard;
+  Bench bench(heard.Log());
   const scpi::Face face{.identity = "x"};
   bench.server.SetScpi(&face);
   const StreamSocket client = bench.Connect();
@@ -409,19 +423,14 @@ TEST(InstrumentServer, AScpiMessageTooLongIsAnErrorInItsTurn) {
                           "\n*IDN?;SYST:ERR?\n");
   EXPECT_EQ(Bench::Read(client, 2),
             "x\nx;-223,\"Too much data; the message is longer than a line may be\"\n");
-  const std::lock_guard lock(mutex);
-  EXPECT_TRUE(heard.isEmpty()) << heard.join(' ').toStdString();
+  EXPECT_TRUE(heard.Frames().isEmpty()) << heard.Frames().join(' ').toStdString();
 }
 
 // A reset preset refused part way stops there: what comes after it in the
 // preset is not sent, and the client is told why in its error queue.
 TEST(InstrumentServer, AResetRefusedPartWayStopsThere) {
-  std::mutex mutex;
-  QStringList heard;
-  Bench bench([&](const std::string& said) {
-    const std::lock_guard lock(mutex);
-    if (said.starts_with("<- ")) heard << QString::fromStdString(said.substr(3));
-  });
+  HeardFrames heard;
+  Bench bench(heard.Log());
   guard::Limits limits;
   limits.a.maxFrequencyHz = 1e6;
   bench.session.SetLimits(limits);
@@ -432,8 +441,7 @@ TEST(InstrumentServer, AResetRefusedPartWayStopsThere) {
   EXPECT_EQ(Bench::Read(client, 1), "1\n");
   Bench::Send(client, "SYST:ERR?\n");
   EXPECT_TRUE(Bench::Read(client, 1).startsWith("-222,")) << "told";
-  const std::lock_guard lock(mutex);
-  EXPECT_EQ(heard, QStringList({"XCHA:AFREQ1000Hz"}));
+  EXPECT_EQ(heard.Frames(), QStringList({"XCHA:AFREQ1000Hz"}));
 }
 
 }  // namespace

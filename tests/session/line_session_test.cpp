@@ -106,8 +106,7 @@ TEST(LineSession, LimitsCountTheFramesAheadAndAskWhatIsNotKnown) {
   });
   bench.Send(1, "CHA:VPP:2Vpp");  // the offset and the other amplitudes are asked first
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle(); }, 20000));
-  EXPECT_EQ(bench.replies[LineSession::kLimitsSource].count('\n'),
-            bench.Heard().size() - 1)
+  EXPECT_EQ(bench.replies[LineSession::kLimitsSource].count('\n'), bench.Heard().size() - 1)
       << "every question the guard asked was answered";
   EXPECT_EQ(bench.Heard().back(), "CHA:VPP:2Vpp");
   bench.Send(1, "CHA:AOFFS:2Vdc");  // 2 V and 1 V: 3 V
@@ -137,10 +136,7 @@ TEST(LineSession, TheGuardTrustsOnlyWhatTheInstrumentConfirmed) {
        {.keep = {"CHA:AOFFS:2.5Vdc"}, .mute = {"CHA:AOFFS"}},
        {"CHA:AOFFS:0Vdc", "CHA:VPP:4Vpp"},
        guard::Limit::MaxOffset},
-      {"an offset never told",
-       {.silent = {"CHA:AOFFS"}},
-       {"CHA:VPP:4Vpp"},
-       guard::Limit::Unknown},
+      {"an offset never told", {.silent = {"CHA:AOFFS"}}, {"CHA:VPP:4Vpp"}, guard::Limit::Unknown},
   };
   for (const Case& row : table) {
     SCOPED_TRACE(row.what);

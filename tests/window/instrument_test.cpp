@@ -200,8 +200,7 @@ TEST_F(InstrumentTest, LimitsRefuseEverySourceBeforeTheWire) {
         return told.endsWith('\n');
       },
       10000));
-  EXPECT_EQ(told,
-            "ERROR: not sent: channel A's frequency would be 50 MHz; its limit is 10 MHz\n");
+  EXPECT_EQ(told, "ERROR: not sent: channel A's frequency would be 50 MHz; its limit is 10 MHz\n");
 
   QTest::qWait(300);  // anything sent would have reached the instrument by now
   // The offset and the other amplitudes were not known: asked first, for

@@ -160,8 +160,9 @@ TEST_F(TuningTest, AllOutputsOffGoesAheadAndRefusesWaitingSwitchesOn) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return heard.Frames().contains("XCHA:AFREQ3000Hz"); }, 5000));
   EXPECT_EQ(heard.Frames().mid(1), (QStringList{"XCHA:AFREQ1234567890Hz", "XCHA:SWITCH0No.",
                                                 "XCHB:SWITCH0No.", "XCHA:AFREQ3000Hz"}));
-  EXPECT_TRUE(LogTexts().contains("All outputs off: sent ahead of the 2 lines waiting; 1 of them "
-                                  "that would switch an output on again were not sent"));
+  EXPECT_TRUE(
+      LogTexts().contains("All outputs off: sent ahead of the 2 lines waiting; 1 of them "
+                          "that would switch an output on again were not sent"));
 }
 
 // A setting the instrument answered otherwise than OK is marked as a value

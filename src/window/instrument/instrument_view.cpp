@@ -134,8 +134,7 @@ InstrumentView::InstrumentView(QWidget* parent)
           [this] { preview_->SetSpan(span_->currentData().toDouble()); });
 }
 
-void InstrumentView::Show(const settings::InstrumentSettings& known,
-                          const guard::Limits& limits) {
+void InstrumentView::Show(const settings::InstrumentSettings& known, const guard::Limits& limits) {
   known_ = known;
   limitsShown_ = limits;
   Refill();

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/instrument_settings.h"
 #include "guard/limits.h"
+#include "settings/instrument_settings.h"
 #include "window/form/caption_table.h"
 
 class QComboBox;

@@ -6,8 +6,8 @@
 
 #include <QString>
 
-#include "settings/instrument_settings.h"
 #include "guard/limits.h"
+#include "settings/instrument_settings.h"
 #include "settings/read_back.h"
 #include "window/form/caption_table.h"
 #include "window/form/own_texts.h"

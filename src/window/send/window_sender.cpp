@@ -133,8 +133,8 @@ void WindowSender::Refused(const session::Frame& frame, const session::Refusal& 
         TextIn(OwnText::BaudRateRefused, say.CurrentLanguage()).arg(frame.rate).toStdString();
     return say.Guarded([&] { throw link::ECommsError(said, why.rateRefused); });
   }
-  QString text = QString::fromStdString(
-      guard::Describe(*why.breach, static_cast<int>(say.CurrentLanguage())));
+  QString text =
+      QString::fromStdString(guard::Describe(*why.breach, static_cast<int>(say.CurrentLanguage())));
   text[0] = text[0].toUpper();
   say.Refuse(usb ? "USB" : parts_.portName(), frame.text,
              {OperatorMessage::Kind::Notice, say.Title(), text, {}});
