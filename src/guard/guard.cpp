@@ -133,6 +133,8 @@ Verdict Guard::Judge(std::string_view line) const {
     if (!row) return {};  // goes, and leaves its channels unknown
     change.effect = row->effect;
     change.number = reading.value->number;
+    // A waveform by number may be any shape: an amplitude in Vrms the widest.
+    if (row->effect == Effect::Waveform) change.shape = Shape::Unknown;
     if (auto breach = OutOfDomain(row->effect, reading.function, reading.item, change.number)) {
       breach->line = std::string(line);
       breach->channel = ChannelsOf(reading).front();
@@ -277,7 +279,9 @@ void Guard::Sent(std::string_view line) {
   }
   if (reading->query) return;
   const GuardedItem* row = FindItem(reading->function, reading->item);
-  if (row && SlotEffect(row->effect)) {
+  // An item under a function that does not offer it: whatever it does is
+  // nothing the guard can place.
+  if (row && SlotEffect(row->effect) && Offered(reading->function, reading->item)) {
     confirmed_.erase(Key{reading->function, reading->item});
     return;
   }
@@ -290,7 +294,7 @@ void Guard::Sent(std::string_view line) {
     for (const char channel : ChannelsOf(*reading)) shape_[Index(channel)] = Shape::Unknown;
     return;
   }
-  if (row) return;  // nothing the limits look at, or only its own value
+  if (row && !SlotEffect(row->effect)) return;  // nothing the limits look at, or only itself
   for (const char channel : ChannelsOf(*reading)) ForgetChannel(channel);
 }
 

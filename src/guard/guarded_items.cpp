@@ -94,6 +94,15 @@ char ChannelOf(const GuardedItem& row, std::string_view function) {
   return row.channel ? row.channel : ChannelOf(function);
 }
 
+bool Offered(std::string_view function, std::string_view item) {
+  for (int code = 0; code < 16; ++code) {
+    if (compose::KeyText(code) != function) continue;
+    return std::ranges::any_of(compose::ItemsForFunction(code),
+                               [item](int itemCode) { return compose::KeyText(itemCode) == item; });
+  }
+  return false;
+}
+
 std::vector<OfferedItem> ItemsOf(char channel, std::initializer_list<Effect> effects) {
   std::vector<OfferedItem> items;
   for (int code = 0; code < 16; ++code) {

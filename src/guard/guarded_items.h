@@ -45,6 +45,9 @@ struct OfferedItem {
   Effect effect;
 };
 
+// Whether the key tables offer the item under that function.
+bool Offered(std::string_view function, std::string_view item);
+
 // Every item of that channel with one of these effects, under every
 // function that offers it: what may be on the channel's output.
 std::vector<OfferedItem> ItemsOf(char channel, std::initializer_list<Effect> effects);
