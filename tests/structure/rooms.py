@@ -5,7 +5,7 @@
   the rooms its CMakeLists.txt names after "Rooms it may use:", links only
   their libraries, and never uses the main window at the top.
 - Only the program's entry points use the window.
-- The plain C++ parts (compose, settings, guard, net, scpi) use no Qt.
+- The plain C++ parts (compose, settings, guard, net, rpc, scpi) use no Qt.
 
 Prints each crossing and exits 1 if there is one.
 """
@@ -69,7 +69,7 @@ def crossings():
         for name in includes(path):
             if name.startswith("window/") and top not in ("window", "app"):
                 yield f"{path.relative_to(ROOT)}: uses the window ({name})"
-            if top in ("compose", "settings", "guard", "net", "scpi") and re.match(r"Q[A-Za-z]+$", name.split("/")[-1]):
+            if top in ("compose", "settings", "guard", "net", "rpc", "scpi") and re.match(r"Q[A-Za-z]+$", name.split("/")[-1]):
                 yield f"{path.relative_to(ROOT)}: plain C++ uses Qt ({name})"
 
 
