@@ -36,6 +36,32 @@ std::variant<std::monostate, Call, WrongRpcVersion> ReadCall(XdrReader& message)
   return call;
 }
 
+XdrWriter CallHeader(std::uint32_t xid, std::uint32_t program, std::uint32_t version,
+                     std::uint32_t procedure) {
+  XdrWriter call;
+  for (const std::uint32_t word : {xid, kCall, kRpcVersion, program, version, procedure}) {
+    call.Uint(word);
+  }
+  for (int i = 0; i < 2; ++i) {  // the credential and the verifier: none
+    call.Uint(kAuthNone);
+    call.Uint(0);
+  }
+  return call;
+}
+
+std::optional<Accept> ReadAcceptedReply(XdrReader& message, std::uint32_t xid) {
+  const auto replyXid = message.Uint();
+  const auto type = message.Uint();
+  const auto accepted = message.Uint();
+  if (!accepted || *replyXid != xid || *type != kReply || *accepted != kMsgAccepted ||
+      !SkipAuth(message)) {
+    return std::nullopt;
+  }
+  const auto status = message.Uint();
+  if (!status || *status > static_cast<std::uint32_t>(Accept::SystemError)) return std::nullopt;
+  return static_cast<Accept>(*status);
+}
+
 XdrWriter Reply(std::uint32_t xid, Accept status) {
   XdrWriter reply;
   reply.Uint(xid);

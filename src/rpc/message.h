@@ -38,6 +38,15 @@ struct WrongRpcVersion {
 // (a reply, or bytes that cannot be read), which a server drops.
 std::variant<std::monostate, Call, WrongRpcVersion> ReadCall(XdrReader& message);
 
+// A call of RPC version 2 with no credential (AUTH_NONE); its parameters
+// are written after it.
+XdrWriter CallHeader(std::uint32_t xid, std::uint32_t program, std::uint32_t version,
+                     std::uint32_t procedure);
+// How a server accepted the call `xid`, the reader left at its results;
+// nothing for a reply to another call, a call denied, or bytes that
+// cannot be read.
+std::optional<Accept> ReadAcceptedReply(XdrReader& message, std::uint32_t xid);
+
 // A reply accepting `xid`'s call with `status`; a Success's results, and
 // nothing else, are written after it.
 XdrWriter Reply(std::uint32_t xid, Accept status);
