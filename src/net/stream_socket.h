@@ -9,10 +9,9 @@
 #include <stdexcept>
 #include <string>
 
-namespace zrt::net {
+#include "net/system.h"
 
-using NativeSocket = std::intptr_t;
-inline constexpr NativeSocket kNoSocket = -1;
+namespace zrt::net {
 
 class NetError : public std::runtime_error {
  public:

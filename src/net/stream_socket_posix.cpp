@@ -19,7 +19,7 @@ std::string Reason(const std::string& what, int code) { return what + ": " + Err
 }  // namespace
 
 void StreamSocket::Close() {
-  if (socket_ != kNoSocket) ::close(static_cast<int>(Release()));
+  if (socket_ != kNoSocket) CloseSocket(Release());
 }
 
 StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, int backlog) {
@@ -76,16 +76,7 @@ StreamSocket StreamSocket::Accept(std::string& peer, std::string* failure) const
   return StreamSocket(fd);
 }
 
-std::uint16_t StreamSocket::LocalPort() const {
-  sockaddr_storage address{};
-  socklen_t size = sizeof address;
-  if (getsockname(static_cast<int>(socket_), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    return 0;
-  }
-  return ntohs(address.ss_family == AF_INET6
-                   ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
-                   : reinterpret_cast<const sockaddr_in&>(address).sin_port);
-}
+std::uint16_t StreamSocket::LocalPort() const { return LocalPortOf(socket_); }
 
 std::ptrdiff_t StreamSocket::Read(char* data, std::size_t size) const {
   const ssize_t got = ::recv(static_cast<int>(socket_), data, size, 0);

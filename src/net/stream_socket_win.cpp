@@ -22,7 +22,7 @@ SOCKET Raw(NativeSocket socket) { return static_cast<SOCKET>(socket); }
 }  // namespace
 
 void StreamSocket::Close() {
-  if (socket_ != kNoSocket) closesocket(Raw(Release()));
+  if (socket_ != kNoSocket) CloseSocket(Release());
 }
 
 StreamSocket StreamSocket::Listen(const std::string& host, std::uint16_t port, int backlog) {
@@ -81,14 +81,7 @@ StreamSocket StreamSocket::Accept(std::string& peer, std::string* failure) const
   return accepted;
 }
 
-std::uint16_t StreamSocket::LocalPort() const {
-  sockaddr_storage address{};
-  int size = sizeof address;
-  if (getsockname(Raw(socket_), reinterpret_cast<sockaddr*>(&address), &size) != 0) return 0;
-  return ntohs(address.ss_family == AF_INET6
-                   ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
-                   : reinterpret_cast<const sockaddr_in&>(address).sin_port);
-}
+std::uint16_t StreamSocket::LocalPort() const { return LocalPortOf(socket_); }
 
 std::ptrdiff_t StreamSocket::Read(char* data, std::size_t size) const {
   const int got = recv(Raw(socket_), data, static_cast<int>(size), 0);

@@ -4,6 +4,7 @@
 // alike on Linux and Windows.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct addrinfo;
@@ -26,11 +27,23 @@ bool StartSockets();
 // The system's error `code` (errno, or a Winsock error) in words.
 SocketError ErrorOf(int code);
 
-// The stream addresses `host` and `service` stand for (`passive`: to listen
-// on; an empty host is every address), freed with the list.
+// A socket as the system has it: a descriptor, or a Winsock SOCKET.
+using NativeSocket = std::intptr_t;
+inline constexpr NativeSocket kNoSocket = -1;
+
+// Closes a socket the system gave.
+void CloseSocket(NativeSocket socket);
+// The port a socket is bound to; 0 when the system does not say.
+std::uint16_t LocalPortOf(NativeSocket socket);
+
+enum class Transport { Stream, Datagram };
+
+// The addresses `host` and `service` stand for (`passive`: to listen or
+// bind on; an empty host is every address), freed with the list.
 class AddressList {
  public:
-  AddressList(const std::string& host, const std::string& service, bool passive);
+  AddressList(const std::string& host, const std::string& service, bool passive,
+              Transport transport = Transport::Stream);
   ~AddressList();
   AddressList(const AddressList&) = delete;
   AddressList& operator=(const AddressList&) = delete;

@@ -59,15 +59,30 @@ SocketError ErrorOf(int code) {
   return {code, reason};
 }
 
-AddressList::AddressList(const std::string& host, const std::string& service, bool passive) {
+void CloseSocket(NativeSocket socket) { closesocket(static_cast<SOCKET>(socket)); }
+
+std::uint16_t LocalPortOf(NativeSocket socket) {
+  sockaddr_storage address{};
+  int size = sizeof address;
+  if (getsockname(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    return 0;
+  }
+  return ntohs(address.ss_family == AF_INET6
+                   ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                   : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
+AddressList::AddressList(const std::string& host, const std::string& service, bool passive,
+                         Transport transport) {
   if (!StartSockets()) {
     failure_ = ErrorOf(WSASYSNOTREADY).reason;
     return;
   }
+  const bool stream = transport == Transport::Stream;
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_socktype = stream ? SOCK_STREAM : SOCK_DGRAM;
+  hints.ai_protocol = stream ? IPPROTO_TCP : IPPROTO_UDP;
   hints.ai_flags = passive ? AI_PASSIVE : 0;
   if (const int rc =
           getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &list_)) {
