@@ -46,14 +46,6 @@ bool Endpoint::IsLoopback() const {
   return IN6_IS_ADDR_LOOPBACK(&v6.sin6_addr);
 }
 
-DatagramSocket& DatagramSocket::operator=(DatagramSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    socket_ = other.Release();
-  }
-  return *this;
-}
-
 DatagramSocket DatagramSocket::Bind(const std::string& host, std::uint16_t port, bool broadcast) {
   const std::string bound = host.empty() ? std::string("0.0.0.0") : host;
   const AddressList found(bound, std::to_string(port), true, Transport::Datagram);
