@@ -69,8 +69,9 @@ class DigitValue {
 
   // Typing: a digit overwrites the chosen one and chooses the next to its
   // right; the point chooses the tenths; a minus sign, first, begins a
-  // negative number, typed from there as into an empty field. What was typed since the last
-  // ForgetTyped is kept: a prefix after it makes it the value.
+  // negative number, typed from there as into an empty field. What was
+  // typed since the last ForgetTyped is kept: a prefix after it makes it
+  // the value.
   bool Type(char key);
   // Typing into an empty field: what was typed is the number ("12" is 12).
   bool TypeNew(char key);
