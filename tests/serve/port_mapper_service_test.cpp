@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include "serve/port_mapper_registration.h"
+
 namespace zrt::serve {
 namespace {
 
@@ -70,6 +72,47 @@ TEST(PortMapperService, AnswersOverUdpAndTcp) {
         return flooder.Read(&byte, 1) == 0;
       },
       5000));
+}
+
+// Registering with another port mapper: taken, taken back when the
+// registration goes; refused where the program is taken; given up, said,
+// where none answers.
+TEST(PortMapperRegistration, TakenRefusedOrGivenUp) {
+  rpc::PortMapper system;
+  PortMapperService service(system, "127.0.0.1", 0);
+  const net::Endpoint at = *net::Endpoint::Of("127.0.0.1", service.Port());
+  std::optional<std::pair<bool, QString>> done;
+  auto watch = [&done](PortMapperRegistration& registration) {
+    done.reset();
+    QObject::connect(&registration, &PortMapperRegistration::Done,
+                     [&done](bool registered, const QString& why) {
+                       done = {registered, why};
+                     });
+    registration.Start();
+    return QTest::qWaitFor([&] { return done.has_value(); }, 5000);
+  };
+  {
+    PortMapperRegistration ours({{kCore, 1, rpc::kTcp, 1024}, {kCore + 1, 1, rpc::kTcp, 1025}}, at);
+    ASSERT_TRUE(watch(ours));
+    EXPECT_TRUE(done->first) << done->second.toStdString();
+    EXPECT_EQ(system.Mappings().size(), 2u);
+
+    PortMapperRegistration second({{kCore, 1, rpc::kTcp, 2048}}, at);
+    ASSERT_TRUE(watch(second));
+    EXPECT_FALSE(done->first);
+    EXPECT_TRUE(done->second.contains("refused program 395183 version 1"))
+        << done->second.toStdString();
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return system.Mappings().empty(); }, 5000))
+      << "taken back when it went";
+
+  const net::DatagramSocket deaf = net::DatagramSocket::Bind("127.0.0.1", 0);
+  PortMapperRegistration unheard({{kCore, 1, rpc::kTcp, 1024}},
+                                 *net::Endpoint::Of("127.0.0.1", deaf.LocalPort()));
+  ASSERT_TRUE(watch(unheard));
+  EXPECT_FALSE(done->first);
+  EXPECT_TRUE(done->second.startsWith("no port mapper answered at 127.0.0.1:"))
+      << done->second.toStdString();
 }
 
 }  // namespace
