@@ -304,8 +304,9 @@ TEST(Guard, TheWorstCaseOfWhatTheInstrumentConfirmed) {
   }
 }
 
-// Under any limit, a value outside what its item can be is refused.
-TEST(Guard, ValuesOutsideTheirDomain) {
+// Under any limit, a value outside what its item can be is refused, and so
+// is a line that cannot be read whole unless it only asks.
+TEST(Guard, ValuesOutsideTheirDomainAndLinesThatCannotBeRead) {
   using enum Outcome;
   const Case table[] = {
       {"a negative frequency", {}, "88CHA:AFREQ-5Hz", Refused, Limit::BelowDomain, -5},
@@ -320,6 +321,12 @@ TEST(Guard, ValuesOutsideTheirDomain) {
       {"beyond them", {}, "CHA:PHASE:361DEG", Refused, Limit::AboveDomain, 361},
       {"a hop's phase", {}, "PSK:HOPP:-400DEG", Refused, Limit::BelowDomain, -400},
       {"a negative offset is an offset", {}, "CHA:AOFFS:-1Vdc", Passes},
+      {"junk", {}, "CHA:AFREQ:junk", Refused, Limit::Unreadable, 0},
+      {"a unit of another group", {}, "CHA:APERD:0.05uS", Refused, Limit::Unreadable, 0},
+      {"a blank after the address", {}, "88 CHA:AFREQ:20MHz", Refused, Limit::Unreadable, 0},
+      {"an infinity", {}, "CHA:AFREQ:infHz", Refused, Limit::Unreadable, 0},
+      {"a number in a question", {}, "CHA:AFREQ:2e7Hz?", Refused, Limit::Unreadable, 0},
+      {"a question alone", {}, "88ASWP?", Passes},
   };
   Limits onlyB;  // a limit anywhere holds every domain
   onlyB.b.maxFrequencyHz = 1e6;
@@ -333,23 +340,6 @@ TEST(Guard, ValuesOutsideTheirDomain) {
   const auto breach = OutOfDomain(Effect::Duty, "CHA", "ADUTY", 150);
   ASSERT_TRUE(breach);
   EXPECT_EQ(Describe(*breach), "CHA:ADUTY cannot be 150 %: the most it can be is 100 %");
-}
-
-TEST(Guard, LinesThatCannotBeReadAreRefusedUnlessTheyOnlyAsk) {
-  using enum Outcome;
-  const Case table[] = {
-      {"junk", {}, "CHA:AFREQ:junk", Refused, Limit::Unreadable, 0},
-      {"a unit of another group", {}, "CHA:APERD:0.05uS", Refused, Limit::Unreadable, 0},
-      {"a blank after the address", {}, "88 CHA:AFREQ:20MHz", Refused, Limit::Unreadable, 0},
-      {"an infinity", {}, "CHA:AFREQ:infHz", Refused, Limit::Unreadable, 0},
-      {"a number in a question", {}, "CHA:AFREQ:2e7Hz?", Refused, Limit::Unreadable, 0},
-      {"a question alone", {}, "88ASWP?", Passes},
-  };
-  for (const Case& row : table) {
-    Guard guard;
-    guard.SetLimits(Lab());
-    Expect(row, guard);
-  }
 }
 
 TEST(Guard, ForgetsWhatALinkChangeMayHaveChanged) {
