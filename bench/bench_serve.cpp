@@ -98,7 +98,7 @@ struct Bench {
   net::StreamSocket Connect() { return net::StreamSocket::Connect("127.0.0.1", server.Port()); }
   net::StreamSocket ConnectScpi() {
     if (!scpiServer.Listening()) {
-      scpiServer.SetScpi(&face);
+      scpiServer.SetScpi(&setup);
       scpiServer.Listen("127.0.0.1", 0);
     }
     return net::StreamSocket::Connect("127.0.0.1", scpiServer.Port());
@@ -107,7 +107,7 @@ struct Bench {
   link::TComm comm;
   session::LineSession session{&comm, nullptr};
   serve::InstrumentServer server{session, [] { return session::LineSettings{}; }};
-  const scpi::Face face{.identity = "bench"};
+  const serve::ScpiSetup setup{.face = {.identity = "bench"}};
   serve::InstrumentServer scpiServer{session, [] { return session::LineSettings{}; }};
   std::vector<std::pair<int, Clock::time_point>> frames;
   Clock::time_point lastBlock;

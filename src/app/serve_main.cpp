@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   const EventLog log;
   serve::InstrumentServer server(session, [&link] { return link.Settings(); });
   // Speaking SCPI: the face the clients see, and the lines *RST sends.
-  scpi::Face face;
+  serve::ScpiSetup scpiSetup;
   if (options.scpi) {
     std::vector<QString> resetLines;
     if (!options.resetFile.isEmpty()) {
@@ -76,11 +76,12 @@ int main(int argc, char** argv) {
         if (step.kind == sequence::Step::Kind::Send) resetLines.push_back(step.text);
       }
     }
-    face.identity = options.identity.isEmpty() ? scpi::DefaultIdentity(ZRT_VERSION)
-                                               : options.identity.toStdString();
-    face.waveforms = options.waveforms;
-    face.resetConfigured = !options.resetFile.isEmpty();
-    server.SetScpi(&face, std::move(resetLines));
+    scpiSetup.face.identity = options.identity.isEmpty() ? scpi::DefaultIdentity(ZRT_VERSION)
+                                                         : options.identity.toStdString();
+    scpiSetup.face.waveforms = options.waveforms;
+    scpiSetup.face.resetConfigured = !options.resetFile.isEmpty();
+    scpiSetup.resetLines = std::move(resetLines);
+    server.SetScpi(&scpiSetup);
   }
   server.SetMaxClients(options.maxClients);
   server.SetMaxLine(static_cast<std::size_t>(options.maxLine));

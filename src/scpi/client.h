@@ -79,6 +79,7 @@ class Client {
                     const guard::Limits& limits);
 
   ErrorQueue& Errors() { return errors_; }
+  const ErrorQueue& Errors() const { return errors_; }
 
   // The responses of one message as they go back: joined by ';', ended by
   // a line feed; nothing when there are none.

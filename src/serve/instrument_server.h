@@ -34,12 +34,10 @@
 // responses go back together at the message's end, as 488.2 has it.
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -47,46 +45,15 @@
 #include <vector>
 
 #include "net/stream_socket.h"
-#include "scpi/client.h"
 #include "serve/line_splitter.h"
+#include "serve/scpi_speech.h"
+#include "serve/server_event.h"
+#include "serve/speech.h"
 #include "session/line_session.h"
 
 class QSocketNotifier;
 
 namespace zrt::serve {
-
-// Something the server did, for the log. The kinds are said in words by
-// whoever logs them (Describe: in English).
-struct ServerEvent {
-  enum class Kind {
-    Listening,     // text: the address; count: 1 when other machines can reach it
-    Connected,     // origin: the client
-    Disconnected,  // count: its waiting lines, dropped
-    NotReading,    // closed: it does not read its replies; count as above
-    TooMany,       // origin: the client turned away; count: the limit
-    Replaced,      // origin: the client idle longest, closed for a new one
-    TooLong,       // origin: the client whose line was refused; count: the longest allowed
-    NoByte,        // origin; text: the line; count: where a character without a byte stands
-    ControlByte,   // origin; text: the line; count: where a control byte stands
-    NotSent,       // origin; text: the line, not sent (the port is not open)
-    BadSettings,   // origin; text: the line, not sent (no number for an address or rate)
-    LinkLost,      // origin: whose line the link went under; count: lines dropped
-    HeldTooLong,   // origin; text: its line, given up under the instrument's XOFF
-    Stopped,
-    BeyondLimit,   // origin; text: the line; breach: the limit it would go beyond
-    AcceptFailed,  // text: the system's reason; said once until a connection is taken
-    ScpiCommand,   // origin; text: a SCPI program unit as the client wrote it
-    ScpiError,     // origin; text: the error queued for it, as SYST:ERR? says it
-  };
-  Kind kind;
-  QString origin;  // "tcp 127.0.0.1:53122"
-  QString text;
-  int count = 0;
-  std::optional<guard::LimitBreach> breach = {};
-};
-
-// The event in English, for zrt-serve's log.
-QString Describe(const ServerEvent& event);
 
 class InstrumentServer : public QObject {
   Q_OBJECT
@@ -126,9 +93,9 @@ class InstrumentServer : public QObject {
   void SetIdleLimit(std::chrono::milliseconds limit) { idleLimit_ = limit; }
   // "tcp ADDRESS:PORT" of the client whose lines are `source`'s, or empty.
   QString Origin(int source) const;
-  // Clients that connect from now on speak SCPI through `face` (kept by the
-  // caller), or lines when it is null. *RST sends `resetLines`.
-  void SetScpi(const scpi::Face* face, std::vector<QString> resetLines = {});
+  // Clients that connect from now on speak SCPI as `setup` has it (kept by
+  // the caller), or lines when it is null.
+  void SetScpi(const ScpiSetup* setup) { scpi_ = setup; }
 
  signals:
   void Event(const ServerEvent& event);
@@ -143,23 +110,9 @@ class InstrumentServer : public QObject {
   Client* IdleLongest() const;
   void Readable(Client& client);
   void TakePiece(Client& client, LineSplitter::Piece piece);
-  // Why the line may not go out as it stands: said to the client, or none.
-  bool RefusedBytes(Client& client, const QString& text);
-  void SubmitNext(Client& client);
-  // A SCPI client's next pieces of work, up to one that goes to the session.
-  void WorkNext(Client& client);
-  // The current piece's reply has ended (nothing: none came), or it did
-  // not go out (`failed`, its error queued already); the work goes on.
-  void ScpiReplyEnded(Client& client, std::optional<std::string> reply, bool failed = false);
-  // The same, without going on: the current piece's answer or error taken.
-  void FinishScpiPiece(Client& client, std::optional<std::string> reply, bool failed);
-  void ScpiError(Client& client, const scpi::Error& error);
-  // A piece is done: an error it queued is logged, and at its message's end
-  // the answers go back.
-  void PieceDone(Client& client, std::size_t errorsBefore, bool endsMessage);
-  // The reset preset's piece with the session was refused: the rest of the
-  // preset is dropped.
-  void DropRestOfReset(Client& client);
+  // After its speech has worked: reading again once its queue has room,
+  // and closed once served when it has ended its sending.
+  void AfterWork(Client& client);
   void Output(Client& client, const QByteArray& bytes);
   void Flush(Client& client);
   void CloseWhenServed(Client& client);
@@ -175,8 +128,7 @@ class InstrumentServer : public QObject {
   int maxClients_ = kDefaultMaxClients;
   std::size_t maxLine_ = LineSplitter::kDefaultLongest;
   std::chrono::milliseconds idleLimit_ = kDefaultIdleLimit;
-  const scpi::Face* face_ = nullptr;
-  std::vector<QString> resetLines_;
+  const ScpiSetup* scpi_ = nullptr;
   bool acceptTrouble_ = false;  // said, until a connection is taken again
   int nextSource_ = kFirstSource;
   std::map<int, std::unique_ptr<Client>> clients_;

@@ -384,8 +384,8 @@ TEST(InstrumentServer, ScpiOpcAndWaiWaitForTheLinesBefore) {
     const std::lock_guard lock(mutex);
     heard << QString::fromStdString(said);
   });
-  const scpi::Face face{.identity = scpi::DefaultIdentity("test")};
-  bench.server.SetScpi(&face);
+  const serve::ScpiSetup setup{.face = {.identity = scpi::DefaultIdentity("test")}};
+  bench.server.SetScpi(&setup);
   const StreamSocket client = bench.Connect();
   for (const Case& c : cases) {
     Bench::Send(client, c.messages);
@@ -416,8 +416,8 @@ struct HeardFrames {
 TEST(InstrumentServer, AScpiMessageTooLongIsAnErrorInItsTurn) {
   HeardFrames heard;
   Bench bench(heard.Log());
-  const scpi::Face face{.identity = "x"};
-  bench.server.SetScpi(&face);
+  const serve::ScpiSetup setup{.face = {.identity = "x"}};
+  bench.server.SetScpi(&setup);
   const StreamSocket client = bench.Connect();
   Bench::Send(client, "*IDN?\nFREQ 1" + QByteArray(LineSplitter::kDefaultLongest, '0') +
                           "\n*IDN?;SYST:ERR?\n");
@@ -434,8 +434,10 @@ TEST(InstrumentServer, AResetRefusedPartWayStopsThere) {
   guard::Limits limits;
   limits.a.maxFrequencyHz = 1e6;
   bench.session.SetLimits(limits);
-  const scpi::Face face{.identity = "x", .resetConfigured = true};
-  bench.server.SetScpi(&face, {"88CHA:AFREQ1000Hz", "88CHA:AFREQ5MHz", "88CHA:AFREQ2000Hz"});
+  const serve::ScpiSetup setup{
+      .face = {.identity = "x", .resetConfigured = true},
+      .resetLines = {"88CHA:AFREQ1000Hz", "88CHA:AFREQ5MHz", "88CHA:AFREQ2000Hz"}};
+  bench.server.SetScpi(&setup);
   const StreamSocket client = bench.Connect();
   Bench::Send(client, "*RST;*OPC?\n");
   EXPECT_EQ(Bench::Read(client, 1), "1\n");

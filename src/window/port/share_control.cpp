@@ -48,8 +48,8 @@ ShareControl::ShareControl(Parts parts, QObject* parent)
       toggle_(new QCheckBox(parts_.bar.parentWidget())),
       speech_(new QComboBox(parts_.bar.parentWidget())),
       pane_(new QLabel(parts_.bar.parentWidget())),
-      face_{.identity =
-                scpi::DefaultIdentity(QCoreApplication::applicationVersion().toStdString())} {
+      scpiSetup_{.face = {.identity = scpi::DefaultIdentity(
+                              QCoreApplication::applicationVersion().toStdString())}} {
   toggle_->setObjectName("ShareToggle");
   speech_->setObjectName("ShareSpeech");
   speech_->addItems({QString(), QString()});
@@ -88,7 +88,7 @@ void ShareControl::SetScpi(bool scpi) {
   if (server_) {
     const bool on = On();
     server_->Stop();
-    server_->SetScpi(scpi_ ? &face_ : nullptr);
+    server_->SetScpi(scpi_ ? &scpiSetup_ : nullptr);
     if (on) SetOn(true);
   }
   emit ScpiChanged(scpi_);
@@ -97,7 +97,7 @@ void ShareControl::SetScpi(bool scpi) {
 void ShareControl::SetOn(bool on) {
   if (on && !server_) {
     server_ = new serve::InstrumentServer(parts_.session, parts_.settings, this);
-    server_->SetScpi(scpi_ ? &face_ : nullptr);
+    server_->SetScpi(scpi_ ? &scpiSetup_ : nullptr);
     connect(server_, &serve::InstrumentServer::Event, this, &ShareControl::Say);
     connect(server_, &serve::InstrumentServer::ClientsChanged, this, &ShareControl::ShowClients);
   }

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "scpi/client.h"
+#include "serve/scpi_speech.h"
 #include "session/line_session.h"
 #include "window/form/caption_table.h"
 
@@ -78,7 +78,7 @@ class ShareControl : public QObject {
   QString host_ = "127.0.0.1";
   std::uint16_t port_ = 5025;
   bool scpi_ = false;
-  scpi::Face face_;  // with no reset preset and no waveform numbers
+  serve::ScpiSetup scpiSetup_;  // with no reset preset and no waveform numbers
 };
 
 }  // namespace zrt::window
