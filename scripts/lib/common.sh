@@ -8,7 +8,7 @@ BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-de
   libfontconfig-dev)
 # Further packages for the tests, screenshots and end-to-end runs.
 TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xauth umockdev libumockdev-dev desktop-file-utils appstream xdotool xclip libxcb1-dev ser2net socat dbus at-spi2-core
-  python3-pyvisa python3-pyvisa-py python3-pymeasure lxi-tools)
+  python3-pyvisa python3-pyvisa-py python3-pymeasure lxi-tools rpcbind util-linux iproute2)
 # Further packages for the Windows build and its tests under wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest socat)
 

@@ -10,9 +10,12 @@
 #include "cli/serve_options.h"
 #include "cli/stop_request.h"
 #include "link/port_watch.h"
+#include "rpc/vxi11.h"
 #include "sequence/runner.h"
 #include "sequence/sequence.h"
 #include "serve/instrument_server.h"
+#include "serve/rpc_publication.h"
+#include "serve/vxi11_server.h"
 
 namespace {
 
@@ -61,7 +64,7 @@ int main(int argc, char** argv) {
   serve::InstrumentServer server(session, [&link] { return link.Settings(); });
   // Speaking SCPI: the face the clients see, and the lines *RST sends.
   serve::ScpiSetup scpiSetup;
-  if (options.scpi) {
+  if (options.scpi || options.vxi11) {
     std::vector<QString> resetLines;
     if (!options.resetFile.isEmpty()) {
       QFile file(options.resetFile);
@@ -81,12 +84,22 @@ int main(int argc, char** argv) {
     scpiSetup.face.waveforms = options.waveforms;
     scpiSetup.face.resetConfigured = !options.resetFile.isEmpty();
     scpiSetup.resetLines = std::move(resetLines);
-    server.SetScpi(&scpiSetup);
+    if (options.scpi) server.SetScpi(&scpiSetup);
+  }
+  // VXI-11: the same SCPI face, as device inst0.
+  std::unique_ptr<serve::Vxi11Server> vxi11;
+  if (options.vxi11) {
+    vxi11 = std::make_unique<serve::Vxi11Server>(
+        std::vector<serve::Vxi11Device>{{"inst0", &session, [&link] { return link.Settings(); },
+                                         &scpiSetup, static_cast<std::size_t>(options.maxLine)}});
+    QObject::connect(vxi11.get(), &serve::Vxi11Server::Event,
+                     [&](const serve::ServerEvent& e) { log(e.origin, serve::Describe(e)); });
   }
   server.SetMaxClients(options.maxClients);
   server.SetMaxLine(static_cast<std::size_t>(options.maxLine));
   auto who = [&](int source) {
-    const QString origin = server.Origin(source);
+    QString origin = server.Origin(source);
+    if (origin.isEmpty() && vxi11) origin = vxi11->Origin(source);
     return origin.isEmpty() ? linkName : origin;
   };
   QObject::connect(&server, &serve::InstrumentServer::Event,
@@ -164,8 +177,26 @@ int main(int argc, char** argv) {
 
   try {
     server.Listen(options.listenHost.toStdString(), options.listenPort);
+    if (vxi11) vxi11->Listen(options.listenHost.toStdString());
   } catch (const net::NetError& error) {
     return Fail(cli::kCannotListen, QString::fromStdString(error.what()));
+  }
+  // Found through the port mapper; without one, VXI-11 clients find nothing.
+  std::unique_ptr<serve::RpcPublication> publication;
+  if (vxi11) {
+    publication = std::make_unique<serve::RpcPublication>(
+        std::vector<rpc::Mapping>{
+            {rpc::vxi11::kCoreProgram, rpc::vxi11::kVersion, rpc::kTcp, vxi11->CorePort()}},
+        options.listenHost.toStdString());
+    QObject::connect(
+        publication.get(), &serve::RpcPublication::Done, &app,
+        [&](bool published, const QString& text) {
+          if (published) return log("VXI-11", text);
+          std::fprintf(stderr, "zrt-serve: %s\n", text.toLocal8Bit().constData());
+          QCoreApplication::exit(cli::kCannotListen);
+        },
+        Qt::QueuedConnection);  // after the event loop has started
+    publication->Start();
   }
 
   // A stop waits for the frame going out, which the hold limit bounds.
@@ -178,6 +209,7 @@ int main(int argc, char** argv) {
     if (std::exchange(stopping, true)) return QCoreApplication::quit();  // asked twice
     log({}, "stopping");
     server.Stop();
+    if (vxi11) vxi11->Stop();
     finishWhenIdle();
   });
   QObject::connect(&session, &session::LineSession::FrameDone, finishWhenIdle);

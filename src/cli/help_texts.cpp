@@ -82,6 +82,10 @@ QString ServeHelp() {
          "                       ends it with status 3, for a service manager to restart\n"
          "  --scpi               serve SCPI (*IDN?, SOUR1:FREQ 1000, OUTP2 ON...) instead\n"
          "                       of the instrument's own lines\n"
+         "  --vxi11              serve SCPI over VXI-11 too, as device inst0 (VISA's\n"
+         "                       TCPIP::HOST::INSTR, lxi discover): with a port mapper of\n"
+         "                       its own on port 111 when free, else registered with the\n"
+         "                       system's (rpcbind)\n"
          "  --idn M,M,S,F        what *IDN? answers (default zrt-panel,ZRT10XX/ZRT30XX,0,\n"
          "                       and the version)\n"
          "  --reset FILE         the sequence file *RST runs (without one, *RST is an\n"
@@ -94,7 +98,8 @@ QString ServeHelp() {
          "A client whose line is refused by the limits is told why.\n"
          "SIGINT or SIGTERM ends it once the frame going out is through (status 0).\n"
          "Exit status: 2 usage, 3 the port or device could not be opened (or opened\n"
-         "again once lost), 6 the address could not be listened on.\n";
+         "again once lost), 6 the address could not be listened on (or, with --vxi11,\n"
+         "no port mapper could be run or registered with).\n";
 }
 
 }  // namespace zrt::cli

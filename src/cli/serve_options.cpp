@@ -38,7 +38,7 @@ std::variant<QStringList, QString> ConfigArguments(const QString& file, ServeOpt
     }
     if (!entry.section.empty()) return where + "the sections are none and [waveforms]";
     if (key == "config") return where + "a configuration file names no other";
-    if (key == "usb" || key == "simulate" || key == "scpi") {
+    if (key == "usb" || key == "simulate" || key == "scpi" || key == "vxi11") {
       if (value == "true") {
         arguments << "--" + key;
       } else if (value != "false") {
@@ -94,6 +94,8 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& given) {
       options.reopenWithin = std::chrono::seconds(seconds);
     } else if (arg == "--scpi") {
       options.scpi = true;
+    } else if (arg == "--vxi11") {
+      options.vxi11 = true;
     } else if (arg == "--idn") {
       options.identity = reader.Value().value_or("");
       if (options.identity.count(',') != 3) {

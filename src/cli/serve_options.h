@@ -25,6 +25,7 @@ struct ServeOptions {
   // the sequence file *RST runs, and the waveform numbers of the shapes the
   // channels have no item for ([waveforms] of a configuration file).
   bool scpi = false;
+  bool vxi11 = false;  // SCPI over VXI-11 too, whatever the raw socket speaks
   QString identity;
   QString resetFile;
   std::map<std::string, int, std::less<>> waveforms;

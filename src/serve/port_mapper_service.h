@@ -8,13 +8,13 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <cstdint>
-#include <list>
+#include <deque>
 #include <string>
 
 #include "net/datagram_socket.h"
 #include "net/stream_socket.h"
 #include "rpc/port_mapper.h"
-#include "rpc/record_marking.h"
+#include "serve/record_stream.h"
 
 namespace zrt::serve {
 
@@ -34,12 +34,9 @@ class PortMapperService : public QObject {
   std::uint16_t Port() const { return port_; }
 
  private:
-  struct Connection;
   void Accept();
   void Datagram();
-  void Readable(Connection& connection);
-  void Flush(Connection& connection);
-  void Close(Connection& connection);
+  void Close(RecordStream* connection);
 
   rpc::PortMapper& mapper_;
   net::StreamSocket listener_;
@@ -47,7 +44,7 @@ class PortMapperService : public QObject {
   std::uint16_t port_ = 0;
   QSocketNotifier* accepting_ = nullptr;
   QSocketNotifier* receiving_ = nullptr;
-  std::list<Connection> connections_;
+  std::deque<RecordStream*> connections_;  // children, oldest first
 };
 
 }  // namespace zrt::serve

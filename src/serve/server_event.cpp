@@ -42,7 +42,8 @@ QString Describe(const ServerEvent& event) {
     case Kind::HeldTooLong:
       return QString("%1: given up, the instrument held output back too long").arg(event.text);
     case Kind::Stopped:
-      return "stopped listening";
+      return event.text.isEmpty() ? QString("stopped listening")
+                                  : "stopped listening for " + event.text;
     case Kind::BeyondLimit:
       return QString("%1: not sent, %2")
           .arg(event.text, QString::fromStdString(guard::Describe(*event.breach)));

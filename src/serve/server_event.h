@@ -24,7 +24,7 @@ struct ServerEvent {
     BadSettings,   // origin; text: the line, not sent (no number for an address or rate)
     LinkLost,      // origin: whose line the link went under; count: lines dropped
     HeldTooLong,   // origin; text: its line, given up under the instrument's XOFF
-    Stopped,
+    Stopped,       // text: what it stopped listening for, if not the only kind
     BeyondLimit,   // origin; text: the line; breach: the limit it would go beyond
     AcceptFailed,  // text: the system's reason; said once until a connection is taken
     ScpiCommand,   // origin; text: a SCPI program unit as the client wrote it
