@@ -1,0 +1,187 @@
+#!/usr/bin/python3
+"""zrt-serve --vxi11 reached by clients we did not write: rpcinfo,
+lxi-tools (discover, and scpi without -r) and PyVISA's TCPIP::INSTR through
+pyvisa-py; with its own port mapper, registered with Debian's rpcbind, and
+with neither to be had. Run in a private network namespace, so that port
+111 is the test's own: the script enters one itself (as root, unshare -n;
+else a user namespace, unshare -rn).
+
+    vxi11_clients_test.py ZRT_SERVE
+"""
+import os
+import re
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+if os.environ.get("ZRT_NETNS") != "1":
+    os.environ["ZRT_NETNS"] = "1"
+    unshare = ["unshare", "-n"] if os.geteuid() == 0 else ["unshare", "-rn"]
+    os.execvp(unshare[0], unshare + [sys.executable, *sys.argv])
+
+import pyvisa  # noqa: E402
+
+SERVE = sys.argv[1]
+SIM = os.path.join(os.path.dirname(SERVE), "zrt-sim")
+LIMIT = 20  # seconds any one step may take
+CORE = 395183  # VXI-11's core channel, 0x0607AF
+
+
+def until(condition):
+    deadline = time.monotonic() + LIMIT
+    while not condition():
+        assert time.monotonic() < deadline, "never came"
+        time.sleep(0.05)
+
+
+def run(*command):
+    return subprocess.run(command, capture_output=True, text=True, timeout=LIMIT)
+
+
+def start_sim(path):
+    sim = subprocess.Popen([SIM, "--link", path], stdout=subprocess.PIPE, text=True)
+    heard = []
+    threading.Thread(target=lambda: heard.extend(sim.stdout), daemon=True).start()
+    until(lambda: os.path.exists(path))
+    return sim, heard
+
+
+def start(*options):
+    serve = subprocess.Popen([SERVE, "--vxi11", "--listen", "0.0.0.0:0", *options],
+                             stderr=subprocess.PIPE, text=True)
+    log = []
+    threading.Thread(target=lambda: log.extend(serve.stderr), daemon=True).start()
+    return serve, log
+
+
+def stop(*processes):
+    for process in processes:
+        process.terminate()
+    for process in processes:
+        try:
+            process.wait(LIMIT)
+        except subprocess.TimeoutExpired:
+            process.kill()
+
+
+def said(log, text):
+    until(lambda: any(text in line for line in log))
+
+
+def mapped():
+    return [line.split() for line in run("rpcinfo", "-p", "127.0.0.1").stdout.splitlines()[1:]]
+
+
+def own_mapper_and_clients():
+    path = f"/tmp/zrt-vxi11-{os.getpid()}"
+    sim, heard = start_sim(path)
+    serve, log = start("--port", path, "--max-line", "4096", "--idn", "Maker,ZRT,7,1.0")
+    try:
+        said(log, "a port mapper of its own")
+        rows = mapped()
+        assert ["100000", "2", "tcp", "111", "portmapper"] in rows, rows
+        assert ["100000", "2", "udp", "111", "portmapper"] in rows, rows
+        assert any(row[:3] == [str(CORE), "1", "tcp"] for row in rows), rows
+
+        found = run("lxi", "discover", "-t", "2")
+        assert 'Found "Maker,ZRT,7,1.0" on address 127.0.0.1' in found.stdout, found
+        asked = run("lxi", "scpi", "-a", "127.0.0.1", "-t", str(LIMIT), "*IDN?")
+        assert asked.stdout.strip() == "Maker,ZRT,7,1.0", asked
+
+        manager = pyvisa.ResourceManager("@py")
+        gen = manager.open_resource("TCPIP::127.0.0.1::INSTR")
+        gen.timeout = LIMIT * 1000
+        assert gen.query("*IDN?").strip() == "Maker,ZRT,7,1.0"
+        gen.write("SOUR1:FREQ 1234")
+        assert gen.query("SOUR1:FREQ?").strip() == "+1.2340000000E+03"
+        # Longer than maxRecvSize (1024): sent in chunks, taken as one message.
+        long = "*CLS;" * 220 + "*IDN?"
+        assert gen.query(long).strip() == "Maker,ZRT,7,1.0"
+
+        # An exclusive lock keeps another session out until it is let go.
+        other = manager.open_resource("TCPIP0::127.0.0.1::inst0::INSTR")
+        other.timeout = 500
+        gen.lock_excl()
+        try:
+            other.query("*IDN?")
+            raise AssertionError("a locked device answered another session")
+        except pyvisa.errors.VisaIOError:
+            pass
+        gen.unlock()
+        other.timeout = LIMIT * 1000
+        assert other.query("*IDN?").strip() == "Maker,ZRT,7,1.0"
+        other.close()
+
+        # A device clear drops the response nobody read.
+        gen.write("*IDN?")
+        gen.clear()
+        gen.timeout = 300
+        try:
+            gen.read()
+            raise AssertionError("a response outlived the device clear")
+        except pyvisa.errors.VisaIOError as error:
+            assert error.error_code == pyvisa.constants.StatusCode.error_timeout, error
+        gen.timeout = LIMIT * 1000
+        # A device it does not have: VXI-11's error 3, device not accessible.
+        try:
+            manager.open_resource("TCPIP0::127.0.0.1::inst1::INSTR")
+            raise AssertionError("inst1 opened")
+        except Exception as error:  # pyvisa-py raises it bare
+            assert "error creating link: 3" in str(error), error
+        gen.close()
+        frames = [line[3:].strip() for line in heard if line.startswith("<- ")]
+        assert frames == ["XCHA:AFREQ1234Hz", "XCHA:AFREQ?"], frames
+        said(log, 'no link created: no device "inst1"')
+    finally:
+        stop(serve, sim)
+
+
+def registered_with_rpcbind():
+    rpcbind = subprocess.Popen(["rpcbind", "-f"])
+    try:
+        until(lambda: any(row[:2] == ["100000", "2"] for row in mapped()))
+        serve, log = start("--simulate")
+        try:
+            said(log, "registered with the system's port mapper")
+            assert any(row[0] == str(CORE) for row in mapped())
+            asked = run("lxi", "scpi", "-a", "127.0.0.1", "-t", str(LIMIT), "*IDN?")
+            assert asked.stdout.startswith("zrt-panel,"), asked
+        finally:
+            stop(serve)
+        # Taken back at its end.
+        until(lambda: not any(row[0] == str(CORE) for row in mapped()))
+    finally:
+        stop(rpcbind)
+
+
+def neither_way():
+    # Port 111 held by something that is no port mapper.
+    with socket.socket() as tcp, socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as udp:
+        for held in (tcp, udp):
+            held.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            held.bind(("0.0.0.0", 111))
+        tcp.listen()
+        serve, log = start("--simulate")
+        status = serve.wait(LIMIT)
+        assert status == 6, (status, log)
+        time.sleep(0.1)  # the log's reader thread takes the last lines
+        text = "".join(log)
+        assert "cannot run a port mapper on 0.0.0.0:111" in text, text
+        assert "the system's did not register the server" in text, text
+
+
+def main():
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+    own_mapper_and_clients()
+    print("own_mapper_and_clients: ok", flush=True)
+    registered_with_rpcbind()
+    print("registered_with_rpcbind: ok", flush=True)
+    neither_way()
+    print("neither_way: ok", flush=True)
+    print("all ok")
+
+
+if __name__ == "__main__":
+    main()
