@@ -1,6 +1,7 @@
 #include "cli/serve_options.h"
 
 #include <QFile>
+#include <set>
 
 #include "cli/help_texts.h"
 #include "serve/listen_address.h"
@@ -10,10 +11,23 @@ namespace zrt::cli {
 
 namespace {
 
-// The options a configuration file gives, as arguments, and its waveform
-// numbers; or why it cannot be read. A key is an option's name without its
-// dashes; a switch's value is true or false.
-std::variant<QStringList, QString> ConfigArguments(const QString& file, ServeOptions& options) {
+constexpr const char* kProgram = "zrt-serve";
+
+// An [instrument NAME] section of a configuration file, as arguments, and
+// its [waveforms NAME] section.
+struct Section {
+  QString name;
+  QStringList arguments;
+  std::map<std::string, int, std::less<>> waveforms;
+};
+
+// A configuration file's top level as arguments, its [waveforms] into
+// `waveforms` and its instruments into `sections`; or why it cannot be
+// read. A key is an option's name without its dashes; a switch's value is
+// true or false.
+std::variant<QStringList, QString> ConfigArguments(
+    const QString& file, std::map<std::string, int, std::less<>>& waveforms,
+    std::vector<Section>& sections) {
   QFile in(file);
   if (!in.open(QIODevice::ReadOnly)) return file + ": " + in.errorString();
   constexpr qint64 kLargest = 64 * 1024;
@@ -23,40 +37,122 @@ std::variant<QStringList, QString> ConfigArguments(const QString& file, ServeOpt
   if (const auto* why = std::get_if<std::string>(&read)) {
     return file + ": " + QString::fromStdString(*why);
   }
+  auto sectionNamed = [&](const QString& name) -> Section& {
+    for (Section& section : sections) {
+      if (section.name == name) return section;
+    }
+    return sections.emplace_back(Section{name, {}, {}});
+  };
   QStringList arguments;
   for (const settings::IniEntry& entry : std::get<std::vector<settings::IniEntry>>(read)) {
     const QString where = QString("%1: line %2: ").arg(file).arg(entry.line);
+    const QString section = QString::fromStdString(entry.section).simplified();
     const QString key = QString::fromStdString(entry.key);
     const QString value = QString::fromStdString(entry.value);
-    if (entry.section == "waveforms") {
-      if (entry.key.empty()) continue;  // the section's own line
+    const QStringList words = section.split(' ', Qt::SkipEmptyParts);
+    const bool waveformSection = !words.isEmpty() && words[0] == "waveforms" && words.size() <= 2;
+    const bool instrumentSection = words.size() == 2 && words[0] == "instrument";
+    if (!section.isEmpty() && !waveformSection && !instrumentSection) {
+      return where + "the sections are [waveforms], [instrument NAME] and [waveforms NAME]";
+    }
+    if (words.size() == 2) sectionNamed(words[1]);  // named even when empty
+    if (entry.key.empty()) continue;                // the section's own line
+    if (waveformSection) {
       bool ok = false;
       const int number = value.toInt(&ok);
       if (!ok || number < 0) return where + "a waveform's number is a whole number from 0";
-      options.waveforms[key.toLower().toStdString()] = number;
+      auto& numbers = words.size() == 2 ? sectionNamed(words[1]).waveforms : waveforms;
+      numbers[key.toLower().toStdString()] = number;
       continue;
     }
-    if (!entry.section.empty()) return where + "the sections are none and [waveforms]";
     if (key == "config") return where + "a configuration file names no other";
+    QStringList& into = instrumentSection ? sectionNamed(words[1]).arguments : arguments;
     if (key == "usb" || key == "simulate" || key == "scpi" || key == "vxi11") {
       if (value == "true") {
-        arguments << "--" + key;
+        into << "--" + key;
       } else if (value != "false") {
         return where + key + " is true or false";
       }
       continue;
     }
-    arguments << "--" + key << value;
+    into << "--" + key << value;
   }
   return arguments;
+}
+
+// Options of the whole server, which no one instrument's section gives.
+bool ServerWide(const QString& option) {
+  return option == "--vxi11" || option == "--max-clients" || option == "--max-line" ||
+         option == "--reopen-within";
+}
+
+// Reads `arguments` into `server` and `instrument`; `section` names the
+// instrument whose section they are (server-wide options refused there).
+// The link must be named (`linkNamed`) unless sections name it.
+std::optional<Exit> Read(const QStringList& arguments, ServeOptions& server,
+                         InstrumentOptions& instrument, const QString& section, bool linkNamed) {
+  OptionReader reader(arguments, kProgram, ServeHelp(), ZRT_VERSION);
+  const QString in = section.isEmpty() ? QString() : "[instrument " + section + "]: ";
+  while (reader.Next()) {
+    const QString& arg = reader.Argument();
+    std::optional<Exit> exit;
+    bool ok = false;
+    if (!section.isEmpty() && ServerWide(arg)) {
+      return reader.Usage(in + arg.mid(2) + " is for the whole server, not one instrument");
+    }
+    if (reader.TakeShared(instrument.link, exit)) {
+      if (exit) return exit;
+    } else if (arg == "--listen") {
+      const auto text = reader.Value();
+      if (!text ||
+          !serve::ParseListenAddress(*text, instrument.listenHost, instrument.listenPort)) {
+        return reader.Usage(in + "--listen needs [HOST:]PORT, such as 127.0.0.1:5025");
+      }
+      instrument.listening = true;
+    } else if (arg == "--max-clients") {
+      server.maxClients = reader.Value().value_or("").toInt(&ok);
+      if (!ok || server.maxClients < 1) return reader.Usage("--max-clients needs a number from 1");
+    } else if (arg == "--reopen-within") {
+      const int seconds = reader.Value().value_or("").toInt(&ok);
+      if (!ok || seconds < 1)
+        return reader.Usage("--reopen-within needs a number of seconds from 1");
+      server.reopenWithin = std::chrono::seconds(seconds);
+    } else if (arg == "--scpi") {
+      instrument.scpi = true;
+    } else if (arg == "--vxi11") {
+      server.vxi11 = true;
+    } else if (arg == "--idn") {
+      instrument.identity = reader.Value().value_or("");
+      if (instrument.identity.count(',') != 3) {
+        return reader.Usage(in + "--idn needs four fields: MAKER,MODEL,SERIAL,FIRMWARE");
+      }
+    } else if (arg == "--reset") {
+      instrument.resetFile = reader.Value().value_or("");
+      if (instrument.resetFile.isEmpty()) return reader.Usage(in + "--reset needs a sequence file");
+    } else if (arg == "--max-line") {
+      server.maxLine = reader.Value().value_or("").toInt(&ok);
+      if (!ok || server.maxLine < 1 ||
+          server.maxLine > static_cast<int>(serve::LineSplitter::kMostLongest)) {
+        return reader.Usage("--max-line needs a number from 1 to 4096");
+      }
+    } else {
+      return reader.Usage(in + "unknown argument " + arg);
+    }
+  }
+  if (const auto problem = LinkProblem(instrument.link); problem && linkNamed) {
+    return reader.Usage(in + *problem);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
 std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& given) {
   ServeOptions options;
+  InstrumentOptions top;
+  std::vector<Section> sections;
   // A configuration file's options stand where it is named: those after
-  // it on the command line win.
+  // it on the command line win; an instrument's section wins over both.
   QStringList arguments;
   for (int i = 0; i < given.size(); ++i) {
     if (given[i] != "--config") {
@@ -64,57 +160,43 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& given) {
       continue;
     }
     if (i + 1 >= given.size()) {
-      return OptionReader(given, "zrt-serve", ServeHelp(), ZRT_VERSION)
-          .Usage("--config needs a file");
+      return OptionReader(given, kProgram, ServeHelp(), ZRT_VERSION).Usage("--config needs a file");
     }
-    auto config = ConfigArguments(given[++i], options);
-    if (const auto* why = std::get_if<QString>(&config))
-      return Exit{kUsage, "zrt-serve: " + *why + "\n"};
+    auto config = ConfigArguments(given[++i], top.waveforms, sections);
+    if (const auto* why = std::get_if<QString>(&config)) {
+      return Exit{kUsage, QString(kProgram) + ": " + *why + "\n"};
+    }
     arguments << std::get<QStringList>(config);
   }
-  OptionReader reader(arguments, "zrt-serve", ServeHelp(), ZRT_VERSION);
-  while (reader.Next()) {
-    const QString& arg = reader.Argument();
-    std::optional<Exit> exit;
-    bool ok = false;
-    if (reader.TakeShared(options.link, exit)) {
-      if (exit) return *exit;
-    } else if (arg == "--listen") {
-      const auto text = reader.Value();
-      if (!text || !serve::ParseListenAddress(*text, options.listenHost, options.listenPort)) {
-        return reader.Usage("--listen needs [HOST:]PORT, such as 127.0.0.1:5025");
-      }
-    } else if (arg == "--max-clients") {
-      options.maxClients = reader.Value().value_or("").toInt(&ok);
-      if (!ok || options.maxClients < 1) return reader.Usage("--max-clients needs a number from 1");
-    } else if (arg == "--reopen-within") {
-      const int seconds = reader.Value().value_or("").toInt(&ok);
-      if (!ok || seconds < 1)
-        return reader.Usage("--reopen-within needs a number of seconds from 1");
-      options.reopenWithin = std::chrono::seconds(seconds);
-    } else if (arg == "--scpi") {
-      options.scpi = true;
-    } else if (arg == "--vxi11") {
-      options.vxi11 = true;
-    } else if (arg == "--idn") {
-      options.identity = reader.Value().value_or("");
-      if (options.identity.count(',') != 3) {
-        return reader.Usage("--idn needs four fields: MAKER,MODEL,SERIAL,FIRMWARE");
-      }
-    } else if (arg == "--reset") {
-      options.resetFile = reader.Value().value_or("");
-      if (options.resetFile.isEmpty()) return reader.Usage("--reset needs a sequence file");
-    } else if (arg == "--max-line") {
-      options.maxLine = reader.Value().value_or("").toInt(&ok);
-      if (!ok || options.maxLine < 1 ||
-          options.maxLine > static_cast<int>(serve::LineSplitter::kMostLongest)) {
-        return reader.Usage("--max-line needs a number from 1 to 4096");
-      }
-    } else {
-      return reader.Usage("unknown argument " + arg);
-    }
+  if (auto exit = Read(arguments, options, top, {}, sections.empty())) return *exit;
+  options.listenHost = top.listenHost;
+  if (sections.empty()) {
+    options.instruments = {top};
+    return options;
   }
-  if (const auto problem = LinkProblem(options.link)) return reader.Usage(*problem);
+  // Each section on the top level's options; a link of its own replaces
+  // the top level's, whose rate, address and limits stay the defaults.
+  std::set<QString> names;
+  for (const Section& section : sections) {
+    if (!names.insert(section.name.toLower()).second) {
+      return Exit{kUsage, QString("%1: two instruments named %2\n").arg(kProgram, section.name)};
+    }
+    InstrumentOptions instrument = top;
+    instrument.name = section.name;
+    instrument.listening = false;  // a raw socket only where the section gives a listen
+    if (section.arguments.contains("--port") || section.arguments.contains("--usb") ||
+        section.arguments.contains("--simulate")) {
+      instrument.link.port.clear();
+      instrument.link.usb = instrument.link.simulate = false;
+    }
+    // Read as a command line is: after a program's name.
+    if (auto exit = Read(QStringList{kProgram} + section.arguments, options, instrument,
+                         section.name, true)) {
+      return *exit;
+    }
+    for (const auto& [shape, number] : section.waveforms) instrument.waveforms[shape] = number;
+    options.instruments.push_back(std::move(instrument));
+  }
   return options;
 }
 

@@ -13,6 +13,7 @@ import re
 import socket
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -172,6 +173,47 @@ def neither_way():
         assert "the system's did not register the server" in text, text
 
 
+def two_instruments_from_one_file():
+    # Each section its own link, session and device; one lost leaves the other.
+    sims = [start_sim(f"/tmp/zrt-vxi11-{name}-{os.getpid()}") for name in ("a", "b")]
+    with tempfile.TemporaryDirectory() as folder:
+        config = os.path.join(folder, "bench.conf")
+        with open(config, "w") as out:
+            out.write("vxi11 = true\nlisten = 127.0.0.1:0\nreopen-within = 1\n"
+                      "[waveforms]\nsine = 0\n"
+                      f"[instrument inst0]\nport = /tmp/zrt-vxi11-a-{os.getpid()}\n"
+                      "idn = Bench,ZRT,a,1\n"
+                      f"[instrument inst1]\nport = /tmp/zrt-vxi11-b-{os.getpid()}\n"
+                      "idn = Bench,ZRT,b,1\n")
+        serve = subprocess.Popen([SERVE, "--config", config], stderr=subprocess.PIPE, text=True)
+        log = []
+        threading.Thread(target=lambda: log.extend(serve.stderr), daemon=True).start()
+        try:
+            said(log, "a port mapper of its own")
+            manager = pyvisa.ResourceManager("@py")
+            gens = [manager.open_resource(f"TCPIP0::127.0.0.1::inst{i}::INSTR") for i in (0, 1)]
+            for index, gen in enumerate(gens):
+                gen.timeout = LIMIT * 1000
+                assert gen.query("*IDN?").strip() == f"Bench,ZRT,{'ab'[index]},1"
+                gen.write(f"SOUR1:FREQ {1000 * (index + 1)}")
+            for index, (_, heard) in enumerate(sims):
+                until(lambda: any(line.startswith("<- ") for line in heard))
+                frames = [line[3:].strip() for line in heard if line.startswith("<- ")]
+                assert frames == [f"XCHA:AFREQ{1000 * (index + 1)}Hz"], (index, frames)
+            # inst0's port goes away for good: inst1 goes on.
+            stop(sims[0][0])
+            said(log, "inst0 /tmp/zrt-vxi11-a")
+            said(log, "still waited for")
+            assert gens[1].query("SOUR1:FREQ?").strip() == "+2.0000000000E+03"
+            gens[0].write("SOUR1:FREQ 5")
+            assert gens[0].query("SYST:ERR?").startswith('-241,"Hardware missing')
+            assert serve.poll() is None
+            for gen in gens:
+                gen.close()
+        finally:
+            stop(serve, sims[1][0])
+
+
 def main():
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
     own_mapper_and_clients()
@@ -180,6 +222,8 @@ def main():
     print("registered_with_rpcbind: ok", flush=True)
     neither_way()
     print("neither_way: ok", flush=True)
+    two_instruments_from_one_file()
+    print("two_instruments_from_one_file: ok", flush=True)
     print("all ok")
 
 
