@@ -288,9 +288,13 @@ std::optional<rpc::Bytes> Vxi11Server::CreateLink(Connection& connection, Pendin
                                                   const vxi::CreateLinkParms& parms) {
   const QString origin = "vxi11 " + QString::fromStdString(connection.stream->Peer());
   const QString name = QString::fromStdString(parms.device);
-  const auto device = std::find_if(devices_.begin(), devices_.end(), [&](const Vxi11Device& d) {
+  auto device = std::find_if(devices_.begin(), devices_.end(), [&](const Vxi11Device& d) {
     return d.name.compare(name, Qt::CaseInsensitive) == 0;
   });
+  // VISA's and lxi-tools' default device is the first, whatever its name.
+  if (device == devices_.end() && name.compare("inst0", Qt::CaseInsensitive) == 0) {
+    device = devices_.begin();
+  }
   if (device == devices_.end()) {
     emit Event({ServerEvent::Kind::NoDevice, origin, name});
     return Failed(call, vxi::Error::NotAccessible, abortPort_);

@@ -5,7 +5,8 @@
 // raw socket: what it writes until END is one message, worked in order
 // through that device's session; each message's response is read back.
 //
-//  - create_link names a device (case aside: "inst0"); it answers the
+//  - create_link names a device (case aside; "inst0", which is also the
+//    first device where none has that name); it answers the
 //    abort port and kMaxRecvSize. Past the bound on links, the link idle
 //    longest past the idle limit is taken back for the new one, else the
 //    call fails with error 9 (out of resources), said in the log.

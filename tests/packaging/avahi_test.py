@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The avahi announcement is well-formed XML that announces a raw SCPI
-socket on a port, as "lxi discover -m" and VISA browsers look for it.
+socket and VXI-11 (its port mapper), as "lxi discover -m" and VISA browsers
+look for them.
 
     avahi_test.py SERVICE_FILE
 """
@@ -10,11 +11,12 @@ import xml.dom.minidom
 document = xml.dom.minidom.parse(sys.argv[1])  # a fault raises, and the test fails
 assert document.documentElement.tagName == "service-group", document.documentElement.tagName
 assert document.doctype and document.doctype.systemId == "avahi-service.dtd"
-services = document.getElementsByTagName("service")
-assert len(services) == 1, len(services)
-kind = services[0].getElementsByTagName("type")[0].firstChild.data
-port = int(services[0].getElementsByTagName("port")[0].firstChild.data)
-assert kind == "_scpi-raw._tcp", kind
-assert 0 < port < 65536, port
+announced = {}
+for service in document.getElementsByTagName("service"):
+    kind = service.getElementsByTagName("type")[0].firstChild.data
+    announced[kind] = int(service.getElementsByTagName("port")[0].firstChild.data)
+assert set(announced) == {"_scpi-raw._tcp", "_vxi-11._tcp", "_lxi._tcp"}, announced
+assert 0 < announced["_scpi-raw._tcp"] < 65536, announced
+assert announced["_vxi-11._tcp"] == 111, announced
 assert document.getElementsByTagName("name")[0].firstChild.data.strip()
 print("ok")
