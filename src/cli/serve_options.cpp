@@ -1,9 +1,11 @@
 #include "cli/serve_options.h"
 
 #include <QFile>
+#include <algorithm>
 #include <set>
 
 #include "cli/help_texts.h"
+#include "scpi/client.h"
 #include "serve/listen_address.h"
 #include "settings/ini_text.h"
 
@@ -19,15 +21,21 @@ struct Section {
   QString name;
   QStringList arguments;
   std::map<std::string, int, std::less<>> waveforms;
+  std::map<std::string, double, std::less<>> ranges;
 };
 
-// A configuration file's top level as arguments, its [waveforms] into
-// `waveforms` and its instruments into `sections`; or why it cannot be
-// read. A key is an option's name without its dashes; a switch's value is
-// true or false.
-std::variant<QStringList, QString> ConfigArguments(
-    const QString& file, std::map<std::string, int, std::less<>>& waveforms,
-    std::vector<Section>& sections) {
+// A range table's key: min_ or max_ and one of scpi::kRangeNames.
+bool IsRangeKey(std::string_view key) {
+  if (!key.starts_with("min_") && !key.starts_with("max_")) return false;
+  return std::ranges::find(scpi::kRangeNames, key.substr(4)) != std::end(scpi::kRangeNames);
+}
+
+// A configuration file's top level as arguments, its [waveforms] and range
+// table into `top` and its instruments into `sections`; or why it cannot
+// be read. A key is an option's name without its dashes; a switch's value
+// is true or false. [instrument] alone is the top level's instrument.
+std::variant<QStringList, QString> ConfigArguments(const QString& file, InstrumentOptions& top,
+                                                   std::vector<Section>& sections) {
   QFile in(file);
   if (!in.open(QIODevice::ReadOnly)) return file + ": " + in.errorString();
   constexpr qint64 kLargest = 64 * 1024;
@@ -41,7 +49,7 @@ std::variant<QStringList, QString> ConfigArguments(
     for (Section& section : sections) {
       if (section.name == name) return section;
     }
-    return sections.emplace_back(Section{name, {}, {}});
+    return sections.emplace_back(Section{name, {}, {}, {}});
   };
   QStringList arguments;
   for (const settings::IniEntry& entry : std::get<std::vector<settings::IniEntry>>(read)) {
@@ -51,22 +59,32 @@ std::variant<QStringList, QString> ConfigArguments(
     const QString value = QString::fromStdString(entry.value);
     const QStringList words = section.split(' ', Qt::SkipEmptyParts);
     const bool waveformSection = !words.isEmpty() && words[0] == "waveforms" && words.size() <= 2;
-    const bool instrumentSection = words.size() == 2 && words[0] == "instrument";
+    const bool instrumentSection =
+        !words.isEmpty() && words[0] == "instrument" && words.size() <= 2;
     if (!section.isEmpty() && !waveformSection && !instrumentSection) {
-      return where + "the sections are [waveforms], [instrument NAME] and [waveforms NAME]";
+      return where +
+             "the sections are [instrument], [waveforms], [instrument NAME] and [waveforms NAME]";
     }
-    if (words.size() == 2) sectionNamed(words[1]);  // named even when empty
-    if (entry.key.empty()) continue;                // the section's own line
+    const bool named = words.size() == 2;
+    if (named) sectionNamed(words[1]);  // named even when empty
+    if (entry.key.empty()) continue;    // the section's own line
     if (waveformSection) {
       bool ok = false;
       const int number = value.toInt(&ok);
       if (!ok || number < 0) return where + "a waveform's number is a whole number from 0";
-      auto& numbers = words.size() == 2 ? sectionNamed(words[1]).waveforms : waveforms;
+      auto& numbers = named ? sectionNamed(words[1]).waveforms : top.waveforms;
       numbers[key.toLower().toStdString()] = number;
       continue;
     }
     if (key == "config") return where + "a configuration file names no other";
-    QStringList& into = instrumentSection ? sectionNamed(words[1]).arguments : arguments;
+    if (IsRangeKey(entry.key)) {
+      bool ok = false;
+      const double value = QString::fromStdString(entry.value).toDouble(&ok);
+      if (!ok) return where + key + " is a number, in the unit its name ends with";
+      (named ? sectionNamed(words[1]).ranges : top.ranges)[entry.key] = value;
+      continue;
+    }
+    QStringList& into = named ? sectionNamed(words[1]).arguments : arguments;
     if (key == "usb" || key == "simulate" || key == "scpi" || key == "vxi11") {
       if (value == "true") {
         into << "--" + key;
@@ -162,7 +180,7 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& given) {
     if (i + 1 >= given.size()) {
       return OptionReader(given, kProgram, ServeHelp(), ZRT_VERSION).Usage("--config needs a file");
     }
-    auto config = ConfigArguments(given[++i], top.waveforms, sections);
+    auto config = ConfigArguments(given[++i], top, sections);
     if (const auto* why = std::get_if<QString>(&config)) {
       return Exit{kUsage, QString(kProgram) + ": " + *why + "\n"};
     }
@@ -195,6 +213,7 @@ std::variant<ServeOptions, Exit> ParseServeOptions(const QStringList& given) {
       return *exit;
     }
     for (const auto& [shape, number] : section.waveforms) instrument.waveforms[shape] = number;
+    for (const auto& [name, value] : section.ranges) instrument.ranges[name] = value;
     options.instruments.push_back(std::move(instrument));
   }
   return options;

@@ -31,6 +31,9 @@ struct InstrumentOptions {
   QString identity;
   QString resetFile;
   std::map<std::string, int, std::less<>> waveforms;
+  // What SCPI's MINimum and MAXimum are for the model at hand
+  // ("max_frequency_hz" = 60e6...), where the limits are not tighter.
+  std::map<std::string, double, std::less<>> ranges;
 };
 
 struct ServeOptions {

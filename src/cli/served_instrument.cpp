@@ -60,6 +60,7 @@ ServedInstrument::ServedInstrument(const InstrumentOptions& options, const Serve
   scpi_.face.identity = options.identity.isEmpty() ? scpi::DefaultIdentity(ZRT_VERSION)
                                                    : options.identity.toStdString();
   scpi_.face.waveforms = options.waveforms;
+  scpi_.face.ranges = options.ranges;
   scpi_.face.resetConfigured = !options.resetFile.isEmpty();
   if (options.scpi) raw_.SetScpi(&scpi_);
   raw_.SetMaxClients(server.maxClients);

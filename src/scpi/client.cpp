@@ -41,23 +41,6 @@ std::string Number(double value) {
   return text;
 }
 
-// The limit MINimum or MAXimum means for a setting, where one is set.
-std::optional<double> LimitFor(Command command, int channel, Special special,
-                               const guard::Limits& limits) {
-  const guard::ChannelLimits& of = channel == 2 ? limits.b : limits.a;
-  const bool most = special == Special::Maximum;
-  switch (command) {
-    case Command::Frequency:
-      return most ? of.maxFrequencyHz : std::nullopt;
-    case Command::Amplitude:
-      return most ? of.maxAmplitudeVpp : std::nullopt;
-    case Command::Offset:
-      return most ? of.maxOffsetV : of.minOffsetV;
-    default:
-      return std::nullopt;
-  }
-}
-
 std::string Written(const ProgramUnit& unit) {
   std::string text;
   for (const std::string& node : unit.nodes) text += (text.empty() ? "" : ":") + node;
@@ -78,11 +61,97 @@ bool TakesNoParameter(Command command) {
     case Command::ErrorCount:
     case Command::Version:
     case Command::OperationComplete:
+    case Command::Trigger:
+    case Command::MeasureFrequency:
       return true;
     default:
       return false;
   }
 }
+
+// The range table's name and the limits' bound for what a command sets.
+enum class Ranged { None, Frequency, Amplitude, Offset, Phase, Duty };
+Ranged RangedOf(Command command) {
+  switch (command) {
+    case Command::Frequency:
+    case Command::FrequencyStart:
+    case Command::FrequencyStop:
+    case Command::FskFrequency:
+      return Ranged::Frequency;
+    case Command::Amplitude:
+    case Command::VoltageStart:
+    case Command::VoltageStop:
+    case Command::AskAmplitude:
+      return Ranged::Amplitude;
+    case Command::Offset:
+      return Ranged::Offset;
+    case Command::Phase:
+    case Command::PskPhase:
+      return Ranged::Phase;
+    case Command::DutyCycle:
+      return Ranged::Duty;
+    default:
+      return Ranged::None;
+  }
+}
+
+bool IsState(Command command) {
+  switch (command) {
+    case Command::SweepState:
+    case Command::BurstState:
+    case Command::FmState:
+    case Command::FskState:
+    case Command::AskState:
+    case Command::PskState:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Settings of another function than the channel's own (PlaceOf).
+bool IsPlaced(Command command) {
+  switch (command) {
+    case Command::FrequencyStart:
+    case Command::FrequencyStop:
+    case Command::SweepTime:
+    case Command::VoltageStart:
+    case Command::VoltageStop:
+    case Command::BurstCycles:
+    case Command::FmDeviation:
+    case Command::FmFrequency:
+    case Command::FskFrequency:
+    case Command::FskRate:
+    case Command::AskAmplitude:
+    case Command::AskRate:
+    case Command::PskPhase:
+    case Command::PskRate:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// What SCPI's own settings are: those of the channels' own items.
+bool IsChannelSetting(Command command) {
+  switch (command) {
+    case Command::Frequency:
+    case Command::Amplitude:
+    case Command::Offset:
+    case Command::Phase:
+    case Command::DutyCycle:
+    case Command::Output:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The unit group of a channel's frequency, which the counter reads in.
+int FrequencyGroup() { return compose::FindKey(*ItemKeyFor(Command::Frequency, 1))->unitGroup; }
+
+Error Conflict() { return {-221, "Settings conflict"}; }
+Error Illegal() { return {-224, "Illegal parameter value"}; }
 
 }  // namespace
 
@@ -99,28 +168,35 @@ std::vector<Work> Client::Take(std::string_view message, std::string_view addres
       break;
     }
     const auto& unit = std::get<ProgramUnit>(cut);
-    auto one = WorkOf(unit, address, limits);
-    if (const auto* error = std::get_if<Error>(&one)) {
+    auto pieces = WorkOf(unit, address, limits);
+    if (const auto* error = std::get_if<Error>(&pieces)) {
       work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = Written(unit)});
       // A command error ends the message; one that cannot be executed only
       // its own unit.
       if (error->code <= -100 && error->code > -200) break;
       continue;
     }
-    work.push_back(std::move(std::get<Work>(one)));
-    work.back().unit = Written(unit);
+    auto& done = std::get<std::vector<Work>>(pieces);
+    if (done.empty()) continue;
+    done.front().unit = Written(unit);
+    for (Work& piece : done) work.push_back(std::move(piece));
   }
   return work;
 }
 
-std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, std::string_view address,
-                                         const guard::Limits& limits) {
+std::variant<std::vector<Work>, Error> Client::WorkOf(const ProgramUnit& unit,
+                                                      std::string_view address,
+                                                      const guard::Limits& limits) {
+  using Works = std::vector<Work>;
   const auto named = NameCommand(unit);
   if (const auto* error = std::get_if<Error>(&named)) return *error;
   const Named& command = std::get<Named>(named);
   const auto split = SplitParameters(unit.parameters);
   if (const auto* error = std::get_if<Error>(&split)) return *error;
   const auto& parameters = std::get<std::vector<std::string>>(split);
+  if (command.command == Command::Apply && !command.query) {
+    return Apply(address, command, parameters, limits);
+  }
   if (parameters.size() > 1 || (TakesNoParameter(command.command) && !parameters.empty())) {
     return Error{-108, "Parameter not allowed"};
   }
@@ -130,75 +206,177 @@ std::variant<Work, Error> Client::WorkOf(const ProgramUnit& unit, std::string_vi
              .channel = command.channel,
              .query = command.query,
              .parameter = parameter};
+  auto one = [](std::variant<Work, Error> work) -> std::variant<Works, Error> {
+    if (const auto* error = std::get_if<Error>(&work)) return *error;
+    return Works{std::move(std::get<Work>(work))};
+  };
   switch (command.command) {
     case Command::Reset:
       if (!face_.resetConfigured) return Error{-200, "Execution error; no reset state configured"};
-      return Work{.kind = Work::Kind::Reset, .command = command.command};
+      return Works{{.kind = Work::Kind::Reset, .command = command.command}};
     case Command::EventStatusEnable:
       if (!command.query && parameter.empty()) return Error{-109, "Missing parameter"};
-      return local;
+      return Works{local};
     case Command::VoltageUnit:
       if (command.query) {
         // The unit as it stands here: a unit set later in the message
         // is taken before this piece's turn comes.
         local.parameter = amplitude_[command.channel - 1] == AmplitudeUnit::Vrms ? "VRMS" : "VPP";
-        return local;
+        return Works{local};
       }
       if (IsCharacterData(parameter, "VPP")) {
         amplitude_[command.channel - 1] = AmplitudeUnit::Vpp;
       } else if (IsCharacterData(parameter, "VRMS")) {
         amplitude_[command.channel - 1] = AmplitudeUnit::Vrms;
       } else {
-        return parameter.empty() ? Error{-109, "Missing parameter"}
-                                 : Error{-224, "Illegal parameter value"};
+        return parameter.empty() ? Error{-109, "Missing parameter"} : Illegal();
       }
-      return local;
+      return Works{local};
     case Command::Shape:
-      if (command.query) return local;
+      if (command.query) return Works{local};
       if (parameter.empty()) return Error{-109, "Missing parameter"};
-      return ShapeSetting(address, command.channel, parameter);
-    case Command::Frequency:
-    case Command::Amplitude:
-    case Command::Offset:
-    case Command::Phase:
-    case Command::DutyCycle:
-    case Command::Output:
-      if (!command.query) return Setting(address, command, parameters, limits);
-      if (!parameter.empty()) {
-        if (!ReadSpecial(parameter)) return Error{-224, "Illegal parameter value"};
-        return local;
+      return one(ShapeSetting(address, command.channel, parameter));
+    case Command::Apply: {
+      // "SIN +1.0000000000E+03,+2.0000000000E+00,+0.0000000000E+00", one answer.
+      Works pieces{{.kind = Work::Kind::Local,
+                    .command = Command::Shape,
+                    .channel = command.channel,
+                    .before = "\""}};
+      const Command asked[] = {Command::Frequency, Command::Amplitude, Command::Offset};
+      for (const Command each : asked) {
+        const auto item = ItemKeyFor(each, command.channel);
+        Work piece = item ? Work{.kind = Work::Kind::Ask,
+                                 .line = QueryLine(address, command.channel, *item),
+                                 .command = each,
+                                 .channel = command.channel,
+                                 .query = true,
+                                 .itemKey = *item}
+                          // Channel B has no offset of its own: it is none.
+                          : Work{.kind = Work::Kind::Local,
+                                 .command = Command::Apply,
+                                 .channel = command.channel,
+                                 .parameter = "+0.0000000000E+00"};
+        piece.before = each == Command::Frequency ? " " : ",";
+        piece.joins = true;
+        pieces.push_back(std::move(piece));
       }
-      if (const auto item =
-              ItemKeyFor(command.command, command.channel, amplitude_[command.channel - 1])) {
-        return Work{.kind = Work::Kind::Ask,
-                    .line = QueryLine(address, command.channel, *item),
+      pieces.back().after = "\"";
+      return pieces;
+    }
+    case Command::MeasureFrequency: {
+      // The counter's reading, in Hz whatever unit it comes in.
+      const auto placed = PlaceOf(command.command, command.channel, sweep_);
+      if (!placed) return Conflict();
+      return Works{{.kind = Work::Kind::Ask,
+                    .line = QueryLineIn(address, placed->function, placed->itemKey),
                     .command = command.command,
                     .channel = command.channel,
                     .query = true,
-                    .itemKey = *item};
-      }
-      return Error{-221, "Settings conflict"};
+                    .itemKey = placed->itemKey,
+                    .replyGroup = FrequencyGroup()}};
+    }
+    case Command::Trigger:
+      return one(TriggerWork(address, command.channel));
     default:
-      return local;
+      break;
   }
+  if (IsState(command.command)) {
+    if (!command.query) return ModeSetting(address, command, parameter);
+    if (!parameter.empty()) return Error{-108, "Parameter not allowed"};
+    // As this client last set it: no item of the instrument's tells it.
+    const auto mode = ModeOf(command.command, command.channel, sweep_);
+    local.parameter = mode && mode_[command.channel - 1] == mode->function ? "1" : "0";
+    return Works{local};
+  }
+  const bool own = IsChannelSetting(command.command);
+  if (!own && !IsPlaced(command.command)) return Works{local};  // answered here
+  if (!own && !PlaceOf(command.command, command.channel, sweep_)) return Conflict();
+  if (!command.query) {
+    if (parameter.empty()) return Error{-109, "Missing parameter"};
+    if (command.command == Command::FrequencyStart || command.command == Command::FrequencyStop) {
+      sweep_ = "FSWP";
+    } else if (command.command == Command::VoltageStart ||
+               command.command == Command::VoltageStop) {
+      sweep_ = "ASWP";
+    }
+    return one(own ? Setting(address, command, parameter, limits)
+                   : PlacedSetting(address, command, parameter, limits));
+  }
+  if (!parameter.empty()) {
+    if (!ReadSpecial(parameter)) return Illegal();
+    return Works{local};
+  }
+  if (!own) {
+    const auto placed = PlaceOf(command.command, command.channel, sweep_);
+    return Works{{.kind = Work::Kind::Ask,
+                  .line = QueryLineIn(address, placed->function, placed->itemKey),
+                  .command = command.command,
+                  .channel = command.channel,
+                  .query = true,
+                  .itemKey = placed->itemKey,
+                  .reciprocal = placed->reciprocal}};
+  }
+  if (const auto item =
+          ItemKeyFor(command.command, command.channel, amplitude_[command.channel - 1])) {
+    return Works{{.kind = Work::Kind::Ask,
+                  .line = QueryLine(address, command.channel, *item),
+                  .command = command.command,
+                  .channel = command.channel,
+                  .query = true,
+                  .itemKey = *item}};
+  }
+  return Conflict();
+}
+
+std::optional<double> Client::Bound(const Named& named, Special special,
+                                    const guard::Limits& limits) const {
+  const guard::ChannelLimits& of = named.channel == 2 ? limits.b : limits.a;
+  const bool most = special == Special::Maximum;
+  std::string_view name;
+  std::optional<double> limit;
+  switch (RangedOf(named.command)) {
+    case Ranged::Frequency:
+      name = "frequency_hz";
+      if (most) limit = of.maxFrequencyHz;
+      break;
+    case Ranged::Amplitude:
+      name = "amplitude_vpp";
+      if (most) limit = of.maxAmplitudeVpp;
+      break;
+    case Ranged::Offset:
+      name = "offset_v";
+      limit = most ? of.maxOffsetV : of.minOffsetV;
+      break;
+    case Ranged::Phase:
+      name = "phase_deg";
+      break;
+    case Ranged::Duty:
+      name = "duty_pct";
+      break;
+    case Ranged::None:
+      return std::nullopt;
+  }
+  std::optional<double> range;
+  const auto found = face_.ranges.find((most ? "max_" : "min_") + std::string(name));
+  if (found != face_.ranges.end()) range = found->second;
+  if (range && limit) return most ? std::min(*range, *limit) : std::max(*range, *limit);
+  return range ? range : limit;
 }
 
 std::variant<Work, Error> Client::Setting(std::string_view address, const Named& named,
-                                          const std::vector<std::string>& parameters,
-                                          const guard::Limits& limits) {
-  if (parameters.empty()) return Error{-109, "Missing parameter"};
+                                          std::string_view parameter, const guard::Limits& limits) {
   Value value{0, amplitude_[named.channel - 1]};
-  if (const auto special = ReadSpecial(parameters.front())) {
-    const auto limit = LimitFor(named.command, named.channel, *special, limits);
-    if (!limit) return Error{-224, "Illegal parameter value"};
+  if (const auto special = ReadSpecial(parameter)) {
+    const auto limit = Bound(named, *special, limits);
+    if (!limit) return Illegal();
     value = {*limit, AmplitudeUnit::Vpp};
   } else {
-    const auto read = ValueOf(named.command, parameters.front(), value.amplitude);
+    const auto read = ValueOf(named.quantity, parameter, value.amplitude);
     if (const auto* error = std::get_if<Error>(&read)) return *error;
     value = std::get<Value>(read);
   }
   const auto item = ItemKeyFor(named.command, named.channel, value.amplitude);
-  if (!item) return Error{-221, "Settings conflict"};
+  if (!item) return Conflict();
   // What an item can be holds with or without limits.
   const std::string function = FunctionOf(named.channel);
   if (const guard::GuardedItem* row = guard::FindItem(function, compose::KeyText(*item))) {
@@ -214,6 +392,122 @@ std::variant<Work, Error> Client::Setting(std::string_view address, const Named&
               .command = named.command,
               .channel = named.channel,
               .itemKey = *item};
+}
+
+std::variant<Work, Error> Client::PlacedSetting(std::string_view address, const Named& named,
+                                                std::string_view parameter,
+                                                const guard::Limits& limits) {
+  const auto placed = PlaceOf(named.command, named.channel, sweep_);
+  if (!placed) return Conflict();
+  double number = 0;
+  if (const auto special = ReadSpecial(parameter)) {
+    const auto bound = Bound(named, *special, limits);
+    if (!bound) return Illegal();
+    number = *bound;
+  } else {
+    const auto read = ValueOf(named.quantity, parameter, AmplitudeUnit::Vpp);
+    if (const auto* error = std::get_if<Error>(&read)) return *error;
+    // These items hold peak to peak values only.
+    if (std::get<Value>(read).amplitude == AmplitudeUnit::Vrms) return Conflict();
+    number = std::get<Value>(read).number;
+  }
+  const std::string_view mnemonic = compose::KeyText(placed->itemKey);
+  if (placed->reciprocal) {
+    if (!(number > 0)) return Error{-222, "Data out of range; a rate is more than 0"};
+    number = 1 / number;
+  }
+  if (named.quantity == Quantity::Count && (number < 1 || number != std::floor(number))) {
+    return Error{-222, "Data out of range; a count is a whole number from 1"};
+  }
+  if (const guard::GuardedItem* row = guard::FindItem(placed->function, mnemonic)) {
+    if (const auto breach = guard::OutOfDomain(row->effect, placed->function, mnemonic, number)) {
+      return Error{-222, "Data out of range; " + guard::Describe(*breach)};
+    }
+  }
+  const auto line = SetLineIn(address, placed->function, placed->itemKey, number);
+  if (!line) return Error{-222, "Data out of range"};
+  return Work{.kind = Work::Kind::Send,
+              .line = *line,
+              .command = named.command,
+              .channel = named.channel,
+              .itemKey = placed->itemKey};
+}
+
+std::variant<std::vector<Work>, Error> Client::Apply(std::string_view address, const Named& named,
+                                                     const std::vector<std::string>& parameters,
+                                                     const guard::Limits& limits) {
+  if (parameters.size() > 3) return Error{-108, "Parameter not allowed"};
+  std::vector<Work> work;
+  auto shape = ShapeSetting(address, named.channel, named.detail);
+  if (const auto* error = std::get_if<Error>(&shape)) return *error;
+  work.push_back(std::move(std::get<Work>(shape)));
+  const Command settings[] = {Command::Frequency, Command::Amplitude, Command::Offset};
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    if (ReadSpecial(parameters[i]) == Special::Default) continue;  // as it stands
+    const Named each{settings[i], named.channel, false, QuantityOf(settings[i])};
+    if (settings[i] == Command::Offset && !ItemKeyFor(Command::Offset, named.channel)) {
+      // A channel without an offset of its own takes none, and only none.
+      const auto read = ValueOf(each.quantity, parameters[i], AmplitudeUnit::Vpp);
+      if (const auto* value = std::get_if<Value>(&read); value && value->number == 0) continue;
+      return Conflict();
+    }
+    auto setting = Setting(address, each, parameters[i], limits);
+    if (const auto* error = std::get_if<Error>(&setting)) return *error;
+    work.push_back(std::move(std::get<Work>(setting)));
+  }
+  return work;
+}
+
+std::variant<std::vector<Work>, Error> Client::ModeSetting(std::string_view address,
+                                                           const Named& named,
+                                                           std::string_view parameter) {
+  if (parameter.empty()) return Error{-109, "Missing parameter"};
+  const auto on = ReadBoolean(parameter);
+  if (!on) return Error{-104, "Data type error"};
+  const auto mode = ModeOf(named.command, named.channel, sweep_);
+  if (!mode) return Conflict();
+  std::string& current = mode_[named.channel - 1];
+  if (!*on) {
+    if (current != mode->function) return std::vector<Work>{};  // not on: nothing to end
+    current.clear();
+    const auto frequency = ItemKeyFor(Command::Frequency, named.channel);
+    return std::vector<Work>{{.kind = Work::Kind::Ask,
+                              .line = ChannelAgain(address, named.channel),
+                              .command = named.command,
+                              .channel = named.channel,
+                              .itemKey = *frequency,
+                              .quiet = true}};
+  }
+  current = mode->function;
+  lastMode_ = named.channel - 1;
+  if (!mode->asks) {
+    return std::vector<Work>{{.kind = Work::Kind::Send,
+                              .line = ItemLineIn(address, mode->function, mode->item),
+                              .command = named.command,
+                              .channel = named.channel}};
+  }
+  const int item = *ItemKeyIn(mode->function, mode->item);
+  return std::vector<Work>{{.kind = Work::Kind::Ask,
+                            .line = QueryLineIn(address, mode->function, item),
+                            .command = named.command,
+                            .channel = named.channel,
+                            .itemKey = item,
+                            .quiet = true}};
+}
+
+std::variant<Work, Error> Client::TriggerWork(std::string_view address, int) {
+  // The function this client turned on last triggers: a sweep once, a burst once.
+  for (const std::string& function : {mode_[lastMode_], mode_[1 - lastMode_]}) {
+    for (const std::string_view item : {"TRIGG", "ONCES"}) {
+      if (function.empty() || (item == "TRIGG") != function.ends_with("SWP")) continue;
+      if (ItemKeyIn(function, item)) {
+        return Work{.kind = Work::Kind::Send,
+                    .line = ItemLineIn(address, function, item),
+                    .command = Command::Trigger};
+      }
+    }
+  }
+  return Error{-211, "Trigger ignored; no sweep or burst is on"};
 }
 
 std::variant<Work, Error> Client::ShapeSetting(std::string_view address, int channel,
@@ -256,7 +550,12 @@ std::string Client::Asked(const Work& work, std::optional<std::string_view> repl
     errors_.Push({-240, "Hardware error; no answer"});
     return std::string(kNotANumber);
   }
-  if (item) value = settings::ReadQuantity(*reply, item->unitGroup);
+  if (work.quiet) return {};
+  if (item) {
+    const int group = work.replyGroup >= 0 ? work.replyGroup : item->unitGroup;
+    value = settings::ReadQuantity(*reply, static_cast<std::uint8_t>(group));
+  }
+  if (value && work.reciprocal) value = *value > 0 ? std::optional(1 / *value) : std::nullopt;
   if (!value) {
     errors_.Push({-230, "Data corrupt or stale"});
     return std::string(kNotANumber);
@@ -329,21 +628,33 @@ std::string Client::Local(const Work& work, const settings::InstrumentSettings& 
       errors_.Push({-230, "Data corrupt or stale"});
       return "NONE";
     }
-    case Command::Frequency:
-    case Command::Amplitude:
-    case Command::Offset:
-    case Command::Phase:
-    case Command::DutyCycle:
-    case Command::Output:
-      if (const auto special = ReadSpecial(work.parameter)) {
-        if (const auto limit = LimitFor(work.command, work.channel, *special, limits)) {
-          return Number(*limit);
-        }
-      }
-      errors_.Push({-224, "Illegal parameter value"});
-      return std::string(kNotANumber);
+    case Command::Apply:
+    case Command::SweepState:
+    case Command::BurstState:
+    case Command::FmState:
+    case Command::FskState:
+    case Command::AskState:
+    case Command::PskState:
+      return work.parameter;
     default:
-      return {};
+      if (!work.query) return {};
+      // MINimum or MAXimum asked of a setting.
+      if (const auto special = ReadSpecial(work.parameter)) {
+        const Named named{work.command, work.channel, true, QuantityOf(work.command)};
+        if (const auto bound = Bound(named, *special, limits)) return Number(*bound);
+      }
+      errors_.Push(Illegal());
+      return std::string(kNotANumber);
+  }
+}
+
+void Client::Add(std::vector<std::string>& answers, const Work& work, std::string answer) {
+  if (work.quiet) return;
+  std::string text = work.before + answer + work.after;
+  if (work.joins && !answers.empty()) {
+    answers.back() += text;
+  } else {
+    answers.push_back(std::move(text));
   }
 }
 

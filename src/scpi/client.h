@@ -17,6 +17,7 @@
 #include "scpi/commands.h"
 #include "scpi/error_queue.h"
 #include "scpi/instrument_lines.h"
+#include "scpi/parameters.h"
 #include "settings/instrument_settings.h"
 
 namespace zrt::scpi {
@@ -28,7 +29,15 @@ struct Face {
   // SCPI's shape ("SIN", "SQU", "TRI", "RAMP", "NOIS", "ARB").
   std::map<std::string, int, std::less<>> waveforms{};
   bool resetConfigured = false;  // *RST has a preset to run
+  // What MINimum and MAXimum are for the model at hand, by name
+  // ("max_frequency_hz", "min_offset_v"...): see kRangeNames. Where the
+  // limits are tighter, they win.
+  std::map<std::string, double, std::less<>> ranges{};
 };
+
+// The names a range table may give: min_ or max_ and one of these.
+inline constexpr std::string_view kRangeNames[] = {"frequency_hz", "amplitude_vpp", "offset_v",
+                                                   "phase_deg", "duty_pct"};
 
 // "zrt-panel,ZRT10XX/ZRT30XX,0,<version>"
 std::string DefaultIdentity(std::string_view version);
@@ -50,7 +59,16 @@ struct Work {
   int itemKey = 0;          // Ask: the item its reply is of
   std::string parameter{};  // Local: the parameter as written
   Error error{0, ""};       // Refuse
-  std::string unit{};       // the program unit as written, for the log
+  std::string unit{};       // the program unit as written, for the log; on a unit's first piece
+  // How its answer stands in the message's response: between `before` and
+  // `after`, and joined to the answer before it (`joins`) instead of after
+  // a ';' (APPLy? answers in one piece).
+  std::string before{};
+  std::string after{};
+  bool joins = false;
+  bool quiet = false;       // Ask: a question that only selects a function; its answer unsaid
+  int replyGroup = -1;      // Ask: the unit group its reply is in, where not its item's
+  bool reciprocal = false;  // the item holds the time a rate's reciprocal gives
 };
 
 class Client {
@@ -84,20 +102,40 @@ class Client {
   // The responses of one message as they go back: joined by ';', ended by
   // a line feed; nothing when there are none.
   static std::string Response(const std::vector<std::string>& answers);
+  // `answer`, the answer to `work`, among a message's `answers`.
+  static void Add(std::vector<std::string>& answers, const Work& work, std::string answer);
 
  private:
   // The work of one unit, or an error.
-  std::variant<Work, Error> WorkOf(const ProgramUnit& unit, std::string_view address,
-                                   const guard::Limits& limits);
+  std::variant<std::vector<Work>, Error> WorkOf(const ProgramUnit& unit, std::string_view address,
+                                                const guard::Limits& limits);
   std::variant<Work, Error> Setting(std::string_view address, const Named& named,
-                                    const std::vector<std::string>& parameters,
-                                    const guard::Limits& limits);
+                                    std::string_view parameter, const guard::Limits& limits);
+  // A setting of another function than the channel's own (Placed).
+  std::variant<Work, Error> PlacedSetting(std::string_view address, const Named& named,
+                                          std::string_view parameter, const guard::Limits& limits);
+  std::variant<std::vector<Work>, Error> Apply(std::string_view address, const Named& named,
+                                               const std::vector<std::string>& parameters,
+                                               const guard::Limits& limits);
+  std::variant<std::vector<Work>, Error> ModeSetting(std::string_view address, const Named& named,
+                                                     std::string_view parameter);
+  std::variant<Work, Error> TriggerWork(std::string_view address, int channel);
+  // What MINimum or MAXimum is for a command: the tighter of the range
+  // table's and the limits'.
+  std::optional<double> Bound(const Named& named, Special special,
+                              const guard::Limits& limits) const;
   std::variant<Work, Error> ShapeSetting(std::string_view address, int channel,
                                          std::string_view shape);
 
   const Face& face_;
   ErrorQueue errors_;
   AmplitudeUnit amplitude_[2] = {AmplitudeUnit::Vpp, AmplitudeUnit::Vpp};  // by channel
+  // The sweep start and stop were set for last (SWEep:STATe starts it), and
+  // the function this client turned on for each channel (none: its own),
+  // which *TRG triggers.
+  std::string sweep_ = "FSWP";
+  std::string mode_[2];
+  int lastMode_ = 0;  // the channel whose function was turned on last
 };
 
 }  // namespace zrt::scpi

@@ -11,20 +11,53 @@ struct Row {
   std::string_view header;
   Command command;
   unsigned forms;
+  Quantity quantity = Quantity::None;
+  std::string_view detail = {};
 };
+
+using enum Quantity;
 
 // Where two rows could take the same header, the first wins: the table is
 // in the order headers are tried.
 constexpr Row kTable[] = {
-    {"[SOURce#:]FREQuency[:CW|:FIXed]", Command::Frequency, kBoth},
+    {"[SOURce#:]FREQuency:STARt", Command::FrequencyStart, kBoth, Frequency},
+    {"[SOURce#:]FREQuency:STOP", Command::FrequencyStop, kBoth, Frequency},
+    {"[SOURce#:]FREQuency[:CW|:FIXed]", Command::Frequency, kBoth, Frequency},
     {"[SOURce#:]VOLTage:UNIT", Command::VoltageUnit, kBoth},
-    {"[SOURce#:]VOLTage:OFFSet", Command::Offset, kBoth},
-    {"[SOURce#:]VOLTage[:LEVel][:IMMediate][:AMPLitude]", Command::Amplitude, kBoth},
-    {"[SOURce#:]PHASe[:ADJust]", Command::Phase, kBoth},
-    {"[SOURce#:]FUNCtion:SQUare:DCYCle", Command::DutyCycle, kBoth},
-    {"[SOURce#:]FUNCtion:PULSe:DCYCle", Command::DutyCycle, kBoth},
+    {"[SOURce#:]VOLTage:OFFSet", Command::Offset, kBoth, Voltage},
+    {"[SOURce#:]VOLTage:STARt", Command::VoltageStart, kBoth, Amplitude},
+    {"[SOURce#:]VOLTage:STOP", Command::VoltageStop, kBoth, Amplitude},
+    {"[SOURce#:]VOLTage[:LEVel][:IMMediate][:AMPLitude]", Command::Amplitude, kBoth, Amplitude},
+    {"[SOURce#:]PHASe[:ADJust]", Command::Phase, kBoth, Phase},
+    {"[SOURce#:]FUNCtion:SQUare:DCYCle", Command::DutyCycle, kBoth, Percent},
+    {"[SOURce#:]FUNCtion:PULSe:DCYCle", Command::DutyCycle, kBoth, Percent},
     {"[SOURce#:]FUNCtion[:SHAPe]", Command::Shape, kBoth},
-    {"OUTPut#[:STATe]", Command::Output, kBoth},
+    {"OUTPut#[:STATe]", Command::Output, kBoth, Boolean},
+    {"[SOURce#:]APPLy:SINusoid", Command::Apply, kSet, None, "SIN"},
+    {"[SOURce#:]APPLy:SQUare", Command::Apply, kSet, None, "SQU"},
+    {"[SOURce#:]APPLy:TRIangle", Command::Apply, kSet, None, "TRI"},
+    {"[SOURce#:]APPLy:RAMP", Command::Apply, kSet, None, "RAMP"},
+    {"[SOURce#:]APPLy:NOISe", Command::Apply, kSet, None, "NOIS"},
+    {"[SOURce#:]APPLy", Command::Apply, kQuery},
+    {"MEASure[:SCALar]:FREQuency", Command::MeasureFrequency, kQuery},
+    {"FETCh[:SCALar][:FREQuency]", Command::MeasureFrequency, kQuery},
+    {"[SOURce#:]SWEep:STATe", Command::SweepState, kBoth, Boolean},
+    {"[SOURce#:]SWEep:TIME", Command::SweepTime, kBoth, Time},
+    {"[SOURce#:]BURSt:STATe", Command::BurstState, kBoth, Boolean},
+    {"[SOURce#:]BURSt:NCYCles", Command::BurstCycles, kBoth, Count},
+    {"TRIGger[:SEQuence][:IMMediate]", Command::Trigger, kSet},
+    {"[SOURce#:]FM:STATe", Command::FmState, kBoth, Boolean},
+    {"[SOURce#:]FM:DEViation", Command::FmDeviation, kBoth, Percent},
+    {"[SOURce#:]FM:INTernal:FREQuency", Command::FmFrequency, kBoth, Frequency},
+    {"[SOURce#:]FSKey:STATe", Command::FskState, kBoth, Boolean},
+    {"[SOURce#:]FSKey[:FREQuency]", Command::FskFrequency, kBoth, Frequency},
+    {"[SOURce#:]FSKey:INTernal:RATE", Command::FskRate, kBoth, Rate},
+    {"[SOURce#:]ASKey:STATe", Command::AskState, kBoth, Boolean},
+    {"[SOURce#:]ASKey[:AMPLitude]", Command::AskAmplitude, kBoth, Amplitude},
+    {"[SOURce#:]ASKey:INTernal:RATE", Command::AskRate, kBoth, Rate},
+    {"[SOURce#:]PSKey:STATe", Command::PskState, kBoth, Boolean},
+    {"[SOURce#:]PSKey[:PHASe]", Command::PskPhase, kBoth, Phase},
+    {"[SOURce#:]PSKey:INTernal:RATE", Command::PskRate, kBoth, Rate},
     {"SYSTem:ERRor[:NEXT]", Command::ErrorNext, kQuery},
     {"SYSTem:ERRor:COUNt", Command::ErrorCount, kQuery},
     {"SYSTem:VERSion", Command::Version, kQuery},
@@ -36,6 +69,7 @@ constexpr Row kTable[] = {
     {"*ESR", Command::EventStatus, kQuery},
     {"*ESE", Command::EventStatusEnable, kBoth},
     {"*STB", Command::StatusByte, kQuery},
+    {"*TRG", Command::Trigger, kSet},
 };
 
 bool SameWord(std::string_view a, std::string_view b) {
@@ -63,9 +97,16 @@ std::variant<Named, Error> NameCommand(const ProgramUnit& unit) {
     if (match->channel != 1 && match->channel != 2) {
       return Error{-114, "Header suffix out of range"};
     }
-    return Named{row.command, match->channel, unit.query};
+    return Named{row.command, match->channel, unit.query, row.quantity, row.detail};
   }
   return undefined;
+}
+
+Quantity QuantityOf(Command command) {
+  for (const Row& row : kTable) {
+    if (row.command == command) return row.quantity;
+  }
+  return Quantity::None;
 }
 
 }  // namespace zrt::scpi

@@ -30,17 +30,59 @@ enum class Command {
   ErrorNext,
   ErrorCount,
   Version,
+  // What scripts drive a generator with beyond the basic settings.
+  Apply,             // APPLy:<shape> f,a,o and APPLy?
+  MeasureFrequency,  // MEASure:FREQuency?, FETCh?: the counter
+  SweepState,
+  SweepTime,
+  FrequencyStart,
+  FrequencyStop,
+  VoltageStart,  // the amplitude sweep's
+  VoltageStop,
+  BurstState,
+  BurstCycles,
+  Trigger,  // *TRG, TRIGger[:IMMediate]
+  FmState,
+  FmDeviation,
+  FmFrequency,
+  FskState,
+  FskFrequency,
+  FskRate,
+  AskState,
+  AskAmplitude,
+  AskRate,
+  PskState,
+  PskPhase,
+  PskRate,
+};
+
+// What a command's parameter is, for its suffixes.
+enum class Quantity {
+  None,
+  Frequency,
+  Amplitude,
+  Voltage,
+  Phase,
+  Percent,
+  Time,
+  Rate,
+  Count,
+  Boolean
 };
 
 struct Named {
   Command command;
   int channel;  // 1 (channel A) or 2 (channel B); 1 where the header has none
   bool query;
+  Quantity quantity = Quantity::None;
+  std::string_view detail = {};  // APPLy's shape, as FUNC? answers it
 };
 
 // The command a unit's header names. Errors: -113 "Undefined header" (no
 // such header, or a form it does not take), -114 "Header suffix out of
 // range" (a channel other than 1 or 2).
 std::variant<Named, Error> NameCommand(const ProgramUnit& unit);
+// What a command's parameter is.
+Quantity QuantityOf(Command command);
 
 }  // namespace zrt::scpi

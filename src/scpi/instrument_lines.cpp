@@ -76,6 +76,11 @@ std::optional<int> ItemKeyFor(Command command, int channel, AmplitudeUnit amplit
 
 std::optional<std::string> SetLine(std::string_view address, int channel, int itemKey,
                                    double value) {
+  return SetLineIn(address, compose::KeyText(FunctionKey(channel)), itemKey, value);
+}
+
+std::optional<std::string> SetLineIn(std::string_view address, std::string_view function,
+                                     int itemKey, double value) {
   const compose::KeyEntry* item = compose::FindKey(itemKey);
   if (!item || !std::isfinite(value)) return std::nullopt;
   // A value scaled by a suffix carries the scaling's rounding (-700 mV is
@@ -92,25 +97,117 @@ std::optional<std::string> SetLine(std::string_view address, int channel, int it
       static_cast<std::ptrdiff_t>(settings::kMostDigits)) {
     return std::nullopt;
   }
-  std::string line(address);
-  line += compose::KeyText(FunctionKey(channel));
-  line += Symbol(":");
-  line += item->keyText;
+  std::string line = ItemLineIn(address, function, item->keyText);
   line.append(digits, written.ptr);
   line += BaseUnitKey(item->unitGroup);
   return line;
 }
 
 std::string QueryLine(std::string_view address, int channel, int itemKey) {
-  return ItemLine(address, channel, compose::KeyText(itemKey)) + std::string(Symbol("?"));
+  return QueryLineIn(address, compose::KeyText(FunctionKey(channel)), itemKey);
 }
 
 std::string ItemLine(std::string_view address, int channel, std::string_view mnemonic) {
+  return ItemLineIn(address, compose::KeyText(FunctionKey(channel)), mnemonic);
+}
+
+std::optional<int> ItemKeyIn(std::string_view function, std::string_view mnemonic) {
+  const int key = KeyWithText(compose::KeyClass::Function, function);
+  if (key < 0) return std::nullopt;
+  for (int item : compose::ItemsForFunction(key)) {
+    if (compose::KeyText(item) == mnemonic) return item;
+  }
+  return std::nullopt;
+}
+
+std::string QueryLineIn(std::string_view address, std::string_view function, int itemKey) {
+  return ItemLineIn(address, function, compose::KeyText(itemKey)) + std::string(Symbol("?"));
+}
+
+std::string ItemLineIn(std::string_view address, std::string_view function,
+                       std::string_view mnemonic) {
   std::string line(address);
-  line += compose::KeyText(FunctionKey(channel));
+  line += function;
   line += Symbol(":");
   line += mnemonic;
   return line;
+}
+
+namespace {
+
+// "" where the channel has none; "*" for the sweep in use.
+struct PlacedRow {
+  Command command;
+  std::array<std::string_view, 2> functions;  // by channel
+  std::string_view item;
+  bool reciprocal = false;
+};
+constexpr PlacedRow kPlaced[] = {
+    {Command::FrequencyStart, {"FSWP", ""}, "STARF"},
+    {Command::FrequencyStop, {"FSWP", ""}, "STOPF"},
+    {Command::SweepTime, {"*", ""}, "INTVL"},
+    {Command::VoltageStart, {"ASWP", ""}, "STARA"},
+    {Command::VoltageStop, {"ASWP", ""}, "STOPA"},
+    {Command::BurstCycles, {"ABURST", "BBURST"}, "NCYCL"},
+    {Command::FmDeviation, {"FM", ""}, "DEVIA"},
+    {Command::FmFrequency, {"FM", ""}, "MODUF"},
+    {Command::FskFrequency, {"FSK", ""}, "HOPF"},
+    {Command::FskRate, {"FSK", ""}, "INTVL", true},
+    {Command::AskAmplitude, {"ASK", ""}, "HOPA"},
+    {Command::AskRate, {"ASK", ""}, "INTVL", true},
+    {Command::PskPhase, {"PSK", ""}, "HOPP"},
+    {Command::PskRate, {"PSK", ""}, "INTVL", true},
+    {Command::MeasureFrequency, {"COUNT", "COUNT"}, "MEASF"},
+};
+
+struct ModeRow {
+  Command command;
+  std::array<std::string_view, 2> functions;
+  std::string_view item;
+  bool asks;
+};
+constexpr ModeRow kModes[] = {
+    {Command::SweepState, {"*", ""}, "AUTO", false},
+    {Command::BurstState, {"ABURST", "BBURST"}, "NCYCL", true},
+    {Command::FmState, {"FM", ""}, "MODUF", true},
+    {Command::FskState, {"FSK", ""}, "HOPF", true},
+    {Command::AskState, {"ASK", ""}, "HOPA", true},
+    {Command::PskState, {"PSK", ""}, "HOPP", true},
+};
+
+std::string_view FunctionFor(std::array<std::string_view, 2> functions, int channel,
+                             std::string_view sweep) {
+  const std::string_view function = functions[channel == 2 ? 1 : 0];
+  return function == "*" ? sweep : function;
+}
+
+}  // namespace
+
+std::optional<Placed> PlaceOf(Command command, int channel, std::string_view sweep) {
+  for (const PlacedRow& row : kPlaced) {
+    if (row.command != command) continue;
+    const std::string_view function = FunctionFor(row.functions, channel, sweep);
+    if (function.empty()) return std::nullopt;
+    if (const auto item = ItemKeyIn(function, row.item)) {
+      return Placed{function, *item, row.reciprocal};
+    }
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<Mode> ModeOf(Command command, int channel, std::string_view sweep) {
+  for (const ModeRow& row : kModes) {
+    if (row.command != command) continue;
+    const std::string_view function = FunctionFor(row.functions, channel, sweep);
+    if (function.empty() || !ItemKeyIn(function, row.item)) return std::nullopt;
+    return Mode{function, row.item, row.asks};
+  }
+  return std::nullopt;
+}
+
+std::string ChannelAgain(std::string_view address, int channel) {
+  return QueryLine(address, channel, *ItemKeyFor(Command::Frequency, channel));
 }
 
 }  // namespace zrt::scpi

@@ -33,4 +33,37 @@ std::string QueryLine(std::string_view address, int channel, int itemKey);
 // "88CHA:SQUAR": an item that takes no value, by its mnemonic.
 std::string ItemLine(std::string_view address, int channel, std::string_view mnemonic);
 
+// The same for another function than the channel's own ("FSWP", "ABURST",
+// "COUNT"), by its mnemonic; the item key where the function offers it.
+std::optional<int> ItemKeyIn(std::string_view function, std::string_view mnemonic);
+std::optional<std::string> SetLineIn(std::string_view address, std::string_view function,
+                                     int itemKey, double value);
+std::string QueryLineIn(std::string_view address, std::string_view function, int itemKey);
+std::string ItemLineIn(std::string_view address, std::string_view function,
+                       std::string_view mnemonic);
+
+// Where a command that is none of a channel's own settings is set: the
+// function and item of its lines for a channel, as one table. `sweep` is
+// the sweep in use ("FSWP" or "ASWP"), whose step interval SWEep:TIME is.
+// `reciprocal`: the item holds the time between hops that a rate gives.
+struct Placed {
+  std::string_view function;
+  int itemKey;
+  bool reciprocal = false;
+};
+std::optional<Placed> PlaceOf(Command command, int channel, std::string_view sweep);
+
+// The function a state command turns on for a channel, and the item its
+// line names: a line of the item alone ("FSWP:AUTO"), or a question of it
+// (`asks`: "FM:MODUF?") where the function has no item that only starts it.
+struct Mode {
+  std::string_view function;
+  std::string_view item;
+  bool asks;
+};
+std::optional<Mode> ModeOf(Command command, int channel, std::string_view sweep);
+// The channel's own function again: a question of its frequency, as
+// pressing its function key and asking would ("88CHA:AFREQ?").
+std::string ChannelAgain(std::string_view address, int channel);
+
 }  // namespace zrt::scpi

@@ -65,7 +65,7 @@ void ScpiSpeech::Next() {
     }
     Piece piece = std::move(work_.front());
     work_.pop_front();
-    if (piece.work.kind != Kind::Refuse || !piece.work.unit.empty()) {
+    if (!piece.work.unit.empty()) {
       Emit({ServerEvent::Kind::ScpiCommand, {}, QString::fromStdString(piece.work.unit)});
     }
     if (piece.work.kind == Kind::Reset) {
@@ -92,7 +92,8 @@ void ScpiSpeech::Next() {
       continue;
     }
     const std::size_t before = scpi_.Errors().Count();
-    said_.push_back(scpi_.Local(piece.work, context_.session.Known(), context_.session.Limits()));
+    scpi::Client::Add(said_, piece.work,
+                      scpi_.Local(piece.work, context_.session.Known(), context_.session.Limits()));
     PieceDone(before, piece.endsMessage);
   }
 }
@@ -130,7 +131,7 @@ void ScpiSpeech::Finish(std::optional<std::string> reply, bool failed) {
   const std::size_t before = scpi_.Errors().Count();
   if (piece.work.kind == scpi::Work::Kind::Ask) {
     const std::string answer = failed ? "9.91E+37" : scpi_.Asked(piece.work, reply);
-    if (!piece.cleared) said_.push_back(answer);
+    if (!piece.cleared) scpi::Client::Add(said_, piece.work, answer);
   } else if (!failed) {
     scpi_.Sent(reply);
   }

@@ -25,7 +25,8 @@ TEST(ServeOptions, SectionsAreInstrumentsOnTheTopLevelsDefaults) {
       "vxi11 = true\nlisten = 0.0.0.0:5025\nbaud = 9600\nport = /dev/ttyUSB0\nscpi = true\n"
       "[waveforms]\nsine = 0\nsquare = 1\n"
       "[instrument bench-a]\nidn = A,B,C,D\nlisten = 127.0.0.1:5026\n"
-      "[instrument bench-b]\nsimulate = true\naddress = 12\n"
+      "[instrument]\nmax_frequency_hz = 60e6\n"
+      "[instrument bench-b]\nsimulate = true\naddress = 12\nmax_frequency_hz = 30e6\n"
       "[waveforms bench-b]\nsquare = 7\n");
   ASSERT_TRUE(std::holds_alternative<ServeOptions>(parsed))
       << std::get<Exit>(parsed).text.toStdString();
@@ -43,6 +44,7 @@ TEST(ServeOptions, SectionsAreInstrumentsOnTheTopLevelsDefaults) {
   EXPECT_EQ(a.identity, "A,B,C,D");
   EXPECT_TRUE(a.scpi);
   EXPECT_EQ(a.waveforms.at("square"), 1);
+  EXPECT_EQ(a.ranges.at("max_frequency_hz"), 60e6);
   // A link of its own replaces the top level's; its rate stays the default.
   EXPECT_TRUE(b.link.simulate);
   EXPECT_TRUE(b.link.port.isEmpty());
@@ -51,6 +53,7 @@ TEST(ServeOptions, SectionsAreInstrumentsOnTheTopLevelsDefaults) {
   EXPECT_FALSE(b.listening);  // no listen of its own: no raw socket
   EXPECT_EQ(b.waveforms.at("square"), 7);
   EXPECT_EQ(b.waveforms.at("sine"), 0);
+  EXPECT_EQ(b.ranges.at("max_frequency_hz"), 30e6);
 }
 
 TEST(ServeOptions, WithoutSectionsOneInstrumentCalledInst0) {
@@ -74,7 +77,9 @@ TEST(ServeOptions, WhatAFileMayNotSay) {
       {"[instrument a]\nbaud = 9600\n", "[instrument a]: name a --port, --usb or --simulate"},
       {"[instrument a]\nport = /dev/x\nusb = true\n", "choose --port or --usb"},
       {"[instruments a]\n", "the sections are"},
-      {"[instrument]\n", "the sections are"},
+      {"[instrument a b]\n", "the sections are"},
+      {"max_frequency_hz = fast\nsimulate = true\n", "max_frequency_hz is a number"},
+      {"max_speed_hz = 1\nsimulate = true\n", "unknown argument --max_speed_hz"},
       {"[instrument a]\nsimulate = maybe\n", "simulate is true or false"},
       {"[waveforms a]\nsine = -1\n", "a waveform's number"},
   };

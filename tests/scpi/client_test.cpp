@@ -34,10 +34,10 @@ struct Bench {
         if (work.kind == Work::Kind::Send) {
           client.Sent(reply);
         } else {
-          answers.push_back(client.Asked(work, reply));
+          Client::Add(answers, work, client.Asked(work, reply));
         }
       } else {
-        answers.push_back(client.Local(work, known, limits));
+        Client::Add(answers, work, client.Local(work, known, limits));
       }
     }
     return Client::Response(answers);
@@ -129,6 +129,95 @@ TEST(ScpiClient, WaveformsWithoutAnItemOfTheirOwnComeFromTheConfiguration) {
   // The shape chosen last answers, whether by its item or by number.
   bench.face.waveforms = {{"triangle", 2}};
   EXPECT_EQ(bench.Run("FUNC SQU;FUNC?;FUNC TRI;FUNC?;FUNC SQU;FUNC?"), "SQU;TRI;SQU\n");
+}
+
+TEST(ScpiClient, WhatScriptsUseBecomesTheKeysLines) {
+  const struct {
+    std::string_view message;
+    std::string response;
+    std::vector<std::string> heard;
+    std::string error = "0,\"No error\"";
+  } cases[] = {
+      // APPLy: the shape, then each value given, in order.
+      {"APPL:SIN 1 kHz,2,0.5",
+       "",
+       {"XCHA:SINE", "XCHA:AFREQ1000Hz", "XCHA:VPP2Vpp", "XCHA:AOFFS0.5Vdc"}},
+      {"APPL:SQU", "", {"XCHA:SQUAR"}},
+      {"SOUR2:APPL:TRI 50,DEF,0", "", {"XCHB:BTRIG", "XCHB:BFREQ50Hz"}},
+      // Channel B has no offset: none is taken, any other is refused whole.
+      {"SOUR2:APPL:RAMP 50,1,0.5", "", {}, "-221,\"Settings conflict\""},
+      {"APPL:SIN 1,2,3,4", "", {}, "-108,\"Parameter not allowed\""},
+      {"APPL:SIN -5", "", {}, "-222,\"Data out of range; CHA:AFREQ cannot be -5 Hz"},
+      {"FUNC SQU;FREQ 2000;VOLT 1;VOLT:OFFS 0;:APPL?",
+       "\"SQU +2.0000000000E+03,+1.0000000000E+00,+0.0000000000E+00\"\n",
+       {"XCHA:SQUAR", "XCHA:AFREQ2000Hz", "XCHA:VPP1Vpp", "XCHA:AOFFS0Vdc", "XCHA:AFREQ?",
+        "XCHA:VPP?", "XCHA:AOFFS?"}},
+      // The counter, whatever unit it answers in.
+      {"MEAS:FREQ?", "+0.0000000000E+00\n", {"XCOUNT:MEASF?"}},
+      {"FETC?", "+0.0000000000E+00\n", {"XCOUNT:MEASF?"}},
+      // A frequency sweep: start, stop, its step interval, then on.
+      {"FREQ:STAR 100;STOP 10 kHz;:SWE:TIME 20 MS;STAT ON;STAT?",
+       "1\n",
+       {"XFSWP:STARF100Hz", "XFSWP:STOPF10000Hz", "XFSWP:INTVL0.02S", "XFSWP:AUTO"}},
+      {"*TRG", "", {"XFSWP:TRIGG"}},
+      {"SWE:STAT OFF;STAT?", "0\n", {"XCHA:AFREQ?"}},
+      {"TRIG", "", {}, "-211,\"Trigger ignored; no sweep or burst is on\""},
+      // The amplitude sweep is the one set last.
+      {"VOLT:STAR 1;STOP 2;:SWE:STAT ON;:TRIG:IMM",
+       "",
+       {"XASWP:STARA1Vpp", "XASWP:STOPA2Vpp", "XASWP:AUTO", "XASWP:TRIGG"}},
+      {"VOLT:STAR 1 VRMS", "", {}, "-221,\"Settings conflict\""},
+      {"SOUR2:FREQ:STAR 100", "", {}, "-221,\"Settings conflict\""},
+      // Bursts on either channel.
+      {"SOUR2:BURS:NCYC 5;STAT ON;*TRG",
+       "",
+       {"XBBURST:NCYCL5CYCL", "XBBURST:NCYCL?", "XBBURST:ONCES"}},
+      {"BURS:NCYC 2.5", "", {}, "-222,\"Data out of range; a count is a whole number from 1\""},
+      // Modulations: their own function, entered by asking one of its items.
+      {"FM:DEV 10;INT:FREQ 100;:FM:STAT ON", "", {"XFM:DEVIA10%", "XFM:MODUF100Hz", "XFM:MODUF?"}},
+      {"FSK:FREQ 2 kHz;INT:RATE 10;:FSK:STAT ON",
+       "",
+       {"XFSK:HOPF2000Hz", "XFSK:INTVL0.1S", "XFSK:HOPF?"}},
+      {"ASK:AMPL 1;:ASK:STAT ON", "", {"XASK:HOPA1Vpp", "XASK:HOPA?"}},
+      {"PSK:PHAS 90;STAT ON;STAT?", "1\n", {"XPSK:HOPP90DEG", "XPSK:HOPP?"}},
+      {"PSK:INT:RATE 0", "", {}, "-222,\"Data out of range; a rate is more than 0\""},
+      {"SOUR2:FM:STAT ON", "", {}, "-221,\"Settings conflict\""},
+      {"PHAS 45;PHAS?", "+4.5000000000E+01\n", {"XCHA:PHASE45DEG", "XCHA:PHASE?"}},
+  };
+  Bench bench;
+  for (const auto& c : cases) {
+    bench.heard.clear();
+    EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
+    EXPECT_EQ(bench.heard, c.heard) << c.message;
+    const std::string error = bench.Run("SYST:ERR?");
+    EXPECT_TRUE(error.starts_with(c.error)) << c.message << " said " << error;
+    bench.Run("*CLS");
+  }
+}
+
+TEST(ScpiClient, MinimumAndMaximumFromTheRangeTableAndTheLimits) {
+  Bench bench;
+  bench.face.ranges = {{"max_frequency_hz", 30e6},
+                       {"min_frequency_hz", 0.01},
+                       {"max_amplitude_vpp", 20},
+                       {"max_phase_deg", 359}};
+  bench.limits.a.maxAmplitudeVpp = 5;  // tighter than the model: it wins
+  const struct {
+    std::string_view message;
+    std::string response;
+    std::string error = "0,\"No error\"";
+  } cases[] = {
+      {"FREQ? MAX;FREQ? MIN", "+3.0000000000E+07;+1.0000000000E-02\n"},
+      {"VOLT? MAX;SOUR2:VOLT? MAX", "+5.0000000000E+00;+2.0000000000E+01\n"},
+      {"PHAS? MAX;FREQ:STAR? MAX", "+3.5900000000E+02;+3.0000000000E+07\n"},
+      {"VOLT:OFFS? MAX", "9.91E+37\n", "-224,\"Illegal parameter value\""},
+      {"BURS:NCYC? MAX", "9.91E+37\n", "-224,\"Illegal parameter value\""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
+    EXPECT_TRUE(bench.Run("SYST:ERR?").starts_with(c.error)) << c.message;
+    bench.Run("*CLS");
+  }
 }
 
 }  // namespace

@@ -33,30 +33,35 @@ TEST(ScpiErrorQueue, OverflowsOnceAndShowsInTheStatus) {
   EXPECT_EQ(queue.TakeEventStatus(), 0);
 }
 
-TEST(ScpiValues, SuffixesOfTheCommandOnly) {
+TEST(ScpiValues, SuffixesOfTheQuantityOnly) {
   const auto vpp = AmplitudeUnit::Vpp;
   const auto vrms = AmplitudeUnit::Vrms;
   const struct {
-    Command command;
+    Quantity quantity;
     std::string_view parameter;
     AmplitudeUnit unit;
     std::variant<Value, Error> value;
   } cases[] = {
-      {Command::Frequency, "2MHZ", vpp, Value{2e6, vpp}},
-      {Command::Amplitude, "2", vrms, Value{2, vrms}},
-      {Command::Amplitude, "500 mVpp", vrms, Value{0.5, vpp}},
-      {Command::Amplitude, "1 VRMS", vpp, Value{1, vrms}},
-      {Command::Offset, "-250 mV", vpp, Value{-0.25, vpp}},
-      {Command::Phase, "90 DEG", vpp, Value{90, vpp}},
-      {Command::DutyCycle, "25 PCT", vpp, Value{25, vpp}},
-      {Command::Output, "ON", vpp, Value{1, vpp}},
-      {Command::Frequency, "1 V", vpp, Error{-131, "Invalid suffix"}},
-      {Command::Offset, "1 VPP", vpp, Error{-131, "Invalid suffix"}},
-      {Command::Frequency, "fast", vpp, Error{-104, "Data type error"}},
-      {Command::Output, "MAYBE", vpp, Error{-104, "Data type error"}},
+      {Quantity::Frequency, "2MHZ", vpp, Value{2e6, vpp}},
+      {Quantity::Amplitude, "2", vrms, Value{2, vrms}},
+      {Quantity::Amplitude, "500 mVpp", vrms, Value{0.5, vpp}},
+      {Quantity::Amplitude, "1 VRMS", vpp, Value{1, vrms}},
+      {Quantity::Voltage, "-250 mV", vpp, Value{-0.25, vpp}},
+      {Quantity::Phase, "90 DEG", vpp, Value{90, vpp}},
+      {Quantity::Percent, "25 PCT", vpp, Value{25, vpp}},
+      {Quantity::Boolean, "ON", vpp, Value{1, vpp}},
+      {Quantity::Frequency, "1 V", vpp, Error{-131, "Invalid suffix"}},
+      {Quantity::Voltage, "1 VPP", vpp, Error{-131, "Invalid suffix"}},
+      {Quantity::Frequency, "fast", vpp, Error{-104, "Data type error"}},
+      {Quantity::Boolean, "MAYBE", vpp, Error{-104, "Data type error"}},
+      {Quantity::Time, "20 MS", vpp, Value{0.02, vpp}},
+      {Quantity::Rate, "2 KHZ", vpp, Value{2000, vpp}},
+      {Quantity::Count, "5", vpp, Value{5, vpp}},
+      {Quantity::Count, "5 HZ", vpp, Error{-131, "Invalid suffix"}},
+      {Quantity::Time, "1 HZ", vpp, Error{-131, "Invalid suffix"}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ValueOf(c.command, c.parameter, c.unit), c.value) << c.parameter;
+    EXPECT_EQ(ValueOf(c.quantity, c.parameter, c.unit), c.value) << c.parameter;
   }
 }
 

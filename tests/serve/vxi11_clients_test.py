@@ -23,6 +23,8 @@ if os.environ.get("ZRT_NETNS") != "1":
     os.execvp(unshare[0], unshare + [sys.executable, *sys.argv])
 
 import pyvisa  # noqa: E402
+from pymeasure.adapters import VISAAdapter  # noqa: E402
+from pymeasure.instruments.agilent import Agilent33500  # noqa: E402
 
 SERVE = sys.argv[1]
 SIM = os.path.join(os.path.dirname(SERVE), "zrt-sim")
@@ -131,9 +133,35 @@ def own_mapper_and_clients():
             raise AssertionError("inst1 opened")
         except Exception as error:  # pyvisa-py raises it bare
             assert "error creating link: 3" in str(error), error
+        # What scripts use, on the wire as the keys compose it.
+        gen.write("APPL:SQU 2 kHz,1,0")
+        assert float(gen.query("MEAS:FREQ?")) == 0  # the simulated counter reads nothing
+        gen.write("FREQ:STAR 100;STOP 1000;:SWE:STAT ON;*TRG")
+        assert gen.query("SWE:STAT?;:SYST:ERR?").strip() == '1;0,"No error"'
         gen.close()
+
+        # pymeasure's generic driver, over VXI-11.
+        driver = Agilent33500(VISAAdapter("TCPIP::127.0.0.1::INSTR", visa_library="@py"))
+        driver.adapter.connection.timeout = LIMIT * 1000
+        driver.shape = "SIN"
+        driver.frequency = 1000
+        assert driver.frequency == 1000
+        driver.burst_ncycles = 3
+        driver.burst_state = True
+        assert driver.burst_state
+        driver.trigger()
+        assert driver.check_errors() == []
+        driver.adapter.connection.close()
+
+        expected = ["XCHA:AFREQ1234Hz", "XCHA:AFREQ?",
+                    "XCHA:SQUAR", "XCHA:AFREQ2000Hz", "XCHA:VPP1Vpp", "XCHA:AOFFS0Vdc",
+                    "XCOUNT:MEASF?",
+                    "XFSWP:STARF100Hz", "XFSWP:STOPF1000Hz", "XFSWP:AUTO", "XFSWP:TRIGG",
+                    "XCHA:SINE", "XCHA:AFREQ1000Hz", "XCHA:AFREQ?",
+                    "XABURST:NCYCL3CYCL", "XABURST:NCYCL?", "XABURST:ONCES"]
+        until(lambda: sum(line.startswith("<- ") for line in heard) >= len(expected))
         frames = [line[3:].strip() for line in heard if line.startswith("<- ")]
-        assert frames == ["XCHA:AFREQ1234Hz", "XCHA:AFREQ?"], frames
+        assert frames == expected, frames
         said(log, 'no link created: no device "inst1"')
     finally:
         stop(serve, sim)
