@@ -1,5 +1,7 @@
 #include "scpi/commands.h"
 
+#include <algorithm>
+
 #include "scpi/header_pattern.h"
 
 namespace zrt::scpi {
@@ -100,6 +102,23 @@ std::variant<Named, Error> NameCommand(const ProgramUnit& unit) {
     return Named{row.command, match->channel, unit.query, row.quantity, row.detail};
   }
   return undefined;
+}
+
+std::string_view HeaderOf(Command command) {
+  for (const Row& row : kTable) {
+    if (row.command == command) return row.header;
+  }
+  return {};
+}
+
+std::vector<Command> Commands() {
+  std::vector<Command> commands;
+  for (const Row& row : kTable) {
+    if (std::find(commands.begin(), commands.end(), row.command) == commands.end()) {
+      commands.push_back(row.command);
+    }
+  }
+  return commands;
 }
 
 Quantity QuantityOf(Command command) {

@@ -5,6 +5,7 @@
 
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "scpi/message.h"
 
@@ -84,5 +85,10 @@ struct Named {
 std::variant<Named, Error> NameCommand(const ProgramUnit& unit);
 // What a command's parameter is.
 Quantity QuantityOf(Command command);
+// The header a command is written with ("[SOURce#:]FREQuency[:CW|:FIXed]",
+// '#' standing for the channel's number), its first where it has several.
+std::string_view HeaderOf(Command command);
+// Every command, in the table's order.
+std::vector<Command> Commands();
 
 }  // namespace zrt::scpi

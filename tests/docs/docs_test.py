@@ -7,6 +7,7 @@
   manual (the README or a page of docs/).
 - Every build/bin/... command in a code block of the README names a program
   that is built, with options its --help names.
+- docs/line-reference.md is what zrt-line-reference writes from the tables.
 
 Usage: docs_test.py SOURCE_DIR BIN_DIR. Prints each fault, exits 1 if any.
 """
@@ -94,13 +95,23 @@ def readme_commands(helps):
                         yield f"README: {program} takes no {option}"
 
 
+def stale_line_reference():
+    written = subprocess.run([BIN / "zrt-line-reference"], capture_output=True, text=True,
+                             check=True).stdout
+    page = (ROOT / "docs" / "line-reference.md").read_text(encoding="utf-8")
+    if written != page:
+        yield ("docs/line-reference.md is not what the tables give: run "
+               "build/bin/zrt-line-reference > docs/line-reference.md")
+
+
 def main():
-    missing = [p for p in PROGRAMS if not (BIN / p).exists()]
+    missing = [p for p in (*PROGRAMS, "zrt-line-reference") if not (BIN / p).exists()]
     if missing:
         print(f"not built in {BIN}: {', '.join(missing)}")
         return 1
     helps = {program: help_text(program) for program in PROGRAMS}
-    faults = [*broken_links(), *undocumented_options(helps), *readme_commands(helps)]
+    faults = [*broken_links(), *undocumented_options(helps), *readme_commands(helps),
+              *stale_line_reference()]
     for fault in faults:
         print(fault)
     return 1 if faults else 0
