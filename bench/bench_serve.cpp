@@ -13,7 +13,12 @@
 //                      server with lines (and another is served);
 //   scpi_overhead_ms   what a SCPI set adds over the same raw line, from the
 //                      client's line feed to its answer: "FREQ 1000;*OPC?"
-//                      against "88CHA:AFREQ1000Hz" (mean).
+//                      against "88CHA:AFREQ1000Hz" (mean);
+//   vxi11_overhead_ms  what VXI-11 adds to a query over the raw SCPI socket:
+//                      "FREQ?" written and its response read (mean);
+//   discover_ms        what lxi discover does, as it does it: GETPORT over
+//                      UDP to the port mapper, then a link created, *IDN?
+//                      written and read, the link destroyed.
 //
 //   bench-serve [--json] [--flood-seconds N]
 #include <QCoreApplication>
@@ -33,7 +38,11 @@
 
 #include "app/startup_report.h"
 #include "link/tcomm.h"
+#include "rpc/port_mapper.h"
+#include "rpc/vxi11.h"
 #include "serve/instrument_server.h"
+#include "serve/port_mapper_service.h"
+#include "serve/vxi11_server.h"
 #include "sim/pty_instrument.h"
 
 namespace {
@@ -109,6 +118,7 @@ struct Bench {
   serve::InstrumentServer server{session, [] { return session::LineSettings{}; }};
   const serve::ScpiSetup setup{.face = {.identity = "bench"}};
   serve::InstrumentServer scpiServer{session, [] { return session::LineSettings{}; }};
+  serve::Vxi11Server vxi11{{{"inst0", &session, [] { return session::LineSettings{}; }, &setup}}};
   std::vector<std::pair<int, Clock::time_point>> frames;
   Clock::time_point lastBlock;
 };
@@ -177,6 +187,134 @@ double ScpiOverhead(Bench& bench, int runs) {
   return mean(scpi, "FREQ 1000;*OPC?\n") - mean(raw, "88CHA:AFREQ1000Hz\n");
 }
 
+// A VXI-11 client as a VISA library is one: each call waits for its reply.
+class RpcClient {
+ public:
+  explicit RpcClient(std::uint16_t port) : socket_(net::StreamSocket::Connect("127.0.0.1", port)) {}
+  // The results of a core call.
+  rpc::Bytes Call(rpc::vxi11::Procedure procedure, const rpc::XdrWriter& parms) {
+    rpc::XdrWriter call = rpc::CallHeader(++xid_, rpc::vxi11::kCoreProgram, rpc::vxi11::kVersion,
+                                          static_cast<std::uint32_t>(procedure));
+    rpc::Bytes message = call.Take();
+    message.insert(message.end(), parms.Written().begin(), parms.Written().end());
+    const rpc::Bytes marked = rpc::MarkRecord(message);
+    socket_.Write(reinterpret_cast<const char*>(marked.data()), marked.size());
+    std::vector<rpc::Bytes> replies;
+    QSocketNotifier readable(socket_.Native(), QSocketNotifier::Read);
+    RunFor(30000, [&](const std::function<void()>& quit) {
+      QObject::connect(&readable, &QSocketNotifier::activated, [&, quit] {
+        char bytes[4096];
+        for (std::ptrdiff_t n; (n = socket_.Read(bytes, sizeof bytes)) > 0;) {
+          for (rpc::Bytes& record :
+               records_.Push({reinterpret_cast<const std::uint8_t*>(bytes), std::size_t(n)})) {
+            replies.push_back(std::move(record));
+          }
+        }
+        if (!replies.empty()) quit();
+      });
+    });
+    if (replies.empty()) return {};
+    rpc::XdrReader in(replies.front());
+    rpc::ReadAcceptedReply(in, xid_);
+    return {replies.front().end() - static_cast<std::ptrdiff_t>(in.Left()), replies.front().end()};
+  }
+  std::int32_t CreateLink() {
+    rpc::XdrWriter parms;
+    parms.Int(1);
+    parms.Bool(false);
+    parms.Uint(0);
+    parms.String("inst0");
+    const rpc::Bytes results = Call(rpc::vxi11::Procedure::CreateLink, parms);
+    rpc::XdrReader in(results);
+    in.Int();
+    return in.Int().value_or(0);
+  }
+  void Write(std::int32_t link, std::string_view data) {
+    rpc::XdrWriter parms;
+    for (const std::uint32_t word : {std::uint32_t(link), 10000u, 0u, rpc::vxi11::kEnd}) {
+      parms.Uint(word);
+    }
+    parms.Opaque({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
+    Call(rpc::vxi11::Procedure::Write, parms);
+  }
+  void Read(std::int32_t link) {
+    rpc::XdrWriter parms;
+    for (const std::uint32_t word : {std::uint32_t(link), 1024u, 10000u, 0u, 0u}) parms.Uint(word);
+    parms.Int(0);
+    Call(rpc::vxi11::Procedure::Read, parms);
+  }
+  void Destroy(std::int32_t link) {
+    rpc::XdrWriter parms;
+    parms.Int(link);
+    Call(rpc::vxi11::Procedure::DestroyLink, parms);
+  }
+
+ private:
+  net::StreamSocket socket_;
+  rpc::RecordReader records_{1 << 20};
+  std::uint32_t xid_ = 0;
+};
+
+// The mean, over `runs` queries, of what VXI-11 adds to the raw SCPI socket.
+double Vxi11Overhead(Bench& bench, int runs) {
+  if (!bench.vxi11.CorePort()) bench.vxi11.Listen("127.0.0.1");
+  const net::StreamSocket raw = bench.ConnectScpi();
+  double overRaw = 0;
+  for (int i = 0; i < runs; ++i) {
+    QByteArray got;
+    const auto start = Clock::now();
+    raw.Write("FREQ?\n", 6);
+    overRaw += Ms(ReadLines(raw, 1, got) - start);
+    RunFor(200);  // the reply's end, before the next line
+  }
+  RpcClient client(bench.vxi11.CorePort());
+  const std::int32_t link = client.CreateLink();
+  double overVxi11 = 0;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    client.Write(link, "FREQ?\n");
+    client.Read(link);
+    overVxi11 += Ms(Clock::now() - start);
+    RunFor(200);
+  }
+  client.Destroy(link);
+  return (overVxi11 - overRaw) / runs;
+}
+
+// What lxi discover takes to find the server and read its identity.
+double DiscoverMs(Bench& bench) {
+  if (!bench.vxi11.CorePort()) bench.vxi11.Listen("127.0.0.1");
+  rpc::PortMapper mapper;
+  mapper.Set({rpc::vxi11::kCoreProgram, rpc::vxi11::kVersion, rpc::kTcp, bench.vxi11.CorePort()});
+  serve::PortMapperService service(mapper, "127.0.0.1", 0);
+  const auto start = Clock::now();
+  const net::DatagramSocket asker = net::DatagramSocket::Bind("127.0.0.1", 0);
+  const rpc::Bytes getport =
+      rpc::MapperCall(7, rpc::MapperProcedure::GetPort,
+                      {rpc::vxi11::kCoreProgram, rpc::vxi11::kVersion, rpc::kTcp});
+  asker.SendTo(reinterpret_cast<const char*>(getport.data()), getport.size(),
+               *net::Endpoint::Of("127.0.0.1", service.Port()));
+  std::optional<std::uint32_t> port;
+  QSocketNotifier readable(asker.Native(), QSocketNotifier::Read);
+  RunFor(5000, [&](const std::function<void()>& quit) {
+    QObject::connect(&readable, &QSocketNotifier::activated, [&, quit] {
+      std::uint8_t bytes[512];
+      net::Endpoint from;
+      const std::ptrdiff_t n =
+          asker.ReceiveFrom(reinterpret_cast<char*>(bytes), sizeof bytes, from);
+      if (n > 0) port = rpc::MapperResult({bytes, static_cast<std::size_t>(n)}, 7);
+      if (port) quit();
+    });
+  });
+  if (!port) return -1;
+  RpcClient client(static_cast<std::uint16_t>(*port));
+  const std::int32_t link = client.CreateLink();
+  client.Write(link, "*IDN?\n");
+  client.Read(link);
+  client.Destroy(link);
+  return Ms(Clock::now() - start);
+}
+
 double IdleWakeups(int seconds) {
   const long before =
       StatusSum("voluntary_ctxt_switches:") + StatusSum("nonvoluntary_ctxt_switches:");
@@ -224,12 +362,15 @@ int main(int argc, char** argv) {
   const int fairness = Fairness(bench, 10);
   const double wakeups = IdleWakeups(3);
   const double scpi = ScpiOverhead(bench, 10);  // before the flood leaves its lines behind
+  const double vxi11 = Vxi11Overhead(bench, 10);
+  const double discover = DiscoverMs(bench);
   const double growth = FloodGrowthMb(bench, floodSeconds);
   if (json) {
     std::printf(
         "{\"serve_overhead_ms\": %.2f, \"serve_fairness\": %d, \"idle_wakeups_per_s\": %.1f, "
-        "\"flood_growth_mb\": %.2f, \"scpi_overhead_ms\": %.2f}\n",
-        overhead, fairness, wakeups, growth, scpi);
+        "\"flood_growth_mb\": %.2f, \"scpi_overhead_ms\": %.2f, \"vxi11_overhead_ms\": %.2f, "
+        "\"discover_ms\": %.1f}\n",
+        overhead, fairness, wakeups, growth, scpi, vxi11, discover);
   } else {
     std::printf("serve_overhead_ms:  %.2f mean (target <= 2)\n", overhead);
     std::printf("serve_fairness:     %d frames at most before a client's line (target <= 8)\n",
@@ -240,6 +381,12 @@ int main(int argc, char** argv) {
                 growth, floodSeconds);
     std::printf("scpi_overhead_ms:   %.2f mean a SCPI set adds over its raw line (target <= 1)\n",
                 scpi);
+    std::printf(
+        "vxi11_overhead_ms:  %.2f mean VXI-11 adds to a query over the raw socket "
+        "(target <= 1)\n",
+        vxi11);
+    std::printf("discover_ms:        %.1f from GETPORT to *IDN?'s answer, as lxi discover asks\n",
+                discover);
   }
   return 0;
 }
