@@ -69,8 +69,12 @@ def stop(*processes):
             process.kill()
 
 
-def said(log, text):
-    until(lambda: any(text in line for line in log))
+def said(log, text, process=None):
+    """Waits until the log has `text`; fails at once if `process` has ended first."""
+    def seen():
+        assert process is None or process.poll() is None, f"ended: {''.join(log)}"
+        return any(text in line for line in log)
+    until(seen)
 
 
 def mapped():
@@ -82,7 +86,7 @@ def own_mapper_and_clients():
     sim, heard = start_sim(path)
     serve, log = start("--port", path, "--max-line", "4096", "--idn", "Maker,ZRT,7,1.0")
     try:
-        said(log, "a port mapper of its own")
+        said(log, "a port mapper of its own", serve)
         rows = mapped()
         assert ["100000", "2", "tcp", "111", "portmapper"] in rows, rows
         assert ["100000", "2", "udp", "111", "portmapper"] in rows, rows
@@ -173,7 +177,7 @@ def registered_with_rpcbind():
         until(lambda: any(row[:2] == ["100000", "2"] for row in mapped()))
         serve, log = start("--simulate")
         try:
-            said(log, "registered with the system's port mapper")
+            said(log, "registered with the system's port mapper", serve)
             assert any(row[0] == str(CORE) for row in mapped())
             asked = run("lxi", "scpi", "-a", "127.0.0.1", "-t", str(LIMIT), "*IDN?")
             assert asked.stdout.startswith("zrt-panel,"), asked
@@ -217,7 +221,7 @@ def two_instruments_from_one_file():
         log = []
         threading.Thread(target=lambda: log.extend(serve.stderr), daemon=True).start()
         try:
-            said(log, "a port mapper of its own")
+            said(log, "a port mapper of its own", serve)
             manager = pyvisa.ResourceManager("@py")
             gens = [manager.open_resource(f"TCPIP0::127.0.0.1::inst{i}::INSTR") for i in (0, 1)]
             for index, gen in enumerate(gens):
