@@ -91,8 +91,10 @@ QString ServeHelp() {
          "  --reset FILE         the sequence file *RST runs (without one, *RST is an\n"
          "                       error and sends nothing)\n"
          "  --config FILE        options from an INI file: KEY = VALUE for each option\n"
-         "                       (scpi = true), and a [waveforms] section giving the\n"
-         "                       waveform numbers of shapes without an item of their own\n" +
+         "                       (scpi = true), a [waveforms] section giving the\n"
+         "                       waveform numbers of shapes without an item of their\n"
+         "                       own, and an [instrument NAME] section for each of\n"
+         "                       several instruments served at once\n" +
          kLimitsOptionHelp + kHelpVersionHelp +
          "\n"
          "A client whose line is refused by the limits is told why.\n"
