@@ -69,84 +69,6 @@ bool TakesNoParameter(Command command) {
   }
 }
 
-// The range table's name and the limits' bound for what a command sets.
-enum class Ranged { None, Frequency, Amplitude, Offset, Phase, Duty };
-Ranged RangedOf(Command command) {
-  switch (command) {
-    case Command::Frequency:
-    case Command::FrequencyStart:
-    case Command::FrequencyStop:
-    case Command::FskFrequency:
-      return Ranged::Frequency;
-    case Command::Amplitude:
-    case Command::VoltageStart:
-    case Command::VoltageStop:
-    case Command::AskAmplitude:
-      return Ranged::Amplitude;
-    case Command::Offset:
-      return Ranged::Offset;
-    case Command::Phase:
-    case Command::PskPhase:
-      return Ranged::Phase;
-    case Command::DutyCycle:
-      return Ranged::Duty;
-    default:
-      return Ranged::None;
-  }
-}
-
-bool IsState(Command command) {
-  switch (command) {
-    case Command::SweepState:
-    case Command::BurstState:
-    case Command::FmState:
-    case Command::FskState:
-    case Command::AskState:
-    case Command::PskState:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Settings of another function than the channel's own (PlaceOf).
-bool IsPlaced(Command command) {
-  switch (command) {
-    case Command::FrequencyStart:
-    case Command::FrequencyStop:
-    case Command::SweepTime:
-    case Command::VoltageStart:
-    case Command::VoltageStop:
-    case Command::BurstCycles:
-    case Command::FmDeviation:
-    case Command::FmFrequency:
-    case Command::FskFrequency:
-    case Command::FskRate:
-    case Command::AskAmplitude:
-    case Command::AskRate:
-    case Command::PskPhase:
-    case Command::PskRate:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// What SCPI's own settings are: those of the channels' own items.
-bool IsChannelSetting(Command command) {
-  switch (command) {
-    case Command::Frequency:
-    case Command::Amplitude:
-    case Command::Offset:
-    case Command::Phase:
-    case Command::DutyCycle:
-    case Command::Output:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The unit group of a channel's frequency, which the counter reads in.
 int FrequencyGroup() { return compose::FindKey(*ItemKeyFor(Command::Frequency, 1))->unitGroup; }
 
@@ -280,7 +202,7 @@ std::variant<std::vector<Work>, Error> Client::WorkOf(const ProgramUnit& unit,
     default:
       break;
   }
-  if (IsState(command.command)) {
+  if (RoleOf(command.command) == Role::State) {
     if (!command.query) return ModeSetting(address, command, parameter);
     if (!parameter.empty()) return Error{-108, "Parameter not allowed"};
     // As this client last set it: no item of the instrument's tells it.
@@ -288,8 +210,8 @@ std::variant<std::vector<Work>, Error> Client::WorkOf(const ProgramUnit& unit,
     local.parameter = mode && mode_[command.channel - 1] == mode->function ? "1" : "0";
     return Works{local};
   }
-  const bool own = IsChannelSetting(command.command);
-  if (!own && !IsPlaced(command.command)) return Works{local};  // answered here
+  const bool own = RoleOf(command.command) == Role::Own;
+  if (!own && RoleOf(command.command) != Role::Placed) return Works{local};  // answered here
   if (!own && !PlaceOf(command.command, command.channel, sweep_)) return Conflict();
   if (!command.query) {
     if (parameter.empty()) return Error{-109, "Missing parameter"};
@@ -332,30 +254,13 @@ std::optional<double> Client::Bound(const Named& named, Special special,
                                     const guard::Limits& limits) const {
   const guard::ChannelLimits& of = named.channel == 2 ? limits.b : limits.a;
   const bool most = special == Special::Maximum;
-  std::string_view name;
+  const std::string_view name = RangeOf(named.command);
+  if (name.empty()) return std::nullopt;
+  // The limits bound what reaches an output's frequency, amplitude and offset.
   std::optional<double> limit;
-  switch (RangedOf(named.command)) {
-    case Ranged::Frequency:
-      name = "frequency_hz";
-      if (most) limit = of.maxFrequencyHz;
-      break;
-    case Ranged::Amplitude:
-      name = "amplitude_vpp";
-      if (most) limit = of.maxAmplitudeVpp;
-      break;
-    case Ranged::Offset:
-      name = "offset_v";
-      limit = most ? of.maxOffsetV : of.minOffsetV;
-      break;
-    case Ranged::Phase:
-      name = "phase_deg";
-      break;
-    case Ranged::Duty:
-      name = "duty_pct";
-      break;
-    case Ranged::None:
-      return std::nullopt;
-  }
+  if (name == "frequency_hz" && most) limit = of.maxFrequencyHz;
+  if (name == "amplitude_vpp" && most) limit = of.maxAmplitudeVpp;
+  if (name == "offset_v") limit = most ? of.maxOffsetV : of.minOffsetV;
   std::optional<double> range;
   const auto found = face_.ranges.find((most ? "max_" : "min_") + std::string(name));
   if (found != face_.ranges.end()) range = found->second;

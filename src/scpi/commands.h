@@ -71,6 +71,14 @@ enum class Quantity {
   Boolean
 };
 
+// What a command does with the instrument.
+enum class Role {
+  Own,     // sets or asks an item of the channel's own function
+  Placed,  // sets or asks an item of another function (PlaceOf)
+  State,   // turns a function on or off (ModeOf)
+  Other,   // answered here, or work of its own
+};
+
 struct Named {
   Command command;
   int channel;  // 1 (channel A) or 2 (channel B); 1 where the header has none
@@ -83,8 +91,11 @@ struct Named {
 // such header, or a form it does not take), -114 "Header suffix out of
 // range" (a channel other than 1 or 2).
 std::variant<Named, Error> NameCommand(const ProgramUnit& unit);
-// What a command's parameter is.
+// What a command's parameter is, and what it does.
 Quantity QuantityOf(Command command);
+Role RoleOf(Command command);
+// The range table's name for what it sets ("frequency_hz"), or empty.
+std::string_view RangeOf(Command command);
 // The header a command is written with ("[SOURce#:]FREQuency[:CW|:FIXed]",
 // '#' standing for the channel's number), its first where it has several.
 std::string_view HeaderOf(Command command);

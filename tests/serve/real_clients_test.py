@@ -33,6 +33,27 @@ def start(*options, link=("--simulate",)):
     return serve, int(found.group(1)), log, reader
 
 
+def start_sim(path):
+    """The simulated instrument on a terminal of its own at `path`; what it hears, as it says it."""
+    sim = subprocess.Popen([SIM, "--check-pacing", "--link", path], stdout=subprocess.PIPE,
+                           text=True)
+    heard = []
+    threading.Thread(target=lambda: heard.extend(sim.stdout), daemon=True).start()
+    until(lambda: os.path.exists(path))
+    return sim, heard
+
+
+def stop(*processes):
+    # Ended as a service manager ends them: their locks go with them.
+    for process in processes:
+        process.terminate()
+    for process in processes:
+        try:
+            process.wait(LIMIT)
+        except subprocess.TimeoutExpired:
+            process.kill()
+
+
 def resident_kb(pid):
     with open(f"/proc/{pid}/status") as status:
         return int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))

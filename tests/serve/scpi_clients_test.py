@@ -16,29 +16,9 @@ import pyvisa
 from pymeasure.adapters import VISAAdapter
 from pymeasure.instruments.agilent import Agilent33500
 
-from real_clients_test import LIMIT, SIM, start, until
+from real_clients_test import LIMIT, start, start_sim, stop, until
 
 LIMITS = sys.argv[2]
-
-
-def start_sim(path):
-    sim = subprocess.Popen([SIM, "--check-pacing", "--link", path], stdout=subprocess.PIPE,
-                           text=True)
-    heard = []
-    threading.Thread(target=lambda: heard.extend(sim.stdout), daemon=True).start()
-    until(lambda: os.path.exists(path))
-    return sim, heard
-
-
-def stop(*processes):
-    # Ended as a service manager ends them: their locks go with them.
-    for process in processes:
-        process.terminate()
-    for process in processes:
-        try:
-            process.wait(LIMIT)
-        except subprocess.TimeoutExpired:
-            process.kill()
 
 
 def generator(port):

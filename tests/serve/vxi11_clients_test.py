@@ -9,13 +9,11 @@ else a user namespace, unshare -rn).
     vxi11_clients_test.py ZRT_SERVE
 """
 import os
-import re
 import socket
 import subprocess
 import sys
 import tempfile
 import threading
-import time
 
 if os.environ.get("ZRT_NETNS") != "1":
     os.environ["ZRT_NETNS"] = "1"
@@ -26,29 +24,13 @@ import pyvisa  # noqa: E402
 from pymeasure.adapters import VISAAdapter  # noqa: E402
 from pymeasure.instruments.agilent import Agilent33500  # noqa: E402
 
-SERVE = sys.argv[1]
-SIM = os.path.join(os.path.dirname(SERVE), "zrt-sim")
-LIMIT = 20  # seconds any one step may take
+from real_clients_test import LIMIT, SERVE, start_sim, stop, until  # noqa: E402
+
 CORE = 395183  # VXI-11's core channel, 0x0607AF
-
-
-def until(condition):
-    deadline = time.monotonic() + LIMIT
-    while not condition():
-        assert time.monotonic() < deadline, "never came"
-        time.sleep(0.05)
 
 
 def run(*command):
     return subprocess.run(command, capture_output=True, text=True, timeout=LIMIT)
-
-
-def start_sim(path):
-    sim = subprocess.Popen([SIM, "--link", path], stdout=subprocess.PIPE, text=True)
-    heard = []
-    threading.Thread(target=lambda: heard.extend(sim.stdout), daemon=True).start()
-    until(lambda: os.path.exists(path))
-    return sim, heard
 
 
 def start(*options):
@@ -57,16 +39,6 @@ def start(*options):
     log = []
     threading.Thread(target=lambda: log.extend(serve.stderr), daemon=True).start()
     return serve, log
-
-
-def stop(*processes):
-    for process in processes:
-        process.terminate()
-    for process in processes:
-        try:
-            process.wait(LIMIT)
-        except subprocess.TimeoutExpired:
-            process.kill()
 
 
 def said(log, text, process=None):
@@ -196,11 +168,10 @@ def neither_way():
             held.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             held.bind(("0.0.0.0", 111))
         tcp.listen()
-        serve, log = start("--simulate")
-        status = serve.wait(LIMIT)
-        assert status == 6, (status, log)
-        time.sleep(0.1)  # the log's reader thread takes the last lines
-        text = "".join(log)
+        serve = subprocess.Popen([SERVE, "--vxi11", "--listen", "0.0.0.0:0", "--simulate"],
+                                 stderr=subprocess.PIPE, text=True)
+        _, text = serve.communicate(timeout=LIMIT)
+        assert serve.returncode == 6, (serve.returncode, text)
         assert "cannot run a port mapper on 0.0.0.0:111" in text, text
         assert "the system's did not register the server" in text, text
 
