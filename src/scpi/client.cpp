@@ -5,6 +5,7 @@
 
 #include "compose/key_vocabulary.h"
 #include "guard/guard.h"
+#include "scpi/basic_wave.h"
 #include "scpi/parameters.h"
 #include "scpi/values.h"
 #include "settings/shape_items.h"
@@ -83,6 +84,7 @@ std::string DefaultIdentity(std::string_view version) {
 
 std::vector<Work> Client::Take(std::string_view message, std::string_view address,
                                const guard::Limits& limits) {
+  if (IsBasicWave(message)) return TakeBasicWave(message, address, limits);
   std::vector<Work> work;
   for (const auto& cut : CutMessage(message)) {
     if (const auto* error = std::get_if<Error>(&cut)) {
@@ -508,31 +510,15 @@ std::string Client::Local(const Work& work, const settings::InstrumentSettings& 
     case Command::VoltageUnit:
       return work.query ? work.parameter : std::string();
     case Command::Shape: {
-      // The shape chosen last, by its own item or by a waveform number.
-      const std::string function = FunctionOf(work.channel);
-      const settings::Setting* own = known.Find(function, settings::kShapeItem);
-      if (own && !own->Fresh()) own = nullptr;
-      const auto wave = ItemKeyFor(Command::Shape, work.channel);
-      const settings::Setting* number =
-          wave ? known.Find(function, compose::KeyText(*wave)) : nullptr;
-      if (number && !number->Fresh()) number = nullptr;
-      if (own && (!number || own->changed > number->changed)) {
-        if (const auto* item = settings::FindShapeItem(own->Fresh()->text)) {
-          for (const ScpiShape& shape : kShapes) {
-            if (shape.shape == item->shape) return std::string(shape.answer);
-          }
-        }
-      } else if (number) {
-        for (const auto& [name, value] : face_.waveforms) {
-          if (number->Fresh()->number != value) continue;
-          for (const ScpiShape& shape : kShapes) {
-            if (shape.waveform == name) return std::string(shape.answer);
-          }
-        }
-      }
+      const std::string shape = ShapeChosen(work.channel, known);
+      if (!shape.empty()) return shape;
       errors_.Push({-230, "Data corrupt or stale"});
       return "NONE";
     }
+    case Command::WaveIdentity:
+      return std::string(kWaveIdentity);
+    case Command::WaveSettings:
+      return WaveSettings(work.channel, known);
     case Command::Apply:
     case Command::SweepState:
     case Command::BurstState:
@@ -551,6 +537,169 @@ std::string Client::Local(const Work& work, const settings::InstrumentSettings& 
       errors_.Push(Illegal());
       return std::string(kNotANumber);
   }
+}
+
+std::string Client::ShapeChosen(int channel, const settings::InstrumentSettings& known) const {
+  // The shape chosen last, by its own item or by a waveform number.
+  const std::string function = FunctionOf(channel);
+  const settings::Setting* own = known.Find(function, settings::kShapeItem);
+  if (own && !own->Fresh()) own = nullptr;
+  const auto wave = ItemKeyFor(Command::Shape, channel);
+  const settings::Setting* number = wave ? known.Find(function, compose::KeyText(*wave)) : nullptr;
+  if (number && !number->Fresh()) number = nullptr;
+  if (own && (!number || own->changed > number->changed)) {
+    if (const auto* item = settings::FindShapeItem(own->Fresh()->text)) {
+      for (const ScpiShape& shape : kShapes) {
+        if (shape.shape == item->shape) return std::string(shape.answer);
+      }
+    }
+  } else if (number) {
+    for (const auto& [name, value] : face_.waveforms) {
+      if (number->Fresh()->number != value) continue;
+      for (const ScpiShape& shape : kShapes) {
+        if (shape.waveform == name) return std::string(shape.answer);
+      }
+    }
+  }
+  return {};
+}
+
+std::vector<Work> Client::TakeBasicWave(std::string_view message, std::string_view address,
+                                        const guard::Limits& limits) {
+  std::vector<Work> work;
+  const auto cut = CutBasicWave(message);
+  if (const auto* error = std::get_if<Error>(&cut)) {
+    work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = std::string(message)});
+    return work;
+  }
+  for (const WaveUnit& unit : std::get<std::vector<WaveUnit>>(cut)) {
+    auto pieces = WaveWork(unit, address, limits);
+    if (const auto* error = std::get_if<Error>(&pieces)) {
+      work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = unit.written});
+      if (error->code <= -100 && error->code > -200) break;  // as in SCPI: the rest dropped
+      continue;
+    }
+    auto& done = std::get<std::vector<Work>>(pieces);
+    // Taken, with nothing to do (a load): logged all the same.
+    if (done.empty()) done.push_back({.kind = Work::Kind::Local, .command = Command::Wait});
+    done.front().unit = unit.written;
+    for (Work& piece : done) work.push_back(std::move(piece));
+  }
+  return work;
+}
+
+std::variant<std::vector<Work>, Error> Client::WaveWork(const WaveUnit& unit,
+                                                        std::string_view address,
+                                                        const guard::Limits& limits) {
+  using Works = std::vector<Work>;
+  const int channel = unit.channel;
+  if (unit.header == "IDN-SGLT-PRI" && unit.query && unit.arguments.empty()) {
+    return Works{{.kind = Work::Kind::Local, .command = Command::WaveIdentity, .query = true}};
+  }
+  if (unit.header == "BSWV" && unit.query) {
+    return Works{{.kind = Work::Kind::Local,
+                  .command = Command::WaveSettings,
+                  .channel = channel,
+                  .query = true}};
+  }
+  if (unit.query || (unit.header != "BSWV" && unit.header != "OUTP")) {
+    return Error{-113, "Undefined header"};
+  }
+  Works work;
+  auto setting = [&](Command command, std::string value) -> std::optional<Error> {
+    auto one = Setting(address, Named{command, channel, false, QuantityOf(command)}, value, limits);
+    if (const auto* error = std::get_if<Error>(&one)) return *error;
+    work.push_back(std::move(std::get<Work>(one)));
+    return std::nullopt;
+  };
+  const auto& arguments = unit.arguments;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& name = arguments[i];
+    if (unit.header == "OUTP" && (name == "ON" || name == "OFF")) {
+      if (auto error = setting(Command::Output, name)) return *error;
+      continue;
+    }
+    // The rest come in pairs: a name and its value.
+    if (i + 1 >= arguments.size()) return Error{-109, "Missing parameter"};
+    const std::string& value = arguments[++i];
+    std::optional<Error> error;
+    if (unit.header == "OUTP" && name == "LOAD") {
+      // The load the output drives: the amplitude set is what it means
+      // into it, and the instrument has no setting for it.
+      if (value != "50" && value != "HZ") return Error{-224, "Illegal parameter value"};
+    } else if (unit.header != "BSWV") {
+      return Error{-224, "Illegal parameter value"};
+    } else if (name == "WVTP") {
+      const std::string_view shape = ShapeOfWaveType(value);
+      if (shape.empty()) return Error{-224, "Illegal parameter value"};
+      auto one = ShapeSetting(address, channel, shape);
+      if (const auto* refused = std::get_if<Error>(&one)) return *refused;
+      work.push_back(std::move(std::get<Work>(one)));
+    } else if (name == "FRQ") {
+      error = setting(Command::Frequency, value);
+    } else if (name == "AMP") {
+      // Peak to peak, whatever VOLTage:UNIT says.
+      const bool bare =
+          !value.empty() && ((value.back() >= '0' && value.back() <= '9') || value.back() == '.');
+      error = setting(Command::Amplitude, bare ? value + "VPP" : value);
+    } else if (name == "OFST") {
+      if (ItemKeyFor(Command::Offset, channel)) {
+        error = setting(Command::Offset, value);
+      } else {
+        // A channel without an offset of its own takes none, and only none.
+        const auto read = ValueOf(Quantity::Voltage, value, AmplitudeUnit::Vpp);
+        const auto* number = std::get_if<Value>(&read);
+        if (!number || number->number != 0) return Conflict();
+      }
+    } else if (name == "PHSE") {
+      error = setting(Command::Phase, value);
+    } else {
+      return Error{-224, "Illegal parameter value"};
+    }
+    if (error) return *error;
+  }
+  return work;
+}
+
+std::string Client::WaveSettings(int channel, const settings::InstrumentSettings& known) const {
+  // What the instrument confirmed: a set it acknowledged, or a value read back.
+  const std::string function = FunctionOf(channel);
+  auto confirmed = [&](Command command) -> std::optional<double> {
+    const auto item = ItemKeyFor(command, channel);
+    if (!item) return std::nullopt;
+    const settings::Setting* setting = known.Find(function, compose::KeyText(*item));
+    if (!setting || !setting->Fresh()) return std::nullopt;
+    const settings::Source from = setting->From();
+    if (from != settings::Source::Acknowledged && from != settings::Source::ReadBack) {
+      return std::nullopt;
+    }
+    return setting->Fresh()->number;
+  };
+  auto number = [](double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return std::string(text);
+  };
+  std::string answer = "C" + std::to_string(channel) + ":BSWV";
+  std::vector<std::string> parts;
+  const std::string_view waveType = WaveTypeOfShape(ShapeChosen(channel, known));
+  if (!waveType.empty()) parts.push_back("WVTP," + std::string(waveType));
+  if (const auto frequency = confirmed(Command::Frequency)) {
+    parts.push_back("FRQ," + number(*frequency) + "HZ");
+  }
+  if (const auto amplitude = confirmed(Command::Amplitude)) {
+    parts.push_back("AMP," + number(*amplitude) + "V");
+  }
+  if (ItemKeyFor(Command::Offset, channel)) {
+    if (const auto offset = confirmed(Command::Offset)) {
+      parts.push_back("OFST," + number(*offset) + "V");
+    }
+  } else {
+    parts.push_back("OFST,0V");
+  }
+  if (const auto phase = confirmed(Command::Phase)) parts.push_back("PHSE," + number(*phase));
+  for (std::size_t i = 0; i < parts.size(); ++i) answer += (i ? "," : " ") + parts[i];
+  return answer;
 }
 
 void Client::Add(std::vector<std::string>& answers, const Work& work, std::string answer) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "guard/limits.h"
+#include "scpi/basic_wave.h"
 #include "scpi/commands.h"
 #include "scpi/error_queue.h"
 #include "scpi/instrument_lines.h"
@@ -75,6 +76,10 @@ class Client {
  public:
   explicit Client(const Face& face) : face_(face) {}
 
+  // What IDN-SGLT-PRI? answers: a generator of the kind bench
+  // oscilloscopes drive for their Bode plots.
+  static constexpr std::string_view kWaveIdentity = "IDN-SGLT-PRI SDG0000X";
+
   // The work `message` asks for, in order. A unit that cannot be read, or
   // cannot be done (-221 for an item the channel does not have), becomes a
   // Refuse; after a command error (-1xx) the rest of the message is
@@ -106,6 +111,15 @@ class Client {
   static void Add(std::vector<std::string>& answers, const Work& work, std::string answer);
 
  private:
+  // The work of a message in the basic-wave dialect (basic_wave.h).
+  std::vector<Work> TakeBasicWave(std::string_view message, std::string_view address,
+                                  const guard::Limits& limits);
+  std::variant<std::vector<Work>, Error> WaveWork(const WaveUnit& unit, std::string_view address,
+                                                  const guard::Limits& limits);
+  // C1:BSWV?'s answer from what the instrument confirmed.
+  std::string WaveSettings(int channel, const settings::InstrumentSettings& known) const;
+  // The shape chosen last on a channel as FUNC? says it ("SIN"), or empty.
+  std::string ShapeChosen(int channel, const settings::InstrumentSettings& known) const;
   // The work of one unit, or an error.
   std::variant<std::vector<Work>, Error> WorkOf(const ProgramUnit& unit, std::string_view address,
                                                 const guard::Limits& limits);

@@ -55,6 +55,9 @@ enum class Command {
   PskState,
   PskPhase,
   PskRate,
+  // The basic-wave dialect's answers (basic_wave.h): no SCPI header.
+  WaveIdentity,  // IDN-SGLT-PRI?
+  WaveSettings,  // Cn:BSWV?
 };
 
 // What a command's parameter is, for its suffixes.

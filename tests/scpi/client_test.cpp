@@ -220,5 +220,44 @@ TEST(ScpiClient, MinimumAndMaximumFromTheRangeTableAndTheLimits) {
   }
 }
 
+TEST(ScpiClient, TheBasicWaveDialectOscilloscopesSpeak) {
+  const struct {
+    std::string_view message;
+    std::string response;
+    std::vector<std::string> heard;
+    std::string error = "0,\"No error\"";
+  } cases[] = {
+      {"IDN-SGLT-PRI?", "IDN-SGLT-PRI SDG0000X\n", {}},
+      {"C1:BSWV?", "C1:BSWV\n", {}},  // nothing confirmed yet
+      // The set-up line, as the scope sends it.
+      {"C1:OUTP LOAD,50;BSWV WVTP,SINE,PHSE,0,FRQ,50000,AMP,2,OFST,0;OUTP ON",
+       "",
+       {"XCHA:SINE", "XCHA:PHASE0DEG", "XCHA:AFREQ50000Hz", "XCHA:VPP2Vpp", "XCHA:AOFFS0Vdc",
+        "XCHA:SWITCH1No."}},
+      {"C1:BSWV?", "C1:BSWV WVTP,SINE,FRQ,50000HZ,AMP,2V,OFST,0V,PHSE,0\n", {}},
+      {"C1:BSWV FRQ,10.8890427", "", {"XCHA:AFREQ10.8890427Hz"}},
+      {"c2:bswv ofst,0,frq,100", "", {"XCHB:BFREQ100Hz"}},
+      {"C2:BSWV?", "C2:BSWV FRQ,100HZ,OFST,0V\n", {}},
+      {"C1:OUTP OFF", "", {"XCHA:SWITCH0No."}},
+      {"C1:OUTP LOAD,HZ", "", {}},
+      // Refused whole, nothing of the unit sent.
+      {"C2:BSWV FRQ,200,OFST,1", "", {}, "-221,\"Settings conflict\""},
+      {"C1:BSWV FRQ,-5", "", {}, "-222,\"Data out of range; CHA:AFREQ cannot be -5 Hz"},
+      {"C1:BSWV FRQ", "", {}, "-109,\"Missing parameter\""},
+      {"C1:BSWV DUTY,50", "", {}, "-224,\"Illegal parameter value\""},
+      {"C1:OUTP LOAD,75", "", {}, "-224,\"Illegal parameter value\""},
+      {"C3:BSWV FRQ,1", "", {}, "-114,\"Header suffix out of range\""},
+      {"C1:ARWV INDEX,2", "", {}, "-113,\"Undefined header\""},
+  };
+  Bench bench;
+  for (const auto& c : cases) {
+    bench.heard.clear();
+    EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
+    EXPECT_EQ(bench.heard, c.heard) << c.message;
+    const std::string error = bench.Run("SYST:ERR?");
+    EXPECT_TRUE(error.starts_with(c.error)) << c.message << " said " << error;
+  }
+}
+
 }  // namespace
 }  // namespace zrt::scpi
