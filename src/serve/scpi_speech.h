@@ -33,6 +33,9 @@ class ScpiSpeech final : public Speech {
     return inSession_ || !waiting_.empty() || !work_.empty() || current_;
   }
   int Clear() override;
+  // Every message taken is worked through: the last reply to it whole
+  // (the session may still be ending it).
+  bool Settled() const { return waiting_.empty() && work_.empty() && !current_; }
   // *STB?'s byte, the message available bit (0x10) set when a response waits
   // with whoever carries it.
   int StatusByte(bool responseWaiting) const;

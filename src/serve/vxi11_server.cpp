@@ -39,6 +39,7 @@ struct Vxi11Server::Pending {
   Clock::time_point until = {};  // while it waits: when it gives up
   std::int32_t link = 0;         // the link it is of, once known
   bool aborted = false;
+  bool taken = false;  // a write's data is with its link: it waits for the work
 };
 
 struct Vxi11Server::Connection {
@@ -430,23 +431,32 @@ std::optional<rpc::Bytes> Vxi11Server::ServeCore(Connection& connection, Pending
         if (mayWait(parms->ioTimeoutMs)) return std::nullopt;
         return fail(Error::IoTimeout);
       }
-      const std::string_view data(reinterpret_cast<const char*>(parms->data.data()),
-                                  parms->data.size());
-      std::vector<LineSplitter::Piece> pieces = link.splitter.Push(data);
-      if (parms->flags & vxi::kEnd) {
-        if (auto last = link.splitter.LineAtEnd()) pieces.push_back(std::move(*last));
-      }
-      for (LineSplitter::Piece& piece : pieces) {
-        if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
-          const std::size_t longest = link.splitter.Longest();
-          emit Event(
-              {ServerEvent::Kind::TooLong, link.speech->Origin(), {}, static_cast<int>(longest)});
-          link.speech->TakeTooLong(longest);
-        } else if (auto& line = std::get<std::string>(piece); !line.empty()) {
-          link.speech->Take(QByteArray::fromStdString(line));
+      if (!std::exchange(pending.taken, true)) {
+        const std::string_view data(reinterpret_cast<const char*>(parms->data.data()),
+                                    parms->data.size());
+        std::vector<LineSplitter::Piece> pieces = link.splitter.Push(data);
+        if (parms->flags & vxi::kEnd) {
+          if (auto last = link.splitter.LineAtEnd()) pieces.push_back(std::move(*last));
         }
+        for (LineSplitter::Piece& piece : pieces) {
+          if (std::holds_alternative<LineSplitter::TooLong>(piece)) {
+            const std::size_t longest = link.splitter.Longest();
+            emit Event(
+                {ServerEvent::Kind::TooLong, link.speech->Origin(), {}, static_cast<int>(longest)});
+            link.speech->TakeTooLong(longest);
+          } else if (auto& line = std::get<std::string>(piece); !line.empty()) {
+            link.speech->Take(QByteArray::fromStdString(line));
+          }
+        }
+        link.speech->Next();
       }
-      link.speech->Next();
+      // Answered once its message is worked through, the instrument's last
+      // reply whole: a client that sets and then measures (a scope's sweep
+      // point) measures what it set. Past the call's timeout the data is
+      // still taken, and the work goes on.
+      if ((parms->flags & vxi::kEnd) && !link.speech->Settled() && mayWait(parms->ioTimeoutMs)) {
+        return std::nullopt;
+      }
       rpc::XdrWriter out = rpc::Reply(call.xid, rpc::Accept::Success);
       vxi::WriteWrite(out, Error::None, static_cast<std::uint32_t>(parms->data.size()));
       return out.Take();

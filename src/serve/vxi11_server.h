@@ -11,7 +11,11 @@
 //    longest past the idle limit is taken back for the new one, else the
 //    call fails with error 9 (out of resources), said in the log.
 //  - device_write joins chunks until END; lines within it are messages of
-//    their own. A message longer than the longest line is -223 in turn.
+//    their own. A message longer than the longest line is -223 in turn. The
+//    write ending a message is answered once the message is worked
+//    through, the instrument's last reply whole, or at the call's io
+//    timeout (the work goes on), so that what a client set is set when it
+//    measures.
 //  - device_read hands out the oldest response: END at its end, REQCNT
 //    when the request's size ends it first, TERMCHR at a term character
 //    asked for. When none waits it waits while one may still come, up to

@@ -90,9 +90,11 @@ rpc::XdrWriter CreateParms(std::string_view device, bool lock = false,
   return out;
 }
 rpc::XdrWriter WriteParms(std::int32_t link, std::string_view data, std::uint32_t flags = vxi::kEnd,
-                          std::uint32_t lockTimeout = 0) {
+                          std::uint32_t lockTimeout = 0, std::uint32_t ioTimeout = 5000) {
   rpc::XdrWriter out;
-  for (const std::uint32_t word : {std::uint32_t(link), 5000u, lockTimeout, flags}) out.Uint(word);
+  for (const std::uint32_t word : {std::uint32_t(link), ioTimeout, lockTimeout, flags}) {
+    out.Uint(word);
+  }
   out.Opaque({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
   return out;
 }
@@ -203,6 +205,11 @@ TEST(Vxi11Server, WritesUntilEndAreOneMessageAndReadsHandOutItsResponse) {
   // the timeout asked for (qWaitFor's bound is far below it).
   EXPECT_EQ(bench.ReadFrom(client, ReadParms(link, 1024, 3600000)).error, Error::IoTimeout);
 
+  // A write is answered once the instrument has answered what it set: a
+  // client measuring next measures what it set.
+  EXPECT_EQ(client.Call(Procedure::Write, WriteParms(link, "SOUR1:FREQ 500")), Error::None);
+  EXPECT_EQ(bench.Heard(), std::vector<std::string>{"XCHA:AFREQ500Hz"});
+
   // A set and a query go to the instrument as the keys compose them; two
   // messages in one write are two responses.
   EXPECT_EQ(client.Call(Procedure::Write, WriteParms(link, "SOUR1:FREQ 1000\nFREQ?;*OPC?\n")),
@@ -210,21 +217,25 @@ TEST(Vxi11Server, WritesUntilEndAreOneMessageAndReadsHandOutItsResponse) {
   const Read read = bench.ReadFrom(client, ReadParms(link));
   EXPECT_EQ(read.data, "+1.0000000000E+03;1\n");
   EXPECT_EQ(read.reason, vxi::kReasonEnd);
-  EXPECT_EQ(bench.Heard(), (std::vector<std::string>{"XCHA:AFREQ1000Hz", "XCHA:AFREQ?"}));
+  EXPECT_EQ(bench.Heard(),
+            (std::vector<std::string>{"XCHA:AFREQ500Hz", "XCHA:AFREQ1000Hz", "XCHA:AFREQ?"}));
 }
 
 TEST(Vxi11Server, AReadWaitsOnlyWhileAResponseMayComeAndAnAbortEndsIt) {
   Bench bench({.silent = {"CHA:AFREQ"}});
   RpcClient client(bench.server.CorePort());
   const std::int32_t link = bench.Link(client);
-  ASSERT_EQ(client.Call(Procedure::Write, WriteParms(link, "FREQ?")), Error::None);
-  // The instrument says nothing: the read's own timeout ends it first.
+  // The instrument says nothing: the write is answered at its own timeout,
+  // the question still out, and so is a read.
+  ASSERT_EQ(client.Call(Procedure::Write, WriteParms(link, "FREQ?", vxi::kEnd, 0, 100)),
+            Error::None);
   EXPECT_EQ(bench.ReadFrom(client, ReadParms(link, 1024, 100)).error, Error::IoTimeout);
   // The session gives the question up in the end; SCPI's "no number" follows.
   EXPECT_EQ(bench.ReadFrom(client, ReadParms(link, 1024, 8000)).data, "9.91E+37\n");
 
   // A read waiting is ended by the abort channel, from another connection.
-  ASSERT_EQ(client.Call(Procedure::Write, WriteParms(link, "FREQ?")), Error::None);
+  ASSERT_EQ(client.Call(Procedure::Write, WriteParms(link, "FREQ?", vxi::kEnd, 0, 100)),
+            Error::None);
   client.Send(vxi::kCoreProgram, static_cast<std::uint32_t>(Procedure::Read),
               ReadParms(link, 1024, 8000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.server.Waiting() == 1; }, 5000));
