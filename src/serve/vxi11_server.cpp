@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "rpc/vxi11.h"
+#include "scpi/basic_wave.h"
 #include "serve/listen_address.h"
 
 namespace zrt::serve {
@@ -31,6 +32,7 @@ struct Vxi11Server::Link {
   std::unique_ptr<ScpiSpeech> speech = nullptr;
   std::deque<QByteArray> responses = {};  // not yet read, oldest first
   Clock::time_point lastUse = Clock::now();
+  bool scope = false;  // it spoke an oscilloscope's dialect
 };
 
 struct Vxi11Server::Pending {
@@ -54,6 +56,8 @@ struct Vxi11Server::Connection {
 
 Vxi11Server::Vxi11Server(std::vector<Vxi11Device> devices, QObject* parent)
     : QObject(parent), devices_(std::move(devices)), lockedBy_(devices_.size(), 0) {
+  forgotten_.setSingleShot(true);
+  connect(&forgotten_, &QTimer::timeout, this, &Vxi11Server::TakeBackForgotten);
   for (const Vxi11Device& device : devices_) {
     RouteSession(
         this, *device.session,
@@ -179,6 +183,28 @@ void Vxi11Server::DestroyLink(Link& link, const QString& why) {
   QMetaObject::invokeMethod(
       this, [this] { gone_.clear(); }, Qt::QueuedConnection);
   WakeWaiting();  // for the lock, or a call of its own elsewhere
+}
+
+void Vxi11Server::TakeBackForgotten() {
+  const auto now = Clock::now();
+  std::vector<Link*> forgotten;
+  std::optional<Clock::time_point> next;
+  for (const auto& [id, link] : links_) {
+    if (!link->scope) continue;
+    Clock::time_point due = link->lastUse + scopeQuiet_;
+    if (due <= now && !link->speech->Busy()) {
+      forgotten.push_back(link.get());
+      continue;
+    }
+    // One still at work is looked at again a quiet time later.
+    if (due <= now) due = now + scopeQuiet_;
+    if (!next || due < *next) next = due;
+  }
+  for (Link* link : forgotten) {
+    DestroyLink(*link, "taken back: an oscilloscope's link, quiet too long");
+  }
+  if (!next) return forgotten_.stop();
+  forgotten_.start(std::chrono::ceil<std::chrono::milliseconds>(*next - now));
 }
 
 Vxi11Server::Link* Vxi11Server::IdleLongest() const {
@@ -445,6 +471,10 @@ std::optional<rpc::Bytes> Vxi11Server::ServeCore(Connection& connection, Pending
                 {ServerEvent::Kind::TooLong, link.speech->Origin(), {}, static_cast<int>(longest)});
             link.speech->TakeTooLong(longest);
           } else if (auto& line = std::get<std::string>(piece); !line.empty()) {
+            if (!link.scope && scpi::IsBasicWave(line)) {
+              link.scope = true;
+              TakeBackForgotten();  // its quiet is timed from now
+            }
             link.speech->Take(QByteArray::fromStdString(line));
           }
         }

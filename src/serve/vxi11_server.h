@@ -24,6 +24,9 @@
 //  - device_readstb answers *STB?'s byte (MAV while a response waits);
 //    device_trigger is *TRG; device_clear drops what waits and what is
 //    unread; device_remote and device_local change nothing.
+//  - A link that spoke an oscilloscope's dialect (basic_wave.h) and is
+//    quiet for kScopeQuiet is taken back: scopes open one a command and
+//    may not destroy it.
 //  - device_lock holds the device for its link: another link's calls wait
 //    for it with the wait-lock flag, up to their lock timeout, and fail
 //    with error 11 otherwise. destroy_link lets it go, and so does a link
@@ -83,6 +86,9 @@ class Vxi11Server : public QObject {
   // Links' lines are their sessions' sources from this number up.
   static constexpr int kFirstSource = 1 << 20;
   static constexpr std::chrono::milliseconds kDefaultIdleLimit{60000};
+  // A link that spoke an oscilloscope's dialect and then says nothing for
+  // this long is one the scope forgot to destroy: it is taken back.
+  static constexpr std::chrono::milliseconds kScopeQuiet{10000};
 
   explicit Vxi11Server(std::vector<Vxi11Device> devices, QObject* parent = nullptr);
   ~Vxi11Server() override;
@@ -98,6 +104,7 @@ class Vxi11Server : public QObject {
   int Waiting() const;
   void SetMaxLinks(int limit) { maxLinks_ = limit; }
   void SetIdleLimit(std::chrono::milliseconds limit) { idleLimit_ = limit; }
+  void SetScopeQuiet(std::chrono::milliseconds quiet) { scopeQuiet_ = quiet; }
   // "vxi11 ADDRESS:PORT inst0 link N" of the link whose lines are
   // `source`'s, or empty.
   QString Origin(int source) const;
@@ -130,6 +137,9 @@ class Vxi11Server : public QObject {
   void DestroyLink(Link& link, const QString& why);
   // The link idle longest past the idle limit, with nothing under way.
   Link* IdleLongest() const;
+  // Takes back the scopes' links quiet past kScopeQuiet, and looks again
+  // when the next may be: the timer runs only while such links are held.
+  void TakeBackForgotten();
 
   std::vector<Vxi11Device> devices_;
   std::vector<std::int32_t> lockedBy_;  // by device: the link holding it, or 0
@@ -142,6 +152,8 @@ class Vxi11Server : public QObject {
   std::uint16_t abortPort_ = 0;
   int maxLinks_ = kDefaultMaxLinks;
   std::chrono::milliseconds idleLimit_ = kDefaultIdleLimit;
+  std::chrono::milliseconds scopeQuiet_ = kScopeQuiet;
+  QTimer forgotten_;
   std::int32_t nextLink_ = 1;
   std::map<std::int32_t, std::unique_ptr<Link>> links_;
   std::map<RecordStream*, std::unique_ptr<Connection>> connections_;

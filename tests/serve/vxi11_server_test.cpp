@@ -328,6 +328,24 @@ TEST(Vxi11Server, LinksAreBoundedAndTheIdleLongestTakenBack) {
   EXPECT_EQ(client.Call(Procedure::Write, WriteParms(one, "*IDN?")), Error::InvalidLink);
 }
 
+TEST(Vxi11Server, AScopesForgottenLinkIsTakenBackAfterItsQuiet) {
+  Bench bench;
+  bench.server.SetScopeQuiet(std::chrono::milliseconds(50));
+  RpcClient scope(bench.server.CorePort());
+  RpcClient script(bench.server.CorePort());
+  const std::int32_t forgotten = bench.Link(scope);
+  const std::int32_t kept = bench.Link(script);
+  // The point is through when its write is: the instrument has answered it.
+  EXPECT_EQ(scope.Call(Procedure::Write, WriteParms(forgotten, "C1:BSWV FRQ,1000")), Error::None);
+  EXPECT_EQ(bench.Heard(), std::vector<std::string>{"XCHA:AFREQ1000Hz"});
+  EXPECT_EQ(script.Call(Procedure::Write, WriteParms(kept, "*IDN?")), Error::None);
+  // The scope never destroys its link: it goes; a script's quiet link stays.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return bench.server.Links() == 1; }, 5000));
+  EXPECT_EQ(scope.Call(Procedure::Write, WriteParms(forgotten, "C1:BSWV FRQ,2000")),
+            Error::InvalidLink);
+  EXPECT_EQ(bench.ReadFrom(script, ReadParms(kept)).data, "maker,model,1,2\n");
+}
+
 TEST(Vxi11Server, WhatItDoesNotServe) {
   Bench bench;
   RpcClient client(bench.server.CorePort());
