@@ -33,9 +33,9 @@ def start(*options, link=("--simulate",)):
     return serve, int(found.group(1)), log, reader
 
 
-def start_sim(path):
+def start_sim(path, *options):
     """The simulated instrument on a terminal of its own at `path`; what it hears, as it says it."""
-    sim = subprocess.Popen([SIM, "--check-pacing", "--link", path], stdout=subprocess.PIPE,
+    sim = subprocess.Popen([SIM, "--check-pacing", "--link", path, *options], stdout=subprocess.PIPE,
                            text=True)
     heard = []
     threading.Thread(target=lambda: heard.extend(sim.stdout), daemon=True).start()

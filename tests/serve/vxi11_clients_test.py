@@ -21,6 +21,7 @@ if os.environ.get("ZRT_NETNS") != "1":
     os.execvp(unshare[0], unshare + [sys.executable, *sys.argv])
 
 import pyvisa  # noqa: E402
+from pyvisa_py.protocols import rpc, vxi11  # noqa: E402
 from pymeasure.adapters import VISAAdapter  # noqa: E402
 from pymeasure.instruments.agilent import Agilent33500  # noqa: E402
 
@@ -217,6 +218,82 @@ def two_instruments_from_one_file():
             stop(serve, sims[1][0])
 
 
+class ScopeLink(rpc.RawTCPClient):
+    """VXI-11's core channel at the port the mapper gave over UDP, as a bench
+    oscilloscope asks for it."""
+
+    def __init__(self, port):
+        self.packer = vxi11.Vxi11Packer()
+        self.unpacker = vxi11.Vxi11Unpacker("")
+        super().__init__("127.0.0.1", vxi11.DEVICE_CORE_PROG, vxi11.DEVICE_CORE_VERS, port)
+
+    create_link = vxi11.CoreClient.create_link
+    device_write = vxi11.CoreClient.device_write
+    device_read = vxi11.CoreClient.device_read
+    destroy_link = vxi11.CoreClient.destroy_link
+
+
+def scope_command(command, query=False):
+    """One command as the scope sends it: the mapper asked over UDP, a link
+    of its own, written, read back for a query, destroyed."""
+    mapper = rpc.UDPPortMapperClient("127.0.0.1")
+    port = mapper.get_port((vxi11.DEVICE_CORE_PROG, vxi11.DEVICE_CORE_VERS, rpc.IPPROTO_TCP, 0))
+    mapper.close()
+    link = ScopeLink(port)
+    try:
+        error, number, _, _ = link.create_link(1, False, 0, "inst0")
+        assert error == 0, error
+        error, _ = link.device_write(number, LIMIT * 1000, 0, vxi11.OP_FLAG_END, command.encode())
+        assert error == 0, (command, error)
+        answer = None
+        if query:
+            error, _, data = link.device_read(number, 1024, LIMIT * 1000, 0, 0, 0)
+            assert error == 0, (command, error)
+            answer = data.decode().strip()
+        link.destroy_link(number)
+        return answer
+    finally:
+        link.close()
+
+
+def scope_bode_plot():
+    # The commands a scope's Bode plot sends, one link each, within limits
+    # that keep the device under test below 100 kHz.
+    path = f"/tmp/zrt-vxi11-scope-{os.getpid()}"
+    # Its period as an instrument answers it for 50 kHz: the guard reads
+    # every item that sets channel A's frequency before switching it on.
+    sim, heard = start_sim(path, "--keep", "CHA:APERD:0.00002S")
+    with tempfile.TemporaryDirectory() as folder:
+        limits = os.path.join(folder, "dut.limits")
+        with open(limits, "w") as out:
+            out.write("[A]\nmax_frequency_hz = 100000\nmax_amplitude_vpp = 5\n")
+        serve, log = start("--port", path, "--limits", limits)
+        try:
+            said(log, "a port mapper of its own", serve)
+            assert scope_command("IDN-SGLT-PRI?", query=True) == "IDN-SGLT-PRI SDG0000X"
+            scope_command("C1:OUTP LOAD,50;BSWV WVTP,SINE,PHSE,0,FRQ,50000,AMP,2,OFST,0;OUTP ON")
+            assert scope_command("C1:BSWV?", query=True) == \
+                "C1:BSWV WVTP,SINE,FRQ,50000HZ,AMP,2V,OFST,0V,PHSE,0"
+            points = [f"{10 * 10 ** (4 * i / 19):.7f}".rstrip("0").rstrip(".") for i in range(20)]
+            for frequency in points:
+                scope_command(f"C1:BSWV FRQ,{frequency}")
+            scope_command("C1:OUTP OFF")
+            scope_command("C1:BSWV FRQ,200000")  # beyond the limit: refused, not sent
+            expected = ["XCHA:SINE", "XCHA:PHASE0DEG", "XCHA:AFREQ50000Hz", "XCHA:VPP2Vpp",
+                        "XCHA:AOFFS0Vdc", "XCHA:SWITCH1No."]
+            expected += [f"XCHA:AFREQ{frequency}Hz" for frequency in points]
+            expected += ["XCHA:SWITCH0No."]
+            said(log, "88CHA:AFREQ200000Hz: not sent", serve)
+            # The settings in order, exactly; besides them only the guard's
+            # questions, which read back what it must know before switching on.
+            frames = [line[3:].strip() for line in heard if line.startswith("<- ")]
+            settings = [frame for frame in frames if not frame.endswith("?")]
+            assert settings == expected, frames
+            assert not any("pacing:" in line for line in heard), heard
+        finally:
+            stop(serve, sim)
+
+
 def main():
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
     own_mapper_and_clients()
@@ -227,6 +304,8 @@ def main():
     print("neither_way: ok", flush=True)
     two_instruments_from_one_file()
     print("two_instruments_from_one_file: ok", flush=True)
+    scope_bode_plot()
+    print("scope_bode_plot: ok", flush=True)
     print("all ok")
 
 
