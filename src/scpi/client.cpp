@@ -162,10 +162,11 @@ std::variant<std::vector<Work>, Error> Client::WorkOf(const ProgramUnit& unit,
       return one(ShapeSetting(address, command.channel, parameter));
     case Command::Apply: {
       // "SIN +1.0000000000E+03,+2.0000000000E+00,+0.0000000000E+00", one answer.
-      Works pieces{{.kind = Work::Kind::Local,
-                    .command = Command::Shape,
-                    .channel = command.channel,
-                    .before = "\""}};
+      Works pieces;
+      pieces.push_back({.kind = Work::Kind::Local,
+                        .command = Command::Shape,
+                        .channel = command.channel,
+                        .before = "\""});
       const Command asked[] = {Command::Frequency, Command::Amplitude, Command::Offset};
       for (const Command each : asked) {
         const auto item = ItemKeyFor(each, command.channel);
@@ -191,13 +192,15 @@ std::variant<std::vector<Work>, Error> Client::WorkOf(const ProgramUnit& unit,
       // The counter's reading, in Hz whatever unit it comes in.
       const auto placed = PlaceOf(command.command, command.channel, sweep_);
       if (!placed) return Conflict();
-      return Works{{.kind = Work::Kind::Ask,
-                    .line = QueryLineIn(address, placed->function, placed->itemKey),
-                    .command = command.command,
-                    .channel = command.channel,
-                    .query = true,
-                    .itemKey = placed->itemKey,
-                    .replyGroup = FrequencyGroup()}};
+      Works counter;
+      counter.push_back({.kind = Work::Kind::Ask,
+                         .line = QueryLineIn(address, placed->function, placed->itemKey),
+                         .command = command.command,
+                         .channel = command.channel,
+                         .query = true,
+                         .itemKey = placed->itemKey,
+                         .replyGroup = FrequencyGroup()});
+      return counter;
     }
     case Command::Trigger:
       return one(TriggerWork(address, command.channel));
