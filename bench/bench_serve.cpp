@@ -18,7 +18,13 @@
 //                      "FREQ?" written and its response read (mean);
 //   discover_ms        what lxi discover does, as it does it: GETPORT over
 //                      UDP to the port mapper, then a link created, *IDN?
-//                      written and read, the link destroyed.
+//                      written and read, the link destroyed;
+//   bode_point_ratio   an oscilloscope's Bode plot point (a connection and a
+//                      link of its own, "C1:BSWV FRQ,f" written and answered,
+//                      the link destroyed) against its line's time on the
+//                      wire, from its first byte to its last having left
+//                      (mean): 1 is a point that costs its line and nothing
+//                      more, its reply included.
 //
 //   bench-serve [--json] [--flood-seconds N]
 #include <QCoreApplication>
@@ -96,6 +102,7 @@ Clock::time_point ReadLines(const net::StreamSocket& client, int lines, QByteArr
 struct Bench {
   Bench() : instrument({88, {}, {}}) {
     comm.SetCommName(instrument.TerminalPath());
+    comm.SetReadIntervalTimeout(link::kReadAtOnce);  // as zrt-serve reads
     comm.OpenPort();
     server.Listen("127.0.0.1", 0);
     QObject::connect(&session, &session::LineSession::FrameOnWire, [this](const session::Frame& f) {
@@ -103,6 +110,8 @@ struct Bench {
     });
     QObject::connect(&session, &session::LineSession::Received,
                      [this](int, const QByteArray&) { lastBlock = Clock::now(); });
+    QObject::connect(&session, &session::LineSession::FrameDone,
+                     [this](const session::Frame&, bool, qsizetype) { lastDone = Clock::now(); });
   }
   net::StreamSocket Connect() { return net::StreamSocket::Connect("127.0.0.1", server.Port()); }
   net::StreamSocket ConnectScpi() {
@@ -121,6 +130,7 @@ struct Bench {
   serve::Vxi11Server vxi11{{{"inst0", &session, [] { return session::LineSettings{}; }, &setup}}};
   std::vector<std::pair<int, Clock::time_point>> frames;
   Clock::time_point lastBlock;
+  Clock::time_point lastDone;  // the last frame through
 };
 
 // The mean, over `runs` queries, of what the server adds.
@@ -229,7 +239,7 @@ class RpcClient {
     in.Int();
     return in.Int().value_or(0);
   }
-  void Write(std::int32_t link, std::string_view data) {
+  void Write(std::int32_t link, const std::string& data) {
     rpc::XdrWriter parms;
     for (const std::uint32_t word : {std::uint32_t(link), 10000u, 0u, rpc::vxi11::kEnd}) {
       parms.Uint(word);
@@ -279,6 +289,30 @@ double Vxi11Overhead(Bench& bench, int runs) {
   }
   client.Destroy(link);
   return (overVxi11 - overRaw) / runs;
+}
+
+// A scope's sweep point against the time its line holds the wire.
+double BodePointRatio(Bench& bench, int points) {
+  if (!bench.vxi11.CorePort()) bench.vxi11.Listen("127.0.0.1");
+  double ratio = 0;
+  for (int i = 0; i < points; ++i) {
+    const std::string frequency = std::to_string(1000 + 137 * i) + ".5";
+    bench.frames.clear();
+    const auto start = Clock::now();
+    {
+      RpcClient scope(bench.vxi11.CorePort());
+      const std::int32_t link = scope.CreateLink();
+      scope.Write(link, "C1:BSWV FRQ," + frequency);
+      scope.Destroy(link);
+    }
+    const double point = Ms(Clock::now() - start);
+    RunFor(200);  // the frame through, and the session's end of the reply
+    if (bench.frames.size() != 1) return -1;  // one line, and only it
+    // Its last byte left the interval before the frame counted as through.
+    const double wire = Ms(bench.lastDone - bench.frames.front().second) - 10.0;
+    ratio += point / wire;
+  }
+  return ratio / points;
 }
 
 // What lxi discover takes to find the server and read its identity.
@@ -364,13 +398,14 @@ int main(int argc, char** argv) {
   const double scpi = ScpiOverhead(bench, 10);  // before the flood leaves its lines behind
   const double vxi11 = Vxi11Overhead(bench, 10);
   const double discover = DiscoverMs(bench);
+  const double bode = BodePointRatio(bench, 10);
   const double growth = FloodGrowthMb(bench, floodSeconds);
   if (json) {
     std::printf(
         "{\"serve_overhead_ms\": %.2f, \"serve_fairness\": %d, \"idle_wakeups_per_s\": %.1f, "
         "\"flood_growth_mb\": %.2f, \"scpi_overhead_ms\": %.2f, \"vxi11_overhead_ms\": %.2f, "
-        "\"discover_ms\": %.1f}\n",
-        overhead, fairness, wakeups, growth, scpi, vxi11, discover);
+        "\"discover_ms\": %.1f, \"bode_point_ratio\": %.3f}\n",
+        overhead, fairness, wakeups, growth, scpi, vxi11, discover, bode);
   } else {
     std::printf("serve_overhead_ms:  %.2f mean (target <= 2)\n", overhead);
     std::printf("serve_fairness:     %d frames at most before a client's line (target <= 8)\n",
@@ -387,6 +422,10 @@ int main(int argc, char** argv) {
         vxi11);
     std::printf("discover_ms:        %.1f from GETPORT to *IDN?'s answer, as lxi discover asks\n",
                 discover);
+    std::printf(
+        "bode_point_ratio:   %.3f a scope's sweep point against its line's wire time "
+        "(target <= 1.1)\n",
+        bode);
   }
   return 0;
 }

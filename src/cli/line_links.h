@@ -68,6 +68,10 @@ class SerialLineLink : public AddressedLink {
   bool ClosedBeforeFirstLine() const override { return closedBeforeFirstLine_; }
   // How long a hold may last before HeldTooLong.
   void SetHoldLimit(std::chrono::milliseconds limit) { Session().SetHoldLimit(limit); }
+  // Hands each read on at once instead of once the line is quiet: the
+  // session finds a reply's end itself, at its line feed, so a client
+  // waiting for the reply is not kept the read interval longer.
+  void DeliverAtOnce() { comm_.SetReadIntervalTimeout(link::kReadAtOnce); }
 
  private:
   link::TComm comm_;

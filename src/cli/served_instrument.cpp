@@ -75,7 +75,10 @@ ServedInstrument::ServedInstrument(const InstrumentOptions& options, const Serve
   connect(&session, &session::LineSession::Received, this, [this](int source, const QByteArray& b) {
     Say(Who(source), "received " + sequence::Escaped(b));
   });
-  if (serial_) watch_.Opened(QFile::encodeName(portName_).toStdString());
+  if (serial_) {
+    serial_->DeliverAtOnce();
+    watch_.Opened(QFile::encodeName(portName_).toStdString());
+  }
   samePath_.setInterval(link::PortWatch::kPeriod);
   giveUp_.setSingleShot(true);
   connect(&samePath_, &QTimer::timeout, this, [this] { Reopen(portName_); });

@@ -70,6 +70,10 @@ struct CommState {
 };
 
 // Milliseconds; 0 means the limit is not used.
+// A read interval of this value asks for whatever has arrived, at once:
+// each read is handed on, not held until the line is quiet.
+inline constexpr std::uint32_t kReadAtOnce = 0xFFFFFFFF;
+
 struct CommTimeouts {
   std::uint32_t readIntervalTimeout = 0;
   std::uint32_t readTotalTimeoutMultiplier = 0;

@@ -5,13 +5,6 @@
 #include <utility>
 
 namespace zrt::link {
-namespace {
-
-// A read interval of this value asks for whatever has arrived, at once.
-constexpr std::uint32_t kReadAtOnce = std::numeric_limits<std::uint32_t>::max();
-
-}  // namespace
-
 void PortContext::PostHangupRequest() const {
   // Once the stop is requested the owner is closing the port, and whatever
   // fails now (an operation the close cancels) is no hang-up.
