@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <span>
 
 #include "sim/instrument_model.h"
 
@@ -131,13 +132,29 @@ TEST(ScpiClient, WaveformsWithoutAnItemOfTheirOwnComeFromTheConfiguration) {
   EXPECT_EQ(bench.Run("FUNC SQU;FUNC?;FUNC TRI;FUNC?;FUNC SQU;FUNC?"), "SQU;TRI;SQU\n");
 }
 
+// A message, the response it gets, what the instrument hears of it, and
+// the start of the error it leaves in the queue.
+struct Case {
+  std::string_view message;
+  std::string response;
+  std::vector<std::string> heard;
+  std::string error = "0,\"No error\"";
+};
+
+// The cases one after the other on one bench, its queue cleared between.
+void RunInTurn(Bench& bench, std::span<const Case> cases) {
+  for (const Case& c : cases) {
+    bench.heard.clear();
+    EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
+    EXPECT_EQ(bench.heard, c.heard) << c.message;
+    const std::string error = bench.Run("SYST:ERR?");
+    EXPECT_TRUE(error.starts_with(c.error)) << c.message << " said " << error;
+    bench.Run("*CLS");
+  }
+}
+
 TEST(ScpiClient, WhatScriptsUseBecomesTheKeysLines) {
-  const struct {
-    std::string_view message;
-    std::string response;
-    std::vector<std::string> heard;
-    std::string error = "0,\"No error\"";
-  } cases[] = {
+  const Case cases[] = {
       // APPLy: the shape, then each value given, in order.
       {"APPL:SIN 1 kHz,2,0.5",
        "",
@@ -185,14 +202,7 @@ TEST(ScpiClient, WhatScriptsUseBecomesTheKeysLines) {
       {"PHAS 45;PHAS?", "+4.5000000000E+01\n", {"XCHA:PHASE45DEG", "XCHA:PHASE?"}},
   };
   Bench bench;
-  for (const auto& c : cases) {
-    bench.heard.clear();
-    EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
-    EXPECT_EQ(bench.heard, c.heard) << c.message;
-    const std::string error = bench.Run("SYST:ERR?");
-    EXPECT_TRUE(error.starts_with(c.error)) << c.message << " said " << error;
-    bench.Run("*CLS");
-  }
+  RunInTurn(bench, cases);
 }
 
 TEST(ScpiClient, MinimumAndMaximumFromTheRangeTableAndTheLimits) {
@@ -221,12 +231,7 @@ TEST(ScpiClient, MinimumAndMaximumFromTheRangeTableAndTheLimits) {
 }
 
 TEST(ScpiClient, TheBasicWaveDialectOscilloscopesSpeak) {
-  const struct {
-    std::string_view message;
-    std::string response;
-    std::vector<std::string> heard;
-    std::string error = "0,\"No error\"";
-  } cases[] = {
+  const Case cases[] = {
       {"IDN-SGLT-PRI?", "IDN-SGLT-PRI SDG0000X\n", {}},
       {"C1:BSWV?", "C1:BSWV\n", {}},  // nothing confirmed yet
       // The set-up line, as the scope sends it.
@@ -250,13 +255,7 @@ TEST(ScpiClient, TheBasicWaveDialectOscilloscopesSpeak) {
       {"C1:ARWV INDEX,2", "", {}, "-113,\"Undefined header\""},
   };
   Bench bench;
-  for (const auto& c : cases) {
-    bench.heard.clear();
-    EXPECT_EQ(bench.Run(c.message), c.response) << c.message;
-    EXPECT_EQ(bench.heard, c.heard) << c.message;
-    const std::string error = bench.Run("SYST:ERR?");
-    EXPECT_TRUE(error.starts_with(c.error)) << c.message << " said " << error;
-  }
+  RunInTurn(bench, cases);
 }
 
 }  // namespace
