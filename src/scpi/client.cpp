@@ -82,6 +82,27 @@ std::string DefaultIdentity(std::string_view version) {
   return "zrt-panel,ZRT10XX/ZRT30XX,0," + std::string(version);
 }
 
+namespace {
+
+// Adds a unit's pieces, or its refusal, to its message's work; false when
+// a command error ends the message there: one that cannot be executed
+// ends only its own unit.
+bool AddUnit(std::vector<Work>& work, std::variant<std::vector<Work>, Error> pieces,
+             std::string written) {
+  if (const auto* error = std::get_if<Error>(&pieces)) {
+    work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = std::move(written)});
+    return !(error->code <= -100 && error->code > -200);
+  }
+  auto& done = std::get<std::vector<Work>>(pieces);
+  // Taken, with nothing to do (a load, an output already off): logged all the same.
+  if (done.empty()) done.push_back({.kind = Work::Kind::Local, .command = Command::Wait});
+  done.front().unit = std::move(written);
+  for (Work& piece : done) work.push_back(std::move(piece));
+  return true;
+}
+
+}  // namespace
+
 std::vector<Work> Client::Take(std::string_view message, std::string_view address,
                                const guard::Limits& limits) {
   if (IsBasicWave(message)) return TakeBasicWave(message, address, limits);
@@ -92,18 +113,7 @@ std::vector<Work> Client::Take(std::string_view message, std::string_view addres
       break;
     }
     const auto& unit = std::get<ProgramUnit>(cut);
-    auto pieces = WorkOf(unit, address, limits);
-    if (const auto* error = std::get_if<Error>(&pieces)) {
-      work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = Written(unit)});
-      // A command error ends the message; one that cannot be executed only
-      // its own unit.
-      if (error->code <= -100 && error->code > -200) break;
-      continue;
-    }
-    auto& done = std::get<std::vector<Work>>(pieces);
-    if (done.empty()) continue;
-    done.front().unit = Written(unit);
-    for (Work& piece : done) work.push_back(std::move(piece));
+    if (!AddUnit(work, WorkOf(unit, address, limits), Written(unit))) break;
   }
   return work;
 }
@@ -576,17 +586,7 @@ std::vector<Work> Client::TakeBasicWave(std::string_view message, std::string_vi
     return work;
   }
   for (const WaveUnit& unit : std::get<std::vector<WaveUnit>>(cut)) {
-    auto pieces = WaveWork(unit, address, limits);
-    if (const auto* error = std::get_if<Error>(&pieces)) {
-      work.push_back({.kind = Work::Kind::Refuse, .error = *error, .unit = unit.written});
-      if (error->code <= -100 && error->code > -200) break;  // as in SCPI: the rest dropped
-      continue;
-    }
-    auto& done = std::get<std::vector<Work>>(pieces);
-    // Taken, with nothing to do (a load): logged all the same.
-    if (done.empty()) done.push_back({.kind = Work::Kind::Local, .command = Command::Wait});
-    done.front().unit = unit.written;
-    for (Work& piece : done) work.push_back(std::move(piece));
+    if (!AddUnit(work, WaveWork(unit, address, limits), unit.written)) break;
   }
   return work;
 }
