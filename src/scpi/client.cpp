@@ -74,6 +74,35 @@ bool TakesNoParameter(Command command) {
 int FrequencyGroup() { return compose::FindKey(*ItemKeyFor(Command::Frequency, 1))->unitGroup; }
 
 Error Conflict() { return {-221, "Settings conflict"}; }
+
+// -221 for a setting the channel has no item for, naming what it lacks.
+Error NoItem(Command command, int channel, AmplitudeUnit unit = AmplitudeUnit::Vpp) {
+  std::string_view what = "such item";
+  switch (command) {
+    case Command::Offset:
+      what = "offset";
+      break;
+    case Command::Amplitude:
+      what = unit == AmplitudeUnit::Vrms ? "amplitude in Vrms" : "amplitude";
+      break;
+    case Command::DutyCycle:
+      what = "duty cycle";
+      break;
+    case Command::Phase:
+      what = "phase";
+      break;
+    case Command::Frequency:
+      what = "frequency";
+      break;
+    case Command::Output:
+      what = "output switch";
+      break;
+    default:
+      break;
+  }
+  return {-221, "Settings conflict; channel " + std::string(1, Letter(channel)) + " has no " +
+                    std::string(what)};
+}
 Error Illegal() { return {-224, "Illegal parameter value"}; }
 
 }  // namespace
@@ -262,7 +291,7 @@ std::variant<std::vector<Work>, Error> Client::WorkOf(const ProgramUnit& unit,
                   .query = true,
                   .itemKey = *item}};
   }
-  return Conflict();
+  return NoItem(command.command, command.channel, amplitude_[command.channel - 1]);
 }
 
 std::optional<double> Client::Bound(const Named& named, Special special,
@@ -296,7 +325,7 @@ std::variant<Work, Error> Client::Setting(std::string_view address, const Named&
     value = std::get<Value>(read);
   }
   const auto item = ItemKeyFor(named.command, named.channel, value.amplitude);
-  if (!item) return Conflict();
+  if (!item) return NoItem(named.command, named.channel, value.amplitude);
   // What an item can be holds with or without limits.
   const std::string function = FunctionOf(named.channel);
   if (const guard::GuardedItem* row = guard::FindItem(function, compose::KeyText(*item))) {
@@ -369,7 +398,7 @@ std::variant<std::vector<Work>, Error> Client::Apply(std::string_view address, c
       // A channel without an offset of its own takes none, and only none.
       const auto read = ValueOf(each.quantity, parameters[i], AmplitudeUnit::Vpp);
       if (const auto* value = std::get_if<Value>(&read); value && value->number == 0) continue;
-      return Conflict();
+      return NoItem(Command::Offset, named.channel);
     }
     auto setting = Setting(address, each, parameters[i], limits);
     if (const auto* error = std::get_if<Error>(&setting)) return *error;
@@ -652,7 +681,7 @@ std::variant<std::vector<Work>, Error> Client::WaveWork(const WaveUnit& unit,
         // A channel without an offset of its own takes none, and only none.
         const auto read = ValueOf(Quantity::Voltage, value, AmplitudeUnit::Vpp);
         const auto* number = std::get_if<Value>(&read);
-        if (!number || number->number != 0) return Conflict();
+        if (!number || number->number != 0) return NoItem(Command::Offset, channel);
       }
     } else if (name == "PHSE") {
       error = setting(Command::Phase, value);

@@ -63,7 +63,10 @@ TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
       {"FUNC SQU;FUNC?", "SQU\n", {"XCHA:SQUAR"}},
       {"FREQ? MAX;FREQ MAX", "+1.0000000000E+07\n", {"XCHA:AFREQ10000000Hz"}},
       // Refused before anything is sent, and said in the queue in order.
-      {"SOUR2:VOLT:OFFS 1;:FREQ 2", "", {"XCHA:AFREQ2Hz"}, "-221,\"Settings conflict\""},
+      {"SOUR2:VOLT:OFFS 1;:FREQ 2",
+       "",
+       {"XCHA:AFREQ2Hz"},
+       "-221,\"Settings conflict; channel B has no offset\""},
       {"BOGUS 1;FREQ 5", "", {}, "-113,\"Undefined header\""},
       {"FREQ 1;SOUR2:FUNC SIN", "", {"XCHA:AFREQ1Hz"}, "-221,\"Settings conflict\""},
       {"VOLT? MIN", "9.91E+37\n", {}, "-224,\"Illegal parameter value\""},
@@ -75,7 +78,11 @@ TEST(ScpiClient, MessagesBecomeTheLinesAndTheAnswers) {
       {"SOUR2:FUNC?", "NONE\n", {}, "-230,\"Data corrupt or stale\""},
       // Each channel keeps its own amplitude unit.
       {"VOLT:UNIT VRMS;:SOUR2:VOLT 1;:VOLT 0.5", "", {"XCHB:VPP1Vpp", "XCHA:VRMS0.5Vrms"}},
-      {"SOUR2:VOLT:UNIT VRMS;:SOUR2:VOLT 1", "", {}, "-221,\"Settings conflict\""},
+      {"SOUR2:VOLT:OFFS?", "", {}, "-221,\"Settings conflict; channel B has no offset\""},
+      {"SOUR2:VOLT:UNIT VRMS;:SOUR2:VOLT 1",
+       "",
+       {},
+       "-221,\"Settings conflict; channel B has no amplitude in Vrms\""},
       // A suffix's scaling is not carried into the line.
       {"VOLT:OFFS -700 mV", "", {"XCHA:AOFFS-0.7Vdc"}},
       {"VOLT 300 MV", "", {"XCHA:VPP0.3Vpp"}},
@@ -162,7 +169,7 @@ TEST(ScpiClient, WhatScriptsUseBecomesTheKeysLines) {
       {"APPL:SQU", "", {"XCHA:SQUAR"}},
       {"SOUR2:APPL:TRI 50,DEF,0", "", {"XCHB:BTRIG", "XCHB:BFREQ50Hz"}},
       // Channel B has no offset: none is taken, any other is refused whole.
-      {"SOUR2:APPL:RAMP 50,1,0.5", "", {}, "-221,\"Settings conflict\""},
+      {"SOUR2:APPL:RAMP 50,1,0.5", "", {}, "-221,\"Settings conflict; channel B has no offset\""},
       {"APPL:SIN 1,2,3,4", "", {}, "-108,\"Parameter not allowed\""},
       {"APPL:SIN -5", "", {}, "-222,\"Data out of range; CHA:AFREQ cannot be -5 Hz"},
       {"FUNC SQU;FREQ 2000;VOLT 1;VOLT:OFFS 0;:APPL?",
@@ -246,7 +253,7 @@ TEST(ScpiClient, TheBasicWaveDialectOscilloscopesSpeak) {
       {"C1:OUTP OFF", "", {"XCHA:SWITCH0No."}},
       {"C1:OUTP LOAD,HZ", "", {}},
       // Refused whole, nothing of the unit sent.
-      {"C2:BSWV FRQ,200,OFST,1", "", {}, "-221,\"Settings conflict\""},
+      {"C2:BSWV FRQ,200,OFST,1", "", {}, "-221,\"Settings conflict; channel B has no offset\""},
       {"C1:BSWV FRQ,-5", "", {}, "-222,\"Data out of range; CHA:AFREQ cannot be -5 Hz"},
       {"C1:BSWV FRQ", "", {}, "-109,\"Missing parameter\""},
       {"C1:BSWV DUTY,50", "", {}, "-224,\"Illegal parameter value\""},
