@@ -4,6 +4,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -134,7 +135,33 @@ void LogArea::ShowPage(Page page) {
   const QSignalBlocker quiet(tabs_);
   tabs_->setCurrentIndex(page == Page::Log ? 0 : 1);
   if (!shown_) return ShowArea(true);
-  if (changed) emit LayoutChanged();
+  if (!changed) return;
+  window_.resize(window_.width(), kClientHeight + HeightShown());
+  KeepOnScreen();
+  emit LayoutChanged();
+}
+
+void LogArea::KeepOnScreen() {
+  const QScreen* screen = window_.screen();
+  if (!screen) return;
+  const QRect room = screen->availableGeometry();
+  const int frame = window_.frameGeometry().height() - window_.geometry().height();
+  const int below = window_.pos().y() + frame + window_.height() - (room.y() + room.height());
+  if (below > 0) window_.move(window_.pos().x(), std::max(room.y(), window_.pos().y() - below));
+}
+
+int LogArea::HeightShown() const {
+  const int given = Height(page_);
+  if (given > 0 || page_ != Page::View || !view_) return std::max(given, kMinHeight);
+  int wanted = tabs_->sizeHint().height() + view_->sizeHint().height();
+  // The whole window on the screen it stands on, with its frame (it moves
+  // up to show it: KeepOnScreen).
+  if (const QScreen* screen = window_.screen()) {
+    const int frame = window_.frameGeometry().height() - window_.height();
+    wanted = std::min(wanted, screen->availableGeometry().height() - frame - kClientHeight);
+  }
+  // A screen too low for it still gets the log's first height: it scrolls.
+  return std::max(wanted, kFirstHeight);
 }
 
 void LogArea::ShowArea(bool shown) {
@@ -144,11 +171,12 @@ void LogArea::ShowArea(bool shown) {
   shown_ = shown;
   area_->setVisible(shown);
   if (shown) {
-    const int height = height_;  // the size limits below may resize the window first
+    const int height = HeightShown();  // the size limits below may resize the window first
     // The log may be made wider as well as taller; the original area stays.
     window_.setMinimumSize(kClientWidth, kClientHeight + kMinHeight);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window_.resize(kClientWidth, kClientHeight + height);
+    KeepOnScreen();
     WindowResized();
   } else {
     window_.setFixedSize(kClientWidth, kClientHeight);
@@ -156,14 +184,15 @@ void LogArea::ShowArea(bool shown) {
   emit LayoutChanged();
 }
 
-void LogArea::SetHeight(int height) {
-  height_ = std::max(height, kMinHeight);
-  if (shown_) window_.resize(window_.width(), kClientHeight + height_);
+void LogArea::SetHeight(Page page, int height) {
+  heights_[static_cast<int>(page)] = std::max(height, kMinHeight);
+  if (shown_ && page == page_) window_.resize(window_.width(), kClientHeight + HeightShown());
+  emit LayoutChanged();
 }
 
 void LogArea::WindowResized() {
   if (!shown_) return;
-  height_ = std::max(window_.height() - kClientHeight, kMinHeight);
+  heights_[static_cast<int>(page_)] = std::max(window_.height() - kClientHeight, kMinHeight);
   area_->setGeometry(0, kClientHeight, window_.width(), window_.height() - kClientHeight);
   emit LayoutChanged();
 }

@@ -10,6 +10,8 @@
 // The instrument's page takes the same place: a tab beside the log's
 // (or Ctrl+I), made when first shown. The switch shows and hides the
 // area with the page last chosen; Ctrl+L and Ctrl+I show their own page.
+// Each page keeps the height it was last given; the instrument's opens
+// first at the height its page asks for, as far as the screen allows.
 #pragma once
 
 #include <QObject>
@@ -34,6 +36,8 @@ class LogArea : public QObject {
 
  public:
   static constexpr int kMinHeight = 80;
+  static constexpr int kFirstHeight = 200;  // the log's, until the operator changes it
+  enum class Page { Log, View };
 
   explicit LogArea(TForm1& window);
 
@@ -51,8 +55,10 @@ class LogArea : public QObject {
   QWidget* View() const { return view_; }  // nullptr until first shown
   bool ViewShown() const { return shown_ && page_ == Page::View; }
   void SetViewShown(bool shown);
-  int Height() const { return height_; }
-  void SetHeight(int height);
+  // The height below the original area each page is shown at (the
+  // instrument's: 0 until it is given one, then the height it asks for).
+  int Height(Page page) const { return heights_[static_cast<int>(page)]; }
+  void SetHeight(Page page, int height);
   bool ToFile() const;
   void SetToFile(bool on);
 
@@ -68,8 +74,11 @@ class LogArea : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum class Page { Log, View };
   void EnsurePanel();
+  // The height the page shown is to have.
+  int HeightShown() const;
+  // Moves the window up as far as its bottom would leave the screen.
+  void KeepOnScreen();
   // Shows a page in the area below, or hides the area.
   void ShowPage(Page page);
   void ShowArea(bool shown);
@@ -87,8 +96,8 @@ class LogArea : public QObject {
   QWidget* view_ = nullptr;
   std::function<QWidget*()> makeView_;
   Page page_ = Page::Log;
-  bool shown_ = false;  // the area below, with page_ in it
-  int height_ = 200;
+  bool shown_ = false;                  // the area below, with page_ in it
+  int heights_[2] = {kFirstHeight, 0};  // by Page
 };
 
 }  // namespace zrt::window

@@ -86,7 +86,12 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
            [this] {
              return ClientLineSettings().link == session::Interface::Usb ? UsbOpened() : PortOpen();
            },
-           [this](const QString& text) { status_->Note(text); }},
+           [this](const QString& text) {
+             status_->Note(text);
+             say_.Event(
+                 sender_->LinkName(ClientLineSettings().link, InstrumentControl::kTuneSource),
+                 text);
+           }},
           this)) {
   setObjectName("Form1");
   StatusBar().addPermanentWidget(logArea_->Toggle());  // after the port's switch

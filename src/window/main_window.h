@@ -92,8 +92,11 @@ class TForm1 : public QWidget {
   QWidget* LogPanelWidget() const { return logArea_->Panel(); }  // nullptr until first shown
   bool LogShown() const { return logArea_->Shown(); }
   void SetLogShown(bool shown) { logArea_->SetShown(shown); }
-  int LogHeight() const { return logArea_->Height(); }
-  void SetLogHeight(int height) { logArea_->SetHeight(height); }
+  int LogHeight() const { return logArea_->Height(LogArea::Page::Log); }
+  void SetLogHeight(int height) { logArea_->SetHeight(LogArea::Page::Log, height); }
+  // 0 until the instrument's page has been shown or given a height.
+  int InstrumentHeight() const { return logArea_->Height(LogArea::Page::View); }
+  void SetInstrumentHeight(int height) { logArea_->SetHeight(LogArea::Page::View, height); }
   // The sequence controls, beside the log.
   SequenceBar& Sequences() { return logArea_->Sequences(); }
   // Whether every log entry is also written to the day's file as it is added.

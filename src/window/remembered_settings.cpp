@@ -28,6 +28,7 @@ constexpr char kPosition[] = "windowPosition";
 constexpr char kHistory[] = "history";
 constexpr char kLogShown[] = "logShown";
 constexpr char kLogHeight[] = "logHeight";
+constexpr char kInstrumentHeight[] = "instrumentHeight";
 constexpr char kReopenPorts[] = "reopenPorts";
 constexpr char kLogToFile[] = "logToFile";
 constexpr char kShared[] = "shareInstrument";
@@ -109,13 +110,16 @@ void RememberedSettings::Restore() {
     form_.History().SetLines(lines);
     return true;
   });
-  take(kLogHeight, [&](const QVariant& v) {
-    bool ok = false;
-    const int height = v.toInt(&ok);
-    if (!ok || height <= 0 || height > kTallestLog) return false;
-    form_.SetLogHeight(height);
-    return true;
-  });
+  for (const auto& [key, set] : {std::pair{kLogHeight, &TForm1::SetLogHeight},
+                                 std::pair{kInstrumentHeight, &TForm1::SetInstrumentHeight}}) {
+    take(key, [&, set = set](const QVariant& v) {
+      bool ok = false;
+      const int height = v.toInt(&ok);
+      if (!ok || height <= 0 || height > kTallestLog) return false;
+      (form_.*set)(height);
+      return true;
+    });
+  }
   take(kLogShown, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
@@ -202,6 +206,7 @@ void RememberedSettings::Follow() {
     Store(kLogShown, form_.LogShown());
     Store(kInstrumentShown, form_.InstrumentShown());
     Store(kLogHeight, form_.LogHeight());
+    if (form_.InstrumentHeight() > 0) Store(kInstrumentHeight, form_.InstrumentHeight());
   });
   connect(form_.findChild<QCheckBox*>("ReopenToggle"), &QCheckBox::toggled, this,
           [this](bool reopen) { Store(kReopenPorts, reopen); });

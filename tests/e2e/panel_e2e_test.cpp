@@ -185,6 +185,12 @@ class PanelE2ETest : public ::testing::Test {
     clock.start();
     while (x.Size(window).height() <= 502 && clock.elapsed() < 5000) QThread::msleep(50);
     ASSERT_GT(x.Size(window).height(), 502) << "Ctrl+I did not show the instrument's page";
+    // It moves up as far as needed to show the page whole.
+    clock.restart();
+    while (x.Origin(window).y() + x.Size(window).height() > 1024 && clock.elapsed() < 5000) {
+      QThread::msleep(50);
+    }
+    origin = x.Origin(window);
     const int height = std::min(880, 1020 - origin.y());
     x.Resize(window, {801, height});
     clock.restart();

@@ -5,6 +5,7 @@
 #include "window/instrument/function_form.h"
 
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -93,6 +94,51 @@ TEST_F(FunctionFormTest, EveryFormSendsWhatTheKeysCompose) {
   EXPECT_EQ(start->accessibleName(), "始點頻率");
 }
 
+// Into an empty field: what is typed goes out, 0 too; nothing typed sends
+// nothing; a value the guard refuses leaves the field empty again.
+TEST(ValueTypedIntoAnEmptyField, GoesOutAsTyped) {
+  struct Case {
+    const char* typed;  // then Enter ('\t': leaving the field instead)
+    std::optional<QString> sent;
+    bool emptyAfter = false;
+  };
+  const Case cases[] = {
+      {"0", "FSWP:MODEL0No."},  {"1", "FSWP:MODEL1No."},   {"0\t", "FSWP:MODEL0No."},
+      {"", std::nullopt, true}, {"9", std::nullopt, true},
+  };
+  for (const Case& c : cases) {
+    QWidget window;
+    FunctionForm sweep(2, {}, &window);
+    sweep.SetGuard([](const std::string& setting) -> std::optional<std::string> {
+      if (setting.find("MODEL9") != std::string::npos) return "no such mode";
+      return std::nullopt;
+    });
+    const settings::InstrumentSettings known;
+    sweep.Show(known, Language::English);
+    QSignalSpy chosen(&sweep, &FunctionForm::SettingChosen);
+    auto* editor = sweep.findChild<ValueEditor*>("ItemMODEL");
+    ASSERT_TRUE(editor);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    editor->setFocus();
+    std::string typed = c.typed;
+    const bool leaves = !typed.empty() && typed.back() == '\t';
+    if (leaves) typed.pop_back();
+    for (char key : typed) QTest::keyClick(editor, key);
+    if (leaves) {
+      editor->clearFocus();
+    } else {
+      QTest::keyClick(editor, Qt::Key_Return);
+    }
+    EXPECT_EQ(chosen.size(), c.sent ? 1 : 0) << c.typed;
+    if (c.sent && !chosen.isEmpty()) {
+      EXPECT_EQ(chosen.first().at(1).toString(), *c.sent);
+    }
+    EXPECT_EQ(editor->findChild<QLineEdit*>()->text().isEmpty(), c.emptyAfter) << c.typed;
+  }
+}
+
 // The forms against the simulated instrument.
 class FunctionFormOnAPort : public WindowTest {
  protected:
@@ -141,8 +187,9 @@ TEST_F(FunctionFormOnAPort, TheSweepTriggerHoldsAndShowsWhereTheSweepIs) {
                      if (frame.text.contains("STARA2m")) nextAfter = sinceTrigger.elapsed();
                    });
   auto* trigger = sweep->findChild<QPushButton*>("ItemTRIGG");
-  trigger->click();
   auto* start = sweep->findChild<ValueEditor*>("ItemSTARA");
+  const int startAt = start->y();
+  trigger->click();
   start->setFocus();
   start->StartFrom(std::nullopt);
   for (char key : {'2', 'm'}) QTest::keyClick(start, key);
@@ -151,6 +198,7 @@ TEST_F(FunctionFormOnAPort, TheSweepTriggerHoldsAndShowsWhereTheSweepIs) {
   auto* bar = sweep->findChild<QProgressBar*>("SweepProgress");
   ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible() && bar->value() > 0; }, 10000));
   EXPECT_TRUE(bar->text().contains("s left; now near")) << bar->text().toStdString();
+  EXPECT_EQ(start->y(), startAt) << "the bar pushed the items down";
   ASSERT_TRUE(QTest::qWaitFor([&] { return trigger->isEnabled(); }, 10000));
   EXPECT_EQ(trigger->text(), "Single Trigger");
   EXPECT_TRUE(HeardSoon("XASWP:STARA2mVpp"));
@@ -161,10 +209,12 @@ TEST_F(FunctionFormOnAPort, TheSweepTriggerHoldsAndShowsWhereTheSweepIs) {
 TEST_F(FunctionFormOnAPort, TheCounterRepeatsUntilThePortGoes) {
   FunctionForm* counter = Choose(10);
   ASSERT_TRUE(counter);
+  auto* reading = counter->findChild<QLabel*>("Reading");
+  EXPECT_EQ(reading->text(), "— Hz (no reading yet)");
   counter->findChild<QPushButton*>("ItemMEASF")->click();
   ASSERT_TRUE(HeardSoon("XCOUNT:MEASF?"));
-  auto* reading = counter->findChild<QLabel*>("Reading");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !reading->text().isEmpty(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return reading->text() == "0 Hz"; }, 10000))
+      << reading->text().toStdString();
   auto* repeat = counter->findChild<QComboBox*>("RepeatEvery");
   repeat->setCurrentIndex(repeat->findData(0.5));
   ASSERT_TRUE(QTest::qWaitFor([&] { return heard->Frames().count("XCOUNT:MEASF?") >= 3; }, 20000));

@@ -2,8 +2,12 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTableWidget>
 
 #include "window/form/layout_table.h"
+#include "window/instrument/instrument_view.h"
+#include "window/instrument/output_preview.h"
 #include "window_fixture.h"
 
 namespace zrt::window::testing {
@@ -68,6 +72,41 @@ TEST_F(GeometryTest, CaptionsFitInEveryLanguage) {
       EXPECT_LE(needed, label->width()) << label->objectName().toStdString();
     }
   }
+}
+
+// The instrument's page asks for the height that shows both channels' rows,
+// their limits and the picture; it opens at it, as far as the screen
+// allows, and each page keeps the height it was given.
+TEST(InstrumentPage, AsksForTheHeightThatShowsBothChannels) {
+  InstrumentView view;
+  view.Show({}, {});
+  view.resize(view.sizeHint());
+  view.show();
+  QApplication::processEvents();
+  auto* table = view.Table();
+  const QRect last = table->visualItemRect(table->item(table->rowCount() - 1, 0));
+  EXPECT_LE(last.bottom(), table->viewport()->height()) << "the limits' row is cut";
+  EXPECT_GE(view.Preview()->height(), view.Preview()->minimumSizeHint().height());
+}
+
+TEST_F(GeometryTest, TheInstrumentPageOpensAtItsHeightAndKeepsIt) {
+  form->show();
+  form->SetInstrumentShown(true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Get("InstrumentTable")->isVisible(); }, 5000));
+  const int screen = form->screen()->availableGeometry().height();
+  const int asked = Get("InstrumentView")->sizeHint().height();
+  EXPECT_EQ(form->height(), 502 + form->InstrumentHeight());
+  EXPECT_GE(form->InstrumentHeight(), std::min(asked, screen - 502 - 50));
+  // On the screen where it fits (a pixel or two from rounding at a scale).
+  EXPECT_LE(form->frameGeometry().height(), std::max(screen, 502 + LogArea::kFirstHeight) + 2);
+
+  form->SetInstrumentHeight(300);
+  const int instrument = form->height();
+  EXPECT_EQ(instrument, 502 + 300);
+  form->SetLogShown(true);
+  EXPECT_EQ(form->height(), 502 + form->LogHeight());
+  form->SetInstrumentShown(true);
+  EXPECT_EQ(form->height(), instrument);
 }
 
 TEST_F(GeometryTest, FontsCarryChineseAtTheirSizes) {

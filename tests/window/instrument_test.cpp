@@ -3,6 +3,7 @@
 // instrument keeps against what was set, and an item that never answers),
 // saves and runs presets, and refuses lines beyond the limits from every
 // source with nothing on the wire.
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QRegularExpression>
@@ -79,6 +80,9 @@ TEST_F(InstrumentTest, FollowsTheLinesAndReadsBackOnTheSerialLink) {
   EXPECT_EQ(Cell("Frequency", 1), "1000Hz (set)");
   EXPECT_EQ(Cell("Amplitude (Vpp)", 2), "1Vpp (set)");
   EXPECT_EQ(Cell("Offset", 2), "—") << "channel B has none";
+  // The switch says it beside its box, the cell under it says nothing.
+  EXPECT_EQ(Cell("Output", 2), "");
+  EXPECT_EQ(Get<QCheckBox>("OutputB")->text(), "0No. (set)");
   EXPECT_EQ(Cell("Phase", 1), "unknown");
   EXPECT_EQ(Cell("FSWP:STARF", 1), "10Hz (set)");
 

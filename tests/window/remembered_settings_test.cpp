@@ -42,6 +42,7 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
     limits.b.minOffsetV = -2.5;
     form->Instrument().SetLimits(limits);
     form->SetLogHeight(150);
+    form->SetInstrumentHeight(260);
     form->SetLogShown(true);
     form->findChild<QCheckBox*>("LogToFile")->click();
     form->Sharing().SetAddress("127.0.0.1", 0);  // any port: the switch is what is kept
@@ -65,6 +66,7 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   EXPECT_EQ(form->pos(), QPoint(120, 90));
   EXPECT_TRUE(form->LogShown());
   EXPECT_EQ(form->height(), 502 + 150);
+  EXPECT_EQ(form->InstrumentHeight(), 260);
   EXPECT_TRUE(form->LogToFile());
   EXPECT_TRUE(form->findChild<QCheckBox*>("LogToFile")->isChecked());
   EXPECT_TRUE(form->Sharing().On());

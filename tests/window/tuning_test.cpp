@@ -98,8 +98,14 @@ TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
   QTest::keyClick(editor, Qt::Key_Left);  // the hundreds
   for (int step = 0; step < 5; ++step) QTest::keyClick(editor, Qt::Key_Up);
   EXPECT_EQ(editor->Number(), "1200");
-  EXPECT_TRUE(Get<QLabel>("StatusText")->text().contains("its limit is 1.2 kHz"))
-      << Get<QLabel>("StatusText")->text().toStdString();
+  // The reason whole: on the page, in the status line's tooltip, and in the
+  // log as the page's.
+  const QString why = "channel A's frequency would be 1.3 kHz; its limit is 1.2 kHz";
+  EXPECT_EQ(Get<QLabel>("LimitNote")->text(), why);
+  EXPECT_EQ(Get<QLabel>("StatusText")->toolTip(), why);
+  const LogEntry logged = form->Log().At(form->Log().Size() - 1);
+  EXPECT_EQ(logged.text, why);
+  EXPECT_TRUE(logged.link.endsWith("(Instrument)")) << logged.link.toStdString();
   // Typed beyond it: not taken.
   for (char key : {'5', '0'}) QTest::keyClick(editor, key);
   QTest::keyClick(editor, Qt::Key_Return);

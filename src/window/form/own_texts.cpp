@@ -222,6 +222,7 @@ constexpr std::array<std::array<const char*, kLanguageCount>,
         {"%1 s", "%1 秒", "%1 秒"},
         {"Measuring again stopped: %1", "已停止重复测量：%1", "已停止重複測量：%1"},
         {"frequency sweep %1 … %2", "扫频 %1 … %2", "掃頻 %1 … %2"},
+        {"— %1 (no reading yet)", "— %1（尚无读数）", "— %1（尚無讀數）"},
     }};
 
 // Every row is there: each has its Chinese texts (English may be left to

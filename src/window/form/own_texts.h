@@ -177,6 +177,7 @@ enum class OwnText {
   RepeatSeconds,  // %1 seconds
   MeasuringStopped,
   PreviewFrequencySweep,  // %1 start, %2 stop
+  NoReadingYet,           // %1 the unit
   Count,
 };
 

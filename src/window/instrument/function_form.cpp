@@ -10,6 +10,7 @@
 #include "compose/key_vocabulary.h"
 #include "guard/limits.h"
 #include "settings/sweep_plan.h"
+#include "settings/units.h"
 #include "window/form/own_texts.h"
 #include "window/instrument/value_editor.h"
 
@@ -26,6 +27,16 @@ constexpr int kTickMs = 100;
 constexpr int kHoldWatchMs = 10000;
 // The counter measures again after these many seconds (0: not again).
 constexpr double kRepeats[] = {0, 0.5, 1, 2};
+
+// The counter reads in Hz, whatever unit a reading comes in.
+constexpr std::string_view kReadingUnit = "Hz";
+
+std::optional<std::uint8_t> ReadingGroup() {
+  for (const settings::Unit& unit : settings::Units()) {
+    if (unit.text == kReadingUnit) return unit.group;
+  }
+  return std::nullopt;
+}
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -54,6 +65,10 @@ FunctionForm::FunctionForm(int functionCode, HoldLeft holdLeft, QWidget* parent)
     sweepBar_->setObjectName("SweepProgress");
     sweepBar_->setRange(0, 1000);
     sweepBar_->setTextVisible(true);
+    // Its room is kept while it is hidden, so that the items never move.
+    QSizePolicy keepsRoom = sweepBar_->sizePolicy();
+    keepsRoom.setRetainSizeWhenHidden(true);
+    sweepBar_->setSizePolicy(keepsRoom);
     sweepBar_->hide();
     AddWide(sweepBar_);  // above the items
     sweepTick_.setInterval(kTickMs);
@@ -174,8 +189,17 @@ void FunctionForm::StopRepeating() {
 
 void FunctionForm::Answered(const QString& setting, const QByteArray& reply) {
   if (reading_ && setting.endsWith(Text(compose::KeyText(kMeasure)) + "?")) {
-    reading_->setText(QString::fromLatin1(reply).trimmed());
+    read_ = true;
+    ShowReading(QString::fromLatin1(reply).trimmed());
   }
+}
+
+void FunctionForm::ShowReading(const QString& reply) {
+  const std::string text = reply.toStdString();
+  const auto group = ReadingGroup();
+  const auto hz = group ? settings::ReadQuantity(text, *group) : std::nullopt;
+  // A reading that is no quantity is shown as it came.
+  reading_->setText(hz ? QString::fromStdString(settings::Quantity(*hz, kReadingUnit)) : reply);
 }
 
 void FunctionForm::ShowHold() {
@@ -247,6 +271,9 @@ void FunctionForm::Show(const settings::InstrumentSettings& known, Language lang
     }
   }
   if (sweepBar_ && sweepBar_->isVisible()) ShowSweep();
+  if (reading_ && !read_) {
+    reading_->setText(TextIn(OwnText::NoReadingYet, language).arg(Text(kReadingUnit)));
+  }
 }
 
 }  // namespace zrt::window

@@ -68,6 +68,8 @@ class FunctionForm : public QWidget {
   void ShowHold();
   void ShowSweep();
   void Measure();
+  // The counter's reading as a quantity, or as it came.
+  void ShowReading(const QString& reply);
 
   int function_;
   std::string mnemonic_;  // "FSWP"
@@ -91,6 +93,7 @@ class FunctionForm : public QWidget {
   QElapsedTimer holdClock_;  // since Single trigger was pressed
   // The counter's.
   QLabel* reading_ = nullptr;
+  bool read_ = false;  // a reading came
   QComboBox* repeatChoice_ = nullptr;
   QLabel* repeatLabel_ = nullptr;
   QTimer repeat_;

@@ -36,7 +36,8 @@ class InstrumentControl : public QObject {
     // What the read back's lines go with, and whether a link is open.
     std::function<session::LineSettings()> settings;
     std::function<bool()> linkOpen;
-    // Says something briefly in the status line (a limit a value stopped at).
+    // Says why a value stopped at a limit: briefly in the status line, and
+    // in the log as the page's.
     std::function<void(const QString&)> note;
   };
   static constexpr int kSource = 2;      // the read back's, in the session

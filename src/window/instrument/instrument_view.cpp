@@ -65,6 +65,7 @@ InstrumentView::InstrumentView(QWidget* parent)
       table_(new QTableWidget(this)),
       cells_(new ChannelCells(*table_, this)),
       preview_(new OutputPreview(this)),
+      limitNote_(new QLabel(this)),
       span_(new QComboBox(this)) {
   setObjectName("InstrumentView");
   readBack_->setObjectName("ReadBack");
@@ -103,9 +104,18 @@ InstrumentView::InstrumentView(QWidget* parent)
        std::initializer_list<QWidget*>{savePreset_, presetButton_, limits_, allOff_}) {
     buttons->addWidget(button);
   }
+  // The reason a value stopped, whole: it wraps beside the span's choice,
+  // taking its room from the picture, never moving the rest.
+  limitNote_->setObjectName("LimitNote");
+  limitNote_->setWordWrap(true);
+  limitNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  limitNote_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  auto* under = new QHBoxLayout;
+  under->addWidget(limitNote_, 1);
+  under->addWidget(span_, 0, Qt::AlignRight | Qt::AlignBottom);
   auto* picture = new QVBoxLayout;
   picture->addWidget(preview_, 1);
-  picture->addWidget(span_, 0, Qt::AlignRight);
+  picture->addLayout(under);
   auto* choice = new QHBoxLayout;
   choice->addWidget(functionLabel_);
   choice->addWidget(functionChoice_, 1);
@@ -130,8 +140,23 @@ InstrumentView::InstrumentView(QWidget* parent)
   connect(functionChoice_, &QComboBox::currentIndexChanged, this,
           [this](int index) { ChooseFunction(functionChoice_->itemData(index).toInt()); });
   connect(cells_, &ChannelCells::LimitNoted, this, &InstrumentView::LimitNoted);
+  connect(this, &InstrumentView::LimitNoted, limitNote_, &QLabel::setText);
+  connect(this, &InstrumentView::SettingChosen, limitNote_, &QLabel::clear);
   connect(span_, &QComboBox::currentIndexChanged, this,
           [this] { preview_->SetSpan(span_->currentData().toDouble()); });
+}
+
+QSize InstrumentView::sizeHint() const {
+  const int rows = static_cast<int>(settings::ChannelRows().size()) + 1;  // and the limits
+  const int tableHeight = table_->horizontalHeader()->sizeHint().height() +
+                          rows * table_->verticalHeader()->defaultSectionSize() +
+                          2 * table_->frameWidth();
+  const int left = functionChoice_->sizeHint().height() + tableHeight;
+  const int right = preview_->sizeHint().height() + span_->sizeHint().height();
+  const QMargins margins = layout()->contentsMargins();
+  return {QWidget::sizeHint().width(), margins.top() + margins.bottom() +
+                                           readBack_->sizeHint().height() +
+                                           2 * layout()->spacing() + std::max(left, right)};
 }
 
 void InstrumentView::Show(const settings::InstrumentSettings& known, const guard::Limits& limits) {
@@ -260,6 +285,7 @@ void InstrumentView::Refill() {
                   LimitsText(limitsShown_.b, language_)});
 
   table_->setRowCount(static_cast<int>(rows.size()));
+  cells_->Show(known_, language_);  // its switches and choices first: they show their own text
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     const Row& row = rows[static_cast<std::size_t>(r)];
     const QString cells[] = {row.name, row.a, row.b};
@@ -270,7 +296,7 @@ void InstrumentView::Refill() {
         item = new QTableWidgetItem;
         table_->setItem(r, column, item);
       }
-      item->setText(cells[column]);
+      item->setText(table_->cellWidget(r, column) ? QString() : cells[column]);
       item->setToolTip(cells[column]);
       QFont font = table_->font();
       font.setBold(row.differs);  // marked by the font, which every palette shows
@@ -280,7 +306,6 @@ void InstrumentView::Refill() {
           row.stale && column > 0 ? QPalette::Disabled : QPalette::Active, QPalette::Text));
     }
   }
-  cells_->Show(known_, language_);
   for (FunctionForm* form : forms_) form->Show(known_, language_);
   preview_->Show(settings::OutputOf(known_, 'A'), settings::OutputOf(known_, 'B'));
   preview_->ShowSweeps(settings::PlanOf(known_, "FSWP"), settings::PlanOf(known_, "ASWP"));

@@ -49,6 +49,9 @@ class InstrumentView : public QWidget {
   void ShowProgress(const QString& text, bool running);
   void ApplyLanguage(Language language);
 
+  // Tall enough for both channels' rows, their limits and the picture.
+  QSize sizeHint() const override;
+
   QTableWidget* Table() const { return table_; }
   OutputPreview* Preview() const { return preview_; }
   QMenu* PresetMenu() const { return presets_; }
@@ -102,6 +105,7 @@ class InstrumentView : public QWidget {
   std::function<std::optional<std::string>(const std::string&)> guard_;
   std::function<std::chrono::milliseconds()> holdLeft_;
   OutputPreview* preview_;
+  QLabel* limitNote_;  // why the last value stopped, until another is chosen
   QComboBox* span_;
   Language language_ = Language::English;
   settings::InstrumentSettings known_;

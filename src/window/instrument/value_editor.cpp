@@ -90,11 +90,14 @@ void ValueEditor::CommitTyped() {
     if (const auto why = guard_(value_.Number(), value_.UnitText())) {
       emit LimitReached(QString::fromStdString(*why));
       value_ = committed_;
+      unknown_ = startedUnknown_ && !committedOnce_;  // empty again, not a 0 nobody sent
       Refresh();
       return;
     }
   }
-  if (Uncommitted()) Commit();
+  // A value typed into an empty field goes out even where it is the 0 the
+  // field started from: the instrument's own value is not known to be it.
+  if (Uncommitted() || (startedUnknown_ && !committedOnce_ && !unknown_)) Commit();
   value_.ForgetTyped();
 }
 

@@ -35,7 +35,10 @@ StatusLine::StatusLine(QStatusBar& bar, QObject* parent)
   bar.addWidget(text_, 1);
   note_.setSingleShot(true);
   note_.setInterval(kNoteMs);
-  connect(&note_, &QTimer::timeout, this, [this] { text_->setText(whole_); });
+  connect(&note_, &QTimer::timeout, this, [this] {
+    text_->setText(whole_);
+    text_->setToolTip(whole_);
+  });
 }
 
 QString StatusLine::SerialText(const Serial& serial, Language language, bool brief) {
@@ -59,12 +62,14 @@ void StatusLine::Show(const Serial& serial, bool usbOpened, Language language) {
         pane->fontMetrics().elidedText(brief[i], Qt::ElideMiddle, pane->contentsRect().width()));
     pane->setToolTip(whole[i]);
   }
-  if (!note_.isActive()) text_->setText(whole_);
+  if (note_.isActive()) return;  // the note stands, and its tooltip with it
+  text_->setText(whole_);
   text_->setToolTip(whole_);
 }
 
 void StatusLine::Note(const QString& text) {
   text_->setText(text);
+  text_->setToolTip(text);  // whole where the line cuts it
   note_.start();
 }
 
