@@ -13,7 +13,7 @@
 #include "sim/simulated_ch375.h"
 #include "sim/simulated_serial.h"
 #include "window/main_window.h"
-#include "window/remembered_settings.h"
+#include "window/memory/remembered_settings.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("zrt-panel");

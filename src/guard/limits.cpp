@@ -1,10 +1,10 @@
 #include "guard/limits.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 
 #include "settings/ini_text.h"
+#include "settings/numbers.h"
 
 namespace zrt::guard {
 
@@ -51,14 +51,12 @@ std::variant<Limits, std::string> ReadLimits(std::string_view text) {
       why.append(key).append("' (max_frequency_hz, max_amplitude_vpp, min_offset_v, max_offset_v)");
       return refuse(why);
     }
-    double parsed = 0;
-    const auto [at, error] = std::from_chars(value.data(), value.data() + value.size(), parsed);
-    if (value.empty() || error != std::errc() || at != value.data() + value.size() ||
-        !std::isfinite(parsed)) {
+    const auto parsed = settings::ScanNumber(value);
+    if (!parsed || parsed->length != value.size()) {
       why.assign(1, '\'').append(value).append("' is not a number");
       return refuse(why);
     }
-    section->*(found->field) = parsed;
+    section->*(found->field) = parsed->value;
   }
   for (const auto& [name, channel] : {std::pair{"A", &limits.a}, std::pair{"B", &limits.b}}) {
     if (channel->minOffsetV && channel->maxOffsetV && *channel->minOffsetV > *channel->maxOffsetV) {
@@ -80,10 +78,7 @@ std::string WriteLimits(const Limits& limits) {
     text += std::string("[") + name + "]\n";
     for (const LimitKey& key : kLimitKeys) {
       if (const auto& value = channel->*(key.field)) {
-        // The shortest text that reads back as the same number.
-        char number[32];
-        const auto written = std::to_chars(number, number + sizeof number, *value);
-        text += std::string(key.name) + " = " + std::string(number, written.ptr) + "\n";
+        text += std::string(key.name) + " = " + settings::WriteNumber(*value).value_or("0") + "\n";
       }
     }
   }

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"
@@ -84,21 +81,16 @@ std::optional<std::string> SetLineIn(std::string_view address, std::string_view 
   const compose::KeyEntry* item = compose::FindKey(itemKey);
   if (!item || !std::isfinite(value)) return std::nullopt;
   // A value scaled by a suffix carries the scaling's rounding (-700 mV is
-  // -0.7000000000000001 V): at most 15 significant digits, as written.
-  char rounded[32];
-  std::snprintf(rounded, sizeof rounded, "%.15g", value);
-  value = std::strtod(rounded, nullptr);
-  char digits[64];
-  const auto written = std::to_chars(digits, digits + sizeof digits, value == 0 ? 0.0 : value,
-                                     std::chars_format::fixed);
-  if (written.ec != std::errc{}) return std::nullopt;
+  // -0.7000000000000001 V): written as it was meant.
+  const auto digits = settings::WriteNumber(value, settings::Notation::Fixed);
   // No more digits than the instrument's lines are read with.
-  if (std::count_if(digits, written.ptr, [](char c) { return c >= '0' && c <= '9'; }) >
-      static_cast<std::ptrdiff_t>(settings::kMostDigits)) {
+  if (!digits || std::count_if(digits->begin(), digits->end(), [](char c) {
+                   return c >= '0' && c <= '9';
+                 }) > static_cast<std::ptrdiff_t>(settings::kMostDigits)) {
     return std::nullopt;
   }
   std::string line = ItemLineIn(address, function, item->keyText);
-  line.append(digits, written.ptr);
+  line += *digits;
   line += BaseUnitKey(item->unitGroup);
   return line;
 }

@@ -1,17 +1,15 @@
 #include "scpi/parameters.h"
 
 #include <cctype>
-#include <charconv>
 #include <cmath>
 
 #include "scpi/blanks.h"
+#include "settings/numbers.h"
 
 namespace zrt::scpi {
 namespace {
 
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-
-constexpr int kMostDigits = 15;
 
 }  // namespace
 
@@ -40,31 +38,11 @@ std::variant<std::vector<std::string>, Error> SplitParameters(std::string_view p
 
 std::optional<Numeric> ReadNumeric(std::string_view text) {
   text = Trimmed(text);
-  std::size_t at = 0;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-  int digits = 0;
-  while (at < text.size() && IsDigit(text[at])) ++at, ++digits;
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    while (at < text.size() && IsDigit(text[at])) ++at, ++digits;
-  }
-  if (digits == 0 || digits > kMostDigits) return std::nullopt;
   // An exponent: E, a sign, digits; an E without digits begins a suffix.
-  if (at < text.size() && (text[at] == 'E' || text[at] == 'e')) {
-    std::size_t exponent = at + 1;
-    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
-    const std::size_t first = exponent;
-    while (exponent < text.size() && IsDigit(text[exponent])) ++exponent;
-    if (exponent > first) at = exponent;
-  }
-  const std::string_view number = text.substr(text[0] == '+' ? 1 : 0, at - (text[0] == '+'));
-  double value = 0;
-  const auto read = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (read.ec != std::errc{} || read.ptr != number.data() + number.size() ||
-      !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  std::string_view rest = Trimmed(text.substr(at));
+  const auto number = settings::ScanNumber(text);
+  if (!number) return std::nullopt;
+  const double value = number->value;
+  std::string_view rest = Trimmed(text.substr(number->length));
   std::string suffix;
   for (char c : rest) {
     if (!std::isalpha(static_cast<unsigned char>(c))) return std::nullopt;

@@ -66,7 +66,7 @@ void LineSpeech::NotSent(const session::Frame& frame) {
   Say(Refusal("not sent: the port is not open"));
 }
 
-void LineSpeech::Refused(const session::Frame& frame, const session::Refusal& why) {
+void LineSpeech::NotStarted(const session::Frame& frame, const session::Refusal& why) {
   answers_ = std::max(answers_ - 1, 0);  // nothing answers it
   if (why.breach) {
     Emit({ServerEvent::Kind::BeyondLimit, {}, frame.text, 0, why.breach});

@@ -20,7 +20,7 @@ class LineSpeech final : public Speech {
   void Received(const QByteArray& block) override;
   void ReplyEnded(bool replied) override;
   void NotSent(const session::Frame& frame) override;
-  void Refused(const session::Frame& frame, const session::Refusal& why) override;
+  void NotStarted(const session::Frame& frame, const session::Refusal& why) override;
   void LinkLost() override;
   void HeldTooLong(const session::Frame& frame) override;
 

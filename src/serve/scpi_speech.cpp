@@ -166,7 +166,7 @@ void ScpiSpeech::NotSent(const session::Frame& frame) {
   ReplyOver(std::nullopt, true);
 }
 
-void ScpiSpeech::Refused(const session::Frame& frame, const session::Refusal& why) {
+void ScpiSpeech::NotStarted(const session::Frame& frame, const session::Refusal& why) {
   if (why.breach) Emit({ServerEvent::Kind::BeyondLimit, {}, frame.text, 0, why.breach});
   DropRestOfReset();
   Error(why.breach ? scpi::Error{-222, "Data out of range; " + guard::Describe(*why.breach)}

@@ -42,9 +42,9 @@ void RouteSession(QObject* receiver, session::LineSession& session,
                    [route](const session::Frame& frame, bool sent, qsizetype) {
                      if (!sent) route(frame.source, [&](Speech& s) { s.NotSent(frame); });
                    });
-  QObject::connect(&session, &LineSession::Refused, receiver,
+  QObject::connect(&session, &LineSession::NotStarted, receiver,
                    [route](const session::Frame& frame, const session::Refusal& why) {
-                     route(frame.source, [&](Speech& s) { s.Refused(frame, why); });
+                     route(frame.source, [&](Speech& s) { s.NotStarted(frame, why); });
                    });
   QObject::connect(&session, &LineSession::Abandoned, receiver,
                    [route](int source, bool) { route(source, [](Speech& s) { s.LinkLost(); }); });

@@ -62,7 +62,7 @@ class Speech {
   virtual void Received(const QByteArray& block) = 0;
   virtual void ReplyEnded(bool replied) = 0;
   virtual void NotSent(const session::Frame& frame) = 0;
-  virtual void Refused(const session::Frame& frame, const session::Refusal& why) = 0;
+  virtual void NotStarted(const session::Frame& frame, const session::Refusal& why) = 0;
   virtual void LinkLost() = 0;
   virtual void HeldTooLong(const session::Frame& frame) = 0;
   void SourceReady() {

@@ -218,7 +218,7 @@ bool LineSession::PassesGate(Queued& queued) {
 }
 
 void LineSession::Refuse(const Frame& frame, const Refusal& why) {
-  emit Refused(frame, why);
+  emit NotStarted(frame, why);
   if (SourceIdle(frame.source)) emit SourceReady(frame.source);
 }
 

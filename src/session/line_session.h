@@ -23,7 +23,7 @@
 //     counted; the values its judgement needs and nobody confirmed are read
 //     back first (queries of the session's own, kLimitsSource), then it is
 //     judged again, and refused if the instrument did not tell them; a line
-//     refused goes no further (Refused);
+//     refused goes no further (NotStarted);
 //  4. started: on serial the port is set to its rate, then its bytes go
 //     out (FrameOnWire with the first);
 //  5. through (FrameDone): every byte out, or where it was cut; what it
@@ -194,7 +194,7 @@ class LineSession : public QObject {
  signals:
   // The frame did not start: it would go beyond a limit, or its rate was
   // refused. SourceReady follows when its source has nothing else waiting.
-  void Refused(const Frame& frame, const Refusal& why);
+  void NotStarted(const Frame& frame, const Refusal& why);
   // The frame's first byte has left (serial), or it was written (USB).
   void FrameOnWire(const Frame& frame);
   // The frame is through: every byte handed over, or `handedOver` of them.

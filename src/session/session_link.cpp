@@ -19,11 +19,12 @@ SessionLink::SessionLink(LineSession& session, int source, std::function<LineSet
   connect(&session_, &LineSession::Received, this, [this](int source, const QByteArray& block) {
     if (source == source_) emit Received(block);
   });
-  connect(&session_, &LineSession::Refused, this, [this](const Frame& frame, const Refusal& why) {
-    if (frame.source != source_) return;
-    if (why.breach) return emit BeyondLimit(*why.breach);
-    emit FrameSent(false);
-  });
+  connect(&session_, &LineSession::NotStarted, this,
+          [this](const Frame& frame, const Refusal& why) {
+            if (frame.source != source_) return;
+            if (why.breach) return emit BeyondLimit(*why.breach);
+            emit FrameSent(false);
+          });
   connect(&session_, &LineSession::SourceReady, this, [this](int source) {
     if (source == source_) emit BecameReady();
   });

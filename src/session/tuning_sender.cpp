@@ -18,12 +18,13 @@ TuningSender::TuningSender(LineSession& session, int source, std::function<LineS
     emit Answered(line, reply);
     SendNext();
   });
-  connect(&session_, &LineSession::Refused, this, [this](const Frame& frame, const Refusal& why) {
-    if (frame.source != source_ || !out_) return;
-    out_.reset();
-    emit NotSent(frame.text, {WhyNotSent::Kind::Refused, why});
-    SendNext();
-  });
+  connect(&session_, &LineSession::NotStarted, this,
+          [this](const Frame& frame, const Refusal& why) {
+            if (frame.source != source_ || !out_) return;
+            out_.reset();
+            emit NotSent(frame.text, {WhyNotSent::Kind::NotStarted, why});
+            SendNext();
+          });
   connect(&session_, &LineSession::Abandoned, this, [this](int source, bool) {
     if (source != source_ || !out_) return;
     const QString line = *out_;

@@ -23,7 +23,7 @@ namespace zrt::session {
 // Why a line of the tuning did not go.
 struct WhyNotSent {
   enum class Kind {
-    Refused,      // by the limits (`refusal.breach`) or the port, at its rate
+    NotStarted,   // by the limits (`refusal.breach`) or the port, at its rate
     LinkLost,     // its link went while it was out; what waited was dropped
     BadSettings,  // the address or the rate is no number (`detail`, in English)
   };

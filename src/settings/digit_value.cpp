@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "settings/line_reading.h"
+#include "settings/numbers.h"
 
 namespace zrt::settings {
 namespace {
@@ -24,21 +25,6 @@ std::optional<Unit> LargestUnit(std::uint8_t group) {
     if (unit.group == group) return unit;
   }
   return std::nullopt;
-}
-
-double PrefixFactor(char prefix) {
-  switch (prefix) {
-    case 'M':
-      return 1e6;
-    case 'k':
-      return 1e3;
-    case 'm':
-      return 1e-3;
-    case 'u':
-      return 1e-6;
-    default:
-      return 0;
-  }
 }
 
 }  // namespace
@@ -228,8 +214,10 @@ bool DigitValue::TypeNew(char key) {
 }
 
 bool DigitValue::ApplyPrefix(char prefix) {
-  const double factor = PrefixFactor(prefix);
-  if (factor == 0 || typed_.find_first_of("0123456789") == std::string::npos) return false;
+  const auto prefixed = PrefixFactor(prefix);
+  const auto typed = ScanNumber(typed_);
+  if (!prefixed || !typed) return false;
+  const double factor = *prefixed;
   digit_ = 0;
   for (const Unit& unit : Units()) {
     if (unit.group == unit_.group && unit.factor == factor) {
@@ -244,7 +232,7 @@ bool DigitValue::ApplyPrefix(char prefix) {
       return true;
     }
   }
-  const double base = std::strtod(typed_.c_str(), nullptr) * factor;
+  const double base = typed->value * factor;
   ForgetTyped();
   const bool chosen = unitChosen_;
   unitChosen_ = false;

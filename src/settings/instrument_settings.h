@@ -46,7 +46,7 @@ struct Setting {
   bool Disagrees() const;
   // The instrument answered the line that set it with anything but OK, or
   // not at all, and nothing was read back since.
-  bool Refused() const { return set && answered && !acknowledged && !readLast; }
+  bool NotTaken() const { return set && answered && !acknowledged && !readLast; }
 };
 
 // The pseudo-item a waveform's command is kept under.

@@ -1,7 +1,6 @@
 #include "settings/line_reading.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "compose/availability.h"
 #include "compose/key_vocabulary.h"
@@ -66,36 +65,14 @@ using ValueOrStop = std::variant<Value, std::size_t>;
 
 // A number with an optional sign and point, then a unit of the group.
 ValueOrStop ValueOf(std::string_view text, std::uint8_t group) {
-  std::size_t at = 0;
-  const bool negative = at < text.size() && text[at] == '-';
-  if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-  const std::size_t digitsFrom = at;
-  std::size_t digits = 0;
-  bool point = false;
-  for (; at < text.size(); ++at) {
-    if (IsDigit(text[at])) {
-      ++digits;
-    } else if (text[at] == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (digits == 0 || digits > kMostDigits) return digitsFrom;
-  double magnitude = 0;
-  const std::string_view written = text.substr(digitsFrom, at - digitsFrom);
-  const auto [end, error] =
-      std::from_chars(written.data(), written.data() + written.size(), magnitude);
-  // "5." is a number as the keys write it, though from_chars stops short.
-  if (error != std::errc() || (end != written.data() + written.size() && *end != '.')) {
-    return digitsFrom;
-  }
-  std::size_t unitFrom = at;
+  // No exponent: an E would be read as the start of a unit.
+  const auto number = ScanNumber(text, {.plus = true, .exponent = false});
+  if (!number) return std::size_t{!text.empty() && (text[0] == '-' || text[0] == '+')};
+  std::size_t unitFrom = number->length;
   while (unitFrom < text.size() && text[unitFrom] == ' ') ++unitFrom;
   const auto unit = FindUnit(group, text.substr(unitFrom));
   if (!unit) return unitFrom;
-  return Value{std::string(text), std::string(unit->text),
-               (negative ? -magnitude : magnitude) * unit->factor};
+  return Value{std::string(text), std::string(unit->text), number->value * unit->factor};
 }
 
 // The reading of a line from `at`, where a function's mnemonic begins, or

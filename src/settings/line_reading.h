@@ -18,11 +18,9 @@
 #include <string_view>
 #include <variant>
 
-namespace zrt::settings {
+#include "settings/numbers.h"  // kMostDigits: more is no number a limit could be checked against
 
-// The digits a value may have: more than a double holds is no number the
-// keys make, and no number a limit could be checked against.
-inline constexpr std::size_t kMostDigits = 15;
+namespace zrt::settings {
 
 // A value as written, and what it comes to in its group's base unit.
 struct Value {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
+
+#include "settings/numbers.h"
 
 namespace zrt::settings {
 namespace {
@@ -40,16 +40,15 @@ std::optional<double> ReadQuantity(std::string_view text, std::uint8_t group) {
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  const char* begin = text.data();
-  if (!text.empty() && *begin == '+') ++begin;  // from_chars takes no plus
-  double number = 0;
-  const auto [end, error] = std::from_chars(begin, text.data() + text.size(), number);
-  if (error != std::errc() || !std::isfinite(number)) return std::nullopt;
-  std::string_view unit = text.substr(static_cast<std::size_t>(end - text.data()));
+  const auto number = ScanNumber(text);
+  if (!number) return std::nullopt;
+  std::string_view unit = text.substr(number->length);
   while (!unit.empty() && blank(unit.front())) unit.remove_prefix(1);
-  const auto found = FindUnit(group, unit);
-  if (!found) return std::nullopt;
-  return number * found->factor;
+  if (const auto found = FindUnit(group, unit)) return number->value * found->factor;
+  // A prefix alone, as the value fields take it: "10M" is 10 MHz.
+  const auto factor = unit.size() == 1 ? PrefixFactor(unit.front()) : std::nullopt;
+  if (!factor || BaseUnit(group).empty()) return std::nullopt;
+  return number->value * *factor;
 }
 
 std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text) {
@@ -71,9 +70,7 @@ std::string Quantity(double value, std::string_view unit) {
   } else if (unit == "Hz" && std::fabs(value) >= 1e3) {
     shown = value / 1e3, prefix = "k";
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", shown);
-  return std::string(text) + " " + prefix + std::string(unit);
+  return WriteNumber(shown).value_or("?") + " " + prefix + std::string(unit);
 }
 
 }  // namespace zrt::settings

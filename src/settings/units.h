@@ -33,12 +33,14 @@ std::string_view BaseUnit(std::uint8_t group);
 // the base unit.
 std::optional<Unit> FindUnit(std::uint8_t group, std::string_view text);
 
-// A quantity as a person types it: a number (a point, an exponent) and a
-// unit of `group`, blanks between or around them ("10MHz", "500 mVpp",
-// "2.5"); in the group's base unit. Nothing for anything else.
+// A quantity as a person types it: a number (a sign, a point, an
+// exponent) and a unit of `group` or an SI prefix alone, blanks between or
+// around them ("10MHz", "10M", "500 mVpp", "500m", "-2.5"); in the group's
+// base unit. Nothing for anything else.
 std::optional<double> ReadQuantity(std::string_view text, std::uint8_t group);
 
-// A quantity as a person writes it: "10 MHz", "2.5 Vpp", "-1.2 V".
+// A quantity as a person writes it: "10 MHz", "2.5 Vpp", "-1.2 V" (the
+// number as WriteNumber writes it).
 std::string Quantity(double value, std::string_view unit);
 
 }  // namespace zrt::settings

@@ -17,6 +17,8 @@
 #include "window/form/popup_combo_box.h"
 #include "window/form/radio_group.h"
 #include "window/log/log_file.h"
+#include "window/log/log_panel.h"
+#include "window/send/form_link.h"
 #include "window/send/history_keys.h"
 #include "window/send/sequence_bar.h"
 
@@ -66,7 +68,7 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
       dialogs_(this),
       messages_(dialogs_),
       status_(new StatusLine(StatusBar(), this)),
-      logArea_(new LogArea(*this)),
+      logArea_(new LogArea(*this, [this] { return CurrentLanguage(); })),
       say_(logArea_->Log(), messages_, WindowTitle(), [this] { return CurrentLanguage(); }),
       ports_(new PortControl(
           *comm1_, *session_, say_, *status_, StatusBar(),
@@ -96,6 +98,11 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   setObjectName("Form1");
   StatusBar().addPermanentWidget(logArea_->Toggle());  // after the port's switch
   logArea_->SetViewMaker([this] { return instrument_->MakeView(nullptr); });
+  logArea_->SetPanelFiller([this](LogPanel& panel) { MakeSequences(panel); });
+  connect(logArea_, &LogArea::FileDropped, this, [this](const QString& path) {
+    SetLogShown(true);
+    Sequences().Load(path);
+  });
   setWindowTitle(WindowTitle());
   setWindowIcon(WindowIcon());
   setFixedSize(kClientWidth, kClientHeight);
@@ -383,6 +390,33 @@ void TForm1::Comm1RequestHangup() {
   ports_->SayLost(cut);
 }
 
+QWidget* TForm1::LogPanelWidget() const { return logArea_->PanelIfMade(); }
+
+SequenceBar& TForm1::Sequences() {
+  logArea_->Panel();  // which makes the bar
+  return *sequences_;
+}
+
+// The sequence bar in the log's panel, running its lines through Send.
+void TForm1::MakeSequences(LogPanel& panel) {
+  auto* link = new FormLink([this] { return ReadyToSend(); },
+                            [this](const QString& line) { return SendFromSequence(line); });
+  sequences_ = new SequenceBar(*link, logArea_->Log(), &panel);
+  link->setParent(sequences_);  // the runner's, so it outlives it
+  connect(this, &TForm1::FrameDone, link, &FormLink::FrameSent);
+  connect(this, &TForm1::SendReady, link, &FormLink::BecameReady);
+  connect(this, &TForm1::BlockReceived, link, &FormLink::Received);
+  connect(this, &TForm1::SerialLinkLost, link, &FormLink::Lost);
+  connect(this, &TForm1::LineRefused, link,
+          [link](const std::optional<guard::LimitBreach>& breach) {
+            if (breach) return emit link->BeyondLimit(*breach);
+            emit link->FrameSent(false);
+          });
+  connect(sequences_, &SequenceBar::RunningChanged, this, &TForm1::SetSequenceRunning);
+  panel.AddRow(sequences_);
+  sequences_->ApplyLanguage(CurrentLanguage());
+}
+
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   logArea_->WindowResized();
@@ -393,6 +427,7 @@ bool TForm1::UsbOpened() const { return usb_->DeviceHandle() != link::kInvalidDe
 void TForm1::ShowLinkState() {
   const Language language = CurrentLanguage();
   logArea_->ApplyLanguage(language);
+  if (sequences_) sequences_->ApplyLanguage(language);
   ports_->ApplyLanguage(language);
   share_->ApplyLanguage(language);
   instrument_->ApplyLanguage(language);

@@ -19,8 +19,8 @@
 #include "window/form/key_buttons.h"
 #include "window/form/window_builder.h"
 #include "window/instrument/instrument_control.h"
+#include "window/log/log_area.h"
 #include "window/log/session_log.h"
-#include "window/log_area.h"
 #include "window/port/port_control.h"
 #include "window/port/share_control.h"
 #include "window/port/status_line.h"
@@ -38,6 +38,9 @@ class UsbLink;
 }  // namespace zrt::link
 
 namespace zrt::window {
+
+class LogPanel;
+class SequenceBar;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -89,7 +92,7 @@ class TForm1 : public QWidget {
   // (the window then grows by the log's height, which the operator may
   // change by resizing the window).
   SessionLog& Log() { return logArea_->Log(); }
-  QWidget* LogPanelWidget() const { return logArea_->Panel(); }  // nullptr until first shown
+  QWidget* LogPanelWidget() const;  // nullptr until first shown
   bool LogShown() const { return logArea_->Shown(); }
   void SetLogShown(bool shown) { logArea_->SetShown(shown); }
   int LogHeight() const { return logArea_->Height(LogArea::Page::Log); }
@@ -98,7 +101,7 @@ class TForm1 : public QWidget {
   int InstrumentHeight() const { return logArea_->Height(LogArea::Page::View); }
   void SetInstrumentHeight(int height) { logArea_->SetHeight(LogArea::Page::View, height); }
   // The sequence controls, beside the log.
-  SequenceBar& Sequences() { return logArea_->Sequences(); }
+  SequenceBar& Sequences();  // made with the log's panel
   // Whether every log entry is also written to the day's file as it is added.
   bool LogToFile() const { return logArea_->ToFile(); }
   void SetLogToFile(bool on) { logArea_->SetToFile(on); }
@@ -196,6 +199,7 @@ class TForm1 : public QWidget {
   // on USB in one write with the reply fetched after it. True when it began.
   bool SendText(const QString& text, bool byOperator);
   void SetSendReady(bool ready);
+  void MakeSequences(LogPanel& panel);
   // Closing the window or a port action waits for the frame going out.
   bool DeferredForTheFrame(std::function<void()> action);
   // What the operator asked for while a frame went out, once it is out.
@@ -210,8 +214,9 @@ class TForm1 : public QWidget {
   session::LineSession* session_;  // owned as a child object
   DialogPresenter dialogs_;
   MessageQueue messages_;
-  StatusLine* status_;  // owned as a child object
-  LogArea* logArea_;    // owned as a child object
+  StatusLine* status_;                // owned as a child object
+  LogArea* logArea_;                  // owned as a child object
+  SequenceBar* sequences_ = nullptr;  // in the log's panel, once made
   Announcer say_;
   PortControl* ports_;   // owned as a child object
   ShareControl* share_;  // owned as a child object

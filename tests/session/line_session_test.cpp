@@ -101,7 +101,7 @@ TEST(LineSession, LimitsCountTheFramesAheadAndAskWhatIsNotKnown) {
   limits.a.maxOffsetV = 3;
   bench.session.SetLimits(limits);
   std::vector<std::pair<int, guard::Limit>> refused;
-  QObject::connect(&bench.session, &LineSession::Refused, [&](const Frame& f, const Refusal& why) {
+  QObject::connect(&bench.session, &LineSession::NotStarted, [&](const Frame& f, const Refusal& why) {
     refused.emplace_back(f.source, why.breach->limit);
   });
   bench.Send(1, "CHA:VPP:2Vpp");  // the offset and the other amplitudes are asked first
@@ -145,7 +145,7 @@ TEST(LineSession, TheGuardTrustsOnlyWhatTheInstrumentConfirmed) {
     limits.a.maxOffsetV = 3;
     bench.session.SetLimits(limits);
     std::vector<guard::LimitBreach> refused;
-    QObject::connect(&bench.session, &LineSession::Refused,
+    QObject::connect(&bench.session, &LineSession::NotStarted,
                      [&](const Frame&, const Refusal& why) { refused.push_back(*why.breach); });
     for (const QString& line : row.lines) bench.Send(1, line);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bench.session.Idle() && !refused.empty(); }, 30000));

@@ -43,10 +43,10 @@ TEST(InstrumentSettings, SourcesAndDisagreement) {
       EXPECT_FALSE(setting->Current());
     }
     EXPECT_EQ(setting->Disagrees(), row.disagrees);
-    EXPECT_EQ(setting->Refused(), row.refused);
+    EXPECT_EQ(setting->NotTaken(), row.refused);
   }
   known.RecordSent("CHA:AFREQ:3kHz");
-  EXPECT_FALSE(known.Find("CHA", "AFREQ")->Refused()) << "on its way: not answered yet";
+  EXPECT_FALSE(known.Find("CHA", "AFREQ")->NotTaken()) << "on its way: not answered yet";
   EXPECT_FALSE(known.RecordReply("XASWP:TRIGG", "OK\n")) << "nothing changed";
   EXPECT_EQ(known.All().size(), 1u);
 }

@@ -31,6 +31,10 @@ TEST(LimitsDialog, FieldsToLimits) {
       {"Limit1B", "10MHz", &guard::ChannelLimits::maxFrequencyHz, true, 10e6},
       {"Limit2A", "500 mVpp", &guard::ChannelLimits::maxAmplitudeVpp, false, 0.5},
       {"Limit4A", "-250mVdc", &guard::ChannelLimits::maxOffsetV, false, -0.25},
+      // Or a prefix alone, as a value field takes it.
+      {"Limit1B", "10M", &guard::ChannelLimits::maxFrequencyHz, true, 10e6},
+      {"Limit2A", "500m", &guard::ChannelLimits::maxAmplitudeVpp, false, 0.5},
+      {"Limit3B", "+1.5", &guard::ChannelLimits::minOffsetV, true, 1.5},
   };
   for (const Row& row : rows) field(row.name)->setText(row.text);
   const auto entered = dialog.Entered();

@@ -1,6 +1,6 @@
 // The operator's settings across two lifetimes of the window, and a settings
 // file that makes no sense.
-#include "window/remembered_settings.h"
+#include "window/memory/remembered_settings.h"
 
 #include <QCheckBox>
 #include <QFile>

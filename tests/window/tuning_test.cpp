@@ -148,7 +148,7 @@ TEST_F(TuningTest, TheSwitchAsksUnderLimitsAndTheWaveformIsAChoice) {
 TEST_F(TuningTest, AllOutputsOffGoesAheadAndRefusesWaitingSwitchesOn) {
   session::LineSession& session = form->Session();
   std::vector<guard::Limit> refused;
-  QObject::connect(&session, &session::LineSession::Refused,
+  QObject::connect(&session, &session::LineSession::NotStarted,
                    [&](const session::Frame&, const session::Refusal& why) {
                      refused.push_back(why.breach->limit);
                    });

@@ -130,7 +130,7 @@ bool InstrumentControl::NeedsConfirmation(const QString& item, const QString& se
 QString InstrumentControl::NotSentText(const QString& line, const session::WhyNotSent& why) const {
   using Kind = session::WhyNotSent::Kind;
   switch (why.kind) {
-    case Kind::Refused:
+    case Kind::NotStarted:
       return TextIn(OwnText::LineNotSent, language_)
           .arg(line, why.refusal.breach ? QString::fromStdString(guard::Describe(
                                               *why.refusal.breach, static_cast<int>(language_)))
@@ -213,9 +213,9 @@ QStringList InstrumentControl::Presets() const {
 // A name is kept to what every system takes in a file's name.
 QString InstrumentControl::PresetPath(const QString& name) const {
   QString safe = name.trimmed();
-  static const QString kRefused = R"(<>:"/\|?*)";
+  static const QString kNotInFileNames = R"(<>:"/\|?*)";
   for (QChar& c : safe) {
-    if (kRefused.contains(c) || c.unicode() < 0x20) c = '_';
+    if (kNotInFileNames.contains(c) || c.unicode() < 0x20) c = '_';
   }
   return PresetFolder() + "/" + safe + kPresetSuffix;
 }

@@ -32,7 +32,7 @@ using settings::ChannelQuantity;
 // A value in bold: read back otherwise than set, or a setting the
 // instrument did not take.
 bool Marked(const settings::Setting* setting) {
-  return setting && (setting->Disagrees() || setting->Refused());
+  return setting && (setting->Disagrees() || setting->NotTaken());
 }
 
 // The spans the picture may be given, besides two periods.

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QLocale>
 
+#include "settings/numbers.h"
 #include "settings/units.h"
 #include "window/form/own_texts.h"
 
@@ -42,8 +43,9 @@ LimitsDialog::LimitsDialog(const guard::Limits& limits, Language language, QWidg
     for (auto channel : {&guard::Limits::a, &guard::Limits::b}) {
       auto* edit = new QLineEdit(this);
       edit->setObjectName(QString("Limit%1%2").arg(row).arg(column == 1 ? 'A' : 'B'));
-      if (const auto& value = (limits.*channel).*limit)
-        edit->setText(QString::number(*value, 'g', 12));
+      if (const auto& value = (limits.*channel).*limit) {
+        edit->setText(QString::fromStdString(settings::WriteNumber(*value).value_or("")));
+      }
       grid->addWidget(edit, row, column++);
       fields_.push_back({edit, channel, limit, group});
     }
@@ -62,20 +64,18 @@ std::variant<guard::Limits, QString> LimitsDialog::Entered() const {
   for (const Field& field : fields_) {
     const QString text = field.edit->text().trimmed();
     if (text.isEmpty()) continue;
-    bool ok = false;
-    // Either the C point or the operator's own.
-    double value = text.toDouble(&ok);
-    if (!ok) value = QLocale().toDouble(text, &ok);
-    // Or with a unit: "10MHz", "500 mVpp", with the point either way.
-    if (!ok) {
-      QString point = text;
-      point.replace(QLocale().decimalPoint(), ".");
-      const auto quantity = settings::ReadQuantity(point.toStdString(), field.unitGroup);
-      ok = quantity.has_value();
-      value = quantity.value_or(0);
+    // As a value field reads it ("10M", "10MHz", "500 mVpp", "-1.5"), with
+    // the C point or the operator's own; else as the operator's locale
+    // writes numbers ("1,000").
+    QString point = text;
+    point.replace(QLocale().decimalPoint(), ".");
+    auto value = settings::ReadQuantity(point.toStdString(), field.unitGroup);
+    if (!value) {
+      bool ok = false;
+      value = QLocale().toDouble(text, &ok);
+      if (!ok || !std::isfinite(*value)) return text;
     }
-    if (!ok || !std::isfinite(value)) return text;
-    (limits.*field.channel).*field.limit = value;
+    (limits.*field.channel).*field.limit = *value;
   }
   return limits;
 }

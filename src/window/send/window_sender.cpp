@@ -35,7 +35,7 @@ WindowSender::WindowSender(Parts parts, QObject* parent) : QObject(parent), part
             if (Ours(f.source)) return UsbDone(f, written, reply);
             parts_.say.Note(LogEntry::Kind::Received, LinkName(f.link, f.source), reply);
           });
-  connect(session, &session::LineSession::Refused, this, &WindowSender::Refused);
+  connect(session, &session::LineSession::NotStarted, this, &WindowSender::NotStarted);
   connect(session, &session::LineSession::SourceReady, this, [this](int source) {
     if (Ours(source) && turn_ == Turn::InSession) BackToFree();
   });
@@ -120,7 +120,7 @@ void WindowSender::Submit(const session::Frame& frame) {
 
 // A line the limits refuse, or whose rate the port refuses, when its turn
 // comes: said as the Send that refused it would have said it.
-void WindowSender::Refused(const session::Frame& frame, const session::Refusal& why) {
+void WindowSender::NotStarted(const session::Frame& frame, const session::Refusal& why) {
   if (!Ours(frame.source)) return;
   Announcer& say = parts_.say;
   const bool usb = frame.link == session::Interface::Usb;

@@ -85,7 +85,7 @@ class WindowSender : public QObject {
   void SerialDone(const session::Frame& frame, bool sent, qsizetype handedOver);
   void UsbDone(const session::Frame& frame, bool written, const QByteArray& reply);
   void Answered(const session::Frame& frame);
-  void Refused(const session::Frame& frame, const session::Refusal& why);
+  void NotStarted(const session::Frame& frame, const session::Refusal& why);
   void BackToFree();
 
   // Where the window's line stands between Send and Send coming back. The

@@ -1,4 +1,4 @@
-#include "window/log_area.h"
+#include "window/log/log_area.h"
 
 #include <QCheckBox>
 #include <QDropEvent>
@@ -12,18 +12,16 @@
 
 #include "window/form/layout_table.h"
 #include "window/form/own_texts.h"
-#include "window/form_link.h"
 #include "window/log/log_file.h"
 #include "window/log/log_panel.h"
 #include "window/log/session_log.h"
-#include "window/main_window.h"
-#include "window/send/sequence_bar.h"
 
 namespace zrt::window {
 
-LogArea::LogArea(TForm1& window)
+LogArea::LogArea(QWidget& window, std::function<Language()> language)
     : QObject(&window),
       window_(window),
+      language_(std::move(language)),
       log_(new SessionLog(SessionLog::kDefaultCapacity, this)),
       file_(new LogFile(LogFile::DefaultFolder(), this)),
       toggle_(new QPushButton(&window)) {
@@ -48,14 +46,9 @@ bool LogArea::eventFilter(QObject* watched, QEvent* event) {
   const QList<QUrl> urls = drop->mimeData()->urls();
   if (urls.size() != 1 || !urls[0].isLocalFile()) return false;
   drop->acceptProposedAction();
-  if (event->type() == QEvent::Drop) {
-    SetShown(true);
-    Sequences().Load(urls[0].toLocalFile());
-  }
+  if (event->type() == QEvent::Drop) emit FileDropped(urls[0].toLocalFile());
   return true;
 }
-
-QWidget* LogArea::Panel() const { return panel_; }
 
 void LogArea::EnsureArea() {
   if (area_) return;
@@ -65,8 +58,8 @@ void LogArea::EnsureArea() {
   tabs_->setObjectName("AreaTabs");
   tabs_->setDrawBase(false);
   tabs_->setExpanding(false);
-  tabs_->addTab(TextIn(OwnText::LogToggle, window_.CurrentLanguage()));
-  tabs_->addTab(TextIn(OwnText::InstrumentToggle, window_.CurrentLanguage()));
+  tabs_->addTab(TextIn(OwnText::LogToggle, language_()));
+  tabs_->addTab(TextIn(OwnText::InstrumentToggle, language_()));
   pages_ = new QStackedWidget(area_);
   auto* layout = new QVBoxLayout(area_);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -78,25 +71,16 @@ void LogArea::EnsureArea() {
   area_->hide();
 }
 
-void LogArea::EnsurePanel() {
-  if (panel_) return;
+LogPanel& LogArea::Panel() {
+  if (panel_) return *panel_;
   EnsureArea();
   panel_ = new LogPanel(*log_, pages_);
   pages_->insertWidget(0, panel_);
-  auto* link = new FormLink(window_);
-  sequences_ = new SequenceBar(*link, *log_, panel_);
-  link->setParent(sequences_);  // the runner's, so it outlives it
-  connect(sequences_, &SequenceBar::RunningChanged, &window_, &TForm1::SetSequenceRunning);
-  panel_->AddRow(sequences_);
   panel_->LogToFileSwitch()->setChecked(file_->On());
   connect(panel_->LogToFileSwitch(), &QCheckBox::toggled, this, &LogArea::SetToFile);
-  panel_->ApplyLanguage(window_.CurrentLanguage());
-  sequences_->ApplyLanguage(window_.CurrentLanguage());
-}
-
-SequenceBar& LogArea::Sequences() {
-  EnsurePanel();
-  return *sequences_;
+  panel_->ApplyLanguage(language_());
+  if (fill_) fill_(*panel_);
+  return *panel_;
 }
 
 bool LogArea::ToFile() const { return file_->On(); }
@@ -124,7 +108,7 @@ void LogArea::ShowPage(Page page) {
   const bool changed = page_ != page;
   page_ = page;
   EnsureArea();
-  if (page == Page::Log) EnsurePanel();
+  if (page == Page::Log) Panel();
   if (page == Page::View && !view_ && makeView_) {
     view_ = makeView_();
     pages_->addWidget(view_);
@@ -204,7 +188,6 @@ void LogArea::ApplyLanguage(Language language) {
     tabs_->setTabText(1, TextIn(OwnText::InstrumentToggle, language));
   }
   if (panel_) panel_->ApplyLanguage(language);
-  if (sequences_) sequences_->ApplyLanguage(language);
 }
 
 }  // namespace zrt::window

@@ -1,4 +1,4 @@
-#include "window/remembered_settings.h"
+#include "window/memory/remembered_settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 // What stands below the window's original area: the session log's panel
-// with the sequence controls, shown and hidden by a switch (for the status
-// bar) or Ctrl+L. Shown, it takes the window's height beyond the original
-// area, which the operator may change by resizing the window; the original
-// area keeps its place and size. The log itself, and its copy in a file,
-// exist from the start; the panel only once it is first shown, since it
-// costs start-up half a megabyte. A sequence file dropped on the window is
-// loaded, and the log shown with the sequence controls.
+// (with the rows its owner adds, the sequence controls), shown and hidden
+// by a switch (for the status bar) or Ctrl+L. Shown, it takes the window's
+// height beyond the original area, which the operator may change by
+// resizing the window; the original area keeps its place and size. The log
+// itself, and its copy in a file, exist from the start; the panel only
+// once it is first shown, since it costs start-up half a megabyte. A file
+// dropped on the window is said (FileDropped) for its owner to load.
 //
 // The instrument's page takes the same place: a tab beside the log's
 // (or Ctrl+I), made when first shown. The switch shows and hides the
@@ -27,9 +27,7 @@ namespace zrt::window {
 
 class LogFile;
 class LogPanel;
-class SequenceBar;
 class SessionLog;
-class TForm1;
 
 class LogArea : public QObject {
   Q_OBJECT
@@ -39,13 +37,18 @@ class LogArea : public QObject {
   static constexpr int kFirstHeight = 200;  // the log's, until the operator changes it
   enum class Page { Log, View };
 
-  explicit LogArea(TForm1& window);
+  // Below `window`, captioned in the language `language` gives.
+  LogArea(QWidget& window, std::function<Language()> language);
 
   SessionLog& Log() { return *log_; }
   LogFile& File() { return *file_; }
-  QWidget* Panel() const;  // nullptr until the log is first shown
+  // The log's panel, made now if it was not; what `fill` adds to it
+  // (SetPanelFiller) is there once this returns.
+  LogPanel& Panel();
+  LogPanel* PanelIfMade() const { return panel_; }  // nullptr until first made
+  // Adds the owner's rows to the panel when it is made.
+  void SetPanelFiller(std::function<void(LogPanel&)> fill) { fill_ = std::move(fill); }
   QPushButton* Toggle() const { return toggle_; }
-  SequenceBar& Sequences();
 
   // Whether the log shows.
   bool Shown() const { return shown_ && page_ == Page::Log; }
@@ -69,12 +72,13 @@ class LogArea : public QObject {
  signals:
   void LayoutChanged();
   void ToFileChanged(bool on);
+  // A file was dropped on the window (a sequence, to be loaded).
+  void FileDropped(const QString& path);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void EnsurePanel();
   // The height the page shown is to have.
   int HeightShown() const;
   // Moves the window up as far as its bottom would leave the screen.
@@ -84,13 +88,14 @@ class LogArea : public QObject {
   void ShowArea(bool shown);
   void EnsureArea();
 
-  TForm1& window_;
+  QWidget& window_;
+  std::function<Language()> language_;
   SessionLog* log_;  // owned as a child object
   LogFile* file_;    // owned as a child object
   QPushButton* toggle_;
   LogPanel* panel_ = nullptr;
-  SequenceBar* sequences_ = nullptr;  // in the panel
-  QWidget* area_ = nullptr;           // the tabs and the pages, once first shown
+  std::function<void(LogPanel&)> fill_;
+  QWidget* area_ = nullptr;  // the tabs and the pages, once first shown
   QTabBar* tabs_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   QWidget* view_ = nullptr;
