@@ -13,7 +13,6 @@
 #include "sim/simulated_ch375.h"
 #include "sim/simulated_serial.h"
 #include "window/main_window.h"
-#include "window/memory/remembered_settings.h"
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("zrt-panel");
@@ -55,8 +54,7 @@ int main(int argc, char** argv) {
     qobject_cast<QComboBox*>(form.Control("cbo1"))
         ->setEditText(QString::fromStdString(serialInstrument->PortName()));
   }
-  if (options.Remembers())
-    new zrt::window::RememberedSettings(form, *settings);  // the form owns it
+  if (options.Remembers()) form.Remember(*settings);
   if (options.language) form.SelectLanguage(static_cast<zrt::window::Language>(*options.language));
   if (options.listen) {
     form.Sharing().SetAddress(options.listen->first, options.listen->second);

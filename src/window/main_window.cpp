@@ -18,6 +18,7 @@
 #include "window/form/radio_group.h"
 #include "window/log/log_file.h"
 #include "window/log/log_panel.h"
+#include "window/memory/remembered_settings.h"
 #include "window/send/form_link.h"
 #include "window/send/history_keys.h"
 #include "window/send/sequence_bar.h"
@@ -391,6 +392,17 @@ void TForm1::Comm1RequestHangup() {
 }
 
 QWidget* TForm1::LogPanelWidget() const { return logArea_->PanelIfMade(); }
+
+void TForm1::Remember(QSettings& settings) {
+  auto* remembered = new RememberedSettings(
+      {*this, *qobject_cast<QComboBox*>(Control("cbo1")),
+       *qobject_cast<QComboBox*>(Control("cob2")), *Edit("Edit2"),
+       *qobject_cast<RadioGroup*>(Control("rg2")), *qobject_cast<RadioGroup*>(Control("rg3")),
+       [this](Language language) { SelectLanguage(language); },
+       [this] { return CurrentLanguage(); }, history_, *logArea_, *ports_, *share_, *instrument_},
+      settings);
+  connect(this, &TForm1::LineSent, remembered, &RememberedSettings::HistoryChanged);
+}
 
 SequenceBar& TForm1::Sequences() {
   logArea_->Panel();  // which makes the bar

@@ -31,6 +31,7 @@
 #include "window/send/window_sender.h"
 
 class QLineEdit;
+class QSettings;
 class QStatusBar;
 
 namespace zrt::link {
@@ -111,6 +112,9 @@ class TForm1 : public QWidget {
   // (the status bar's switch), and what watches for it.
   bool ReopenPorts() const { return ports_->Reopens(); }
   void SetReopenPorts(bool reopen) { ports_->SetReopens(reopen); }
+  // Restores the settings `settings` keeps, and keeps them as they change
+  // (`settings` outlives the window).
+  void Remember(QSettings& settings);
   link::PortWatch& PortWatcher() { return ports_->Watch(); }
 
   // The instrument shared with other programs (the status bar's switch).

@@ -6,6 +6,12 @@
   their libraries, and never uses the main window at the top.
 - Only the program's entry points use the window.
 - The plain C++ parts (compose, settings, guard, net, rpc, scpi) use no Qt.
+- The window's folder holds only the main window at its top; the rest is in
+  rooms.
+- The instrument server keeps the queue, the turns and the limits on
+  clients; each speech is a client type of its own (a class in a file of its
+  own), and the server stays small.
+
 
 Prints each crossing and exits 1 if there is one.
 """
@@ -73,8 +79,36 @@ def crossings():
                 yield f"{path.relative_to(ROOT)}: plain C++ uses Qt ({name})"
 
 
+# Files that may stand at the top of src/window.
+WINDOW_TOP = {"CMakeLists.txt", "main_window.h", "main_window.cpp"}
+# The speeches the instrument server runs, each its own client type.
+SPEECHES = {"line_speech": "LineSpeech", "scpi_speech": "ScpiSpeech"}
+SERVER_MOST_LINES = 450
+
+
+def tangles():
+    for path in sorted(WINDOW.iterdir()):
+        if path.is_file() and path.name not in WINDOW_TOP:
+            yield f"{path.relative_to(ROOT)}: stands at the window's top, outside the rooms"
+    serve = SRC / "serve"
+    server = (serve / "instrument_server.cpp").read_text(encoding="utf-8")
+    lines = server.count("\n")
+    if lines > SERVER_MOST_LINES:
+        yield f"src/serve/instrument_server.cpp: {lines} lines (at most {SERVER_MOST_LINES})"
+    for name, speech in SPEECHES.items():
+        header = serve / f"{name}.h"
+        if not header.exists() or not re.search(
+                rf"class {speech}\b[^{{;]*:\s*public\s+Speech\b", header.read_text(encoding="utf-8")):
+            yield f"src/serve/{name}.h: no {speech}, a Speech of its own"
+        # The server chooses a client's speech once; it never asks which one a
+    # client has, nor speaks one itself.
+    for word in ("scpi::Client", "client->scpi", "client.scpi"):
+        if word in server:
+            yield f"src/serve/instrument_server.cpp: speaks a speech itself ({word})"
+
+
 def main():
-    found = list(crossings())
+    found = list(crossings()) + list(tangles())
     for line in found:
         print(line)
     if not rooms():

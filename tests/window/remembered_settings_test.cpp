@@ -27,7 +27,7 @@ class RememberedSettingsTest : public WindowTest {
 TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   {
     QSettings settings(File(), QSettings::IniFormat);
-    new RememberedSettings(*form, settings);
+    form->Remember(settings);
     form->SetMessagePresenter(answering);
     Get<QComboBox>("cbo1")->setEditText("/dev/zrt-gone");
     Get<QComboBox>("cob2")->setEditText("9600");
@@ -54,7 +54,7 @@ TEST_F(RememberedSettingsTest, KeptFromOneRunToTheNext) {
   QSettings settings(File(), QSettings::IniFormat);
   form = std::make_unique<TForm1>(nullptr, link::SystemSerialPlatform(), usb);
   form->Sharing().SetAddress("127.0.0.1", 0);
-  new RememberedSettings(*form, settings);
+  form->Remember(settings);
   form->show();
   EXPECT_EQ(Get<QComboBox>("cbo1")->currentText(), "/dev/zrt-gone");
   EXPECT_FALSE(form->PortOpen()) << "shown, not opened";
@@ -86,7 +86,7 @@ TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
              "\xff\xfe[[[ =\n");
   file.close();
   QSettings settings(File(), QSettings::IniFormat);
-  new RememberedSettings(*form, settings);
+  form->Remember(settings);
   EXPECT_EQ(Get<QComboBox>("cbo1")->currentText(), "COM1");
   EXPECT_EQ(Get<QComboBox>("cob2")->currentText(), "19200");
   EXPECT_EQ(form->CurrentLanguage(), Language::English);
@@ -102,7 +102,7 @@ TEST_F(RememberedSettingsTest, ADamagedFileLeavesTheWindowsOwn) {
 // are said to be kept for this run only, once.
 TEST_F(RememberedSettingsTest, SettingsThatCannotBeWrittenAreSaidOnce) {
   QSettings settings("/proc/zrt-panel-test/zrt-panel.ini", QSettings::IniFormat);
-  new RememberedSettings(*form, settings);
+  form->Remember(settings);
   Get<QLineEdit>("Edit2")->setText("77");
   Get<QLineEdit>("Edit2")->setText("78");
   ASSERT_EQ(form->Log().Size(), 1);

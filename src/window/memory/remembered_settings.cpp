@@ -11,9 +11,15 @@
 #include <functional>
 #include <utility>
 
+#include "guard/limits.h"
 #include "window/form/own_texts.h"
 #include "window/form/radio_group.h"
-#include "window/main_window.h"
+#include "window/instrument/instrument_control.h"
+#include "window/log/log_area.h"
+#include "window/log/session_log.h"
+#include "window/port/port_control.h"
+#include "window/port/share_control.h"
+#include "window/send/command_history.h"
 
 namespace zrt::window {
 namespace {
@@ -57,8 +63,8 @@ std::optional<int> IndexOf(const QVariant& value, int count) {
 
 }  // namespace
 
-RememberedSettings::RememberedSettings(TForm1& form, QSettings& settings)
-    : QObject(&form), form_(form), settings_(settings) {
+RememberedSettings::RememberedSettings(Parts parts, QSettings& settings)
+    : QObject(&parts.window), parts_(std::move(parts)), settings_(settings) {
   Restore();
   Follow();
 }
@@ -71,10 +77,10 @@ void RememberedSettings::Restore() {
   auto take = [&](const char* key, const std::function<bool(const QVariant&)>& apply) {
     if (settings_.contains(key) && !apply(settings_.value(key))) refused = true;
   };
-  auto* ports = qobject_cast<QComboBox*>(form_.Control("cbo1"));
-  auto* rates = qobject_cast<QComboBox*>(form_.Control("cob2"));
-  auto* address = qobject_cast<QLineEdit*>(form_.Control("Edit2"));
-  auto* interface = qobject_cast<RadioGroup*>(form_.Control("rg2"));
+  QComboBox* ports = &parts_.port;
+  QComboBox* rates = &parts_.rate;
+  QLineEdit* address = &parts_.address;
+  RadioGroup* interface = &parts_.interface;
 
   // A port named is shown, not opened: it may be gone, and opening is the
   // operator's to do.
@@ -100,36 +106,36 @@ void RememberedSettings::Restore() {
   });
   take(kLanguage, [&](const QVariant& v) {
     const auto index = IndexOf(v, kLanguageCount);
-    if (index) form_.SelectLanguage(static_cast<Language>(*index));
+    if (index) parts_.selectLanguage(static_cast<Language>(*index));
     return index.has_value();
   });
   take(kHistory, [&](const QVariant& v) {
     if (v.typeId() != QMetaType::QStringList && v.typeId() != QMetaType::QString) return false;
     QStringList lines = v.toStringList();
     lines.removeIf([](const QString& line) { return line.size() > kLongestText; });
-    form_.History().SetLines(lines);
+    parts_.history.SetLines(lines);
     return true;
   });
-  for (const auto& [key, set] : {std::pair{kLogHeight, &TForm1::SetLogHeight},
-                                 std::pair{kInstrumentHeight, &TForm1::SetInstrumentHeight}}) {
-    take(key, [&, set = set](const QVariant& v) {
+  for (const auto& [key, page] : {std::pair{kLogHeight, LogArea::Page::Log},
+                                  std::pair{kInstrumentHeight, LogArea::Page::View}}) {
+    take(key, [&, page = page](const QVariant& v) {
       bool ok = false;
       const int height = v.toInt(&ok);
       if (!ok || height <= 0 || height > kTallestLog) return false;
-      (form_.*set)(height);
+      parts_.area.SetHeight(page, height);
       return true;
     });
   }
   take(kLogShown, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
-    form_.SetLogShown(text == "true");
+    parts_.area.SetShown(text == "true");
     return true;
   });
   take(kInstrumentShown, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
-    if (text == "true") form_.SetInstrumentShown(true);
+    if (text == "true") parts_.area.SetViewShown(true);
     return true;
   });
   // As the limits file of zrt-send and zrt-serve has them.
@@ -139,58 +145,59 @@ void RememberedSettings::Restore() {
     if (v.toString().toStdString() == guard::WriteLimits({})) return true;
     const auto limits = guard::ReadLimits(v.toString().toStdString());
     if (!std::holds_alternative<guard::Limits>(limits)) return false;
-    form_.Instrument().SetLimits(std::get<guard::Limits>(limits));
+    parts_.instrument.SetLimits(std::get<guard::Limits>(limits));
     return true;
   });
   take(kReopenPorts, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
-    form_.SetReopenPorts(text == "true");
+    parts_.ports.SetReopens(text == "true");
     return true;
   });
   take(kLogToFile, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
-    form_.SetLogToFile(text == "true");
+    parts_.area.SetToFile(text == "true");
     return true;
   });
   take(kSharedScpi, [&](const QVariant& v) {  // before sharing starts
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
-    form_.Sharing().SetScpi(text == "true");
+    parts_.sharing.SetScpi(text == "true");
     return true;
   });
   take(kShared, [&](const QVariant& v) {
     const QString text = v.toString();
     if (text != "true" && text != "false") return false;
-    form_.Sharing().SetOn(text == "true");
+    parts_.sharing.SetOn(text == "true");
     return true;
   });
   // Only where a screen still shows the window's corner.
   take(kPosition, [&](const QVariant& v) {
     const QPoint position = v.toPoint();
     if (!v.canConvert<QPoint>() || !QGuiApplication::screenAt(position)) return false;
-    form_.move(position);
+    parts_.window.move(position);
     return true;
   });
 
   damaged_ = refused;
   if (damaged_) {
-    form_.Log().Append(
+    parts_.area.Log().Append(
         {QDateTime::currentDateTime(),
          LogEntry::Kind::Event,
          {},
          {},
-         TextIn(OwnText::SettingsDamaged, form_.CurrentLanguage()).arg(settings_.fileName())});
+         TextIn(OwnText::SettingsDamaged, parts_.language()).arg(settings_.fileName())});
   }
 }
 
 void RememberedSettings::Follow() {
-  auto* ports = qobject_cast<QComboBox*>(form_.Control("cbo1"));
-  auto* rates = qobject_cast<QComboBox*>(form_.Control("cob2"));
-  auto* address = qobject_cast<QLineEdit*>(form_.Control("Edit2"));
-  auto* interface = qobject_cast<RadioGroup*>(form_.Control("rg2"));
-  auto* language = qobject_cast<RadioGroup*>(form_.Control("rg3"));
+  QComboBox* ports = &parts_.port;
+  QComboBox* rates = &parts_.rate;
+  QLineEdit* address = &parts_.address;
+  RadioGroup* interface = &parts_.interface;
+  RadioGroup* language = &parts_.languageChoice;
+
   connect(ports, &QComboBox::editTextChanged, this,
           [this](const QString& text) { Store(kPort, text); });
   connect(rates, &QComboBox::editTextChanged, this,
@@ -201,29 +208,33 @@ void RememberedSettings::Follow() {
           [this, interface] { Store(kInterface, interface->ItemIndex()); });
   connect(language, &RadioGroup::Clicked, this,
           [this, language] { Store(kLanguage, language->ItemIndex()); });
-  connect(&form_, &TForm1::LineSent, this, [this] { Store(kHistory, form_.History().Lines()); });
-  connect(&form_, &TForm1::LogLayoutChanged, this, [this] {
-    Store(kLogShown, form_.LogShown());
-    Store(kInstrumentShown, form_.InstrumentShown());
-    Store(kLogHeight, form_.LogHeight());
-    if (form_.InstrumentHeight() > 0) Store(kInstrumentHeight, form_.InstrumentHeight());
+  connect(&parts_.area, &LogArea::LayoutChanged, this, [this] {
+    const LogArea& area = parts_.area;
+    Store(kLogShown, area.Shown());
+    Store(kInstrumentShown, area.ViewShown());
+    Store(kLogHeight, area.Height(LogArea::Page::Log));
+    if (const int height = area.Height(LogArea::Page::View); height > 0) {
+      Store(kInstrumentHeight, height);
+    }
   });
-  connect(form_.findChild<QCheckBox*>("ReopenToggle"), &QCheckBox::toggled, this,
+  connect(&parts_.ports.ReopenSwitch(), &QCheckBox::toggled, this,
           [this](bool reopen) { Store(kReopenPorts, reopen); });
-  connect(&form_, &TForm1::LogToFileChanged, this, [this](bool on) { Store(kLogToFile, on); });
-  connect(&form_.Sharing(), &ShareControl::Changed, this, [this](bool on) { Store(kShared, on); });
-  connect(&form_.Sharing(), &ShareControl::ScpiChanged, this,
+  connect(&parts_.area, &LogArea::ToFileChanged, this, [this](bool on) { Store(kLogToFile, on); });
+  connect(&parts_.sharing, &ShareControl::Changed, this, [this](bool on) { Store(kShared, on); });
+  connect(&parts_.sharing, &ShareControl::ScpiChanged, this,
           [this](bool scpi) { Store(kSharedScpi, scpi); });
-  connect(&form_.Instrument(), &InstrumentControl::LimitsChanged, this,
+  connect(&parts_.instrument, &InstrumentControl::LimitsChanged, this,
           [this](const guard::Limits& limits) {
             Store(kLimits, QString::fromStdString(guard::WriteLimits(limits)));
           });
-  form_.installEventFilter(this);
+  parts_.window.installEventFilter(this);
 }
 
+void RememberedSettings::HistoryChanged() { Store(kHistory, parts_.history.Lines()); }
+
 bool RememberedSettings::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == &form_ && event->type() == QEvent::Move && form_.isVisible()) {
-    Store(kPosition, form_.pos());
+  if (watched == &parts_.window && event->type() == QEvent::Move && parts_.window.isVisible()) {
+    Store(kPosition, parts_.window.pos());
   }
   return QObject::eventFilter(watched, event);
 }
@@ -235,12 +246,12 @@ void RememberedSettings::Store(const char* key, const QVariant& value) {
   if (std::exchange(writeChecked_, true)) return;
   settings_.sync();
   if (settings_.status() != QSettings::AccessError) return;
-  form_.Log().Append(
+  parts_.area.Log().Append(
       {QDateTime::currentDateTime(),
        LogEntry::Kind::Event,
        {},
        {},
-       TextIn(OwnText::SettingsUnwritable, form_.CurrentLanguage()).arg(settings_.fileName())});
+       TextIn(OwnText::SettingsUnwritable, parts_.language()).arg(settings_.fileName())});
 }
 
 }  // namespace zrt::window

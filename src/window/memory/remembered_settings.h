@@ -9,20 +9,50 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
+#include "window/form/caption_table.h"
+
+class QComboBox;
+class QLineEdit;
 class QSettings;
 
 namespace zrt::window {
 
-class TForm1;
+class CommandHistory;
+class InstrumentControl;
+class LogArea;
+class PortControl;
+class RadioGroup;
+class ShareControl;
 
 class RememberedSettings : public QObject {
   Q_OBJECT
 
  public:
-  // Restores what `settings` holds into `form`, then follows the form.
-  // Both must outlive this object, which the form may own.
-  RememberedSettings(TForm1& form, QSettings& settings);
+  // What is remembered, each where the window keeps it.
+  struct Parts {
+    QWidget& window;  // its position; it owns this object
+    QComboBox& port;
+    QComboBox& rate;
+    QLineEdit& address;
+    RadioGroup& interface;
+    RadioGroup& languageChoice;  // followed; chosen through selectLanguage
+    std::function<void(Language)> selectLanguage;
+    std::function<Language()> language;
+    CommandHistory& history;
+    LogArea& area;  // the log's and the instrument page's, and the log itself
+    PortControl& ports;
+    ShareControl& sharing;
+    InstrumentControl& instrument;
+  };
+
+  // Restores what `settings` holds into the window, then follows it.
+  // `settings` must outlive this object.
+  RememberedSettings(Parts parts, QSettings& settings);
+
+  // A line went out: the history changed.
+  void HistoryChanged();
 
   // Whether the stored file could not be read as a whole, or held a value
   // that made no sense (the window kept its own for it, and the log says so).
@@ -36,7 +66,7 @@ class RememberedSettings : public QObject {
   void Follow();
   void Store(const char* key, const QVariant& value);
 
-  TForm1& form_;
+  Parts parts_;
   QSettings& settings_;
   bool damaged_ = false;
   bool writeChecked_ = false;  // whether the settings can be written is known

@@ -62,6 +62,7 @@ class PortControl : public QObject {
 
   // Whether a port that went away is reopened when it comes back.
   bool Reopens() const;
+  QCheckBox& ReopenSwitch() const { return *reopen_; }
   void SetReopens(bool reopen);
   link::PortWatch& Watch();
 
