@@ -1,8 +1,10 @@
 // The operator's limits per channel: highest frequency and amplitude,
 // lowest and highest offset (with half the amplitude); an empty field is
-// no limit. A field takes a number in Hz, Vpp or V, or one with a unit of
-// its own ("10MHz", "500mVpp"). Offered with the limits as they stand; a
-// field that is neither is said and the dialog stays.
+// no limit. A field reads a value as every value field does: a number in
+// Hz, Vpp or V, with a unit of its own or an SI prefix alone ("10MHz",
+// "10M", "500m"), the point either way, or as the operator's locale writes
+// numbers. Offered with the limits as they stand; a field that is none of
+// these is said and the dialog stays.
 #pragma once
 
 #include <QDialog>
