@@ -89,11 +89,9 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
            [this] {
              return ClientLineSettings().link == session::Interface::Usb ? UsbOpened() : PortOpen();
            },
-           [this](const QString& text) {
-             status_->Note(text);
-             say_.Event(
-                 sender_->LinkName(ClientLineSettings().link, InstrumentControl::kTuneSource),
-                 text);
+           [this](const QString& text) { status_->Note(text); },
+           [this] {
+             return sender_->LinkName(ClientLineSettings().link, InstrumentControl::kTuneSource);
            }},
           this)) {
   setObjectName("Form1");

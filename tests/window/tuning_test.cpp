@@ -106,6 +106,7 @@ TEST_F(TuningTest, AStepStopsAtALimitAndTheValueTurnsThroughAccessibility) {
   const LogEntry logged = form->Log().At(form->Log().Size() - 1);
   EXPECT_EQ(logged.text, why);
   EXPECT_TRUE(logged.link.endsWith("(Instrument)")) << logged.link.toStdString();
+  EXPECT_EQ(LogTexts().count(why), 1) << "logged once, though three steps stopped at it";
   // Typed beyond it: not taken.
   for (char key : {'5', '0'}) QTest::keyClick(editor, key);
   QTest::keyClick(editor, Qt::Key_Return);

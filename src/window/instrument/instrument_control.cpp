@@ -90,12 +90,21 @@ QWidget* InstrumentControl::MakeView(QWidget* parent) {
   connect(view_, &InstrumentView::PresetsOpening, this, &InstrumentControl::FillPresetMenu);
   connect(view_, &InstrumentView::SettingChosen, this, &InstrumentControl::SendSetting);
   connect(view_, &InstrumentView::AllOffClicked, this, &InstrumentControl::AllOutputsOff);
-  connect(view_, &InstrumentView::LimitNoted, this,
-          [this](const QString& why) { parts_.note(why); });
+  connect(view_, &InstrumentView::LimitNoted, this, &InstrumentControl::NoteLimit);
+  connect(view_, &InstrumentView::SettingChosen, this, [this] { limitLogged_.clear(); });
   view_->SetGuard([this](const std::string& setting) { return Beyond(setting); });
   view_->SetHoldLeft([this] { return parts_.session.HoldLeft(); });
   Refresh();
   return view_;
+}
+
+void InstrumentControl::NoteLimit(const QString& why) {
+  parts_.note(why);
+  // In the log once while the same limit stops a value again and again (a
+  // wheel turned on against it), until a value goes out.
+  if (why == limitLogged_) return;
+  limitLogged_ = why;
+  parts_.say.Event(parts_.logName(), why);
 }
 
 void InstrumentControl::ShowProgress() {

@@ -36,9 +36,10 @@ class InstrumentControl : public QObject {
     // What the read back's lines go with, and whether a link is open.
     std::function<session::LineSettings()> settings;
     std::function<bool()> linkOpen;
-    // Says why a value stopped at a limit: briefly in the status line, and
-    // in the log as the page's.
+    // Says something briefly in the status line (a limit a value stopped at).
     std::function<void(const QString&)> note;
+    // What the log names the page's lines by ("/dev/ttyUSB0 (Instrument)").
+    std::function<QString()> logName;
   };
   static constexpr int kSource = 2;      // the read back's, in the session
   static constexpr int kTuneSource = 3;  // what is set in the page's cells
@@ -96,6 +97,8 @@ class InstrumentControl : public QObject {
   bool NeedsConfirmation(const QString& item, const QString& setting) const;
   // Where the read back stands, in the language chosen.
   void ShowProgress();
+  // A value stopped at a limit: said in the status line and the log.
+  void NoteLimit(const QString& why);
   void AskForPresetName();
   void FillPresetMenu();
   QString PresetPath(const QString& name) const;
@@ -105,6 +108,7 @@ class InstrumentControl : public QObject {
   session::TuningSender tuning_;
   InstrumentView* view_ = nullptr;
   Language language_ = Language::English;
+  QString limitLogged_;  // the limit last logged, until a value goes out
   // The read back: the item asked for (from 1), of how many, and how many
   // answered once it is over; 0 asked: none yet.
   struct Progress {
