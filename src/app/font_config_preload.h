@@ -13,7 +13,7 @@ class FontConfigPreload {
  public:
   FontConfigPreload();
 
-  // Returns once the configuration is loaded.
+  // Returns once the configuration is loaded, its scratch memory given back.
   void Wait();
 
  private:

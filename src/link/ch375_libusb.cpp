@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/libusb_api.h"
 #include "link/usb_reply.h"
 
 namespace zrt::link {
@@ -28,9 +29,13 @@ constexpr qsizetype kReplyLimit = 64 * 1024;
 // reports an overflow when the device sends a full one.
 constexpr int kPacketsPerRead = 64;
 
+// libusb, once loaded: everything but a new context is reached only
+// through one, which needs it loaded.
+const LibusbApi& Usb() { return *Libusb(); }
+
 bool IsBridge(libusb_device* device) {
   libusb_device_descriptor descriptor{};
-  if (libusb_get_device_descriptor(device, &descriptor) != 0) return false;
+  if (Usb().get_device_descriptor(device, &descriptor) != 0) return false;
   for (const UsbId& id : kBridgeIds) {
     if (descriptor.idVendor == id.vendor && descriptor.idProduct == id.product) return true;
   }
@@ -38,25 +43,25 @@ bool IsBridge(libusb_device* device) {
 }
 
 struct ContextDeleter {
-  void operator()(libusb_context* context) const { libusb_exit(context); }
+  void operator()(libusb_context* context) const { Usb().exit(context); }
 };
 using Context = std::unique_ptr<libusb_context, ContextDeleter>;
 
 Context NewContext() {
   libusb_context* context = nullptr;
-  if (libusb_init(&context) != 0) return nullptr;
+  if (!Libusb() || Usb().init(&context) != 0) return nullptr;
   return Context(context);
 }
 
 // The index-th bridge present, referenced; nullptr when there is none.
 libusb_device* FindBridge(libusb_context* context, int index) {
   libusb_device** list = nullptr;
-  const ssize_t count = libusb_get_device_list(context, &list);
+  const ssize_t count = Usb().get_device_list(context, &list);
   libusb_device* found = nullptr;
   for (ssize_t i = 0; i < count && !found; ++i) {
-    if (IsBridge(list[i]) && index-- == 0) found = libusb_ref_device(list[i]);
+    if (IsBridge(list[i]) && index-- == 0) found = Usb().ref_device(list[i]);
   }
-  if (count >= 0) libusb_free_device_list(list, 1);
+  if (count >= 0) Usb().free_device_list(list, 1);
   return found;
 }
 
@@ -74,8 +79,8 @@ std::optional<BusPlace> BridgePlace() {
   if (!context) return std::nullopt;
   libusb_device* device = FindBridge(context.get(), 0);
   if (!device) return std::nullopt;
-  const BusPlace place{libusb_get_bus_number(device), libusb_get_device_address(device)};
-  libusb_unref_device(device);
+  const BusPlace place{Usb().get_bus_number(device), Usb().get_device_address(device)};
+  Usb().unref_device(device);
   return place;
 }
 
@@ -88,9 +93,9 @@ bool BridgeAccessible() {
   libusb_device* device = FindBridge(context.get(), 0);
   if (!device) return true;
   libusb_device_handle* handle = nullptr;
-  const int rc = libusb_open(device, &handle);
-  if (rc == 0) libusb_close(handle);
-  libusb_unref_device(device);
+  const int rc = Usb().open(device, &handle);
+  if (rc == 0) Usb().close(handle);
+  Usb().unref_device(device);
   return rc != LIBUSB_ERROR_ACCESS;
 }
 
@@ -123,13 +128,13 @@ class LibusbCh375::Device {
     if (!device) return nullptr;
     libusb_device_handle* handle = nullptr;
     // One try: the monitor has waited for access after an arrival.
-    const int rc = libusb_open(device, &handle);
-    const int packet = libusb_get_max_packet_size(device, kBulkIn);
-    libusb_unref_device(device);
+    const int rc = Usb().open(device, &handle);
+    const int packet = Usb().get_max_packet_size(device, kBulkIn);
+    Usb().unref_device(device);
     if (rc != 0) return nullptr;
-    libusb_set_auto_detach_kernel_driver(handle, 1);  // not every system supports it
-    if (libusb_claim_interface(handle, kBridgeInterface) != 0) {
-      libusb_close(handle);  // another program holds it
+    Usb().set_auto_detach_kernel_driver(handle, 1);  // not every system supports it
+    if (Usb().claim_interface(handle, kBridgeInterface) != 0) {
+      Usb().close(handle);  // another program holds it
       return nullptr;
     }
     return std::unique_ptr<Device>(
@@ -137,8 +142,8 @@ class LibusbCh375::Device {
   }
 
   ~Device() {
-    libusb_release_interface(handle_, kBridgeInterface);
-    libusb_close(handle_);
+    Usb().release_interface(handle_, kBridgeInterface);
+    Usb().close(handle_);
   }
 
   // One bulk transfer, waited for on this thread; a libusb status. A
@@ -146,7 +151,7 @@ class LibusbCh375::Device {
   int Transfer(unsigned char endpoint, unsigned char* data, int length,
                std::chrono::milliseconds timeout, int* moved) {
     *moved = 0;
-    libusb_transfer* transfer = libusb_alloc_transfer(0);
+    libusb_transfer* transfer = Usb().alloc_transfer(0);
     if (!transfer) return LIBUSB_ERROR_NO_MEM;
     int done = 0;
     libusb_fill_bulk_transfer(
@@ -155,17 +160,17 @@ class LibusbCh375::Device {
         static_cast<unsigned>(timeout.count()));
     {
       std::lock_guard lock(transferMutex_);
-      const int rc = cancelled_ ? LIBUSB_ERROR_INTERRUPTED : libusb_submit_transfer(transfer);
+      const int rc = cancelled_ ? LIBUSB_ERROR_INTERRUPTED : Usb().submit_transfer(transfer);
       if (rc != 0) {
-        libusb_free_transfer(transfer);
+        Usb().free_transfer(transfer);
         return rc;
       }
       current_ = transfer;
     }
     while (!done) {
       timeval tick{0, 100000};
-      const int rc = libusb_handle_events_timeout_completed(context_.get(), &tick, &done);
-      if (rc != 0 && rc != LIBUSB_ERROR_INTERRUPTED && !done) libusb_cancel_transfer(transfer);
+      const int rc = Usb().handle_events_timeout_completed(context_.get(), &tick, &done);
+      if (rc != 0 && rc != LIBUSB_ERROR_INTERRUPTED && !done) Usb().cancel_transfer(transfer);
     }
     {
       std::lock_guard lock(transferMutex_);
@@ -173,7 +178,7 @@ class LibusbCh375::Device {
     }
     *moved = transfer->actual_length;
     const int status = StatusOf(transfer->status);
-    libusb_free_transfer(transfer);
+    Usb().free_transfer(transfer);
     return status;
   }
 
@@ -181,7 +186,7 @@ class LibusbCh375::Device {
   void Cancel() {
     std::lock_guard lock(transferMutex_);
     cancelled_ = true;
-    if (current_) libusb_cancel_transfer(current_);
+    if (current_) Usb().cancel_transfer(current_);
   }
 
   int ReadSize() const { return packet_ * kPacketsPerRead; }
@@ -226,7 +231,7 @@ class LibusbCh375::Monitor {
  public:
   static std::unique_ptr<Monitor> Start(NotifyRoutine routine, PlugSource source) {
     if (source == PlugSource::Automatic) {
-      source = UdevDaemonRunning() && libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)
+      source = UdevDaemonRunning() && Libusb() && Usb().has_capability(LIBUSB_CAP_HAS_HOTPLUG)
                    ? PlugSource::HotplugCallbacks
                    : PlugSource::Rescan;
     }
@@ -239,10 +244,10 @@ class LibusbCh375::Monitor {
   ~Monitor() {
     if (context_) {
       for (libusb_hotplug_callback_handle handle : callbacks_) {
-        libusb_hotplug_deregister_callback(context_.get(), handle);
+        Usb().hotplug_deregister_callback(context_.get(), handle);
       }
       stopping_.store(true);
-      libusb_interrupt_event_handler(context_.get());
+      Usb().interrupt_event_handler(context_.get());
     }
     thread_.request_stop();
     if (thread_.joinable()) thread_.join();
@@ -256,7 +261,7 @@ class LibusbCh375::Monitor {
     if (!context_) return false;
     for (const UsbId& id : kBridgeIds) {
       libusb_hotplug_callback_handle handle = 0;
-      const int rc = libusb_hotplug_register_callback(
+      const int rc = Usb().hotplug_register_callback(
           context_.get(), LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT,
           LIBUSB_HOTPLUG_ENUMERATE, id.vendor, id.product, LIBUSB_HOTPLUG_MATCH_ANY, &OnPlug, this,
           &handle);
@@ -267,7 +272,7 @@ class LibusbCh375::Monitor {
     thread_ = std::jthread([this](std::stop_token stop) {
       while (!stopping_.load()) {
         timeval tick{1, 0};
-        libusb_handle_events_timeout_completed(context_.get(), &tick, nullptr);
+        Usb().handle_events_timeout_completed(context_.get(), &tick, nullptr);
         for (std::uint32_t code : std::exchange(pending_, {})) {
           if (code == kPlugArrived) AwaitAccess(stop);
           if (stopping_.load() || stop.stop_requested()) return;
