@@ -5,7 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages the panel needs to build and run.
 BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev fonts-wqy-microhei
-  libfontconfig-dev)
+  libfontconfig-dev lld-16)
 # Further packages for the tests, screenshots and end-to-end runs.
 TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xauth umockdev libumockdev-dev desktop-file-utils appstream xdotool xclip libxcb1-dev ser2net socat dbus at-spi2-core
   python3-pyvisa python3-pyvisa-py python3-pymeasure lxi-tools rpcbind util-linux iproute2)

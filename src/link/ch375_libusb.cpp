@@ -230,6 +230,7 @@ class LibusbCh375::Device {
 class LibusbCh375::Monitor {
  public:
   static std::unique_ptr<Monitor> Start(NotifyRoutine routine, PlugSource source) {
+    if (!Libusb()) return nullptr;  // without libusb no plug can be watched: say so
     if (source == PlugSource::Automatic) {
       source = UdevDaemonRunning() && Libusb() && Usb().has_capability(LIBUSB_CAP_HAS_HOTPLUG)
                    ? PlugSource::HotplugCallbacks

@@ -1,6 +1,7 @@
-// libusb's functions, loaded the first time USB is used rather than when the
-// program starts: a panel that never uses USB never maps libusb and the
-// libraries it pulls in.
+// libusb's functions, loaded when first needed rather than by the program
+// loader: the window watches for the USB bridge only once it has first
+// painted, so its start neither waits for libusb and the libraries it pulls
+// in nor holds their pages.
 #pragma once
 
 #include <libusb.h>

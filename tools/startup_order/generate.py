@@ -6,13 +6,12 @@
 BUILD_DIR holds a Linux release build (bin/zrt-panel, built with a section
 per function, as the project builds it). The panel is started under
 callgrind, offscreen, until its first paint; every function of the program
-that ran is listed as its section (".text.NAME"), with the other names the
-same code goes by (a constructor's complete and base object names share one
-body). The linker lays the listed sections out together, so that starting
-maps a few of the program file's pages rather than most of them. Run it
-again after larger changes to what the window builds at start: names no
-longer in the program are ignored, new ones land wherever the linker puts
-them.
+that ran is listed by its symbol, with the other names the same code goes by
+(a constructor's complete and base object names share one body). The linker
+lays the listed functions out together, so that starting maps a few of the
+program file's pages rather than most of them. Run it again after larger
+changes to what the window builds at start: names no longer in the program
+are passed over, new ones land wherever the linker puts them.
 """
 import collections
 import os
@@ -58,18 +57,18 @@ def aliases(panel):
 
 def main():
     build = pathlib.Path(sys.argv[1]).resolve()
-    target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else HERE / "sections.txt"
+    target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else HERE / "functions.txt"
     panel = build / "bin" / "zrt-panel"
     with tempfile.TemporaryDirectory() as workdir:
         names = executed(panel, pathlib.Path(workdir))
     others = aliases(panel)
-    sections = []
+    symbols = []
     for name in names:
         for each in [name] + others(name):
-            if f".text.{each}" not in sections:
-                sections.append(f".text.{each}")
-    target.write_text("".join(s + "\n" for s in sections))
-    print(f"{target}: {len(sections)} sections of {len(names)} functions")
+            if each not in symbols:
+                symbols.append(each)
+    target.write_text("".join(each + "\n" for each in symbols))
+    print(f"{target}: {len(symbols)} symbols of {len(names)} functions")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,41 @@
+#!/usr/bin/python3
+"""The functions the panel runs while its window starts are laid out together.
+
+    startup_order.py PANEL LIST
+
+Fails when fewer than four in five of the listed functions are still in the
+program (the list is stale: run tools/startup_order/generate.py again), or
+when those that are lie spread out (the linker did not follow the list).
+"""
+import subprocess
+import sys
+
+
+def main():
+    panel, listing = sys.argv[1], sys.argv[2]
+    listed = [line.strip() for line in open(listing) if line.strip()]
+    nm = subprocess.run(["nm", "-S", "--defined-only", panel], check=True,
+                        capture_output=True, text=True).stdout
+    symbols = {}
+    for line in nm.splitlines():
+        fields = line.split()
+        if len(fields) == 4 and fields[2] in "tTwW":
+            symbols.setdefault(fields[3], (int(fields[0], 16), int(fields[1], 16)))
+    found = {symbols[name] for name in listed if name in symbols}
+    present = sum(1 for name in listed if name in symbols) / len(listed)
+    size = sum(length for _, length in found)
+    span = max(a + s for a, s in found) - min(a for a, _ in found) if found else 0
+    print(f"{present:.0%} of the {len(listed)} listed names are in the program; "
+          f"{size} bytes of their code lie within {span}")
+    failures = []
+    if present < 0.8:
+        failures.append("the list is stale: run tools/startup_order/generate.py BUILD_DIR again")
+    if span > 2 * size:
+        failures.append("the listed functions lie spread out: the linker did not follow the list")
+    for failure in failures:
+        print(failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
