@@ -232,7 +232,7 @@ class LibusbCh375::Monitor {
   static std::unique_ptr<Monitor> Start(NotifyRoutine routine, PlugSource source) {
     if (!Libusb()) return nullptr;  // without libusb no plug can be watched: say so
     if (source == PlugSource::Automatic) {
-      source = UdevDaemonRunning() && Libusb() && Usb().has_capability(LIBUSB_CAP_HAS_HOTPLUG)
+      source = UdevDaemonRunning() && Usb().has_capability(LIBUSB_CAP_HAS_HOTPLUG)
                    ? PlugSource::HotplugCallbacks
                    : PlugSource::Rescan;
     }
