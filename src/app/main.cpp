@@ -12,6 +12,7 @@
 #include "app/startup_report.h"
 #include "sim/simulated_ch375.h"
 #include "sim/simulated_serial.h"
+#include "window/form/filled_tick_style.h"
 #include "window/main_window.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   displayGuard.Release();
   QGuiApplication::setDesktopFileName(ZRT_APP_ID);
+  zrt::window::UseFilledTicks();
 
   // The simulated instrument outlives the window that talks to it.
   std::unique_ptr<zrt::sim::SimulatedSerial> serialInstrument;
