@@ -1,5 +1,6 @@
 #include "window/main_window.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
@@ -107,11 +108,9 @@ TForm1::TForm1(QWidget* parent, link::SerialPlatform& serialPlatform,
   setFixedSize(kClientWidth, kClientHeight);
   move(kWindowLeft, kWindowTop);
 
-  for (const KeyButton& key : controls_.keys) {
-    keys_.Bind(key.code, key.button);
-    connect(key.button, &QPushButton::clicked, this,
-            [this, code = key.code] { composer_.HandleKey(code); });
-  }
+  for (const KeyButton& key : controls_.keys) keys_.Bind(key.code, key.button);
+  connect(controls_.keyClicks, &QButtonGroup::idClicked, this,
+          [this](int code) { composer_.HandleKey(code); });
   for (const auto& [label, field] : kLabelBuddies) {
     qobject_cast<QLabel*>(Control(label))->setBuddy(Control(field));
   }

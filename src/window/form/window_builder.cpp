@@ -1,5 +1,6 @@
 #include "window/form/window_builder.h"
 
+#include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include "window/form/artwork.h"
 #include "window/form/caption_table.h"
 #include "window/form/deferred_memo.h"
+#include "window/form/focus_order_button.h"
 #include "window/form/fonts.h"
 #include "window/form/image_view.h"
 #include "window/form/layout_table.h"
@@ -135,12 +137,13 @@ void PlaceKeys(const PanelGrid& panel, QWidget* container,
       const int row = static_cast<int>(cell) / panel.columns;
       const QString name = Text(key->button);
       auto* button =
-          new QPushButton(startCaptions.value(name, Text(key->designCaption)), container);
+          new FocusOrderButton(startCaptions.value(name, Text(key->designCaption)), container);
       button->setObjectName(name);
       button->setGeometry(panel.left + panel.stepX * column, panel.top + panel.stepY * row,
                           panel.buttonWidth, panel.buttonHeight);
       built.byName.insert(button->objectName(), button);
       built.keys.push_back({code, button});
+      built.keyClicks->addButton(button, code);
       return;
     }
   };
@@ -157,6 +160,8 @@ void PlaceKeys(const PanelGrid& panel, QWidget* container,
 
 BuiltControls BuildControls(QWidget* window) {
   BuiltControls built;
+  built.keyClicks = new QButtonGroup(window);
+  built.keyClicks->setExclusive(false);
   window->setFont(FontFor(FontRole::Window));
   const QHash<QString, QString> startCaptions = StartCaptions();
   for (const ControlSpec& spec : WindowControls()) {

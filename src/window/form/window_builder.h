@@ -5,6 +5,7 @@
 #include <QString>
 #include <vector>
 
+class QButtonGroup;
 class QPushButton;
 class QWidget;
 
@@ -16,8 +17,9 @@ struct KeyButton {
 };
 
 struct BuiltControls {
-  QHash<QString, QWidget*> byName;  // every control of the layout table and every key button
-  std::vector<KeyButton> keys;      // the key panels' buttons, in focus order
+  QHash<QString, QWidget*> byName;    // every control of the layout table and every key button
+  std::vector<KeyButton> keys;        // the key panels' buttons, in focus order
+  QButtonGroup* keyClicks = nullptr;  // every key button, with its code as its id
 };
 
 // Gives `window` its font, then builds every control under it (it becomes
