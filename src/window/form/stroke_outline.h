@@ -1,9 +1,10 @@
-// The outline a wide pen leaves along an open line, as one polygon to fill.
+// The area a wide pen covers, as outlines to fill.
 //
 // Qt strokes wide lines through its general stroker, which measures every
 // corner's angle with atan2; the window's few wide strokes at start (its
-// check marks and the icon's frames) are filled from these outlines instead, so drawing the window
-// needs none of that arithmetic and none of libm's tables.
+// check marks and the icon's frames) are filled from these outlines
+// instead, so drawing the window needs none of that arithmetic and none of
+// libm's tables.
 #pragma once
 
 #include <QPainterPath>
