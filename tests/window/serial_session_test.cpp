@@ -709,7 +709,12 @@ TEST_F(SerialSessionTest, ClosingTheWindowWhileAFrameGoesOut) {
   Send("88" + QString(50, 'A'));
   ASSERT_TRUE(pty.Readable(5000));
   QTimer::singleShot(0, form.get(), &QWidget::close);
-  QTimer::singleShot(20000, [] { QApplication::exit(3); });  // should the loop not end
+  // Should the loop not end; the timer goes with the test, or its exit
+  // would be left pending and cut short every later wait in this process.
+  QTimer stopper;
+  stopper.setSingleShot(true);
+  QObject::connect(&stopper, &QTimer::timeout, [] { QApplication::exit(3); });
+  stopper.start(20000);
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_FALSE(form->isVisible());
   EXPECT_FALSE(form->Sending());
