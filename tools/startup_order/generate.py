@@ -5,17 +5,20 @@
 
 BUILD_DIR holds a Linux release build (bin/zrt-panel, built with a section
 per function, as the project builds it). The panel is started under
-callgrind, offscreen, until its first paint; every function of the program
-that ran is listed by its symbol, with the other names the same code goes by
-(a constructor's complete and base object names share one body). The linker
+callgrind until its first paint, offscreen and, where Xvfb is installed, on
+an X server of its own; every function of the program that ran in either is
+listed by its symbol, with the other names the same code goes by (a
+constructor's complete and base object names share one body). The linker
 lays the listed functions out together, so that starting maps a few of the
 program file's pages rather than most of them. Run it again after larger
 changes to what the window builds at start: names no longer in the program
 are passed over, new ones land wherever the linker puts them.
 """
 import collections
+import contextlib
 import os
 import pathlib
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -23,10 +26,14 @@ import tempfile
 HERE = pathlib.Path(__file__).resolve().parent
 
 
-def executed(panel, workdir):
+def executed(panel, workdir, display=None):
     out = workdir / "callgrind.out"
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", HOME=str(workdir),
-               XDG_CONFIG_HOME=str(workdir), XDG_RUNTIME_DIR=str(workdir))
+    env = dict(os.environ, HOME=str(workdir), XDG_CONFIG_HOME=str(workdir),
+               XDG_RUNTIME_DIR=str(workdir))
+    if display:
+        env.update(QT_QPA_PLATFORM="xcb", DISPLAY=display)
+    else:
+        env.update(QT_QPA_PLATFORM="offscreen")
     subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
                     "--compress-strings=no", "--compress-pos=no", "--demangle=no",
                     str(panel), "--report-startup"],
@@ -40,6 +47,26 @@ def executed(panel, workdir):
             if not name.startswith(("0x", "(")) and name not in names:
                 names.append(name)
     return names
+
+
+@contextlib.contextmanager
+def x_server():
+    """An Xvfb of our own for as long as the block runs; None without Xvfb."""
+    if not shutil.which("Xvfb"):
+        yield None
+        return
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp"], pass_fds=(write,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    try:
+        with os.fdopen(read) as numbers:
+            number = numbers.readline().strip()
+        yield f":{number}" if number else None
+    finally:
+        server.terminate()
+        server.wait(timeout=10)
 
 
 def aliases(panel):
@@ -59,8 +86,14 @@ def main():
     build = pathlib.Path(sys.argv[1]).resolve()
     target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else HERE / "functions.txt"
     panel = build / "bin" / "zrt-panel"
+    # Offscreen, and on an X server where there is one: there the window also
+    # draws its icon for the window manager.
     with tempfile.TemporaryDirectory() as workdir:
         names = executed(panel, pathlib.Path(workdir))
+    with x_server() as display, tempfile.TemporaryDirectory() as workdir:
+        if display:
+            names += [name for name in executed(panel, pathlib.Path(workdir), display)
+                      if name not in names]
     if "main" not in names:
         sys.exit(f"{panel} did not run its main under callgrind; the list is left as it was")
     others = aliases(panel)
