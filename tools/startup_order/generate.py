@@ -18,6 +18,7 @@ import collections
 import contextlib
 import os
 import pathlib
+import select
 import shutil
 import subprocess
 import sys
@@ -62,7 +63,9 @@ def x_server():
     os.close(write)
     try:
         with os.fdopen(read) as numbers:
-            number = numbers.readline().strip()
+            # Xvfb writes its display's number once it listens; ten seconds is plenty
+            ready, _, _ = select.select([numbers], [], [], 10)
+            number = numbers.readline().strip() if ready else ""
         yield f":{number}" if number else None
     finally:
         server.terminate()
